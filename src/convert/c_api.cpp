@@ -1,0 +1,134 @@
+// The only extern "C" definitions: no exception crosses into C.
+#include <new>
+#include <string>
+
+#include "convert/entry.hpp"
+#include "formats/byte_order.hpp"
+#include "formats/stitch.hpp"
+#include "korvane/korvane.h"
+#include "korvane/korvane.hpp"
+
+namespace {
+
+thread_local std::string g_last_error;
+
+void remember(const kvn::convert::Diagnostics& diag) {
+  g_last_error.clear();
+  for (const auto& e : diag.errors) {
+    if (!g_last_error.empty()) g_last_error += '\n';
+    g_last_error += e.message();
+  }
+}
+
+template <class F>
+int guarded(F&& f, int on_exception) {
+  try {
+    return f();
+  } catch (const std::bad_alloc&) {
+    g_last_error = "not enough memory";
+  } catch (...) {
+    g_last_error = "internal error";
+  }
+  return on_exception;
+}
+
+}  // namespace
+
+extern "C" {
+
+int korvane(const char* pFileShv, unsigned char** pshv, int32_t* sshv, const char* pFileDhv,
+            const unsigned char* pdhv, int32_t sdhv, int32_t lParamIn, void** lpParamOut) {
+  return guarded(
+      [&] {
+        kvn::convert::Diagnostics diag;
+        const kvn::convert::KorvaneCall call{pFileShv, pshv, sshv, pFileDhv,
+                                             pdhv,     sdhv, lParamIn, lpParamOut};
+        const int r = kvn::convert::run_korvane(call, kvn::convert::real_file_system(), diag);
+        remember(diag);
+        return r;
+      },
+      kvn::convert::kKorvaneFailed);
+}
+
+int lumbrel(const char* pFileShv, unsigned char** pshv, int32_t* sshv, const char* pFileHuc,
+            const unsigned char* phuc, int32_t shuc) {
+  return guarded(
+      [&] {
+        kvn::convert::Diagnostics diag;
+        const kvn::convert::LumbrelCall call{pFileShv, pshv, sshv, pFileHuc, phuc, shuc};
+        const int r = kvn::convert::run_lumbrel(call, kvn::convert::real_file_system(), diag);
+        remember(diag);
+        return r;
+      },
+      kvn::convert::kLumbrelCannotWrite);
+}
+
+const char* korvane_last_error(void) { return g_last_error.c_str(); }
+
+int16_t GetShort(const unsigned char* pBytes) {
+  return kvn::formats::GetShort(std::span<const std::uint8_t, 2>(pBytes, 2));
+}
+
+uint32_t GetLong(const unsigned char* pBytes) {
+  return kvn::formats::GetLong(std::span<const std::uint8_t, 4>(pBytes, 4));
+}
+
+int32_t PutShort(unsigned char* pBytes, int32_t offset, int32_t value) {
+  kvn::formats::PutShort(std::span<std::uint8_t>(pBytes + offset, 2), 0, value);
+  return offset + 2;
+}
+
+uint16_t ReverseShort(uint16_t us) { return kvn::formats::ReverseShort(us); }
+
+void GetXY(const unsigned char* phucst, int32_t n, int16_t* xx, int16_t* yy) {
+  // The block's own count bounds the walk; the first record is read whole even when n < 1.
+  const std::size_t span = 2 * static_cast<std::size_t>(n > 1 ? n : 1) + 6;
+  kvn::formats::GetXY(std::span<const std::uint8_t>(phucst, span), n, xx, yy);
+}
+
+}  // extern "C"
+
+namespace kvn {
+
+namespace {
+Report to_report(int result, const convert::Diagnostics& diag) {
+  Report r;
+  r.result = result;
+  r.written = diag.written;
+  for (const auto& e : diag.errors) r.messages.push_back(e.message());
+  return r;
+}
+}  // namespace
+
+Report convert_container(const std::string& dhv_path, bool combine, const std::string* shv_path) {
+  convert::Diagnostics diag;
+  convert::KorvaneCall call;
+  call.pFileShv = shv_path ? shv_path->c_str() : nullptr;
+  call.pFileDhv = dhv_path.c_str();
+  call.lParamIn = combine ? KORVANE_COMBINE : 0;
+  int r = 0;
+  try {
+    r = convert::run_korvane(call, convert::real_file_system(), diag);
+  } catch (const std::bad_alloc&) {
+    diag.errors.push_back(make_error(ErrorCode::kOutOfMemory, dhv_path));
+    r = convert::kKorvaneFailed;
+  }
+  return to_report(r, diag);
+}
+
+Report convert_huc(const std::string& huc_path, const std::string* shv_path) {
+  convert::Diagnostics diag;
+  convert::LumbrelCall call;
+  call.pFileShv = shv_path ? shv_path->c_str() : nullptr;
+  call.pFileHuc = huc_path.c_str();
+  int r = 0;
+  try {
+    r = convert::run_lumbrel(call, convert::real_file_system(), diag);
+  } catch (const std::bad_alloc&) {
+    diag.errors.push_back(make_error(ErrorCode::kOutOfMemory, huc_path));
+    r = convert::kLumbrelCannotWrite;
+  }
+  return to_report(r, diag);
+}
+
+}  // namespace kvn

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "convert/file_io.hpp"
+#include "formats/error.hpp"
+
+namespace kvn::convert {
+
+/// What a call did, for the front ends: files written and failures.
+struct Diagnostics {
+  std::vector<std::string> written;
+  std::vector<Error> errors;
+};
+
+/// The parameters of korvane(), in its order.
+struct KorvaneCall {
+  const char* pFileShv = nullptr;
+  std::uint8_t** pshv = nullptr;
+  std::int32_t* sshv = nullptr;
+  const char* pFileDhv = nullptr;
+  const std::uint8_t* pdhv = nullptr;
+  std::int32_t sdhv = 0;
+  std::int32_t lParamIn = 0;
+  void** lpParamOut = nullptr;
+};
+
+/// The parameters of lumbrel(), in its order.
+struct LumbrelCall {
+  const char* pFileShv = nullptr;
+  std::uint8_t** pshv = nullptr;
+  std::int32_t* sshv = nullptr;
+  const char* pFileHuc = nullptr;
+  const std::uint8_t* phuc = nullptr;
+  std::int32_t shuc = 0;
+};
+
+inline constexpr int kKorvaneFailed = -1;
+inline constexpr int kLumbrelCannotRead = 1;
+inline constexpr int kLumbrelCannotWrite = -1;
+
+int run_korvane(const KorvaneCall& call, FileSystem& fs, Diagnostics& diag);
+
+/// `protected_input`, when non-empty, names a file the output must never
+/// replace (the container a combined design was made from).
+int run_lumbrel(const LumbrelCall& call, FileSystem& fs, Diagnostics& diag,
+                const std::string& protected_input = {});
+
+}  // namespace kvn::convert

@@ -1,0 +1,56 @@
+#include "formats/error.hpp"
+
+#include <cinttypes>
+#include <cstdio>
+
+namespace kvn {
+
+const char* describe(ErrorCode code) {
+  switch (code) {
+    case ErrorCode::kOk: return "no error";
+    case ErrorCode::kCannotOpen: return "cannot open the file";
+    case ErrorCode::kCannotRead: return "cannot read the file";
+    case ErrorCode::kCannotWrite: return "cannot write the file";
+    case ErrorCode::kTruncated: return "the file ends too early";
+    case ErrorCode::kTableBeyondEnd: return "the design table reaches beyond the end of the file";
+    case ErrorCode::kNoDesigns: return "the container holds no designs";
+    case ErrorCode::kDesignInsideHead: return "a design begins inside the container's head";
+    case ErrorCode::kDesignBeyondEnd: return "a design begins beyond the end of the file";
+    case ErrorCode::kOffsetsNotRising: return "the designs are not stored one after another";
+    case ErrorCode::kWouldOverwriteInput: return "refusing to overwrite the input file";
+    case ErrorCode::kNoInputName: return "no file name to name the output after";
+    case ErrorCode::kHucTooShort: return "the HUC design is shorter than its header and colour table";
+    case ErrorCode::kTooManyColours: return "too many colours for one design";
+    case ErrorCode::kTooManyWords: return "too many stitch words for one design";
+    case ErrorCode::kCoordinateOutOfRange: return "a position lies outside the range a design can store";
+    case ErrorCode::kDesignTruncated: return "a design is shorter than its own header says";
+    case ErrorCode::kNoColours: return "a design has no colours";
+    case ErrorCode::kOutOfMemory: return "not enough memory";
+    case ErrorCode::kBadUsage: return "bad command line";
+    case ErrorCode::kNotRecognised: return "not a DHV container or SHV design";
+  }
+  return "unknown error";
+}
+
+std::string Error::message() const {
+  std::string out = file.empty() ? std::string("(memory)") : file;
+  if (offset) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, ": byte %" PRIu64 " (0x%" PRIX64 ")", *offset, *offset);
+    out += buf;
+  }
+  out += ": ";
+  out += describe(code);
+  if (!detail.empty()) {
+    out += ": ";
+    out += detail;
+  }
+  return out;
+}
+
+Error make_error(ErrorCode code, std::string file, std::string detail,
+                 std::optional<std::uint64_t> offset) {
+  return Error{code, std::move(file), offset, std::move(detail)};
+}
+
+}  // namespace kvn

@@ -1,0 +1,103 @@
+#include "frontend/options.hpp"
+
+#include <ostream>
+
+namespace kvn::frontend {
+
+std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& problem) {
+  Options o;
+  bool command_seen = false;
+  auto set_command = [&](Command c, const std::string& arg) {
+    if (command_seen && o.command != c) {
+      problem = "'" + arg + "' cannot be combined with another command";
+      return false;
+    }
+    o.command = c;
+    command_seen = true;
+    return true;
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "-h" || a == "--help") {
+      o.command = Command::kHelp;
+      return o;
+    }
+    if (a == "--version") {
+      o.command = Command::kVersion;
+      return o;
+    }
+    if (a == "--split") {
+      if (!set_command(Command::kSplit, a)) return std::nullopt;
+    } else if (a == "--combine") {
+      if (!set_command(Command::kCombine, a)) return std::nullopt;
+    } else if (a == "--huc") {
+      if (!set_command(Command::kHuc, a)) return std::nullopt;
+    } else if (a.rfind("--dialogs=", 0) == 0) {
+      const std::string kind = a.substr(10);
+      if (kind == "gtk")
+        o.dialogs = DialogChoice::kGtk;
+      else if (kind == "terminal")
+        o.dialogs = DialogChoice::kTerminal;
+      else {
+        problem = "unknown dialogs '" + kind + "' (use gtk or terminal)";
+        return std::nullopt;
+      }
+      if (!set_command(Command::kDialogs, a)) return std::nullopt;
+    } else if (a == "-o" || a == "--output") {
+      if (i + 1 >= args.size()) {
+        problem = "'" + a + "' needs a file name";
+        return std::nullopt;
+      }
+      o.output = args[++i];
+    } else if (a == "--") {
+      for (++i; i < args.size(); ++i) o.files.push_back(args[i]);
+    } else if (!a.empty() && a[0] == '-') {
+      problem = "unknown option '" + a + "'";
+      return std::nullopt;
+    } else {
+      o.files.push_back(a);
+    }
+  }
+  if (!command_seen) {
+    problem = "no command given";
+    return std::nullopt;
+  }
+  if (o.command == Command::kDialogs) {
+    if (!o.files.empty() || o.output) {
+      problem = "--dialogs takes no files: the dialog asks for one";
+      return std::nullopt;
+    }
+    return o;
+  }
+  if (o.files.empty()) {
+    problem = "no input file given";
+    return std::nullopt;
+  }
+  if (o.output && o.files.size() > 1) {
+    problem = "-o names the output of one input file only";
+    return std::nullopt;
+  }
+  return o;
+}
+
+void print_help(std::ostream& out) {
+  out << "Usage:\n"
+         "  korvane                  pick a container in a dialog, split it, then offer to combine\n"
+         "  korvane FILE [...]       split the DHV container FILE (further arguments are ignored)\n"
+         "  korvane OPTIONS FILE...  when the first argument starts with '-'\n"
+         "\n"
+         "Options:\n"
+         "  --split FILE...          split each container into SHV designs (the default)\n"
+         "  --combine FILE...        combine all designs of each container into one SHV design\n"
+         "  --huc FILE               build an SHV design from a HUC design file\n"
+         "  -o, --output OUT         name the output of a single input file\n"
+         "  --dialogs=gtk|terminal   run the dialog flow with the chosen dialogs\n"
+         "  -h, --help               show this help\n"
+         "  --version                show the version\n"
+         "\n"
+         "Output names: garden.dhv gives garden.shv (one design) or garden001.shv,\n"
+         "garden002.shv, ... (several designs); combining gives garden.shv.\n"
+         "Exit status: 0 success, 1 a conversion failed, 2 bad command line.\n";
+}
+
+}  // namespace kvn::frontend

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frontend/dialogs.hpp"
+
+namespace kvn::frontend {
+
+inline constexpr const char* kVersion = "1.0.0";
+
+enum class Command { kHelp, kVersion, kDialogs, kSplit, kCombine, kHuc };
+
+struct Options {
+  Command command = Command::kSplit;
+  std::vector<std::string> files;
+  std::optional<std::string> output;  // -o
+  DialogChoice dialogs = DialogChoice::kAuto;
+};
+
+/// Reads an options-mode command line; on a mistake, says what in `problem`.
+std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& problem);
+
+void print_help(std::ostream& out);
+
+}  // namespace kvn::frontend

@@ -1,0 +1,37 @@
+#include "support/builders.hpp"
+
+namespace kvn::test {
+
+void put_u32(Bytes& b, std::size_t at, std::uint32_t v) {
+  b[at] = static_cast<std::uint8_t>(v >> 24);
+  b[at + 1] = static_cast<std::uint8_t>(v >> 16);
+  b[at + 2] = static_cast<std::uint8_t>(v >> 8);
+  b[at + 3] = static_cast<std::uint8_t>(v);
+}
+
+Bytes DhvBuilder::bytes() const {
+  Bytes out(86, 0);
+  out.push_back(static_cast<std::uint8_t>(name_.size()));
+  out.insert(out.end(), name_.begin(), name_.end());
+  out.insert(out.end(), {0x12, 0x34, 0, 0, 0, 0});
+  const std::size_t count_at = out.size();
+  out.resize(out.size() + 4 + 4 * designs_.size());
+  put_u32(out, count_at, static_cast<std::uint32_t>(designs_.size()));
+  for (std::size_t i = 0; i < designs_.size(); ++i) {
+    put_u32(out, table_entry(i), static_cast<std::uint32_t>(out.size()));
+    const auto& d = designs_[i];
+    out.insert(out.end(), {0, static_cast<std::uint8_t>(d.x >> 8), static_cast<std::uint8_t>(d.x),
+                           static_cast<std::uint8_t>(d.y >> 8), static_cast<std::uint8_t>(d.y), 0, 0});
+    out.insert(out.end(), d.shv.begin(), d.shv.end());
+  }
+  out.insert(out.end(), trailing_.begin(), trailing_.end());
+  return out;
+}
+
+Bytes opaque_design(std::size_t length, std::uint8_t seed) {
+  Bytes b(length);
+  for (std::size_t i = 0; i < length; ++i) b[i] = static_cast<std::uint8_t>(seed + i * 7);
+  return b;
+}
+
+}  // namespace kvn::test

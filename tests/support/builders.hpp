@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kvn::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+/// Builds DHV containers byte by byte: each design is an opaque SHV image
+/// with its placement, laid back to back after the head and offset table.
+class DhvBuilder {
+ public:
+  DhvBuilder& name(std::string n) { name_ = std::move(n); return *this; }
+  DhvBuilder& add(Bytes shv, std::int16_t x = 0, std::int16_t y = 0) {
+    designs_.push_back({std::move(shv), x, y});
+    return *this;
+  }
+  DhvBuilder& trailing(Bytes extra) { trailing_ = std::move(extra); return *this; }
+  Bytes bytes() const;
+  /// Offset of the design offset table entry i, for tests that corrupt it.
+  std::size_t table_entry(std::size_t i) const { return 87 + name_.size() + 10 + 4 * i; }
+
+ private:
+  struct Design {
+    Bytes shv;
+    std::int16_t x, y;
+  };
+  std::string name_ = "garden";
+  std::vector<Design> designs_;
+  Bytes trailing_;
+};
+
+/// A small opaque byte run that stands for a design when nothing looks inside it.
+Bytes opaque_design(std::size_t length, std::uint8_t seed);
+
+void put_u32(Bytes& b, std::size_t at, std::uint32_t v);
+
+}  // namespace kvn::test
