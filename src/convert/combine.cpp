@@ -1,10 +1,184 @@
 #include "convert/combine.hpp"
 
-namespace kvn::convert {
+#include <algorithm>
+#include <string>
 
-Result<std::vector<std::uint8_t>> build_combined_huc(const formats::ByteReader& in,
-                                                     const formats::ContainerLayout&) {
-  return make_error(ErrorCode::kBadUsage, in.file(), "combining is not built yet");
+#include "formats/byte_writer.hpp"
+#include "formats/huc_layout.hpp"
+#include "formats/shv_layout.hpp"
+#include "formats/stitch.hpp"
+
+namespace kvn::convert {
+namespace {
+
+using formats::ByteReader;
+using formats::fits16;
+using formats::huccolor_t;
+using formats::wrap16;
+
+struct Prepared {
+  std::size_t stream_at = 0;  // the design's stitch stream, inside its own image
+  std::uint16_t words = 0;    // low 16 bits of shvhdr_t::Stitches: what is copied
+  bool placed = false;
+  std::vector<huccolor_t> colours;  // as they go into the combined image
+};
+
+std::string design_label(std::size_t i) { return "design " + std::to_string(i + 1); }
+
+Error limit_error(const ByteReader& in, const formats::DesignRef& d, std::size_t i, ErrorCode code,
+                  const std::string& what) {
+  return make_error(code, in.file(), design_label(i) + ": " + what, d.prefix);
+}
+
+// Everything about one design that can be known before a byte is written,
+// with every limit of the combined image checked.
+Result<Prepared> prepare(const ByteReader& in, const formats::DesignRef& d, std::size_t i,
+                         bool last, std::uint64_t& total_words) {
+  KORVANE_TRY(shv, in.window(d.begin, d.length, "a design"));
+  auto at = formats::GetShvStitchPos(shv);
+  if (!at) {
+    Error e = at.error();
+    e.detail = design_label(i) + ": " + e.detail;
+    return e;
+  }
+  KORVANE_TRY(hdr, formats::read_shvhdr(shv, *at));
+  if (hdr.nColors == 0)
+    return shv.error_at(*at, ErrorCode::kNoColours,
+                        design_label(i) + " has no colour records, so no block to end it");
+  const std::size_t table_at = *at + formats::kShvHdrSize;
+  const std::uint64_t stream_at = table_at + std::uint64_t{formats::kShvColorSize} * hdr.nColors;
+  Prepared p;
+  p.words = static_cast<std::uint16_t>(hdr.Stitches & 0xFFFF);
+  if (stream_at + 2 * std::uint64_t{p.words} > shv.size())
+    return shv.error_at(table_at, ErrorCode::kDesignTruncated,
+                        design_label(i) + " claims " + std::to_string(hdr.nColors) +
+                            " colours and " + std::to_string(p.words) +
+                            " stitch words, more than its " + std::to_string(shv.size()) +
+                            " bytes hold");
+  p.stream_at = static_cast<std::size_t>(stream_at);
+  p.placed = d.Xoffset != 0 || d.Yoffset != 0;
+
+  auto coord = [&](std::int32_t v, const char* what) -> std::optional<Error> {
+    if (fits16(v)) return std::nullopt;
+    return limit_error(in, d, i, ErrorCode::kCoordinateOutOfRange,
+                       std::string(what) + " plus its placement is " + std::to_string(v) +
+                           ", outside -32768 ... 32767");
+  };
+  for (auto [v, what] : {std::pair{hdr.x0 + d.Xoffset, "its largest x"},
+                         std::pair{hdr.y0 + d.Yoffset, "its largest y"},
+                         std::pair{hdr.x1 + d.Xoffset, "its smallest x"},
+                         std::pair{hdr.y1 + d.Yoffset, "its smallest y"}})
+    if (auto e = coord(v, what)) return *e;
+
+  total_words += hdr.Stitches + (p.placed ? 4u : 0u) + (last ? 0u : 4u);
+  p.colours.reserve(hdr.nColors);
+  for (std::size_t c = 0; c < hdr.nColors; ++c) {
+    KORVANE_TRY(sc, formats::read_shvcolor(shv, table_at + c * formats::kShvColorSize));
+    std::uint64_t words = sc.Stitches;
+    if (c == 0 && p.placed) words += formats::kLongMoveWords;
+    if (c + 1 == hdr.nColors && !last) words += formats::kLongMoveWords;
+    if (words > formats::kMaxHucWords)
+      return limit_error(in, d, i, ErrorCode::kTooManyWords,
+                         "colour " + std::to_string(c + 1) + " needs " + std::to_string(words) +
+                             " words, more than the 65535 one colour can hold");
+    huccolor_t hc;
+    hc.Stitches = static_cast<std::uint16_t>(words - (c + 1 == hdr.nColors && !last ? 4 : 0));
+    hc.Color = sc.Color;
+    // The first block begins at the start point, where the placement record starts.
+    hc.xpos = sc.xpos;
+    hc.ypos = sc.ypos;
+    if (c > 0) {
+      if (auto e = coord(sc.xpos + d.Xoffset, "a colour's x position")) return *e;
+      if (auto e = coord(sc.ypos + d.Yoffset, "a colour's y position")) return *e;
+      hc.xpos = wrap16(sc.xpos + d.Xoffset);
+      hc.ypos = wrap16(sc.ypos + d.Yoffset);
+    }
+    p.colours.push_back(hc);
+  }
+  return p;
+}
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>> build_combined_huc(const ByteReader& in,
+                                                     const formats::ContainerLayout& layout) {
+  const std::size_t n = layout.designs.size();
+  std::vector<Prepared> designs;
+  designs.reserve(n);
+  std::uint64_t total_words = 0;
+  std::size_t total_colours = 0;
+  formats::huchdr_t hdr;
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto& d = layout.designs[i];
+    KORVANE_TRY(p, prepare(in, d, i, i + 1 == n, total_words));
+    total_colours += p.colours.size();
+    if (total_colours > formats::kMaxHucColours)
+      return limit_error(in, d, i, ErrorCode::kTooManyColours,
+                         "it brings the colours to " + std::to_string(total_colours) +
+                             ", more than the 255 one design can hold");
+    if (total_words > formats::kMaxHucWords)
+      return limit_error(in, d, i, ErrorCode::kTooManyWords,
+                         "it brings the stitch stream to " + std::to_string(total_words) +
+                             " words, more than the 65535 one design can hold");
+    designs.push_back(std::move(p));
+  }
+
+  // Extents start at the start point, so they always contain it.
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto& d = layout.designs[i];
+    KORVANE_TRY(shv, in.window(d.begin, d.length, "a design"));
+    KORVANE_TRY(at, formats::GetShvStitchPos(shv));
+    KORVANE_TRY(h, formats::read_shvhdr(shv, at));
+    hdr.x0 = std::max<std::int16_t>(hdr.x0, wrap16(h.x0 + d.Xoffset));
+    hdr.y0 = std::max<std::int16_t>(hdr.y0, wrap16(h.y0 + d.Yoffset));
+    hdr.x1 = std::min<std::int16_t>(hdr.x1, wrap16(h.x1 + d.Xoffset));
+    hdr.y1 = std::min<std::int16_t>(hdr.y1, wrap16(h.y1 + d.Yoffset));
+  }
+  hdr.nColors = static_cast<std::uint8_t>(total_colours);
+  hdr.Stitches = static_cast<std::uint16_t>(total_words);
+  hdr.Name.fill(' ');
+  std::copy_n(layout.name.begin(), std::min(layout.name.size(), formats::kHucNameSize),
+              hdr.Name.begin());
+
+  const std::size_t stream_at = formats::huc_stream_at(total_colours);
+  formats::ByteWriter out(stream_at + 2 * static_cast<std::size_t>(total_words));
+  formats::write_huchdr(out, hdr);
+  for (std::size_t i = 0; i < n; ++i) {
+    auto colours = designs[i].colours;
+    if (i + 1 < n) colours.back().Stitches += formats::kLongMoveWords;
+    for (const auto& c : colours) formats::write_huccolor(out, c);
+  }
+
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto& d = layout.designs[i];
+    const auto& p = designs[i];
+    const std::size_t design_at = out.size();
+    if (p.placed) formats::put_long_move(out, d.Xoffset, d.Yoffset);
+    KORVANE_TRY(stitches, in.span_at(d.begin + p.stream_at, 2 * std::size_t{p.words}, "stitches"));
+    out.bytes(stitches);
+    if (i + 1 == n) break;
+    // Where the needle stands after this design, as the combined stream
+    // decodes: walked from the start point through every block, the placement
+    // record included, never past what this design contributed.
+    const auto mine = out.view().subspan(design_at);
+    std::size_t at = 0;
+    std::int16_t x = 0;
+    std::int16_t y = 0;
+    for (const auto& c : p.colours) {
+      const auto end = formats::decode_block(mine, at, c.Stitches, [&](const formats::StitchRecord& r) {
+        x = wrap16(std::int32_t{x} + r.dx);
+        y = wrap16(std::int32_t{y} + r.dy);
+      });
+      at = end.offset;
+      if (end.truncated) break;
+    }
+    if (x == -32768 || y == -32768)
+      return limit_error(in, d, i, ErrorCode::kCoordinateOutOfRange,
+                         "it ends at (" + std::to_string(x) + ", " + std::to_string(y) +
+                             "), from where no long move can lead back to the start point");
+    formats::put_long_move(out, wrap16(-std::int32_t{x}), wrap16(-std::int32_t{y}));
+  }
+  return out.take();
 }
 
 }  // namespace kvn::convert

@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "convert/entry.hpp"
+#include "formats/container.hpp"
+#include "korvane/korvane.h"
+#include "support/builders.hpp"
+#include "support/fake_file_system.hpp"
+#include "support/temp_dir.hpp"
+
+namespace kvn::convert {
+namespace {
+
+using test::Bytes;
+using test::DhvBuilder;
+using test::FakeFileSystem;
+
+const Bytes kA = test::opaque_design(40, 1);
+const Bytes kB = test::opaque_design(25, 2);
+const Bytes kC = test::opaque_design(1, 3);
+
+Bytes one_design() { return DhvBuilder{}.add(kA, 5, -5).bytes(); }
+Bytes two_designs() { return DhvBuilder{}.add(kA).add(kB, -1, 1).bytes(); }
+
+struct Outputs {
+  int result = 0;
+  std::uint8_t* shv = reinterpret_cast<std::uint8_t*>(1);  // untouched unless written
+  std::int32_t sshv = -7;
+  void* list = reinterpret_cast<void*>(1);
+};
+
+// Releases what korvane() hands out, as a caller must.
+void release(Outputs& o, bool shv_out, bool list_out) {
+  if (shv_out && o.shv != reinterpret_cast<std::uint8_t*>(1)) std::free(o.shv);
+  if (list_out && o.list != reinterpret_cast<void*>(1)) {
+    auto* l = static_cast<pbcb_list_t*>(o.list);
+    for (std::uint32_t i = 0; i < l->count; ++i) std::free(l->entry[i].pb);
+    std::free(l);
+  }
+}
+
+struct RowCase {
+  const char* name;
+  bool several;
+  const char* pFileShv;
+  bool pshv;
+  bool list;
+  std::vector<std::string> files;
+  bool image_out;  // pshv receives the single design
+  bool list_out;   // lpParamOut receives the design list
+};
+
+const RowCase kRows[] = {
+    {"OneDerived", false, nullptr, false, true, {"in/garden.shv"}, false, false},
+    {"OneNamed", false, "out/x", false, false, {"out/x"}, false, false},
+    {"OneMemory", false, nullptr, true, true, {}, true, false},
+    {"OneNamedAndMemory", false, "out/x.shv", true, false, {"out/x.shv"}, true, false},
+    {"SeveralDerived", true, nullptr, false, true, {"in/garden001.shv", "in/garden002.shv"}, false, false},
+    {"SeveralNamed", true, "out.shv", false, false, {"out001.shv", "out002.shv"}, false, false},
+    {"SeveralList", true, nullptr, true, true, {}, false, true},
+    {"SeveralNamedAndList", true, "o.shv", true, true, {"o001.shv", "o002.shv"}, false, true},
+    {"SeveralMemoryNoList", true, nullptr, true, false, {}, false, false},
+    {"SeveralNamedMemoryNoList", true, "o.shv", true, false, {"o001.shv", "o002.shv"}, false, false},
+};
+
+TEST(Split, DeliversWhatEachCombinationOfOutputsAsksFor) {
+  for (const auto& row : kRows) {
+    for (std::int32_t mode : {0, 2, 1}) {
+      // Bit 0 changes nothing for one design; other bits never do.
+      if (row.several && mode == 1) continue;
+      SCOPED_TRACE(std::string(row.name) + " lParamIn " + std::to_string(mode));
+      FakeFileSystem fs;
+      const Bytes dhv = row.several ? two_designs() : one_design();
+      fs.files["in/garden.dhv"] = dhv;
+      Outputs o;
+      KorvaneCall call{row.pFileShv, row.pshv ? &o.shv : nullptr, row.pshv ? &o.sshv : nullptr,
+                       "in/garden.dhv", nullptr, 0, mode, row.list ? &o.list : nullptr};
+      Diagnostics diag;
+      EXPECT_EQ(run_korvane(call, fs, diag), 0);
+      std::vector<std::string> names;
+      for (const auto& [name, bytes] : fs.files)
+        if (name != "in/garden.dhv") names.push_back(name);
+      EXPECT_EQ(names, row.files);
+      for (std::size_t i = 0; i < row.files.size(); ++i)
+        EXPECT_EQ(fs.files[row.files[i]], (i == 0 ? kA : kB));
+      if (row.image_out) {
+        ASSERT_EQ(o.sshv, static_cast<std::int32_t>(kA.size()));
+        EXPECT_EQ(Bytes(o.shv, o.shv + o.sshv), kA);
+      } else if (row.list_out) {
+        EXPECT_EQ(o.shv, nullptr);
+        EXPECT_EQ(o.sshv, 0);
+      } else {
+        EXPECT_EQ(o.shv, reinterpret_cast<std::uint8_t*>(1));
+        EXPECT_EQ(o.sshv, -7);
+      }
+      if (row.list_out) {
+        auto* l = static_cast<pbcb_list_t*>(o.list);
+        ASSERT_EQ(l->count, 2u);
+        EXPECT_EQ(Bytes(l->entry[0].pb, l->entry[0].pb + l->entry[0].cb), kA);
+        EXPECT_EQ(Bytes(l->entry[1].pb, l->entry[1].pb + l->entry[1].cb), kB);
+      } else {
+        EXPECT_EQ(o.list, reinterpret_cast<void*>(1));
+      }
+      release(o, row.image_out, row.list_out);
+    }
+  }
+}
+
+TEST(Split, MemoryInputGivesTheSameFilesAsTheFileAndStaysTheCallers) {
+  const Bytes dhv = DhvBuilder{}.add(kA).add(kB).add(kC).trailing({9, 9}).bytes();
+  FakeFileSystem from_file;
+  from_file.files["g.dhv"] = dhv;
+  Diagnostics diag;
+  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, from_file, diag), 0);
+  FakeFileSystem from_memory;
+  const Bytes copy = dhv;
+  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", copy.data(),
+                         static_cast<std::int32_t>(copy.size()), 0, nullptr},
+                        from_memory, diag),
+            0);
+  from_file.files.erase("g.dhv");
+  EXPECT_EQ(from_file.files, from_memory.files);
+  EXPECT_EQ(from_memory.files["g003.shv"], (Bytes{kC[0], 9, 9}));
+  EXPECT_EQ(copy, dhv);
+}
+
+struct BadContainer {
+  const char* name;
+  Bytes bytes;
+  ErrorCode code;
+};
+
+Bytes patched(Bytes b, std::size_t at, std::uint32_t v) {
+  test::put_u32(b, at, v);
+  return b;
+}
+
+std::vector<BadContainer> bad_containers() {
+  const DhvBuilder two = DhvBuilder{}.add(kA).add(kB);
+  const Bytes good = two.bytes();
+  return {
+      {"Empty", {}, ErrorCode::kTruncated},
+      {"NameBeyondEnd", [] { Bytes b(87, 0); b[86] = 20; return b; }(), ErrorCode::kTruncated},
+      {"ZeroDesigns", DhvBuilder{}.bytes(), ErrorCode::kNoDesigns},
+      {"TableBeyondEnd", patched(good, 87 + 6 + 6, 1000), ErrorCode::kTableBeyondEnd},
+      {"FirstDesignInsideTable", patched(good, two.table_entry(0), 100), ErrorCode::kDesignInsideHead},
+      {"DesignBeyondEnd", patched(good, two.table_entry(1), static_cast<std::uint32_t>(good.size() - 6)),
+       ErrorCode::kDesignBeyondEnd},
+      {"OffsetsDecrease", patched(good, two.table_entry(1), 115), ErrorCode::kOffsetsNotRising},
+  };
+}
+
+TEST(Split, RefusesMalformedContainersAndWritesNothing) {
+  for (const auto& c : bad_containers()) {
+    SCOPED_TRACE(c.name);
+    FakeFileSystem fs;
+    fs.files["t.dhv"] = c.bytes;
+    Diagnostics diag;
+    EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "t.dhv", nullptr, 0, 0, nullptr}, fs, diag), -1);
+    EXPECT_EQ(fs.files.size(), 1u);
+    ASSERT_EQ(diag.errors.size(), 1u);
+    EXPECT_EQ(diag.errors[0].code, c.code);
+    EXPECT_EQ(diag.errors[0].message().rfind("t.dhv: byte ", 0), 0u) << diag.errors[0].message();
+  }
+}
+
+TEST(Split, DesignBeyondEndMessageSaysWhereAndHowBig) {
+  const DhvBuilder three = DhvBuilder{}.add(kA).add(kB).add(kC);
+  const Bytes b = patched(three.bytes(), three.table_entry(2), 81234);
+  const formats::ByteReader in(b, "garden.dhv");
+  auto r = formats::read_container(in);
+  ASSERT_FALSE(r);
+  EXPECT_NE(r.error().message().find("design 3 begins at byte 81234, beyond the end of the file (" +
+                                     std::to_string(b.size()) + " bytes)"),
+            std::string::npos)
+      << r.error().message();
+}
+
+TEST(Split, AFullDiskKeepsEarlierFilesAndFails) {
+  FakeFileSystem fs;
+  fs.files["g.dhv"] = DhvBuilder{}.add(kA).add(kB).add(kC).bytes();
+  fs.fail_writes_after = 1;
+  Diagnostics diag;
+  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, fs, diag), -1);
+  EXPECT_EQ(fs.files.size(), 2u);
+  EXPECT_EQ(fs.files["g001.shv"], kA);
+  ASSERT_EQ(diag.errors.size(), 1u);
+  EXPECT_EQ(diag.errors[0].message(), "g002.shv: cannot write the file: No space left on device");
+
+  // One design that cannot be written fails too, and hands nothing out.
+  FakeFileSystem full;
+  full.files["g.dhv"] = one_design();
+  full.fail_writes_after = 0;
+  std::uint8_t* shv = nullptr;
+  std::int32_t sshv = -1;
+  EXPECT_EQ(run_korvane({"x.shv", &shv, &sshv, "g.dhv", nullptr, 0, 0, nullptr}, full, diag), -1);
+  EXPECT_EQ(shv, nullptr);
+  EXPECT_EQ(sshv, -1);
+}
+
+TEST(Split, NeverOverwritesTheContainer) {
+  for (const auto& [input, out] : {std::pair{"garden.shv", "garden.shv"}, std::pair{"garden", "garden"}}) {
+    SCOPED_TRACE(input);
+    FakeFileSystem fs;
+    fs.files[input] = one_design();
+    Diagnostics diag;
+    const bool named = std::string(input) == "garden";
+    EXPECT_EQ(run_korvane({named ? out : nullptr, nullptr, nullptr, input, nullptr, 0, 0, nullptr}, fs, diag), -1);
+    EXPECT_EQ(fs.files.size(), 1u);
+    EXPECT_EQ(fs.files[input], one_design());
+    ASSERT_EQ(diag.errors.size(), 1u);
+    EXPECT_EQ(diag.errors[0].code, ErrorCode::kWouldOverwriteInput);
+  }
+}
+
+TEST(Split, MemoryInputWithoutAnyNameFails) {
+  FakeFileSystem fs;
+  const Bytes dhv = one_design();
+  Diagnostics diag;
+  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, nullptr, dhv.data(),
+                         static_cast<std::int32_t>(dhv.size()), 0, nullptr},
+                        fs, diag),
+            -1);
+  EXPECT_TRUE(fs.files.empty());
+}
+
+TEST(SplitOnDisk, RefusesTheSameFileUnderAnotherSpelling) {
+  test::ScopedTempDir dir;
+  test::write_bytes(dir.file("garden.shv"), one_design());
+  Diagnostics diag;
+  const std::string other = (dir.path() / "." / "garden.shv").string();
+  const std::string in = dir.file("garden.shv");
+  EXPECT_EQ(run_korvane({other.c_str(), nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
+                        real_file_system(), diag),
+            -1);
+  EXPECT_EQ(test::read_bytes(in), one_design());
+}
+
+TEST(SplitOnDisk, AFailedReplaceLeavesNoTemporaryBehind) {
+  test::ScopedTempDir dir;
+  test::write_bytes(dir.file("g.dhv"), two_designs());
+  // A directory where the second output should go: the rename over it fails.
+  std::filesystem::create_directory(dir.path() / "g002.shv");
+  Diagnostics diag;
+  const std::string in = dir.file("g.dhv");
+  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
+                        real_file_system(), diag),
+            -1);
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"g.dhv", "g001.shv"}));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "g002.shv"));
+  EXPECT_EQ(test::read_bytes(dir.file("g001.shv")), kA);
+}
+
+TEST(SplitOnDisk, AThousandDesignsGetFourDigitNumbersAtTheEnd) {
+  test::ScopedTempDir dir;
+  DhvBuilder b;
+  for (int i = 0; i < 1000; ++i) b.add(test::opaque_design(3, static_cast<std::uint8_t>(i)));
+  test::write_bytes(dir.file("big.dhv"), b.bytes());
+  Diagnostics diag;
+  const std::string in = dir.file("big.dhv");
+  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
+                        real_file_system(), diag),
+            0);
+  EXPECT_EQ(dir.files().size(), 1001u);
+  EXPECT_EQ(test::read_bytes(dir.file("big1000.shv")), test::opaque_design(3, static_cast<std::uint8_t>(999)));
+  EXPECT_EQ(test::read_bytes(dir.file("big999.shv")), test::opaque_design(3, static_cast<std::uint8_t>(998)));
+}
+
+}  // namespace
+}  // namespace kvn::convert

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "convert/file_io.hpp"
+
+namespace kvn::test {
+
+/// Files in memory; `fail_writes_after` simulates a disk that fills up.
+class FakeFileSystem final : public convert::FileSystem {
+ public:
+  std::map<std::string, std::vector<std::uint8_t>> files;
+  int fail_writes_after = -1;  // writes that succeed before every later one fails
+  int writes = 0;
+
+  Result<std::vector<std::uint8_t>> read_whole(const std::string& path) override {
+    auto it = files.find(path);
+    if (it == files.end()) return make_error(ErrorCode::kCannotOpen, path, "No such file");
+    return it->second;
+  }
+  Status replace(const std::string& path, std::span<const std::uint8_t> bytes) override {
+    if (fail_writes_after >= 0 && writes >= fail_writes_after)
+      return make_error(ErrorCode::kCannotWrite, path, "No space left on device");
+    ++writes;
+    files[path] = {bytes.begin(), bytes.end()};
+    return Ok{};
+  }
+  bool same_file(const std::string& a, const std::string& b) override {
+    return a == b && files.count(a) > 0;
+  }
+};
+
+}  // namespace kvn::test
