@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages korvane needs to build and test. Safe to run
+# again: it installs only what is missing and asks nothing.
+set -euo pipefail
+
+packages=(
+  # build
+  g++ cmake ninja-build pkg-config
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev time
+  # fuzzing: clang with libFuzzer and the sanitizer runtimes
+  clang libclang-rt-14-dev llvm
+  # desktop dialogs and their end-to-end test
+  libgtk-3-dev xvfb xdotool imagemagick x11-utils
+  # PNG previews
+  libpng-dev
+  # Windows build and its tests
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "setup: installing ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+echo "setup: done"
