@@ -1,0 +1,49 @@
+#pragma once
+
+// The Windows build's dialogs: the common file-open dialog and message boxes.
+// Only the Windows build compiles this; the core never sees <windows.h>.
+
+#ifndef NOMINMAX
+#define NOMINMAX  // keep std::min and std::max usable after <windows.h>
+#endif
+#include <windows.h>
+
+#include <commdlg.h>
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "frontend/dialogs.hpp"
+
+namespace kvn::frontend::win32 {
+
+inline constexpr std::size_t kFileStrSize = 1024;
+inline constexpr std::size_t kDirStrSize = 261;
+
+inline constexpr DWORD kOpenFlags =
+    OFN_EXPLORER | OFN_NOTESTFILECREATE | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+static_assert(kOpenFlags == 0x91804);
+inline constexpr UINT kFailureStyle = MB_OK | MB_ICONINFORMATION;
+static_assert(kFailureStyle == 0x40);
+inline constexpr UINT kQuestionStyle = MB_YESNO | MB_ICONINFORMATION;
+static_assert(kQuestionStyle == 0x44);
+
+/// The dialog's filter list: description, NUL, pattern, NUL, and the NUL that
+/// ends the list; size() counts every byte but the string's own terminator.
+std::string filter_list();
+
+/// Fills every field of `ofn` for the container dialog. `file` must already
+/// hold the initial file name; `filter` is filter_list().c_str(). All three
+/// buffers must outlive the dialog call.
+void fill_open_file_name(OPENFILENAMEA& ofn, char (&file)[kFileStrSize], char (&dir)[kDirStrSize],
+                         const char* filter);
+
+/// The question box's text for `path`, however long the path is.
+std::string question_text(const std::string& path);
+
+/// Dialogs drawn by Windows; a dialog that fails (rather than being
+/// cancelled) is reported on `err`.
+std::unique_ptr<Dialogs> make_win32_dialogs(std::ostream& err);
+
+}  // namespace kvn::frontend::win32

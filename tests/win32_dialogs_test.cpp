@@ -1,0 +1,77 @@
+// The Windows dialogs' parameters; the dialogs themselves are driven under
+// wine by tests/wine/run_wine_tests.sh.
+#ifdef _WIN32
+
+#include "frontend/win32/win32_dialogs.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace kvn::frontend::win32 {
+namespace {
+
+TEST(Win32OpenDialog, FilterListIsOnePairEndedByAnEmptyEntry) {
+  const std::string f = filter_list();
+  EXPECT_EQ(f.size(), 33u);
+  EXPECT_EQ(f, std::string("Viking, Husqvarna (*.DHV)\0*.DHV\0\0", 33));
+}
+
+TEST(Win32OpenDialog, FillsEveryFieldOfTheRecord) {
+  char file[kFileStrSize] = "*.DHV";
+  char dir[kDirStrSize] = {};
+  const std::string filter = filter_list();
+  OPENFILENAMEA ofn;
+  // Garbage first: any field the front end forgets would show it.
+  std::memset(&ofn, 0xA5, sizeof ofn);
+  fill_open_file_name(ofn, file, dir, filter.c_str());
+
+  EXPECT_EQ(ofn.lStructSize, sizeof(OPENFILENAMEA));
+  EXPECT_EQ(ofn.hwndOwner, nullptr);
+  EXPECT_EQ(ofn.hInstance, nullptr);
+  EXPECT_EQ(ofn.lpstrFilter, filter.c_str());
+  EXPECT_EQ(ofn.lpstrCustomFilter, nullptr);
+  EXPECT_EQ(ofn.nMaxCustFilter, 0u);
+  EXPECT_EQ(ofn.nFilterIndex, 1u);
+  EXPECT_EQ(ofn.lpstrFile, file);
+  EXPECT_EQ(ofn.nMaxFile, 1024u);
+  EXPECT_EQ(ofn.lpstrFileTitle, nullptr);
+  EXPECT_EQ(ofn.nMaxFileTitle, 0u);
+  EXPECT_EQ(ofn.lpstrInitialDir, dir);
+  EXPECT_STREQ(ofn.lpstrTitle, "Select DHV file to convert");
+  EXPECT_EQ(ofn.Flags, 0x91804u);
+  EXPECT_EQ(ofn.nFileOffset, 0);
+  EXPECT_EQ(ofn.nFileExtension, 0);
+  EXPECT_EQ(ofn.lpstrDefExt, nullptr);
+  EXPECT_EQ(ofn.lCustData, 0);
+  EXPECT_EQ(ofn.lpfnHook, nullptr);
+  EXPECT_EQ(ofn.lpTemplateName, nullptr);
+  EXPECT_EQ(ofn.pvReserved, nullptr);
+  EXPECT_EQ(ofn.dwReserved, 0u);
+  EXPECT_EQ(ofn.FlagsEx, 0u);
+  // The buffers themselves are the caller's and stay as given.
+  EXPECT_STREQ(file, "*.DHV");
+  EXPECT_STREQ(dir, "");
+}
+
+TEST(Win32QuestionBox, HoldsThePathWhateverItsLength) {
+  const struct {
+    const char* name;
+    std::string path;
+  } kPaths[] = {
+      {"Short", "C:\\designs\\garden.DHV"},
+      {"PercentSigns", "C:\\100%s\\%d%n.DHV"},
+      // Past the 255 characters a fixed buffer would hold.
+      {"Long", "C:\\" + std::string(1000, 'd') + "\\garden.DHV"},
+  };
+  for (const auto& c : kPaths) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(question_text(c.path), c.path + "\n\nNeed to combine?");
+  }
+}
+
+}  // namespace
+}  // namespace kvn::frontend::win32
+
+#endif  // _WIN32
