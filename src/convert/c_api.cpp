@@ -1,10 +1,13 @@
 // The only extern "C" definitions: no exception crosses into C.
+#include <cstdint>
 #include <new>
 #include <string>
 
 #include "convert/entry.hpp"
 #include "formats/byte_order.hpp"
+#include "formats/shv_layout.hpp"
 #include "formats/stitch.hpp"
+#include "shvgen/preview.hpp"
 #include "korvane/korvane.h"
 #include "korvane/korvane.hpp"
 
@@ -84,6 +87,34 @@ void GetXY(const unsigned char* phucst, int32_t n, int16_t* xx, int16_t* yy) {
   // The block's own count bounds the walk; the first record is read whole even when n < 1.
   const std::size_t span = 2 * static_cast<std::size_t>(n > 1 ? n : 1) + 6;
   kvn::formats::GetXY(std::span<const std::uint8_t>(phucst, span), n, xx, yy);
+}
+
+unsigned char* GetShvStitchPos(unsigned char* pShvIn) {
+  if (!pShvIn) return nullptr;
+  // No length comes with the image: bound the reader by the most that a name
+  // and a long dimension block (65,535 rows of 65,535 pixels) can describe.
+  constexpr std::size_t kMostBeforeHeader =
+      kvn::formats::kShvNameAt + 255 + kvn::formats::kLongDimensionSize + 65535u * 32768u;
+  const kvn::formats::ByteReader shv(std::span<const std::uint8_t>(pShvIn, kMostBeforeHeader), "");
+  const auto at = kvn::formats::GetShvStitchPos(shv);
+  return at ? pShvIn + *at : nullptr;
+}
+
+int32_t MakeShvBmp(unsigned char* pshvout, const unsigned char* phuc, int32_t shuc,
+                   int32_t pixels, int32_t scanlines) {
+  if (!pshvout || !phuc || pixels <= 0 || scanlines <= 0) return 0;
+  const std::uint64_t area =
+      static_cast<std::uint64_t>(pixels) * ((static_cast<std::uint64_t>(scanlines) + 1) / 2);
+  if (area > SIZE_MAX) return 0;
+  return guarded(
+      [&] {
+        kvn::shvgen::MakeShvBmp(
+            std::span<std::uint8_t>(pshvout, static_cast<std::size_t>(area)),
+            std::span<const std::uint8_t>(phuc, shuc > 0 ? static_cast<std::size_t>(shuc) : 0),
+            pixels, scanlines);
+        return 0;
+      },
+      0);
 }
 
 }  // extern "C"

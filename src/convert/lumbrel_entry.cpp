@@ -1,11 +1,119 @@
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
 #include "convert/entry.hpp"
+#include "convert/naming.hpp"
+#include "formats/byte_reader.hpp"
+#include "shvgen/shv_writer.hpp"
 
 namespace kvn::convert {
+namespace {
 
-int run_lumbrel(const LumbrelCall& call, FileSystem&, Diagnostics& diag, const std::string&) {
-  diag.errors.push_back(make_error(ErrorCode::kBadUsage, call.pFileHuc ? call.pFileHuc : "",
-                                   "the SHV writer is not built yet"));
-  return kLumbrelCannotWrite;
+constexpr const char* kMemory = "(memory)";
+
+int fail(Diagnostics& diag, Error e, int result) {
+  diag.errors.push_back(std::move(e));
+  return result;
+}
+
+// Faults of the HUC input give 1; everything after it has been read gives -1.
+int result_for(ErrorCode code) {
+  return code == ErrorCode::kHucTooShort || code == ErrorCode::kCannotOpen ||
+                 code == ErrorCode::kCannotRead
+             ? kLumbrelCannotRead
+             : kLumbrelCannotWrite;
+}
+
+}  // namespace
+
+int run_lumbrel(const LumbrelCall& call, FileSystem& fs, Diagnostics& diag,
+                const std::string& protected_input) {
+  // The HUC image: the caller's memory wins over the file.
+  std::vector<std::uint8_t> loaded;
+  std::span<const std::uint8_t> image;
+  std::string source;
+  if (call.phuc) {
+    if (call.shuc < 0)
+      return fail(diag,
+                  make_error(ErrorCode::kCannotRead, kMemory,
+                             "negative HUC design size " + std::to_string(call.shuc)),
+                  kLumbrelCannotRead);
+    image = {call.phuc, static_cast<std::size_t>(call.shuc)};
+    source = kMemory;
+  } else {
+    if (!call.pFileHuc)
+      return fail(diag, make_error(ErrorCode::kNoInputName, kMemory, "no HUC design was given"),
+                  kLumbrelCannotRead);
+    auto r = fs.read_whole(call.pFileHuc);
+    if (!r) return fail(diag, r.error(), kLumbrelCannotRead);
+    loaded = std::move(*r);
+    image = loaded;
+    source = call.pFileHuc;
+  }
+
+  // What to produce: the named file, the image in memory, or both; with
+  // neither, a file named after the HUC file.
+  std::string out_file;
+  if (call.pFileShv)
+    out_file = call.pFileShv;
+  else if (!call.pshv) {
+    if (!call.pFileHuc)
+      return fail(diag,
+                  make_error(ErrorCode::kNoInputName, kMemory,
+                             "the HUC design came from memory and no output was asked for"),
+                  kLumbrelCannotWrite);
+    out_file = shv_name(call.pFileHuc);
+  }
+  if (!out_file.empty()) {
+    for (const std::string& input : {std::string(call.pFileHuc ? call.pFileHuc : ""),
+                                     protected_input}) {
+      if (!input.empty() && fs.same_file(out_file, input))
+        return fail(diag,
+                    make_error(ErrorCode::kWouldOverwriteInput, out_file,
+                               "it is the input " + input),
+                    kLumbrelCannotWrite);
+    }
+  }
+
+  // The design name comes from the output's file name, else the input's, else
+  // the image's size.
+  const char* name_source = call.pFileShv ? call.pFileShv : call.pFileHuc;
+  const std::string name = name_source
+                               ? design_name(name_source)
+                               : shvgen::size_name(static_cast<std::uint32_t>(image.size()));
+
+  auto shv = shvgen::build_shv(formats::ByteReader(image, source), name);
+  if (!shv) return fail(diag, shv.error(), result_for(shv.error().code));
+  // The input is no longer needed: release it before the output is copied.
+  std::vector<std::uint8_t>().swap(loaded);
+
+  // Copy for the caller before writing, so that a failed allocation writes
+  // nothing; the copy then serves the write and the first buffer goes.
+  std::unique_ptr<std::uint8_t, decltype(&std::free)> handed(nullptr, &std::free);
+  std::span<const std::uint8_t> bytes = *shv;
+  if (call.pshv) {
+    handed.reset(static_cast<std::uint8_t*>(std::malloc(shv->size())));
+    if (!handed)
+      return fail(diag, make_error(ErrorCode::kOutOfMemory, out_file.empty() ? kMemory : out_file),
+                  kLumbrelCannotWrite);
+    std::memcpy(handed.get(), shv->data(), shv->size());
+    bytes = {handed.get(), shv->size()};
+    std::vector<std::uint8_t>().swap(*shv);
+  }
+  if (!out_file.empty()) {
+    const auto w = fs.replace(out_file, bytes);
+    if (!w) return fail(diag, w.error(), kLumbrelCannotWrite);
+    diag.written.push_back(out_file);
+  }
+  if (call.pshv) {
+    if (call.sshv) *call.sshv = static_cast<std::int32_t>(bytes.size());
+    *call.pshv = handed.release();
+  }
+  return 0;
 }
 
 }  // namespace kvn::convert

@@ -1,0 +1,116 @@
+#include "shvgen/preview.hpp"
+
+#include <algorithm>
+#include <limits>
+
+#include "formats/byte_reader.hpp"
+#include "formats/huc_layout.hpp"
+#include "formats/stitch.hpp"
+#include "shvgen/colour_tables.hpp"
+
+namespace kvn::shvgen {
+namespace {
+
+using formats::ByteReader;
+using formats::RecordKind;
+using formats::StitchRecord;
+
+constexpr std::int64_t bytes_per_line(std::int64_t scanlines) { return (scanlines + 1) / 2; }
+
+constexpr bool fits_int(std::int64_t v) {
+  return v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max();
+}
+
+std::int64_t abs64(std::int64_t v) { return v < 0 ? -v : v; }
+
+}  // namespace
+
+void KORVANE_CALLBACK ShvLineDDAProc(int X, int Y, std::intptr_t lpData) {
+  auto& d = *reinterpret_cast<Q2PARAM*>(lpData);
+  const std::int64_t gx = std::int64_t{X} + d.oX1;
+  const std::int64_t gy = std::int64_t{Y} + d.oY1;
+  if (gx < 0 || gx >= d.pixels || gy < 0 || gy >= d.scanlines) return;
+  // Straight into the packed, turned layout: column gx is output row gx, and
+  // line gy is pixel scanlines - 1 - gy of that row.
+  const std::int64_t c = d.scanlines - 1 - gy;
+  const auto at = static_cast<std::uint64_t>(gx * bytes_per_line(d.scanlines) + c / 2);
+  if (at >= d.ppic.size()) return;
+  std::uint8_t& b = d.ppic[at];
+  const auto v = static_cast<std::uint8_t>(d.color & 0x0F);
+  b = (c % 2 == 0) ? static_cast<std::uint8_t>((b & 0x0F) | (v << 4))
+                   : static_cast<std::uint8_t>((b & 0xF0) | v);
+}
+
+void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> phuc,
+                std::int32_t pixels, std::int32_t scanlines) {
+  if (pixels <= 0 || scanlines <= 0) return;
+  const auto area = static_cast<std::uint64_t>(pixels) *
+                    static_cast<std::uint64_t>(bytes_per_line(scanlines));
+  if (area > pshvout.size()) return;
+  const auto out = pshvout.first(static_cast<std::size_t>(area));
+  std::fill(out.begin(), out.end(), std::uint8_t{0});
+
+  const ByteReader huc(phuc, "");
+  const auto hdr = formats::read_huchdr(huc);
+  if (!hdr) return;
+
+  // The box is symmetric about the start point. In 32 bits or more: twice a
+  // 16-bit extent does not fit in 16 bits.
+  const std::int64_t width = 2 * std::max(abs64(hdr->x0), abs64(hdr->x1));
+  const std::int64_t height = 2 * std::max(abs64(hdr->y0), abs64(hdr->y1));
+  const std::int64_t factorx = (width + pixels - 1) / pixels;
+  const std::int64_t factory = (height + scanlines - 1) / scanlines;
+  if (factorx == 0 || factory == 0) return;
+
+  Q2PARAM data;
+  data.ppic = out;
+  data.factorx = static_cast<std::int32_t>(factorx);
+  data.factory = static_cast<std::int32_t>(factory);
+  data.oX1 = static_cast<std::int32_t>((pixels - (width + factorx - 1) / factorx) / 2);
+  data.oY1 = static_cast<std::int32_t>((scanlines - (height + factory - 1) / factory) / 2);
+  data.scanlines = scanlines;
+  data.pixels = pixels;
+  const auto lp = reinterpret_cast<std::intptr_t>(&data);
+
+  // The start point, placed from the extents. The running position is kept
+  // wide: it starts at half the box, so 16 bits would wrap for designs that
+  // reach more than 16,383 from their start point.
+  std::int64_t x0 = hdr->x0, x1 = hdr->x1, y0 = hdr->y0, y1 = hdr->y1;
+  if (x0 < 0) std::swap(x0, x1);
+  if (y0 < 0) std::swap(y0, y1);
+  std::int64_t x = std::max(-x1, x0);
+  std::int64_t y = std::max(-y1, y0);
+
+  auto draw = [&](const StitchRecord& r) {
+    const std::int64_t nx = x + r.dx;
+    const std::int64_t ny = y + r.dy;
+    if (r.kind == RecordKind::kStitch) {
+      const std::int64_t cx1 = x / factorx, cy1 = y / factory;
+      const std::int64_t cx2 = nx / factorx, cy2 = ny / factory;
+      // A stitch spans at most 128 cells, so an end beyond int lies far off the grid.
+      if (fits_int(cx1) && fits_int(cy1) && fits_int(cx2) && fits_int(cy2)) {
+        ShvLineDDAProc(static_cast<int>(cx2), static_cast<int>(cy2), lp);
+        line_dda(static_cast<int>(cx1), static_cast<int>(cy1), static_cast<int>(cx2),
+                 static_cast<int>(cy2), ShvLineDDAProc, lp);
+      }
+    }
+    x = nx;
+    y = ny;
+  };
+
+  const std::size_t stream_at = formats::huc_stream_at(hdr->nColors);
+  if (!huc.contains(stream_at, 0)) return;
+  const auto stream = huc.bytes().subspan(stream_at);
+  std::size_t pos = 0;
+  for (std::size_t i = 0; i < hdr->nColors; ++i) {
+    const auto rec = formats::read_huccolor(huc, i);
+    if (!rec) return;
+    data.color = pixel_for_colour(rec->Color);
+    const auto end = formats::decode_block(stream, pos, rec->Stitches, draw);
+    // The image ends inside this block: nothing after it can be drawn.
+    if (end.truncated) return;
+    pos = end.offset;
+  }
+}
+
+}  // namespace kvn::shvgen

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/byte_reader.hpp"
+#include "formats/error.hpp"
+
+namespace kvn::shvgen {
+
+/// Our own text at the start of every SHV image we write; the rest of the
+/// 86-byte field is zeros, so its last byte is always 0.
+inline constexpr std::string_view kShvHeaderText = "korvane 1.0 https://korvane.example.org/";
+/// The longest design name stored; longer names keep their first bytes.
+inline constexpr std::size_t kMaxDesignName = 127;
+/// Dimension counts above this need the long form of the dimension block.
+inline constexpr std::int32_t kMaxShortCount = 255;
+/// The largest SHV image whose length the 32-bit size of the interfaces can carry.
+inline constexpr std::uint64_t kMaxShvImage = 0x7FFFFFFF;
+
+/// The preview size and offsets recorded in the dimension block, in whole
+/// millimetres, computed from the HUC extents (tenths of a millimetre).
+struct DimensionValues {
+  std::int32_t scanlines = 0;  // preview rows, along x
+  std::int32_t pixels = 0;     // pixels per row, along y
+  std::int32_t x_offset = 0;
+  std::int32_t y_offset = 0;
+  bool long_form = false;
+};
+
+DimensionValues dimension_values(std::int16_t x0, std::int16_t y0, std::int16_t x1,
+                                 std::int16_t y1);
+
+/// The hoop class for a design `width` x `height` (tenths of a millimetre,
+/// x extent first) and the HUC header's `Hoop` byte.
+std::uint8_t hoop_code(std::int32_t width, std::int32_t height, std::uint8_t huc_hoop);
+
+/// The design name of an image with no file name: its size as "%08lX".
+std::string size_name(std::uint32_t shucin);
+
+/// The whole SHV design image for the HUC design image `huc`: header text,
+/// `design_name` (its first 127 bytes), dimension block, preview, shvhdr_t
+/// with the hoop code, the colour table and the HUC stitch stream unchanged.
+/// Fails with kHucTooShort when `huc` is shorter than its header and colour
+/// table; the stream is taken from the image's length, not its counts.
+Result<std::vector<std::uint8_t>> build_shv(const formats::ByteReader& huc,
+                                            std::string_view design_name);
+
+}  // namespace kvn::shvgen
