@@ -28,6 +28,7 @@ const char* describe(ErrorCode code) {
     case ErrorCode::kOutOfMemory: return "not enough memory";
     case ErrorCode::kBadUsage: return "bad command line";
     case ErrorCode::kNotRecognised: return "not a DHV container or SHV design";
+    case ErrorCode::kCannotEncode: return "cannot encode the picture";
   }
   return "unknown error";
 }

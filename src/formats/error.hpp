@@ -31,6 +31,7 @@ enum class ErrorCode : int {
   kOutOfMemory = 18,
   kBadUsage = 19,
   kNotRecognised = 20,
+  kCannotEncode = 21,
 };
 
 /// The fixed phrase of a code, written once.
