@@ -1,0 +1,341 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "convert/entry.hpp"
+#include "formats/huc_layout.hpp"
+#include "formats/shv_layout.hpp"
+#include "formats/stitch.hpp"
+#include "korvane/korvane.h"
+#include "shvgen/shv_writer.hpp"
+#include "support/design_builders.hpp"
+#include "support/fake_file_system.hpp"
+#include "support/temp_dir.hpp"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace kvn::shvgen {
+namespace {
+
+using formats::ByteReader;
+using test::Bytes;
+using test::cat;
+using test::HucBuilder;
+using test::long_move;
+using test::rec;
+
+struct HoopCase {
+  std::int32_t width, height;
+  std::uint8_t huc_hoop;
+  std::uint8_t code;
+};
+
+const HoopCase kHoops[] = {
+    {1000, 1000, 0x40, 0x30}, {1001, 1000, 0x40, 0x50}, {1000, 1001, 0x40, 0x10},
+    {1000, 1701, 0x40, 0x90}, {1500, 2401, 0x40, 0xB7}, {1501, 100, 0x40, 0x00},
+    {1700, 1000, 0x40, 0x00}, {1000, 1700, 0x40, 0x10},  // never turned to fit
+    {1200, 1200, 0x02, 0xB2}, {900, 900, 0x02, 0x30},   {1400, 2000, 0x41, 0xB1},
+    {1500, 3600, 0x43, 0xB7}, {1500, 3601, 0x43, 0x00}, {65534, 65534, 0x40, 0x00},
+};
+
+TEST(HoopCode, TakesTheFirstClassTheDesignFits) {
+  for (const auto& c : kHoops) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + " hoop " +
+                 std::to_string(c.huc_hoop));
+    EXPECT_EQ(hoop_code(c.width, c.height, c.huc_hoop), c.code);
+  }
+}
+
+struct DimsCase {
+  const char* name;
+  std::int16_t x0, y0, x1, y1;
+  Bytes block;
+  std::size_t bitmap;
+};
+
+const DimsCase kDims[] = {
+    {"AllZero", 0, 0, 0, 0, {0, 0, 0, 0, 0, 0}, 0},
+    {"OffsetFromNegativeExtent", 255, 0, -137, 0, {40, 0, 13, 0, 13, 0}, 0},
+    {"NegativeOffsetShort", 100, 10, 50, -10, {6, 2, 0xFB, 1, 0xFB, 1}, 6},
+    {"Count255IsShort", 1271, 1000, -1270, -1000, {255, 200, 127, 100, 127, 100}, 255 * 100},
+    {"Count256IsLong", 1281, 1000, -1270, -1000,
+     {255, 255, 1, 1, 0, 0, 200, 0, 127, 0, 100, 0, 127, 0, 100}, 256 * 100},
+    {"Exactly255By255IsLong", 1271, 1271, -1270, -1270,
+     {255, 255, 1, 0, 255, 0, 255, 0, 127, 0, 127, 0, 127, 0, 127}, 255 * 128},
+    {"NegativeOffsetLong", 3000, 0, 50, 0, {255, 255, 1, 1, 0x28, 0, 0, 0xFF, 0xFB, 0, 0, 0xFF, 0xFB, 0, 0}, 0},
+    {"NegativeCountsAreZero", -100, -100, 50, 50, {0, 0, 0xFB, 0xFB, 0xFB, 0xFB}, 0},
+    {"OneNegativeCountLeavesNoBitmap", -100, 10, 50, -10, {0, 2, 0xFB, 1, 0xFB, 1}, 0},
+};
+
+TEST(BuildShv, WritesTheDimensionBlockAndPreviewSize) {
+  for (const auto& c : kDims) {
+    SCOPED_TRACE(c.name);
+    const Bytes huc = HucBuilder{}.extents(c.x0, c.y0, c.x1, c.y1).colour(1, cat({rec(0, 0), rec(1, 1)})).bytes();
+    const auto shv = build_shv(ByteReader(huc, "t.huc"), "d");
+    ASSERT_TRUE(shv) << shv.error().message();
+    const std::size_t at = formats::kShvNameAt + 1;
+    EXPECT_EQ(Bytes(shv->begin() + at, shv->begin() + at + c.block.size()), c.block);
+    const auto hdr_at = formats::GetShvStitchPos(ByteReader(*shv, "t.shv"));
+    ASSERT_TRUE(hdr_at);
+    EXPECT_EQ(*hdr_at, at + c.block.size() + c.bitmap);
+    const auto hdr = formats::read_shvhdr(ByteReader(*shv, "t.shv"), *hdr_at);
+    ASSERT_TRUE(hdr);
+    EXPECT_EQ(hdr->x1, c.x1);
+    EXPECT_EQ(hdr->Stitches, 2u);
+  }
+}
+
+TEST(BuildShv, LaysOutHeaderColoursAndStreamByteForByte) {
+  const Bytes block1 = cat({long_move(-300, 20), rec(5, 5)});
+  const Bytes block2 = cat({rec(1, 1), test::raw(0x80, 0x03)});
+  const Bytes huc = HucBuilder{}
+                        .extents(0, 0, 0, 0)
+                        .hoop(0x42)
+                        .colour(33, block1, -1, 0x0102, -2)
+                        .colour(7, block2, 9, 3, 4)
+                        .trailing({0xAA, 0xBB, 0xCC})  // no count covers it; copied all the same
+                        .bytes();
+  const auto shv = build_shv(ByteReader(huc, "t.huc"), "garden");
+  ASSERT_TRUE(shv);
+  const std::string text(kShvHeaderText);
+  EXPECT_EQ(std::string(shv->begin(), shv->begin() + text.size()), text);
+  EXPECT_EQ(Bytes(shv->begin() + text.size(), shv->begin() + 86), Bytes(86 - text.size(), 0));
+  const Bytes want = cat({
+      Bytes{6, 'g', 'a', 'r', 'd', 'e', 'n'},
+      Bytes{0, 0, 0, 0, 0, 0},                                         // no preview
+      Bytes{2, 0xC4, 0x28, 0, 0x30, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 14},  // shvhdr_t
+      Bytes{0, 0, 0, 5, 33, 0, 0, 0, 0, 0, 0x01, 0x02, 0xFF, 0xFE},     // shvcolor_t 1
+      Bytes{0, 0, 0, 9, 7, 0, 0, 0, 0, 0, 0, 3, 0, 4},                  // shvcolor_t 2
+      block1, block2, Bytes{0xAA, 0xBB, 0xCC},
+  });
+  EXPECT_EQ(Bytes(shv->begin() + 86, shv->end()), want);
+}
+
+TEST(BuildShv, TakesTheFirst127BytesOfALongName) {
+  const Bytes huc = HucBuilder{}.bytes();
+  const auto shv = build_shv(ByteReader(huc, "t.huc"), std::string(200, 'n'));
+  ASSERT_TRUE(shv);
+  EXPECT_EQ((*shv)[86], 127);
+  EXPECT_EQ((*shv)[87 + 126], 'n');
+  EXPECT_EQ((*shv)[87 + 127], 0);  // the dimension block follows
+}
+
+TEST(BuildShv, RefusesAnImageShorterThanItsHeaderAndColourTable) {
+  for (std::size_t size : {std::size_t{0}, std::size_t{28}, std::size_t{29 + 3 * 7 - 1}}) {
+    SCOPED_TRACE(size);
+    Bytes huc = HucBuilder{}.n_colors(3).bytes();
+    huc.resize(size);
+    const auto shv = build_shv(ByteReader(huc, "t.huc"), "x");
+    ASSERT_FALSE(shv);
+    EXPECT_EQ(shv.error().code, ErrorCode::kHucTooShort);
+    EXPECT_EQ(shv.error().message().rfind("t.huc: the HUC design is shorter", 0), 0u);
+  }
+}
+
+}  // namespace
+}  // namespace kvn::shvgen
+
+namespace kvn::convert {
+namespace {
+
+using test::Bytes;
+using test::cat;
+using test::FakeFileSystem;
+using test::HucBuilder;
+using test::rec;
+
+Bytes small_huc() {
+  return HucBuilder{}.extents(30, 20, -10, -40).colour(2, cat({rec(0, 0), rec(3, 4), rec(-5, 1)})).bytes();
+}
+
+std::string stored_name(const Bytes& shv) {
+  return std::string(shv.begin() + 87, shv.begin() + 87 + shv[86]);
+}
+
+struct Handed {
+  std::uint8_t* shv = reinterpret_cast<std::uint8_t*>(8);  // untouched unless handed out
+  std::int32_t sshv = -7;
+  bool untouched() const { return shv == reinterpret_cast<std::uint8_t*>(8) && sshv == -7; }
+  Bytes take() {
+    Bytes b(shv, shv + sshv);
+    std::free(shv);
+    return b;
+  }
+};
+
+struct OutputCase {
+  const char* name;
+  const char* pFileShv;
+  bool pshv;
+  const char* pFileHuc;
+  std::int32_t memory_size;  // > 0: the HUC image comes from memory, padded to this size
+  const char* file_written;  // nullptr: none
+  std::string design;
+};
+
+const OutputCase kOutputs[] = {
+    {"DerivedFromTheHucFile", nullptr, false, "C:\\designs\\flowers.big.DHV", 0,
+     "C:\\designs\\flowers.big.shv", "flowers.big"},
+    {"NamedFile", "out/x.shv", false, "in/a.huc", 0, "out/x.shv", "x"},
+    {"NamedFileAndMemory", "out/y.shv", true, "in/a.huc", 0, "out/y.shv", "y"},
+    {"MemoryNamedAfterTheHucFile", nullptr, true, "in/a.huc", 0, nullptr, "a"},
+    {"MemoryWithoutNamesUsesTheSize", nullptr, true, nullptr, 4660, nullptr, "00001234"},
+    {"BothSeparatorsEverywhere", nullptr, false, "dir\\sub/pat.tern.huc", 0,
+     "dir\\sub/pat.tern.shv", "pat.tern"},
+    {"ForwardSlashAfterBackslash", "a\\b/c.d\\e.shv", false, "in/a.huc", 0, "a\\b/c.d\\e.shv", "e"},
+};
+
+TEST(Lumbrel, ProducesWhatTheArgumentsAskFor) {
+  for (const auto& c : kOutputs) {
+    SCOPED_TRACE(c.name);
+    FakeFileSystem fs;
+    Bytes huc = small_huc();
+    if (c.memory_size > 0) huc.resize(static_cast<std::size_t>(c.memory_size), 0);
+    if (c.pFileHuc && c.memory_size == 0) fs.files[c.pFileHuc] = huc;
+    Handed h;
+    const LumbrelCall call{c.pFileShv, c.pshv ? &h.shv : nullptr, c.pshv ? &h.sshv : nullptr,
+                           c.pFileHuc, c.memory_size > 0 ? huc.data() : nullptr, c.memory_size};
+    Diagnostics diag;
+    ASSERT_EQ(run_lumbrel(call, fs, diag), 0);
+    EXPECT_TRUE(diag.errors.empty());
+    const std::size_t inputs = c.pFileHuc && c.memory_size == 0 ? 1 : 0;
+    EXPECT_EQ(fs.files.size(), inputs + (c.file_written ? 1 : 0));
+    Bytes image;
+    if (c.file_written) {
+      ASSERT_EQ(fs.files.count(c.file_written), 1u);
+      EXPECT_EQ(diag.written, std::vector<std::string>{c.file_written});
+      image = fs.files[c.file_written];
+    }
+    if (c.pshv) {
+      ASSERT_FALSE(h.untouched());
+      const Bytes mem = h.take();
+      if (c.file_written) {
+        EXPECT_EQ(mem, image);
+      }
+      image = mem;
+    } else {
+      EXPECT_TRUE(h.untouched());
+    }
+    EXPECT_EQ(stored_name(image), c.design);
+  }
+}
+
+struct FailCase {
+  const char* name;
+  int result;
+  ErrorCode code;
+};
+
+TEST(Lumbrel, FailsWithoutWritingOrHandingOutAnything) {
+  const FailCase cases[] = {
+      {"HucFileMissing", 1, ErrorCode::kCannotOpen},
+      {"HucShorterThanItsHeader", 1, ErrorCode::kHucTooShort},
+      {"HucShorterThanItsColourTable", 1, ErrorCode::kHucTooShort},
+      {"OutputCannotBeWritten", -1, ErrorCode::kCannotWrite},
+      {"OutputIsTheHucFile", -1, ErrorCode::kWouldOverwriteInput},
+      {"OutputIsTheProtectedInput", -1, ErrorCode::kWouldOverwriteInput},
+      {"NoOutputCanBeNamed", -1, ErrorCode::kNoInputName},
+      {"NegativeSize", 1, ErrorCode::kCannotRead},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string name = c.name;
+    FakeFileSystem fs;
+    Bytes huc = small_huc();
+    if (name == "HucShorterThanItsHeader") huc.resize(28);
+    if (name == "HucShorterThanItsColourTable") huc.resize(29 + 6);
+    if (name != "HucFileMissing") fs.files["in/a.huc"] = huc;
+    fs.files["in/garden.dhv"] = {1, 2, 3};
+    if (name == "OutputCannotBeWritten") fs.fail_writes_after = 0;
+    const auto before = fs.files;
+
+    Handed h;
+    LumbrelCall call{"out/a.shv", &h.shv, &h.sshv, "in/a.huc", nullptr, 0};
+    std::string protected_input;
+    if (name == "OutputIsTheHucFile") call.pFileShv = "in/a.huc";
+    if (name == "OutputIsTheProtectedInput") {
+      protected_input = "in/garden.dhv";
+      call.pFileShv = protected_input.c_str();
+    }
+    if (name == "NoOutputCanBeNamed" || name == "NegativeSize") {
+      call = LumbrelCall{nullptr, nullptr, nullptr, nullptr, huc.data(),
+                         name == "NegativeSize" ? -1 : static_cast<std::int32_t>(huc.size())};
+    }
+    Diagnostics diag;
+    EXPECT_EQ(run_lumbrel(call, fs, diag, protected_input), c.result);
+    ASSERT_EQ(diag.errors.size(), 1u);
+    EXPECT_EQ(diag.errors[0].code, c.code) << diag.errors[0].message();
+    EXPECT_TRUE(diag.written.empty());
+    EXPECT_EQ(fs.files, before);
+    EXPECT_TRUE(h.untouched());
+  }
+}
+
+TEST(Lumbrel, RoundTripsThroughGetShvStitchPos) {
+  const Bytes block1 = cat({test::long_move(500, -200), rec(10, 10), rec(-3, 7)});
+  const Bytes block2 = cat({rec(2, 2), rec(127, -127), test::long_move(-40, 60)});
+  const Bytes huc = HucBuilder{}
+                        .extents(600, 100, -20, -250)
+                        .colour(19, block1, -1, 0, 0)
+                        .colour(33, block2, -1, 507, -183)
+                        .bytes();
+  unsigned char* shv = nullptr;
+  std::int32_t sshv = 0;
+  ASSERT_EQ(lumbrel(nullptr, &shv, &sshv, nullptr, huc.data(), static_cast<std::int32_t>(huc.size())), 0);
+  const Bytes image(shv, shv + sshv);
+  const unsigned char* hdr = GetShvStitchPos(shv);
+  const auto at = static_cast<std::size_t>(hdr - shv);
+  std::free(shv);
+
+  const formats::ByteReader in(image, "t.shv");
+  const auto h = formats::read_shvhdr(in, at);
+  ASSERT_TRUE(h);
+  EXPECT_EQ(h->nColors, 2);
+  EXPECT_EQ(h->x0, 600);
+  EXPECT_EQ(h->y1, -250);
+  EXPECT_EQ(h->Stitches, (block1.size() + block2.size()) / 2);
+  const std::size_t colours_at = at + formats::kShvHdrSize;
+  const auto c1 = formats::read_shvcolor(in, colours_at);
+  const auto c2 = formats::read_shvcolor(in, colours_at + formats::kShvColorSize);
+  ASSERT_TRUE(c1 && c2);
+  EXPECT_EQ(c1->Stitches, block1.size() / 2);
+  EXPECT_EQ(c1->Color, 19);
+  EXPECT_EQ(c2->Color, 33);
+  EXPECT_EQ(c2->xpos, 507);
+  EXPECT_EQ(c2->ypos, -183);
+  const std::size_t stream_at = colours_at + 2 * formats::kShvColorSize;
+  EXPECT_EQ(Bytes(image.begin() + static_cast<std::ptrdiff_t>(stream_at), image.end()), cat({block1, block2}));
+  // Walking block 1 from its stored start ends where block 2 says it begins.
+  std::int16_t x = c1->xpos, y = c1->ypos;
+  formats::GetXY(std::span<const std::uint8_t>(image).subspan(stream_at), 6, &x, &y);
+  EXPECT_EQ(x, c2->xpos);
+  EXPECT_EQ(y, c2->ypos);
+}
+
+#ifndef _WIN32
+int run_korvane_in(const test::ScopedTempDir& dir, const std::string& args) {
+  const std::string cmd = "cd '" + dir.path().string() + "' && '" + KORVANE_EXE + "' " + args +
+                          " >/dev/null 2>&1";
+  const int status = std::system(cmd.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(CliHuc, WritesTheShvBesideTheHucFileOrWhereToldTo) {
+  test::ScopedTempDir dir;
+  test::write_bytes(dir.file("rose.huc"), small_huc());
+  EXPECT_EQ(run_korvane_in(dir, "--huc rose.huc"), 0);
+  EXPECT_EQ(run_korvane_in(dir, "--huc rose.huc -o other.shv"), 0);
+  EXPECT_EQ(run_korvane_in(dir, "--huc missing.huc"), 1);
+  EXPECT_EQ(run_korvane_in(dir, "--huc rose.huc -o rose.huc"), 1);
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"other.shv", "rose.huc", "rose.shv"}));
+  EXPECT_EQ(stored_name(test::read_bytes(dir.file("rose.shv"))), "rose");
+  EXPECT_EQ(stored_name(test::read_bytes(dir.file("other.shv"))), "other");
+  EXPECT_EQ(test::read_bytes(dir.file("rose.huc")), small_huc());
+}
+#endif
+
+}  // namespace
+}  // namespace kvn::convert

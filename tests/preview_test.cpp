@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "shvgen/colour_tables.hpp"
+#include "shvgen/line_dda.hpp"
+#include "shvgen/preview.hpp"
+#include "support/design_builders.hpp"
+
+namespace kvn::shvgen {
+namespace {
+
+using test::Bytes;
+using test::cat;
+using test::HucBuilder;
+using test::long_move;
+using test::rec;
+using Points = std::vector<std::pair<int, int>>;
+
+void KORVANE_CALLBACK collect(int X, int Y, std::intptr_t lpData) {
+  reinterpret_cast<Points*>(lpData)->push_back({X, Y});
+}
+
+struct LineCase {
+  const char* name;
+  int x1, y1, x2, y2;
+  Points points;
+};
+
+const LineCase kLines[] = {
+    {"ZeroLengthReportsNothing", 4, 4, 4, 4, {}},
+    {"HorizontalStopsBeforeTheEnd", 0, 0, 3, 0, {{0, 0}, {1, 0}, {2, 0}}},
+    {"VerticalDownward", 0, 0, 0, -3, {{0, 0}, {0, -1}, {0, -2}}},
+    {"Diagonal", 0, 0, 3, 3, {{0, 0}, {1, 1}, {2, 2}}},
+    {"EqualStepsAreYMajor", 0, 0, 2, -2, {{0, 0}, {1, -1}}},
+    {"ShallowXMajor", 0, 0, 5, 2, {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}}},
+    {"ShallowReversedIsNotTheMirror", 5, 2, 0, 0, {{5, 2}, {4, 2}, {3, 1}, {2, 1}, {1, 0}}},
+    {"SteepYMajor", 0, 0, 2, 5, {{0, 0}, {0, 1}, {1, 2}, {1, 3}, {2, 4}}},
+    {"SteepLeftward", 10, 10, 8, 15, {{10, 10}, {10, 11}, {9, 12}, {9, 13}, {8, 14}}},
+};
+
+TEST(LineDda, ReportsThePointsGdiReports) {
+  for (const auto& c : kLines) {
+    SCOPED_TRACE(c.name);
+    Points portable, platform;
+    line_dda_portable(c.x1, c.y1, c.x2, c.y2, collect, reinterpret_cast<std::intptr_t>(&portable));
+    line_dda(c.x1, c.y1, c.x2, c.y2, collect, reinterpret_cast<std::intptr_t>(&platform));
+    EXPECT_EQ(portable, c.points);
+    EXPECT_EQ(platform, c.points);  // on Windows: GDI's own LineDDA
+  }
+}
+
+// The 4-bit cell of output row `row`, pixel `pixel`.
+int cell(const Bytes& out, int scanlines, int row, int pixel) {
+  const std::uint8_t b = out[row * ((scanlines + 1) / 2) + pixel / 2];
+  return pixel % 2 == 0 ? b >> 4 : b & 0x0F;
+}
+
+struct ProcCase {
+  const char* name;
+  int X, Y;
+  int row, pixel;  // -1: dropped
+};
+
+// 3 columns of 3 lines, offsets (1, 0): columns are output rows, lines run
+// downward along a row.
+const ProcCase kProc[] = {
+    {"Origin", -1, 0, 0, 2},
+    {"TopRight", 1, 2, 2, 0},
+    {"ColumnPastTheRight", 2, 0, -1, -1},
+    {"ColumnLeftOfTheGrid", -2, 0, -1, -1},
+    {"LineAboveTheTop", 0, 3, -1, -1},
+    {"LineBelowTheBottom", 0, -1, -1, -1},
+};
+
+TEST(ShvLineDDAProc, SetsTheTurnedCellAndDropsPointsOutsideTheGrid) {
+  for (const auto& c : kProc) {
+    SCOPED_TRACE(c.name);
+    Bytes out(3 * 2 + 1, 0);  // one guard byte
+    Q2PARAM d;
+    d.ppic = std::span<std::uint8_t>(out).first(6);
+    d.oX1 = 1;
+    d.color = 9;
+    d.scanlines = 3;
+    d.pixels = 3;
+    ShvLineDDAProc(c.X, c.Y, reinterpret_cast<std::intptr_t>(&d));
+    Bytes want(7, 0);
+    if (c.row >= 0) want[c.row * 2 + c.pixel / 2] = c.pixel % 2 == 0 ? 0x90 : 0x09;
+    EXPECT_EQ(out, want);
+  }
+}
+
+// Renders into an exactly sized area followed by guard bytes.
+Bytes render(const Bytes& huc, int pixels, int scanlines, std::uint8_t fill = 0xEE) {
+  const std::size_t area =
+      pixels > 0 && scanlines > 0 ? static_cast<std::size_t>(pixels) * ((scanlines + 1) / 2) : 0;
+  Bytes out(area + 4, fill);
+  const Bytes exact(huc);  // an exactly sized copy, so ASan sees any over-read
+  MakeShvBmp(std::span<std::uint8_t>(out).first(area), exact, pixels, scanlines);
+  for (std::size_t i = area; i < out.size(); ++i) EXPECT_EQ(out[i], fill) << "guard byte " << i;
+  out.resize(area);
+  return out;
+}
+
+Bytes blank(int pixels, int scanlines) {
+  return Bytes(static_cast<std::size_t>(pixels) * static_cast<std::size_t>((scanlines + 1) / 2), 0);
+}
+
+TEST(MakeShvBmp, PlacesTheStartPointOfTheWorkedExample) {
+  // Box 500 x 600 in 40 x 40 cells: factors 13 and 15, start point (250, 300)
+  // in column 19, line 20: output row 19, pixel 19.
+  const Bytes huc = HucBuilder{}.extents(250, 100, -150, -300).colour(0, cat({rec(0, 0), rec(0, 0)})).bytes();
+  Bytes want = blank(40, 40);
+  want[389] = 0x01;
+  EXPECT_EQ(render(huc, 40, 40), want);
+}
+
+TEST(MakeShvBmp, DrawsStitchesOnlyNeverBlockStartsOrLargeMoves) {
+  const Bytes base = cat({rec(0, 0)});
+  struct Case {
+    const char* name;
+    Bytes stream;
+    bool drawn;
+  } cases[] = {
+      {"OnlyTheBlockStartRecord", rec(3, 3), false},
+      {"BlockStartLongMove", long_move(2, 2), false},
+      {"SmallLongMoveInBody", cat({base, long_move(2, 0)}), true},
+      {"LargeLongMoveInBody", cat({base, long_move(128, 0)}), false},
+      {"ControlInBody", cat({base, test::raw(0x80, 0x03)}), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // One design unit per cell: 20 x 20 cells for extents of +-10.
+    const Bytes huc = HucBuilder{}.extents(10, 10, -10, -10).colour(5, c.stream).bytes();
+    EXPECT_EQ(render(huc, 20, 20) != blank(20, 20), c.drawn);
+  }
+}
+
+TEST(MakeShvBmp, JoinsNoBlockToTheNextAndLetsTheLaterBlockWin) {
+  // Block 1 (code 1, pixel 3) stitches (10,10) -> (13,10); block 2 starts with a
+  // move back to (11,10) and stitches over the same cells with code 2 (pixel 6).
+  const Bytes huc = HucBuilder{}
+                        .extents(10, 10, -10, -10)
+                        .colour(1, cat({rec(0, 0), rec(3, 0)}))
+                        .colour(2, cat({rec(-2, 0), rec(2, 0)}))
+                        .bytes();
+  const Bytes out = render(huc, 20, 20);
+  // Column gx is output row gx; line 10 is pixel 20 - 1 - 10 = 9.
+  EXPECT_EQ(cell(out, 20, 10, 9), 3);
+  EXPECT_EQ(cell(out, 20, 11, 9), 6);
+  EXPECT_EQ(cell(out, 20, 12, 9), 6);
+  EXPECT_EQ(cell(out, 20, 13, 9), 6);
+  int set = 0;
+  for (int r = 0; r < 20; ++r)
+    for (int p = 0; p < 20; ++p) set += cell(out, 20, r, p) != 0;
+  EXPECT_EQ(set, 4);
+}
+
+TEST(MakeShvBmp, LeavesTheLowNibbleOfAnOddRowEmpty) {
+  // 3 columns of 5 lines; a vertical stitch through all lines of column 1.
+  const Bytes huc = HucBuilder{}.extents(1, 2, -1, -2).colour(3, cat({rec(0, -2), rec(0, 4)})).bytes();
+  const Bytes out = render(huc, 3, 5);
+  EXPECT_EQ(out, (Bytes{0, 0, 0, 0x77, 0x77, 0x70, 0, 0, 0}));
+}
+
+TEST(MakeShvBmp, MapsColourCodesToPixelValues) {
+  const std::pair<std::uint8_t, int> cases[] = {{0, 1}, {13, 1}, {19, 13}, {33, 3}, {48, 1}, {255, 1}};
+  for (const auto& [code, value] : cases) {
+    SCOPED_TRACE(static_cast<int>(code));
+    EXPECT_EQ(pixel_for_colour(code), value);
+    const Bytes huc = HucBuilder{}.extents(1, 1, -1, -1).colour(code, cat({rec(0, 0), rec(0, 0)})).bytes();
+    EXPECT_EQ(render(huc, 2, 2), (Bytes{0, static_cast<std::uint8_t>(value << 4)}));
+  }
+}
+
+TEST(MakeShvBmp, DrawsNothingWithoutCellsOrScale) {
+  const Bytes huc = HucBuilder{}.extents(10, 10, -10, -10).colour(1, cat({rec(0, 0), rec(1, 1)})).bytes();
+  EXPECT_TRUE(render(huc, 0, 7).empty());
+  EXPECT_TRUE(render(huc, 7, 0).empty());
+  EXPECT_TRUE(render(huc, -3, 7).empty());
+  // All extents 0: a box 0 wide gives a factor of 0; the area is only cleared.
+  const Bytes flat = HucBuilder{}.colour(1, cat({rec(0, 0), rec(1, 1)})).bytes();
+  EXPECT_EQ(render(flat, 4, 4), blank(4, 4));
+  // An area smaller than the preview is left alone.
+  Bytes small(3, 0xEE);
+  MakeShvBmp(small, huc, 4, 4);
+  EXPECT_EQ(small, Bytes(3, 0xEE));
+}
+
+TEST(MakeShvBmp, StopsAtTheEndOfTheImage) {
+  // Counts claim far more than is there; the colour table itself is cut short.
+  const Bytes huc = HucBuilder{}.extents(10, 10, -10, -10).colour(1, cat({rec(0, 0), rec(1, 0)}), 900).bytes();
+  const Bytes out = render(huc, 20, 20);
+  EXPECT_EQ(cell(out, 20, 10, 9), 3);
+  EXPECT_EQ(cell(out, 20, 11, 9), 3);
+  Bytes cut = HucBuilder{}.extents(10, 10, -10, -10).n_colors(9).colour(1, {}).bytes();
+  cut.resize(40);
+  EXPECT_EQ(render(cut, 20, 20), blank(20, 20));
+  EXPECT_EQ(render(Bytes(10, 0), 20, 20), blank(20, 20));
+}
+
+TEST(MakeShvBmp, DropsPointsBeyondTheBox) {
+  // The extents claim +-2 but the stitches run to x = 40 and y = -40.
+  const Bytes huc = HucBuilder{}
+                        .extents(2, 2, -2, -2)
+                        .colour(4, cat({rec(0, 0), rec(40, 0), rec(0, -80)}))
+                        .bytes();
+  const Bytes out = render(huc, 4, 4);
+  // Only the first two points of the first stitch, columns 2 and 3 of line 2
+  // (pixel 1 of output rows 2 and 3), land inside.
+  Bytes want = blank(4, 4);
+  want[2 * 2] = 0x08;
+  want[3 * 2] = 0x08;
+  EXPECT_EQ(out, want);
+}
+
+TEST(MakeShvBmp, KeepsItsBoxAndPositionBeyond16Bits) {
+  // Extents +-32,767: a box of 65,534 would be -2 in 16 bits. The start point
+  // sits at 32,767; a long move to 32,760 would wrap a 16-bit position.
+  const Bytes huc = HucBuilder{}
+                        .extents(32767, 32767, -32767, -32767)
+                        .colour(1, cat({long_move(32760, 0), rec(5, 0)}))
+                        .bytes();
+  const int n = 6554;  // (65,534 + 9) / 10 columns: factor 10, no centring offset
+  const Bytes out = render(huc, n, 10);
+  // x runs 65,527 -> 65,532: columns 6552 and 6553, the last; y = 32,767 is
+  // line 4 at 6,554 units a line.
+  EXPECT_EQ(cell(out, 10, 6552, 10 - 1 - 4), 3);
+  EXPECT_EQ(cell(out, 10, 6553, 10 - 1 - 4), 3);
+}
+
+}  // namespace
+}  // namespace kvn::shvgen
