@@ -1,0 +1,168 @@
+// The desktop dialogs on Linux, drawn with GTK 3. This file is built as a
+// module of its own that korvane opens only in dialog mode: the console path
+// neither links nor loads GTK.
+#include <gtk/gtk.h>
+
+#include <clocale>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <type_traits>
+
+#include "frontend/dialogs.hpp"
+#include "frontend/gtk/file_pattern.hpp"
+#include "frontend/gtk/gtk_module.hpp"
+#include "frontend/texts.hpp"
+
+namespace kvn::frontend::gtk {
+namespace {
+
+struct GFreeDeleter {
+  void operator()(gchar* p) const { g_free(p); }
+};
+using GChars = std::unique_ptr<gchar, GFreeDeleter>;
+
+// GTK's own catalogue already translates the standard button labels, so the
+// buttons read in the user's language as the Windows boxes' buttons do.
+const char* gtk_label(const char* msgid) { return g_dgettext("gtk30", msgid); }
+
+// A destroyed window stays on the screen until its unmap is processed; without
+// this the dialog would hang there, frozen, while the conversion runs.
+void let_windows_close() {
+  while (gtk_events_pending()) gtk_main_iteration();
+}
+
+// Paths are bytes on Linux, but GTK shows only UTF-8.
+GChars displayable(const std::string& path) { return GChars(g_filename_display_name(path.c_str())); }
+
+gboolean matches_dhv_filter(const GtkFileFilterInfo* info, gpointer) {
+  return info->display_name != nullptr && matches_file_pattern(info->display_name, texts::kFilterPattern);
+}
+
+enum class Buttons { kOk, kYesNo };
+
+// A modal box without an owner window, like a MessageBox: the caption is its
+// window title, then an information icon beside the text. Returns the response;
+// closing the window gives GTK_RESPONSE_DELETE_EVENT.
+int run_message_box(const char* caption, const char* text, Buttons buttons) {
+  GtkWidget* box = gtk_dialog_new();
+  GtkWindow* window = GTK_WINDOW(box);
+  gtk_window_set_title(window, caption);
+  gtk_window_set_modal(window, TRUE);
+  gtk_window_set_resizable(window, FALSE);
+  gtk_window_set_position(window, GTK_WIN_POS_CENTER);
+  gtk_container_set_border_width(GTK_CONTAINER(box), 6);
+
+  GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
+  gtk_container_set_border_width(GTK_CONTAINER(row), 6);
+  GtkWidget* icon = gtk_image_new_from_icon_name("dialog-information", GTK_ICON_SIZE_DIALOG);
+  gtk_widget_set_valign(icon, GTK_ALIGN_START);
+  gtk_box_pack_start(GTK_BOX(row), icon, FALSE, FALSE, 0);
+  // Plain text, never markup: a path may hold '<' or '&'. A long path with no
+  // blanks must still wrap rather than widen the box past the screen.
+  GtkWidget* label = gtk_label_new(text);
+  gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+  gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD_CHAR);
+  gtk_label_set_max_width_chars(GTK_LABEL(label), 60);
+  gtk_label_set_xalign(GTK_LABEL(label), 0.0F);
+  gtk_box_pack_start(GTK_BOX(row), label, TRUE, TRUE, 0);
+  gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(box))), row);
+  gtk_widget_show_all(row);
+
+  // Enter answers with the first button, as MessageBox's default button does.
+  if (buttons == Buttons::kOk) {
+    gtk_dialog_add_button(GTK_DIALOG(box), gtk_label("_OK"), GTK_RESPONSE_OK);
+    gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+  } else {
+    gtk_dialog_add_button(GTK_DIALOG(box), gtk_label("_Yes"), GTK_RESPONSE_YES);
+    gtk_dialog_add_button(GTK_DIALOG(box), gtk_label("_No"), GTK_RESPONSE_NO);
+    gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_YES);
+  }
+
+  const int response = gtk_dialog_run(GTK_DIALOG(box));
+  gtk_widget_destroy(box);
+  let_windows_close();
+  return response;
+}
+
+class GtkDialogs final : public Dialogs {
+ public:
+  std::optional<std::string> open_file() override {
+    GtkWidget* dialog =
+        gtk_file_chooser_dialog_new(texts::kDialogTitle, nullptr, GTK_FILE_CHOOSER_ACTION_OPEN,
+                                    gtk_label("_Cancel"), GTK_RESPONSE_CANCEL, gtk_label("_Open"),
+                                    GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    gtk_file_chooser_set_local_only(chooser, TRUE);
+    gtk_file_chooser_set_select_multiple(chooser, FALSE);
+
+    // The one filter, matched as Windows matches "*.DHV": in any letter case.
+    GtkFileFilter* filter = gtk_file_filter_new();
+    gtk_file_filter_set_name(filter, texts::kFilterDescription);
+    gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_DISPLAY_NAME, matches_dhv_filter, nullptr, nullptr);
+    gtk_file_chooser_add_filter(chooser, filter);
+    gtk_file_chooser_set_filter(chooser, filter);
+
+    // Left alone, GTK opens on "Recent"; a console user expects the folder
+    // they started korvane in.
+    const GChars here(g_get_current_dir());
+    gtk_file_chooser_set_current_folder(chooser, here.get());
+
+    std::optional<std::string> chosen;
+    // Cancel, Escape and closing the window all end here as a cancel.
+    while (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+      const GChars name(gtk_file_chooser_get_filename(chooser));
+      // Only an existing file in an existing folder is an answer; GTK lets a
+      // typed name through unchecked, so the dialog stays open until there is one.
+      if (name && g_file_test(name.get(), G_FILE_TEST_IS_REGULAR)) {
+        chosen = name.get();
+        break;
+      }
+      gtk_widget_error_bell(dialog);
+    }
+    gtk_widget_destroy(dialog);
+    let_windows_close();
+    return chosen;
+  }
+
+  void show_failure(const std::string& path) override {
+    run_message_box(texts::kFailedCaption, displayable(path).get(), Buttons::kOk);
+  }
+
+  bool ask_combine(const std::string& path) override {
+    // Sized to the path, so no path is too long for the question.
+    const GChars text(g_strdup_printf(texts::kQuestionFormat, displayable(path).get()));
+    return run_message_box(texts::kCreatedCaption, text.get(), Buttons::kYesNo) == GTK_RESPONSE_YES;
+  }
+};
+
+void tell(char* why, std::size_t why_size, const char* reason) {
+  if (why != nullptr && why_size > 0) std::snprintf(why, why_size, "%s", reason);
+}
+
+}  // namespace
+}  // namespace kvn::frontend::gtk
+
+extern "C" __attribute__((visibility("default"))) kvn::frontend::Dialogs* kvn_create_gtk_dialogs_v1(
+    char* why, std::size_t why_size) noexcept {
+  static_assert(std::is_same_v<decltype(&kvn_create_gtk_dialogs_v1), KvnCreateGtkDialogs>,
+                "the loader calls the entry through KvnCreateGtkDialogs");
+  // The window class, so desktops match the windows to korvane.desktop.
+  g_set_prgname("korvane");
+  // GTK would switch every locale category to the user's; numbers and the
+  // like must keep the "C" forms that the conversion writes. Text handling and
+  // message catalogues follow the user.
+  gtk_disable_setlocale();
+  std::setlocale(LC_CTYPE, "");
+  std::setlocale(LC_MESSAGES, "");
+  if (!gtk_init_check(nullptr, nullptr)) {
+    kvn::frontend::gtk::tell(why, why_size, "GTK cannot open the display");
+    return nullptr;
+  }
+  auto* dialogs = new (std::nothrow) kvn::frontend::gtk::GtkDialogs();
+  if (dialogs == nullptr) kvn::frontend::gtk::tell(why, why_size, "out of memory");
+  return dialogs;
+}
