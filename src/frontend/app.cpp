@@ -1,10 +1,14 @@
 #include "frontend/app.hpp"
 
 #include <cstdio>
+#include <iostream>
 #include <ostream>
 
+#include "frontend/info_output.hpp"
 #include "frontend/options.hpp"
+#include "frontend/progress.hpp"
 #include "frontend/texts.hpp"
+#include "korvane/inspect.hpp"
 #include "korvane/korvane.hpp"
 
 namespace kvn::frontend {
@@ -67,13 +71,37 @@ std::string join(const std::vector<std::string>& v) {
   return s;
 }
 
+// Progress goes only to the process's own standard error, and only when a
+// person is watching it.
+bool progress_wanted(const std::ostream& err) {
+  return &err == &std::cerr && standard_error_is_terminal();
+}
+
+Report convert_one(const Options& o, const std::string& file) {
+  const std::string* output = o.output ? &*o.output : nullptr;
+  switch (o.command) {
+    case Command::kHuc: return convert_huc(file, output);
+    case Command::kPreview: return write_previews(file, output);
+    case Command::kCombine: return convert_container(file, true, output);
+    case Command::kSplit: break;
+    // Not conversions: run() never sends these here.
+    case Command::kHelp:
+    case Command::kVersion:
+    case Command::kDialogs:
+    case Command::kInfo: break;
+  }
+  return convert_container(file, false, output);
+}
+
 int run_conversions(const Options& o, std::ostream& out, std::ostream& err) {
   print_banner(out);
   bool any_failed = false;
-  for (const auto& file : o.files) {
-    const std::string* shv = o.output ? &*o.output : nullptr;
-    const Report r = o.command == Command::kHuc ? convert_huc(file, shv)
-                                                : convert_container(file, o.command == Command::kCombine, shv);
+  Progress progress(err, o.files.size(), progress_wanted(err));
+  for (std::size_t i = 0; i < o.files.size(); ++i) {
+    const std::string& file = o.files[i];
+    progress.show(i + 1, file);
+    const Report r = convert_one(o, file);
+    progress.clear();
     print_messages(err, r);
     if (r.result != 0) {
       any_failed = true;
@@ -82,6 +110,32 @@ int run_conversions(const Options& o, std::ostream& out, std::ostream& err) {
       out << file << ": wrote " << join(r.written) << "\n";
     }
   }
+  return any_failed ? kExitFailed : kExitOk;
+}
+
+// No banner: standard output carries only what was found, so that scripts
+// can read it.
+int run_info(const Options& o, std::ostream& out, std::ostream& err) {
+  bool any_failed = false;
+  bool any_shown = false;
+  std::vector<InfoReport> reports;
+  Progress progress(err, o.files.size(), progress_wanted(err));
+  for (std::size_t i = 0; i < o.files.size(); ++i) {
+    progress.show(i + 1, o.files[i]);
+    InfoReport r = inspect_file(o.files[i]);
+    progress.clear();
+    if (!r.ok) {
+      any_failed = true;
+      err << "korvane: " << r.message << "\n" << std::flush;
+    } else if (!o.json) {
+      if (any_shown) out << "\n";
+      any_shown = true;
+      print_info_table(out, r.info);
+      out << std::flush;
+    }
+    if (o.json) reports.push_back(std::move(r));
+  }
+  if (o.json) print_info_json(out, reports);
   return any_failed ? kExitFailed : kExitOk;
 }
 
@@ -113,9 +167,11 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     case Command::kHelp: print_help(out); return kExitOk;
     case Command::kVersion: out << "korvane " << kVersion << "\n"; return kExitOk;
     case Command::kDialogs: return run_dialogs(o->dialogs, out, err, dialogs);
+    case Command::kInfo: return run_info(*o, out, err);
     case Command::kSplit:
     case Command::kCombine:
-    case Command::kHuc: return run_conversions(*o, out, err);
+    case Command::kHuc:
+    case Command::kPreview: return run_conversions(*o, out, err);
   }
   return kExitUsage;
 }

@@ -32,6 +32,12 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       if (!set_command(Command::kCombine, a)) return std::nullopt;
     } else if (a == "--huc") {
       if (!set_command(Command::kHuc, a)) return std::nullopt;
+    } else if (a == "--info") {
+      if (!set_command(Command::kInfo, a)) return std::nullopt;
+    } else if (a == "--preview") {
+      if (!set_command(Command::kPreview, a)) return std::nullopt;
+    } else if (a == "--json") {
+      o.json = true;
     } else if (a.rfind("--dialogs=", 0) == 0) {
       const std::string kind = a.substr(10);
       if (kind == "gtk")
@@ -58,10 +64,7 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       o.files.push_back(a);
     }
   }
-  if (!command_seen) {
-    problem = "no command given";
-    return std::nullopt;
-  }
+  // Without a command, options mode splits.
   if (o.command == Command::kDialogs) {
     if (!o.files.empty() || o.output) {
       problem = "--dialogs takes no files: the dialog asks for one";
@@ -73,7 +76,15 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     problem = "no input file given";
     return std::nullopt;
   }
-  if (o.output && o.files.size() > 1) {
+  if (o.json && o.command != Command::kInfo) {
+    problem = "--json goes with --info";
+    return std::nullopt;
+  }
+  if (o.output && o.command == Command::kInfo) {
+    problem = "--info prints what it finds and writes no file: it takes no -o";
+    return std::nullopt;
+  }
+  if (o.output && o.files.size() > 1 && o.command != Command::kPreview) {
     problem = "-o names the output of one input file only";
     return std::nullopt;
   }
@@ -90,13 +101,20 @@ void print_help(std::ostream& out) {
          "  --split FILE...          split each container into SHV designs (the default)\n"
          "  --combine FILE...        combine all designs of each container into one SHV design\n"
          "  --huc FILE               build an SHV design from a HUC design file\n"
-         "  -o, --output OUT         name the output of a single input file\n"
+         "  --info FILE...           tell what each container or design holds\n"
+         "  --json                   with --info: print it as one JSON document\n"
+         "  --preview FILE...        write PNG pictures of each container or design\n"
+         "  -o, --output OUT         name the output of a single input file;\n"
+         "                           with --preview, the directory for the pictures\n"
          "  --dialogs=gtk|terminal   run the dialog flow with the chosen dialogs\n"
          "  -h, --help               show this help\n"
          "  --version                show the version\n"
          "\n"
          "Output names: garden.dhv gives garden.shv (one design) or garden001.shv,\n"
          "garden002.shv, ... (several designs); combining gives garden.shv.\n"
+         "Pictures: garden-preview-001.png, garden-stitches-001.png, ... per design\n"
+         "and garden-layout.png for a container; rose-preview.png and\n"
+         "rose-stitches.png for the design rose.shv.\n"
          "Exit status: 0 success, 1 a conversion failed, 2 bad command line.\n";
 }
 

@@ -11,12 +11,13 @@ namespace kvn::frontend {
 
 inline constexpr const char* kVersion = "1.0.0";
 
-enum class Command { kHelp, kVersion, kDialogs, kSplit, kCombine, kHuc };
+enum class Command { kHelp, kVersion, kDialogs, kSplit, kCombine, kHuc, kInfo, kPreview };
 
 struct Options {
   Command command = Command::kSplit;
   std::vector<std::string> files;
-  std::optional<std::string> output;  // -o
+  std::optional<std::string> output;  // -o: the output file, or with --preview a directory
+  bool json = false;                  // --info as JSON
   DialogChoice dialogs = DialogChoice::kAuto;
 };
 

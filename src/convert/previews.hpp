@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+#include "convert/entry.hpp"
+#include "convert/file_io.hpp"
+
+namespace kvn::convert {
+
+enum class PictureKind { kPreview, kStitches, kLayout };
+
+/// Where a picture of `path` goes: `out_dir` (when given) or the directory of
+/// `path`, then the file-name part of `path` without its extension, "-preview",
+/// "-stitches" or "-layout", for the designs of a container "-" and the design
+/// number in at least three digits (`number` 0: none), and ".png".
+std::string picture_name(const std::string& path, const std::string* out_dir, PictureKind kind,
+                         unsigned number);
+
+/// Reads `path` through `fs`, draws every picture in memory, and only then
+/// writes them, each completely or not at all. Returns 0, or -1 with the
+/// reason in `diag` (pictures written before a failing one are kept).
+int run_previews(const std::string& path, const std::string* out_dir, FileSystem& fs,
+                 Diagnostics& diag);
+
+}  // namespace kvn::convert

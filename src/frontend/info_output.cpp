@@ -1,0 +1,264 @@
+#include "frontend/info_output.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <ostream>
+#include <type_traits>
+
+namespace kvn::frontend {
+namespace {
+
+// Writes JSON with two-space indentation; objects opened `compact` keep their
+// members on one line, for the many small records such as colours.
+class JsonWriter {
+ public:
+  explicit JsonWriter(std::ostream& out) : out_(out) {}
+
+  JsonWriter& open_object(bool compact = false) { return open('{', compact); }
+  JsonWriter& open_array(bool compact = false) { return open('[', compact); }
+  JsonWriter& close_object() { return close('}'); }
+  JsonWriter& close_array() { return close(']'); }
+
+  JsonWriter& key(std::string_view k) {
+    item();
+    out_ << json_string(k) << ": ";
+    after_key_ = true;
+    return *this;
+  }
+  JsonWriter& string(std::string_view v) { return raw(json_string(v)); }
+  JsonWriter& number(std::int64_t v) { return raw(std::to_string(v)); }
+  JsonWriter& number(std::uint64_t v) { return raw(std::to_string(v)); }
+  JsonWriter& boolean(bool v) { return raw(v ? "true" : "false"); }
+  JsonWriter& null() { return raw("null"); }
+  JsonWriter& raw(std::string_view v) {
+    item();
+    out_ << v;
+    return *this;
+  }
+
+  template <class T>
+  JsonWriter& field(std::string_view k, const T& v) {
+    key(k);
+    if constexpr (std::is_same_v<T, bool>)
+      return boolean(v);
+    else if constexpr (std::is_integral_v<T> && std::is_signed_v<T>)
+      return number(static_cast<std::int64_t>(v));
+    else if constexpr (std::is_integral_v<T>)
+      return number(static_cast<std::uint64_t>(v));
+    else
+      return string(v);
+  }
+
+ private:
+  struct Level {
+    bool empty = true;
+    bool compact = false;
+  };
+
+  JsonWriter& open(char c, bool compact) {
+    item();
+    out_ << c;
+    levels_.push_back({true, compact || (!levels_.empty() && levels_.back().compact)});
+    return *this;
+  }
+  JsonWriter& close(char c) {
+    const Level l = levels_.back();
+    levels_.pop_back();
+    if (!l.empty && !l.compact) newline();
+    out_ << c;
+    return *this;
+  }
+  // Separates this value from the one before it in the enclosing level.
+  void item() {
+    if (after_key_) {
+      after_key_ = false;
+      return;
+    }
+    if (levels_.empty()) return;
+    Level& l = levels_.back();
+    if (!l.empty) out_ << (l.compact ? ", " : ",");
+    if (!l.compact) newline();
+    l.empty = false;
+  }
+  void newline() { out_ << '\n' << std::string(2 * levels_.size(), ' '); }
+
+  std::ostream& out_;
+  std::vector<Level> levels_;
+  bool after_key_ = false;
+};
+
+// A name for the terminal: bytes that could move the cursor or start a
+// multi-byte sequence are shown as \xNN.
+std::string printable(std::string_view bytes) {
+  std::string s;
+  for (const char ch : bytes) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b >= 0x20 && b < 0x7F && b != '\\') {
+      s += ch;
+    } else {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\x%02X", b);
+      s += esc;
+    }
+  }
+  return s;
+}
+
+std::string hex_byte(std::uint8_t v) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "0x%02X", v);
+  return buf;
+}
+
+std::string size_text(const DesignInfo& d) {
+  return millimetres(d.width) + " x " + millimetres(d.height);
+}
+
+std::string dimension_text(const DesignInfo& d) {
+  return std::string(d.long_dimension_block ? "long" : "short") + " " + std::to_string(d.scanlines) +
+         " x " + std::to_string(d.pixels) + ", offset " + std::to_string(d.x_offset) + ", " +
+         std::to_string(d.y_offset);
+}
+
+void write_design(JsonWriter& j, const DesignInfo& d) {
+  j.open_object();
+  j.field("number", d.number);
+  j.field("name", d.name);
+  j.field("offset", d.offset);
+  j.field("bytes", d.bytes);
+  j.key("width_mm").raw(millimetres(d.width));
+  j.key("height_mm").raw(millimetres(d.height));
+  j.key("extents").open_object(true);
+  j.field("x0", d.x0).field("y0", d.y0).field("x1", d.x1).field("y1", d.y1);
+  j.close_object();
+  j.field("hoop", std::string(hoop_class_name(d.hoop)));
+  j.field("hoop_code", d.hoop_code);
+  j.key("placement_mm");
+  if (d.in_container) {
+    j.open_object(true);
+    j.key("x").raw(millimetres(d.placement_x));
+    j.key("y").raw(millimetres(d.placement_y));
+    j.close_object();
+  } else {
+    j.null();
+  }
+  j.field("colour_count", d.colours.size());
+  j.key("colours").open_array();
+  for (const auto& c : d.colours) {
+    j.open_object(true);
+    j.field("code", c.code).field("words", c.words).field("preview_value", c.preview_value);
+    j.close_object();
+  }
+  j.close_array();
+  j.field("stitch_words", d.stitch_words);
+  j.key("dimension_block").open_object(true);
+  j.field("form", std::string(d.long_dimension_block ? "long" : "short"));
+  j.field("scanlines", d.scanlines).field("pixels", d.pixels);
+  j.field("x_offset_mm", d.x_offset).field("y_offset_mm", d.y_offset);
+  j.close_object();
+  j.key("preview").open_object(true);
+  j.field("rows", d.scanlines).field("pixels_per_row", d.pixels).field("bytes", d.preview_bytes);
+  j.close_object();
+  j.close_object();
+}
+
+}  // namespace
+
+std::string millimetres(std::int64_t tenths) {
+  const std::uint64_t magnitude =
+      tenths < 0 ? static_cast<std::uint64_t>(-(tenths + 1)) + 1 : static_cast<std::uint64_t>(tenths);
+  return (tenths < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." +
+         std::to_string(magnitude % 10);
+}
+
+std::string json_string(std::string_view bytes) {
+  std::string s = "\"";
+  for (const char ch : bytes) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b == '"' || b == '\\') {
+      s += '\\';
+      s += ch;
+    } else if (b >= 0x20 && b < 0x7F) {
+      s += ch;
+    } else {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\u%04X", b);
+      s += esc;
+    }
+  }
+  return s + "\"";
+}
+
+void print_info_table(std::ostream& out, const FileInfo& info) {
+  const bool container = info.kind == FileKind::kContainer;
+  out << info.file << ": " << (container ? "DHV container" : "SHV design") << " \""
+      << printable(info.name) << "\", ";
+  if (container)
+    out << info.designs.size() << (info.designs.size() == 1 ? " design, " : " designs, ");
+  out << info.bytes << " bytes\n";
+
+  std::vector<std::vector<std::string>> rows = {{"#", "name", "size mm", "hoop", "code",
+                                                 "placement mm", "colours", "words",
+                                                 "dimension block", "preview bytes"}};
+  for (const auto& d : info.designs)
+    rows.push_back({std::to_string(d.number), printable(d.name), size_text(d),
+                    hoop_class_name(d.hoop), hex_byte(d.hoop_code),
+                    d.in_container ? millimetres(d.placement_x) + ", " + millimetres(d.placement_y)
+                                   : "-",
+                    std::to_string(d.colours.size()), std::to_string(d.stitch_words),
+                    dimension_text(d), std::to_string(d.preview_bytes)});
+  std::vector<std::size_t> widths(rows[0].size(), 0);
+  for (const auto& r : rows)
+    for (std::size_t c = 0; c < r.size(); ++c) widths[c] = std::max(widths[c], r[c].size());
+  for (const auto& r : rows) {
+    std::string line = " ";
+    for (std::size_t c = 0; c < r.size(); ++c) {
+      line += ' ';
+      // Numbers line up on the right, words on the left.
+      const bool right = c == 0 || c == 6 || c == 7 || c == 9;
+      const std::string pad(widths[c] - r[c].size(), ' ');
+      line += right ? pad + r[c] : r[c] + (c + 1 < r.size() ? pad : "");
+      if (c + 1 < r.size()) line += ' ';
+    }
+    out << line << "\n";
+  }
+  for (const auto& d : info.designs) {
+    out << "  colours of design " << d.number << ":";
+    if (d.colours.empty()) out << " none";
+    for (std::size_t i = 0; i < d.colours.size(); ++i)
+      out << (i ? ", " : " ") << "code " << unsigned{d.colours[i].code} << ": " << d.colours[i].words
+          << (d.colours[i].words == 1 ? " word" : " words");
+    out << "\n";
+  }
+}
+
+void print_info_json(std::ostream& out, const std::vector<InfoReport>& reports) {
+  JsonWriter j(out);
+  j.open_object();
+  j.key("files").open_array();
+  for (const auto& r : reports) {
+    j.open_object();
+    j.field("file", r.info.file);
+    if (!r.ok) {
+      j.field("ok", false);
+      j.field("error", r.message);
+      j.close_object();
+      continue;
+    }
+    const auto& f = r.info;
+    j.field("ok", true);
+    j.field("kind", std::string(f.kind == FileKind::kContainer ? "container" : "design"));
+    j.field("name", f.name);
+    j.field("bytes", f.bytes);
+    j.field("design_count", f.designs.size());
+    j.key("designs").open_array();
+    for (const auto& d : f.designs) write_design(j, d);
+    j.close_array();
+    j.close_object();
+  }
+  j.close_array();
+  j.close_object();
+  out << "\n";
+}
+
+}  // namespace kvn::frontend
