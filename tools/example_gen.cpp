@@ -198,7 +198,7 @@ std::string random_name(Rng& rng) {
   return s;
 }
 
-Box random_box(bool big, Rng& rng) {
+Box random_box(bool big, std::int16_t reach, Rng& rng) {
   Box b;
   if (big) {
     // Over 255 mm along one axis: the dimension block takes its long form.
@@ -214,10 +214,10 @@ Box random_box(bool big, Rng& rng) {
     return b;
   }
   // Some designs lie wholly on one side of their start point.
-  b.x_min = static_cast<std::int16_t>(-rng.range(0, 700));
-  b.x_max = static_cast<std::int16_t>(rng.range(0, 700));
-  b.y_min = static_cast<std::int16_t>(-rng.range(0, 700));
-  b.y_max = static_cast<std::int16_t>(rng.range(0, 700));
+  b.x_min = static_cast<std::int16_t>(-rng.range(0, reach));
+  b.x_max = static_cast<std::int16_t>(rng.range(0, reach));
+  b.y_min = static_cast<std::int16_t>(-rng.range(0, reach));
+  b.y_max = static_cast<std::int16_t>(rng.range(0, reach));
   return b;
 }
 
@@ -249,7 +249,7 @@ Plan plan(const Params& p) {
                           : static_cast<std::size_t>(rng.chance(1, 8) ? kMappedColourCodes
                                                                       : rng.range(1, 6));
     s.colours = std::clamp<std::size_t>(s.colours, 1, formats::kMaxHucColours);
-    s.box = random_box(p.big, rng);
+    s.box = random_box(p.big, std::max<std::int16_t>(p.reach, 0), rng);
     s.reach_corners = p.big || rng.chance(1, 2);
     const std::size_t least = s.colours + (s.reach_corners ? kCornerWords : 0);
     s.words = p.words ? *p.words : static_cast<std::size_t>(rng.range(20, 600));

@@ -89,6 +89,7 @@ struct Params {
   bool plain = false;   // normal stitches only
   bool placements = true;  // non-zero placements for some designs
   std::int16_t spread = 1500;  // largest |placement|
+  std::int16_t reach = 700;    // largest distance from the start point, unless big
   Unread unread = Unread::kZero;
 };
 

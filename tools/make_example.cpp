@@ -30,6 +30,8 @@ constexpr const char* kHelp =
     "  --plain         normal stitches only: no long moves, no control records\n"
     "  --no-placements every design placed at (0, 0)\n"
     "  --spread S      largest placement distance, tenths of a mm (default 1500)\n"
+    "  --reach R       largest stitch distance from a design's start point,\n"
+    "                  tenths of a mm (default 700; --big ignores it)\n"
     "  --noise         fill the bytes no reader interprets with noise, not zeros\n"
     "  --emit KIND     dhv (default), or huc / shv: only the design of --index\n"
     "  --index I       which design --emit huc/shv writes, from 1 (default 1)\n"
@@ -103,6 +105,10 @@ int main(int argc, char** argv) {
       auto v = ranged(0, 30000);
       if (!v) return usage("--spread needs a number from 0 to 30000");
       p.spread = static_cast<std::int16_t>(*v);
+    } else if (a == "--reach") {
+      auto v = ranged(0, 2500);
+      if (!v) return usage("--reach needs a number from 0 to 2500");
+      p.reach = static_cast<std::int16_t>(*v);
     } else if (a == "--noise") {
       p.unread = kvn::example::Unread::kNoise;
     } else if (a == "--emit") {

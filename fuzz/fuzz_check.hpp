@@ -1,0 +1,136 @@
+// What every fuzz target asserts beyond survival, and the oracles they share.
+// The oracles are written from the layouts afresh rather than calling the
+// readers under test, so a reader that goes wrong is caught, not echoed.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "formats/byte_reader.hpp"
+#include "formats/shv_design.hpp"
+#include "formats/shv_layout.hpp"
+#include "formats/stitch.hpp"
+#include "korvane/korvane.h"
+
+#define KORVANE_FUZZ_CHECK(cond, what)                                              \
+  do {                                                                              \
+    if (!(cond)) {                                                                  \
+      std::fprintf(stderr, "%s:%d: property failed: %s\n  %s\n", __FILE__, __LINE__, \
+                   #cond, std::string(what).c_str());                               \
+      std::abort();                                                                 \
+    }                                                                               \
+  } while (0)
+
+namespace kvn::fuzz {
+
+using Bytes = std::vector<std::uint8_t>;
+
+/// The input without its trailing mode byte, in a buffer of exactly its size
+/// so that the sanitizer sees any read past its end.
+struct Split {
+  Bytes body;
+  std::uint8_t mode = 0;
+};
+
+inline std::optional<Split> take_mode(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return std::nullopt;
+  return Split{Bytes(data, data + size - 1), data[size - 1]};
+}
+
+inline std::uint32_t be32(const Bytes& b, std::size_t at) {
+  return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) |
+         (std::uint32_t{b[at + 2]} << 8) | b[at + 3];
+}
+
+/// The designs of a container as its layout places them, or nothing when the
+/// container breaks a rule a conforming reader must refuse: table or design
+/// past the end, no designs, a design inside the head, offsets not rising.
+inline std::optional<std::vector<std::span<const std::uint8_t>>> expected_designs(
+    const Bytes& c) {
+  constexpr std::uint64_t kNameAt = 87, kPrefix = 7;
+  if (c.size() < kNameAt) return std::nullopt;
+  const std::uint64_t n = c[86];
+  const std::uint64_t count_at = kNameAt + n + 6;
+  if (count_at + 4 > c.size()) return std::nullopt;
+  const std::uint64_t count = be32(c, count_at);
+  const std::uint64_t table = count_at + 4;
+  if (count == 0 || table + 4 * count > c.size()) return std::nullopt;
+  std::vector<std::uint64_t> offsets;
+  for (std::uint64_t i = 0; i < count; ++i) offsets.push_back(be32(c, table + 4 * i));
+  if (offsets[0] < table + 4 * count) return std::nullopt;
+  std::vector<std::span<const std::uint8_t>> out;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const std::uint64_t begin = offsets[i] + kPrefix;
+    const std::uint64_t end = i + 1 < count ? offsets[i + 1] : c.size();
+    if (begin > c.size() || begin > end) return std::nullopt;
+    out.emplace_back(c.data() + begin, end - begin);
+  }
+  return out;
+}
+
+inline bool same(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+/// Walks every colour block of a design's stream and checks that GetXY and
+/// the block decoder agree on where each block ends. Returns the end position.
+inline std::pair<std::int16_t, std::int16_t> walk_blocks(
+    std::span<const std::uint8_t> stream, const std::vector<formats::shvcolor_t>& colours) {
+  std::size_t at = 0;
+  std::int16_t x = 0;
+  std::int16_t y = 0;
+  for (const auto& c : colours) {
+    if (at >= stream.size()) break;
+    const auto n = static_cast<std::int32_t>(c.Stitches);
+    std::int16_t gx = x;
+    std::int16_t gy = y;
+    formats::GetXY(stream.subspan(at), n, &gx, &gy);
+    std::int32_t dx = x, dy = y;
+    const auto end = formats::decode_block(stream, at, n, [&](const formats::StitchRecord& r) {
+      dx = formats::wrap16(dx + r.dx);
+      dy = formats::wrap16(dy + r.dy);
+    });
+    KORVANE_FUZZ_CHECK(end.offset <= stream.size(), "a block ended past the stream");
+    KORVANE_FUZZ_CHECK(gx == dx && gy == dy, "GetXY and the block decoder disagree");
+    // The C entry point reads at most 2n bytes, 6 more for a closing long move
+    // and 8 in all for n < 1: hand it exactly that much when the stream has it.
+    const std::size_t bound = 2 * static_cast<std::size_t>(n > 1 ? n : 1) + 6;
+    if (stream.size() - at >= bound) {
+      Bytes exact(stream.begin() + static_cast<std::ptrdiff_t>(at),
+                  stream.begin() + static_cast<std::ptrdiff_t>(at + bound));
+      std::int16_t cx = x, cy = y;
+      ::GetXY(exact.data(), n, &cx, &cy);
+      KORVANE_FUZZ_CHECK(cx == gx && cy == gy, "the C GetXY disagrees with the internal one");
+    }
+    x = gx;
+    y = gy;
+    at = end.offset;
+    if (end.truncated) break;
+  }
+  return {x, y};
+}
+
+/// A design image we wrote must navigate again: preview, header, colour table
+/// and exactly 2 * Stitches bytes of stream, nothing after it.
+inline formats::ShvDesign check_navigates(std::span<const std::uint8_t> shv) {
+  const formats::ByteReader in(shv, "out.shv");
+  auto d = formats::read_shv_design(in);
+  KORVANE_FUZZ_CHECK(d.has_value(), d.has_value() ? "" : d.error().message());
+  KORVANE_FUZZ_CHECK(formats::has_shv_signature(d->header), "output lacks the SHV marks");
+  KORVANE_FUZZ_CHECK(d->trailing == 0, "bytes after the stitch stream");
+  // The C navigation takes no length; it is safe here because the image is whole.
+  Bytes copy(shv.begin(), shv.end());
+  const auto* hdr = ::GetShvStitchPos(copy.data());
+  KORVANE_FUZZ_CHECK(static_cast<std::size_t>(hdr - copy.data()) == d->header_at,
+                     "the C GetShvStitchPos disagrees");
+  walk_blocks(d->stream, d->colours);
+  return *d;
+}
+
+}  // namespace kvn::fuzz
