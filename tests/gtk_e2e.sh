@@ -2,14 +2,17 @@
 # The GTK dialogs end to end: korvane runs under an X server of the test's own
 # and is driven with xdotool the way a user would drive it; a screenshot after
 # every step lets a person look at the dialogs afterwards.
-#   gtk_e2e.sh KORVANE MAKE_TEST_CONTAINER OUT_DIR [SOURCE_DIR]
-# Exits 77 (skipped) only when no X server can be started.
+#   gtk_e2e.sh KORVANE MAKE_TEST_CONTAINER OUT_DIR [SOURCE_DIR [BUILD_DIR CMAKE]]
+# With BUILD_DIR and CMAKE it also installs the build under OUT_DIR and runs
+# the installed program. Exits 77 (skipped) only when no X server can start.
 set -euo pipefail
 
 korvane=$(realpath "$1")
 maker=$(realpath "$2")
 out=$3
 src=${4:-}
+build=${5:-}
+cmake=${6:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
 readonly kChooserTitle="Select DHV file to convert"
@@ -98,9 +101,10 @@ for tool in xdotool import; do
   command -v "$tool" >/dev/null || die "$tool is missing (Debian packages xdotool, imagemagick)"
 done
 # -displayfd: the server picks a free display itself and names it, so parallel
-# runs never collide.
+# runs never collide. -noreset: otherwise the server resets whenever its last
+# client leaves, and the next korvane could meet it mid-reset.
 exec 3>"$out/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$out/xvfb.log" 2>&1 &
 xvfb_pid=$!
 exec 3>&-
 for _ in $(seq 1 150); do
@@ -270,5 +274,23 @@ keys "$w" Return
 expect_exit 1
 grep -qx "$kErrorLine" "$out/$run.out" || die "no error line after a failed split"
 run=""
+
+# Installed under another prefix than the configured one, korvane still finds
+# its module, and the desktop entry starts the program that was installed.
+if [ -n "$build" ] && [ -n "$cmake" ]; then
+  "$cmake" --install "$build" --prefix "$out/prefix" >"$out/install.log" || die "cmake --install failed"
+  entry="$out/prefix/share/applications/korvane.desktop"
+  [ -f "$entry" ] || die "no desktop entry installed"
+  exec_line=$(grep '^Exec=' "$entry")
+  [ -x "$out/prefix/bin/${exec_line#Exec=}" ] || die "the desktop entry's $exec_line is not what was installed"
+  mkdir -p "$out/installed"
+  korvane="$out/prefix/bin/korvane"
+  start_korvane installed "$out/installed"
+  w=$(wait_window "$kChooserTitle")
+  shot installed-chooser
+  keys "$w" Escape
+  expect_exit 0
+  run=""
+fi
 
 echo "GTK dialogs end to end: all steps passed; screenshots in $out/shots"
