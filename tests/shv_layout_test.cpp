@@ -64,36 +64,5 @@ TEST(GetShvStitchPos, RefusesAPreviewThatRunsPastTheImage) {
   EXPECT_EQ(r.error().message().rfind("t.shv: byte 88", 0), 0u);
 }
 
-TEST(ShvRecords, WriteAndReadBackFieldByField) {
-  shvhdr_t h;
-  h.nColors = 2;
-  h.Hoop = 0xB2;
-  h.x0 = 255;
-  h.y0 = 10;
-  h.x1 = -137;
-  h.y1 = -1;
-  h.Stitches = 0x12345;
-  shvcolor_t c;
-  c.Stitches = 70000;
-  c.Color = 33;
-  c.xpos = -5;
-  c.ypos = 300;
-  ByteWriter out;
-  write_shvhdr(out, h);
-  write_shvcolor(out, c);
-  const Bytes b = out.take();
-  EXPECT_EQ(b, (Bytes{2, 0xC4, 0x28, 0, 0xB2, 0, 0, 0, 0xFF, 0, 10, 0xFF, 0x77, 0xFF, 0xFF, 0, 1,
-                      0x23, 0x45,  // shvhdr_t
-                      0, 1, 0x11, 0x70, 33, 0, 0, 0, 0, 0, 0xFF, 0xFB, 1, 0x2C}));
-  const ByteReader in(b, "t");
-  const auto rh = read_shvhdr(in, 0);
-  const auto rc = read_shvcolor(in, kShvHdrSize);
-  ASSERT_TRUE(rh && rc);
-  EXPECT_EQ(rh->x1, -137);
-  EXPECT_EQ(rh->Stitches, 0x12345u);
-  EXPECT_EQ(rc->Stitches, 70000u);
-  EXPECT_EQ(rc->xpos, -5);
-}
-
 }  // namespace
 }  // namespace kvn::formats

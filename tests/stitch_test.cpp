@@ -93,13 +93,6 @@ TEST(DecodeBlock, NextBlockStartsAfterThePreviousOneAndKeepsThePosition) {
   EXPECT_EQ(y, 212);
 }
 
-TEST(DecodeBlock, ReportsAStreamThatEndsInsideTheBlock) {
-  const Bytes stream = cat({rec(1, 2), rec(3, 4)});
-  const auto end = decode_block(stream, 0, 3, [](const StitchRecord&) {});
-  EXPECT_TRUE(end.truncated);
-  EXPECT_EQ(end.offset, 4u);
-}
-
 TEST(PutLongMove, WritesTheEightBytesBigEndian) {
   ByteWriter out;
   put_long_move(out, -5, 300);
