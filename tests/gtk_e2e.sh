@@ -125,7 +125,7 @@ export XDG_CACHE_HOME="$out/home/cache" GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 
 # report in a sanitizer build; korvane's own allocations are still checked.
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$here/gtk_lsan.supp:print_suppressions=0"
 
-expect_fallback module-missing "korvane-gtk.so is neither beside the program nor in" "$out/lonely/korvane"
+expect_fallback module-missing "korvane-gtk.so is in none of $out/lonely, " "$out/lonely/korvane"
 
 start_korvane() {  # start_korvane NAME DIR [ARGS...]
   run=$1

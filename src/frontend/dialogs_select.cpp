@@ -74,7 +74,9 @@ std::unique_ptr<Dialogs> load_gtk_dialogs(std::string& why) {
     if (!dialogs) why = reason;
     return dialogs;
   }
-  why = std::string(KORVANE_GTK_MODULE_FILE) + " is neither beside the program nor in " + KORVANE_GTK_MODULE_DIR;
+  why = std::string(KORVANE_GTK_MODULE_FILE) + " is in none of";
+  for (std::size_t i = 0; i < candidates.size(); ++i)
+    why += (i == 0 ? " " : ", ") + candidates[i].parent_path().lexically_normal().string();
   return nullptr;
 }
 
