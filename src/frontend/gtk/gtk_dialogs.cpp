@@ -115,8 +115,10 @@ class GtkDialogs final : public Dialogs {
     // Cancel, Escape and closing the window all end here as a cancel.
     while (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
       const GChars name(gtk_file_chooser_get_filename(chooser));
-      // Only an existing file in an existing folder is an answer; GTK lets a
-      // typed name through unchecked, so the dialog stays open until there is one.
+      // Only an existing file in an existing folder is an answer. GTK's open
+      // mode already refuses a missing name; this also keeps out what is no
+      // plain file (a device, a pipe) or vanished meanwhile, and the dialog
+      // stays open until there is an answer.
       if (name && g_file_test(name.get(), G_FILE_TEST_IS_REGULAR)) {
         chosen = name.get();
         break;
