@@ -1,0 +1,186 @@
+// Batches, --info and --preview through the built program, as a user runs them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "frontend/progress.hpp"
+#include "support/builders.hpp"
+#include "support/sample_designs.hpp"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "support/mini_json.hpp"
+#include "support/png_decode.hpp"
+#include "support/temp_dir.hpp"
+#endif
+
+namespace kvn::test {
+namespace {
+
+TEST(Progress, ShowsOnlyForBatchesOfMoreThanTwentyFiles) {
+  std::ostringstream small;
+  {
+    frontend::Progress p(small, frontend::kProgressAbove, true);
+    p.show(1, "a.dhv");
+  }
+  EXPECT_EQ(small.str(), "");
+
+  std::ostringstream off;
+  {
+    frontend::Progress p(off, 100, false);
+    p.show(1, "a.dhv");
+  }
+  EXPECT_EQ(off.str(), "");
+
+  std::ostringstream big;
+  frontend::Progress p(big, 21, true);
+  p.show(9, "long-name.dhv");
+  p.show(10, "b.dhv");
+  const std::string first = "\rkorvane: file 9 of 21: long-name.dhv";
+  const std::string second = "korvane: file 10 of 21: b.dhv";
+  // A shorter line blanks what is left of the longer one.
+  EXPECT_EQ(big.str(), first + "\r" + second + std::string(first.size() - 1 - second.size(), ' ') +
+                           "\r" + second);
+  big.str("");
+  p.clear();
+  EXPECT_EQ(big.str(), "\r" + std::string(second.size(), ' ') + "\r");
+  big.str("");
+  p.clear();
+  EXPECT_EQ(big.str(), "");
+}
+
+#ifndef _WIN32
+
+struct Ran {
+  int code;
+  std::string out, err;
+};
+
+std::string slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+Ran run_in(const ScopedTempDir& dir, const std::string& args) {
+  const std::string cmd = "cd '" + dir.path().string() + "' && '" + KORVANE_EXE + "' " + args +
+                          " </dev/null >.out 2>.err";
+  const int status = std::system(cmd.c_str());
+  Ran r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file(".out")), slurp(dir.file(".err"))};
+  std::remove(dir.file(".out").c_str());
+  std::remove(dir.file(".err").c_str());
+  return r;
+}
+
+class Batch : public testing::Test {
+ protected:
+  void SetUp() override {
+    write_bytes(dir_.file("rose.shv"), rose_shv());
+    write_bytes(dir_.file("garden.dhv"),
+                DhvBuilder{}.name("garden").add(rose_shv(), 100, -50).add(one_stitch_shv(0, 10, 0)).bytes());
+    write_bytes(dir_.file("bad.dhv"), opaque_design(200, 9));
+  }
+  std::vector<std::string> files() const {
+    std::vector<std::string> out;
+    for (const auto& f : dir_.files())
+      if (f[0] != '.') out.push_back(f);
+    return out;
+  }
+  const std::vector<std::string> inputs_ = {"bad.dhv", "garden.dhv", "rose.shv"};
+  ScopedTempDir dir_;
+};
+
+TEST_F(Batch, EachFileRunsAndOneFailureMakesTheExitCodeOne) {
+  struct Case {
+    const char* args;
+    int code;
+    std::vector<const char*> out_has;
+    const char* err_has;
+    std::vector<std::string> written;
+  };
+  const Case cases[] = {
+      {"--info rose.shv bad.dhv garden.dhv", 1,
+       {"rose.shv: SHV design \"rose\", ", "garden.dhv: DHV container \"garden\", 2 designs, "},
+       "korvane: bad.dhv: byte ", {}},
+      {"--info rose.shv garden.dhv", 0, {"  1  rose  39.2 x 40.0  100 x 100  0x30"}, "", {}},
+      {"--combine garden.dhv bad.dhv", 1, {"garden.dhv: wrote garden.shv\n", "korvane aborted with error #-1\n"},
+       "korvane: bad.dhv: ", {"garden.shv"}},
+      // Options mode without a command splits.
+      {"-- bad.dhv garden.dhv", 1, {"garden.dhv: wrote garden001.shv, garden002.shv\n"}, "korvane: bad.dhv: ",
+       {"garden001.shv", "garden002.shv"}},
+      {"--info --json rose.shv", 0, {"\"files\""}, "", {}},
+      {"--json --preview rose.shv", 2, {}, "--json goes with --info", {}},
+      {"--info -o x rose.shv", 2, {}, "takes no -o", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const Ran r = run_in(dir_, c.args);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    for (const char* s : c.out_has) EXPECT_THAT(r.out, testing::HasSubstr(s));
+    EXPECT_THAT(r.err, testing::HasSubstr(c.err_has));
+    std::vector<std::string> expected = c.written;
+    expected.insert(expected.end(), inputs_.begin(), inputs_.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(files(), expected);
+    for (const auto& f : c.written) std::remove(dir_.file(f).c_str());
+  }
+}
+
+TEST_F(Batch, InfoPrintsNoBannerSoItsOutputCanBeRead) {
+  const Ran table = run_in(dir_, "--info rose.shv");
+  EXPECT_THAT(table.out, testing::StartsWith("rose.shv: SHV design"));
+  const Ran json = run_in(dir_, "--info --json garden.dhv bad.dhv rose.shv");
+  EXPECT_EQ(json.code, 1);
+  const auto doc = parse_json(json.out);
+  ASSERT_TRUE(doc.has_value()) << json.out;
+  const auto& files = (*doc)["files"];
+  ASSERT_EQ(files.items.size(), 3u);
+  EXPECT_EQ(files[0]["designs"][0]["placement_mm"]["y"].text, "-5.0");
+  EXPECT_FALSE(files[1]["ok"].boolean);
+  EXPECT_THAT(files[1]["error"].text, testing::StartsWith("bad.dhv: byte "));
+  EXPECT_EQ(files[2]["kind"].text, "design");
+  EXPECT_EQ(files[2]["designs"][0]["stitch_words"].integer(), 8);
+  // The failure is told on standard error as well, as everywhere else.
+  EXPECT_THAT(json.err, testing::StartsWith("korvane: bad.dhv: byte "));
+}
+
+TEST_F(Batch, PreviewWritesDecodablePicturesIntoTheDirectory) {
+  std::filesystem::create_directory(dir_.path() / "pics");
+  const Ran r = run_in(dir_, "--preview garden.dhv bad.dhv rose.shv -o pics");
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_THAT(r.out, testing::HasSubstr(
+                         "garden.dhv: wrote pics/garden-preview-001.png, pics/garden-stitches-001.png, "
+                         "pics/garden-preview-002.png, pics/garden-stitches-002.png, pics/garden-layout.png\n"));
+  EXPECT_THAT(r.out, testing::HasSubstr("rose.shv: wrote pics/rose-preview.png, pics/rose-stitches.png\n"));
+  EXPECT_THAT(r.err, testing::HasSubstr("korvane: bad.dhv: "));
+  EXPECT_EQ(files(), inputs_);  // nothing beside the inputs
+#ifdef KORVANE_HAVE_PNG
+  const auto preview = decode_png(read_bytes(dir_.file("pics/rose-preview.png")));
+  ASSERT_TRUE(preview.has_value());
+  // rose's stored preview is 40 x 40, scaled by 12 to fit 512.
+  EXPECT_EQ(preview->width, 480u);
+  EXPECT_EQ(preview->height, 480u);
+  for (const char* f : {"pics/garden-layout.png", "pics/garden-stitches-002.png"})
+    EXPECT_TRUE(decode_png(read_bytes(dir_.file(f))).has_value()) << f;
+#endif
+}
+
+TEST_F(Batch, APlainFirstArgumentStillOnlySplitsIt) {
+  const Ran r = run_in(dir_, "garden.dhv --info --preview rose.shv");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_THAT(r.out, testing::Not(testing::HasSubstr("DHV container")));
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(files(), (std::vector<std::string>{"bad.dhv", "garden.dhv", "garden001.shv", "garden002.shv",
+                                               "rose.shv"}));
+}
+
+#endif  // _WIN32
+
+}  // namespace
+}  // namespace kvn::test

@@ -1,0 +1,213 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "convert/inspect.hpp"
+#include "convert/png_encode.hpp"
+#include "convert/previews.hpp"
+#include "shvgen/colour_tables.hpp"
+#include "shvgen/pictures.hpp"
+#include "support/builders.hpp"
+#include "support/fake_file_system.hpp"
+#include "support/png_decode.hpp"
+#include "support/sample_designs.hpp"
+
+namespace kvn::convert {
+namespace {
+
+using shvgen::kDrawingMargin;
+using shvgen::kPicturePalette;
+using test::Bytes;
+using test::DecodedPng;
+using test::DhvBuilder;
+using test::FakeFileSystem;
+
+DecodedPng::Colour colour(std::uint8_t index) {
+  return {kPicturePalette[index].r, kPicturePalette[index].g, kPicturePalette[index].b};
+}
+const DecodedPng::Colour kBackground = colour(shvgen::kBackgroundIndex);
+const DecodedPng::Colour kMark = colour(shvgen::kMarkIndex);
+
+formats::ShvDesign design_of(const Bytes& shv) {
+  auto d = formats::read_shv_design(formats::ByteReader(shv, "t.shv"));
+  EXPECT_TRUE(d.has_value()) << d.error().message();
+  return *d;
+}
+
+// Through the encoder and back: what a viewer shows.
+DecodedPng round_trip(const shvgen::Picture& p) {
+  auto png = encode_png(p, "t.png");
+  EXPECT_TRUE(png.has_value()) << png.error().message();
+  auto decoded = test::decode_png(*png);
+  EXPECT_TRUE(decoded.has_value());
+  return decoded ? *decoded : DecodedPng{};
+}
+
+#ifdef KORVANE_HAVE_PNG
+
+// An SHV image with a stored preview of 2 rows of 3 pixels: row 0 holds the
+// values 1, 2, 3 and row 1 the values 4, 5, 6, two to a byte.
+Bytes two_by_three_preview() {
+  Bytes b(86, 0);
+  b.push_back(1);
+  b.push_back('p');
+  b.insert(b.end(), {2, 3, 0, 0, 0, 0});
+  b.insert(b.end(), {0x12, 0x30, 0x45, 0x60});
+  b.insert(b.end(), {0, 0xC4, 0x28, 0, 0x30, 0, 0, 0, 20, 0, 30, 0, 0, 0, 0, 0, 0, 0, 0});
+  return b;
+}
+
+TEST(Pictures, StoredPreviewIsTurnedUprightAndScaledWithSquarePixels) {
+  const DecodedPng png = round_trip(shvgen::stored_preview_picture(design_of(two_by_three_preview())));
+  // Rows run along x and become columns; a row's first pixel (largest y) is the top.
+  constexpr std::uint32_t kScale = 16;  // 512 / 3 is more than the largest factor
+  ASSERT_EQ(png.width, 2 * kScale);
+  ASSERT_EQ(png.height, 3 * kScale);
+  const struct {
+    std::uint32_t row, cell;
+    std::uint8_t value;
+  } cells[] = {{0, 0, 1}, {0, 1, 2}, {0, 2, 3}, {1, 0, 4}, {1, 1, 5}, {1, 2, 6}};
+  for (const auto& c : cells) {
+    SCOPED_TRACE("row " + std::to_string(c.row) + " pixel " + std::to_string(c.cell));
+    EXPECT_EQ(png.at(c.row * kScale, c.cell * kScale), colour(c.value));
+    EXPECT_EQ(png.at(c.row * kScale + kScale - 1, c.cell * kScale + kScale - 1), colour(c.value));
+  }
+}
+
+TEST(Pictures, AnEmptyStoredPreviewIsOneBackgroundPixel) {
+  const DecodedPng png = round_trip(shvgen::stored_preview_picture(
+      design_of(test::written_shv(test::HucBuilder{}.colour(1, test::rec(0, 0)), "empty"))));
+  ASSERT_EQ(png.width, 1u);
+  ASSERT_EQ(png.height, 1u);
+  EXPECT_EQ(png.at(0, 0), kBackground);
+}
+
+TEST(Pictures, OneStitchIsOneLineInItsBlocksColourAndNothingElse) {
+  // Code 0 is drawn in preview colour 1. The stitch runs 1 mm to the right:
+  // 4 pixels at 4 pixels per millimetre.
+  ASSERT_EQ(shvgen::pixel_for_colour(0), 1);
+  const DecodedPng png = round_trip(shvgen::stitch_picture(design_of(test::one_stitch_shv(0, 10, 0))));
+  ASSERT_EQ(png.width, 2 * kDrawingMargin + 4 + 1);
+  ASSERT_EQ(png.height, 2 * kDrawingMargin + 1);
+  for (std::uint32_t y = 0; y < png.height; ++y)
+    for (std::uint32_t x = 0; x < png.width; ++x) {
+      const bool on_line = y == kDrawingMargin && x >= kDrawingMargin && x <= kDrawingMargin + 4;
+      ASSERT_EQ(png.at(x, y), on_line ? colour(1) : kBackground) << x << ", " << y;
+    }
+}
+
+TEST(Pictures, StitchDrawingHasYUpAndLeavesMovesOut) {
+  // A long move of 20 mm to the right (too long to be a stitch), then a stitch 1 mm up.
+  const Bytes shv = test::written_shv(
+      test::HucBuilder{}.extents(200, 10, 0, 0).colour(
+          33, test::cat({test::rec(0, 0), test::long_move(200, 0), test::rec(0, 10)})),
+      "up");
+  const DecodedPng png = round_trip(shvgen::stitch_picture(design_of(shv)));
+  ASSERT_EQ(png.width, 2 * kDrawingMargin + 80 + 1);
+  ASSERT_EQ(png.height, 2 * kDrawingMargin + 4 + 1);
+  const auto c = colour(shvgen::pixel_for_colour(33));
+  EXPECT_EQ(png.at(kDrawingMargin + 80, kDrawingMargin), c);      // top: y = 10
+  EXPECT_EQ(png.at(kDrawingMargin + 80, kDrawingMargin + 4), c);  // bottom: y = 0
+  EXPECT_EQ(png.at(kDrawingMargin + 40, kDrawingMargin + 4), kBackground);  // the move
+}
+
+TEST(Pictures, LayoutPlacesEachDesignAndMarksTheStartPoint) {
+  const Bytes a = test::one_stitch_shv(0, 100, 0, "a");  // 10 mm right, colour 1
+  const Bytes b = test::one_stitch_shv(1, 100, 0, "b");  // the same in colour 3, placed 20 mm up
+  const auto da = design_of(a);
+  const auto db = design_of(b);
+  const shvgen::PlacedDesign placed[] = {{&da, 0, 0}, {&db, 0, 200}};
+  const DecodedPng png = round_trip(shvgen::layout_picture(placed));
+  ASSERT_EQ(png.width, 2 * kDrawingMargin + 40 + 1);
+  ASSERT_EQ(png.height, 2 * kDrawingMargin + 80 + 1);
+  const std::uint32_t start_row = kDrawingMargin + 80;
+  EXPECT_EQ(png.at(kDrawingMargin, start_row), kMark);
+  EXPECT_EQ(png.at(kDrawingMargin, start_row - shvgen::kMarkArm), kMark);
+  EXPECT_EQ(png.at(kDrawingMargin + 30, start_row), colour(1));
+  EXPECT_EQ(png.at(kDrawingMargin + 30, kDrawingMargin), colour(shvgen::pixel_for_colour(1)));
+  EXPECT_EQ(png.at(kDrawingMargin + 30, kDrawingMargin + 40), kBackground);
+}
+
+TEST(Pictures, FarFlungStitchesAreScaledDownToTheSizeCap) {
+  Bytes block = test::rec(0, 0);
+  for (int i = 0; i < 200; ++i) block = test::cat({block, test::rec(127, 0)});
+  const Bytes shv = test::written_shv(test::HucBuilder{}.extents(25400, 0, 0, 0).colour(2, block), "far");
+  const auto stitches = shvgen::stitch_picture(design_of(shv));
+  EXPECT_EQ(stitches.width, 2 * kDrawingMargin + shvgen::kMaxDrawingSide + 1);
+  EXPECT_EQ(stitches.height, 2 * kDrawingMargin + 1);
+  const auto d = design_of(shv);
+  const shvgen::PlacedDesign placed[] = {{&d, -32768, 32767}};
+  const auto layout = shvgen::layout_picture(placed);
+  EXPECT_LE(layout.width, 2 * kDrawingMargin + shvgen::kMaxDrawingSide + 1);
+  EXPECT_LE(layout.height, 2 * kDrawingMargin + shvgen::kMaxDrawingSide + 1);
+}
+
+#endif  // KORVANE_HAVE_PNG
+
+Bytes garden() {
+  return DhvBuilder{}.name("garden").add(test::rose_shv(), 100, -50).add(test::one_stitch_shv(0, 10, 0)).bytes();
+}
+
+TEST(PreviewFiles, AreNamedAfterTheInputWithTheDesignNumber) {
+  struct Case {
+    const char* name;
+    std::string input;
+    bool container;
+    const char* out_dir;
+    std::vector<std::string> written;
+  };
+  const Case cases[] = {
+      {"Container", "in/garden.dhv", true, nullptr,
+       {"in/garden-preview-001.png", "in/garden-stitches-001.png", "in/garden-preview-002.png",
+        "in/garden-stitches-002.png", "in/garden-layout.png"}},
+      {"Design", "rose.SHV", false, nullptr, {"rose-preview.png", "rose-stitches.png"}},
+      {"IntoADirectory", "in/rose.shv", false, "out", {"out/rose-preview.png", "out/rose-stitches.png"}},
+      {"DirectoryWithSlash", "rose.shv", false, "out/", {"out/rose-preview.png", "out/rose-stitches.png"}},
+      {"DotInDirectoryOnly", "my.dir/rose", false, nullptr,
+       {"my.dir/rose-preview.png", "my.dir/rose-stitches.png"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeFileSystem fs;
+    fs.files[c.input] = c.container ? garden() : test::rose_shv();
+    Diagnostics diag;
+    const std::string dir = c.out_dir ? c.out_dir : "";
+    const int r = run_previews(c.input, c.out_dir ? &dir : nullptr, fs, diag);
+    if (!png_supported()) {
+      EXPECT_EQ(r, -1);
+      continue;
+    }
+    ASSERT_EQ(r, 0) << (diag.errors.empty() ? "" : diag.errors[0].message());
+    EXPECT_EQ(diag.written, c.written);
+    for (const auto& name : c.written) EXPECT_TRUE(test::decode_png(fs.files.at(name)).has_value()) << name;
+  }
+}
+
+TEST(PreviewFiles, WriteNothingForAFileThatCannotBeDrawn) {
+  FakeFileSystem fs;
+  Bytes cut = garden();
+  cut.resize(cut.size() - 1);
+  fs.files["cut.dhv"] = cut;
+  Diagnostics diag;
+  EXPECT_EQ(run_previews("cut.dhv", nullptr, fs, diag), -1);
+  EXPECT_EQ(fs.files.size(), 1u);
+  EXPECT_TRUE(diag.written.empty());
+  ASSERT_EQ(diag.errors.size(), 1u);
+  EXPECT_EQ(diag.errors[0].code, ErrorCode::kDesignTruncated);
+  EXPECT_THAT(diag.errors[0].message(), testing::StartsWith("cut.dhv: byte "));
+}
+
+TEST(PreviewFiles, KeepWhatWasWrittenBeforeADiskFilledUp) {
+  if (!png_supported()) GTEST_SKIP() << "no PNG library in this build";
+  FakeFileSystem fs;
+  fs.files["garden.dhv"] = garden();
+  fs.fail_writes_after = 2;
+  Diagnostics diag;
+  EXPECT_EQ(run_previews("garden.dhv", nullptr, fs, diag), -1);
+  EXPECT_EQ(diag.written, (std::vector<std::string>{"garden-preview-001.png", "garden-stitches-001.png"}));
+  ASSERT_EQ(diag.errors.size(), 1u);
+  EXPECT_EQ(diag.errors[0].code, ErrorCode::kCannotWrite);
+  EXPECT_EQ(diag.errors[0].file, "garden-preview-002.png");
+}
+
+}  // namespace
+}  // namespace kvn::convert
