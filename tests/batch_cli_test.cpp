@@ -180,6 +180,67 @@ TEST_F(Batch, APlainFirstArgumentStillOnlySplitsIt) {
                                                "rose.shv"}));
 }
 
+// What bash offers for the words typed so far (the last one being completed),
+// with the completion script sourced alone, in `dir`.
+std::vector<std::string> completions(const ScopedTempDir& dir, const std::vector<std::string>& words) {
+  std::string script = "source '" KORVANE_SOURCE_DIR "/completions/korvane.bash'\nCOMP_WORDS=(";
+  for (const auto& w : words) script += " '" + w + "'";
+  script += ")\nCOMP_CWORD=" + std::to_string(words.size() - 1) +
+            "\n_korvane\nprintf '%s\\n' \"${COMPREPLY[@]}\" | sort\n";
+  {
+    std::ofstream(dir.file(".complete")) << script;
+  }
+  const std::string cmd = "cd '" + dir.path().string() + "' && bash .complete >.out 2>.err";
+  std::system(cmd.c_str());
+  std::vector<std::string> out;
+  std::istringstream in(slurp(dir.file(".out")));
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) out.push_back(line);
+  for (const char* f : {".complete", ".out", ".err"}) std::remove(dir.file(f).c_str());
+  return out;
+}
+
+TEST_F(Batch, BashCompletesOptionsAndTheFilesEachCommandReads) {
+  write_bytes(dir_.file("plan.HUC"), {1});
+  write_bytes(dir_.file("notes.txt"), {1});
+  std::filesystem::create_directory(dir_.path() / "pics");
+  using V = std::vector<std::string>;
+  const std::pair<V, V> cases[] = {
+      {{"korvane", "--in"}, {"--info"}},
+      {{"korvane", "--p"}, {"--preview"}},
+      {{"korvane", "--dialogs", "=", ""}, {"gtk", "terminal"}},
+      {{"korvane", "--info", ""}, {"bad.dhv", "garden.dhv", "pics", "rose.shv"}},
+      {{"korvane", "--huc", ""}, {"pics", "plan.HUC"}},
+      {{"korvane", "--preview", "garden.dhv", "-o", ""}, {"pics"}},
+  };
+  for (const auto& [words, offered] : cases) {
+    SCOPED_TRACE(words[1] + " " + words.back());
+    EXPECT_EQ(completions(dir_, words), offered);
+  }
+}
+
+TEST(Shipped, ManualPageIsCleanRoff) {
+  if (std::system("command -v groff >/dev/null 2>&1") != 0) GTEST_SKIP() << "groff is not installed";
+  ScopedTempDir dir;
+  const std::string cmd = "groff -man -Tutf8 -ww -z '" KORVANE_SOURCE_DIR "/man/korvane.1' 2>'" +
+                          dir.file("warnings") + "'";
+  EXPECT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_EQ(slurp(dir.file("warnings")), "");
+}
+
+TEST(Shipped, InstallPutsTheManualAndCompletionInPlace) {
+  // The build tree is three levels above the program: <build>/src/frontend/korvane.
+  const auto build = std::filesystem::path(KORVANE_EXE).parent_path().parent_path().parent_path();
+  ScopedTempDir prefix;
+  const std::string cmd = "cmake --install '" + build.string() + "' --prefix '" + prefix.path().string() +
+                          "' >/dev/null";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_TRUE(std::filesystem::exists(prefix.path() / "bin/korvane"));
+  EXPECT_EQ(read_bytes((prefix.path() / "share/man/man1/korvane.1").string()),
+            read_bytes(KORVANE_SOURCE_DIR "/man/korvane.1"));
+  EXPECT_TRUE(std::filesystem::exists(prefix.path() / "share/bash-completion/completions/korvane"));
+}
+
 #endif  // _WIN32
 
 }  // namespace
