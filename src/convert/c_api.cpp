@@ -1,5 +1,7 @@
 // The only extern "C" definitions: no exception crosses into C.
 #include <cstdint>
+#include <algorithm>
+#include <limits>
 #include <new>
 #include <string>
 
@@ -85,7 +87,9 @@ uint16_t ReverseShort(uint16_t us) { return kvn::formats::ReverseShort(us); }
 
 void GetXY(const unsigned char* phucst, int32_t n, int16_t* xx, int16_t* yy) {
   // The block's own count bounds the walk; the first record is read whole even when n < 1.
-  const std::size_t span = 2 * static_cast<std::size_t>(n > 1 ? n : 1) + 6;
+  const std::uint64_t words = n > 1 ? static_cast<std::uint64_t>(n) : 1;
+  const std::size_t span = static_cast<std::size_t>(
+      std::min<std::uint64_t>(2 * words + 6, std::numeric_limits<std::size_t>::max() / 2));
   kvn::formats::GetXY(std::span<const std::uint8_t>(phucst, span), n, xx, yy);
 }
 
