@@ -48,7 +48,7 @@ inline constexpr std::uint32_t kMaxPreviewScale = 16;
 /// scaled down to it, so hostile extents cannot ask for gigabytes.
 inline constexpr std::int64_t kPixelsPerFiveTenths = 2;
 inline constexpr std::uint32_t kDrawingMargin = 12;
-inline constexpr std::int64_t kMaxDrawingSide = 4000;
+inline constexpr std::int64_t kMaxDrawingSide = 2000;
 // The start point mark: a cross this many pixels from its middle each way, 3 pixels thick.
 inline constexpr int kMarkArm = 10;
 
