@@ -50,6 +50,9 @@ std::string picture_name(const std::string& path, const std::string* out_dir, Pi
 
 int run_previews(const std::string& path, const std::string* out_dir, FileSystem& fs,
                  Diagnostics& diag) {
+  if (!png_supported())
+    return fail(diag, make_error(ErrorCode::kCannotEncode, path,
+                                 "this korvane was built without a PNG library"));
   auto bytes = fs.read_whole(path);
   if (!bytes) return fail(diag, bytes.error());
   const formats::ByteReader in(*bytes, path);
