@@ -1,0 +1,290 @@
+#!/usr/bin/env bash
+# The Windows build's tests, run here under wine:
+#   1. builds korvane.exe and korvane_tests.exe (x86_64), the 32-bit build (compile and
+#      link only, as this wine runs 64-bit programs only) and a Linux korvane;
+#   2. runs the unit tests that need no POSIX as a Windows program;
+#   3. checks the console: banner, error line and exit code for a missing file, and
+#      both '\' and '/' as directory separators;
+#   4. sameness: splits and combines a corpus of containers with the Linux build and
+#      with korvane.exe, and requires the same exit codes and identical output files;
+#   5. dialog mode on a virtual X display: picks a container in the file-open dialog
+#      and answers Yes to the question, saving screenshots.
+#
+#   bash tests/wine/run_wine_tests.sh [BUILD_ROOT]     (default: build-wine)
+#
+# Everything it makes stays under BUILD_ROOT, the wine prefix included.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+src=$(pwd)
+root=$(mkdir -p "${1:-build-wine}" && cd "${1:-build-wine}" && pwd)
+started=$SECONDS
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+section() { echo "== wine: $* ($((SECONDS - started)) s)"; }
+
+# --- 1. Builds ---------------------------------------------------------------------------
+build() {  # build DIR [CMAKE_ARGS...]
+  local dir=$1
+  shift
+  cmake -S "$src" -B "$dir" -G Ninja -DKORVANE_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j2
+}
+section "x86_64 build"
+build "$root/win64" --toolchain "$src/cmake/mingw-w64-x86_64.cmake"
+section "i686 build (compile and link only)"
+build "$root/win32" --toolchain "$src/cmake/mingw-w64-i686.cmake"
+section "Linux build to compare with"
+build "$root/linux" -DKORVANE_TESTS=OFF
+
+exe=$root/win64/src/frontend/korvane.exe
+linux_exe=$root/linux/src/frontend/korvane
+# Statically linked: nothing beyond what every Windows installation has.
+dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' | sort | tr '\n' ' ')
+for dll in $dlls; do
+  case $dll in
+    kernel32.dll | user32.dll | gdi32.dll | comdlg32.dll | msvcrt.dll) ;;
+    *) fail "korvane.exe needs $dll" ;;
+  esac
+done
+
+# --- wine ----------------------------------------------------------------------------------
+export WINEDEBUG=-all
+export WINEPREFIX=$root/wineprefix
+# No Mono or Gecko: their installers would ask on the display.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+rm -rf "$WINEPREFIX"
+section "fresh wine prefix"
+wineboot --init >/dev/null 2>&1
+# One server for the whole run, so each program starts in a fraction of a second;
+# first let the one that set up the prefix save it and end.
+wineserver -w
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
+# The first program starts wine's background services, which outlive it and keep
+# its standard streams open: start them on /dev/null, or ctest would wait for them.
+wine "$exe" --version </dev/null >/dev/null 2>&1
+
+wine_run() {  # wine_run DIR PROGRAM ARGS... ; stdout/stderr to DIR/.out and DIR/.err
+  local dir=$1
+  shift
+  (cd "$dir" && timeout 120 wine "$@" >.out 2>.err)
+}
+
+# --- 2. Unit tests ------------------------------------------------------------------------
+section "unit tests as korvane_tests.exe"
+ctest --test-dir "$root/win64" --output-on-failure --timeout 600 || fail "unit tests under wine"
+
+# --- 3. Console ---------------------------------------------------------------------------
+section "console"
+con=$root/console
+rm -rf "$con" && mkdir -p "$con/linux" "$con/wine"
+set +e
+(cd "$con/linux" && "$linux_exe" missing.dhv extra >.out 2>.err); linux_rc=$?
+wine_run "$con/wine" "$exe" missing.dhv extra; wine_rc=$?
+set -e
+# The Windows C library writes text mode: each line ends in CR LF there.
+tr -d '\r' <"$con/wine/.out" >"$con/wine/out.txt"
+[ "$wine_rc" = 1 ] || fail "a missing file: exit code $wine_rc, expected 1"
+[ "$wine_rc" = "$linux_rc" ] || fail "a missing file: exit code $wine_rc, the Linux build's $linux_rc"
+cmp -s "$con/linux/.out" "$con/wine/out.txt" || fail "a missing file: standard output differs from the Linux build's"
+head -n 1 "$con/wine/out.txt" | grep -q '^KORVANE conversion utility version 1\.0 ' || fail "no banner"
+[ "$(tail -n 1 "$con/wine/out.txt")" = "korvane aborted with error #-1" ] || fail "no error line"
+grep -q '^korvane: missing.dhv: cannot open the file' "$con/wine/.err" || fail "no reason on standard error"
+[ -z "$(find "$con/wine" -name '*.shv')" ] || fail "a missing file left output behind"
+
+# --- corpus -------------------------------------------------------------------------------
+corpus=$root/corpus
+rm -rf "$corpus" && mkdir -p "$corpus"
+if [ -d "$src/../shared/conformance/containers" ]; then
+  for c in "$src"/../shared/conformance/containers/*/; do
+    [ -f "$c/garden.dhv" ] && mkdir -p "$corpus/conf-$(basename "$c")" && cp "$c/garden.dhv" "$corpus/conf-$(basename "$c")/"
+  done
+fi
+# ---- EXAMPLE TOOL: containers from the example generator (tools/make_example.cpp) ----
+# One case per line: a name, then the generator's options. Together they cover one and
+# several designs, placements, long-form previews and every colour code.
+examples=(
+  "one-design --seed 101 --designs 1"
+  "several --seed 102 --designs 5"
+  "placed-far --seed 103 --designs 3 --spread 20000"
+  "unplaced --seed 104 --designs 2 --no-placements"
+  "big --seed 105 --designs 2 --big"
+  "big-one --seed 106 --designs 1 --big --colours 48"
+  "all-colours --seed 107 --designs 3 --colours 48"
+  "all-colours-big --seed 108 --designs 2 --colours 48 --big --words 20000"
+  "plain --seed 109 --designs 3 --plain"
+  "noise --seed 110 --designs 4 --noise"
+  "long --seed 111 --designs 2 --words 60000"
+)
+for s in $(seq 120 129); do examples+=("seed-$s --seed $s --designs $((s % 4 + 1))"); done
+make_example=$root/linux/tools/korvane_make_example
+for e in "${examples[@]}"; do
+  read -r -a words <<<"$e"
+  mkdir -p "$corpus/example-${words[0]}"
+  "$make_example" "${words[@]:1}" -o "$corpus/example-${words[0]}/garden.dhv" >/dev/null ||
+    fail "korvane_make_example ${words[*]:1} failed"
+done
+# ---- end EXAMPLE TOOL ----
+mkdir -p "$corpus/bundled" && cp "$src/examples/garden.dhv" "$corpus/bundled/"
+chmod -R u+w "$corpus"
+echo "wine: corpus of $(find "$corpus" -name garden.dhv | wc -l) containers"
+
+# --- 3b. Directory separators -------------------------------------------------------------
+first=$(find "$corpus" -name garden.dhv | sort | head -n 1)
+if [ -n "$first" ]; then
+  for sep in '\' '/'; do
+    d=$con/sep-$([ "$sep" = / ] && echo slash || echo backslash)
+    mkdir -p "$d/sub"
+    cp "$first" "$d/sub/garden.dhv"
+    wine_run "$d" "$exe" "sub${sep}garden.dhv" || fail "'sub${sep}garden.dhv': exit code $?"
+    [ -n "$(find "$d/sub" -name 'garden*.shv')" ] || fail "'sub${sep}garden.dhv': no output beside the container"
+    [ -z "$(find "$d" -maxdepth 1 -name '*.shv')" ] || fail "'sub${sep}garden.dhv': output outside sub"
+  done
+fi
+
+# --- 4. Sameness --------------------------------------------------------------------------
+section "sameness"
+same=$root/sameness
+rm -rf "$same"
+compared=0
+skipped=0
+for case in "$corpus"/*/; do
+  name=$(basename "$case")
+  for mode in split combine; do
+    args=(garden.dhv)
+    [ $mode = combine ] && args=(--combine garden.dhv)
+    for side in linux wine; do
+      mkdir -p "$same/$side/$name-$mode"
+      cp "$case/garden.dhv" "$same/$side/$name-$mode/"
+    done
+    set +e
+    (cd "$same/linux/$name-$mode" && "$linux_exe" "${args[@]}" >.out 2>.err); lrc=$?
+    wine_run "$same/wine/$name-$mode" "$exe" "${args[@]}"; wrc=$?
+    set -e
+    # Combining is still growing: hold Windows to what the Linux build already does.
+    if [ $mode = combine ] && [ $lrc != 0 ]; then
+      skipped=$((skipped + 1))
+      continue
+    fi
+    [ "$lrc" = "$wrc" ] || fail "$name $mode: exit code $wrc under wine, $lrc on Linux"
+    lfiles=$(cd "$same/linux/$name-$mode" && ls -1 | sort)
+    wfiles=$(cd "$same/wine/$name-$mode" && ls -1 | sort)
+    [ "$lfiles" = "$wfiles" ] || fail "$name $mode: files differ: Linux [$(tr '\n' ' ' <<<"$lfiles")], wine [$(tr '\n' ' ' <<<"$wfiles")]"
+    for f in $lfiles; do
+      if [ -f "$same/wine/$name-$mode/$f" ] && ! cmp -s "$same/linux/$name-$mode/$f" "$same/wine/$name-$mode/$f"; then
+        fail "$name $mode: $f differs"
+      fi
+    done
+    compared=$((compared + 1))
+  done
+done
+echo "wine: sameness compared $compared runs; $skipped combine runs skipped as the Linux build refused them"
+[ "$compared" -gt 0 ] || fail "sameness: the corpus is empty"
+
+# --- 5. Dialog mode -----------------------------------------------------------------------
+section "dialog mode"
+dialog_test() {
+  # A container with several designs, so Yes adds the combined design beside the split's.
+  local pick="" c n
+  for c in "$corpus"/*/; do
+    n=$(find "$same/linux/$(basename "$c")-split" -name 'garden[0-9]*.shv' | wc -l)
+    if [ "$n" -ge 2 ] && [ -f "$same/linux/$(basename "$c")-combine/garden.shv" ]; then
+      pick=$c
+      break
+    fi
+  done
+  if [ -z "$pick" ]; then
+    for c in "$corpus"/*/; do
+      if [ -n "$(find "$same/linux/$(basename "$c")-split" -name '*.shv')" ]; then
+        pick=$c
+        break
+      fi
+    done
+  fi
+  if [ -z "$pick" ]; then
+    fail "dialog mode: no container in the corpus splits"
+    return
+  fi
+  local dir=$root/dialog shots=$root/screenshots
+  rm -rf "$dir" "$shots" && mkdir -p "$dir" "$shots"
+  cp "$pick/garden.dhv" "$dir/"
+
+  # Xvfb picks a free display and writes its number to the descriptor.
+  local xvfb_pid display_file=$root/xvfb-display
+  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$display_file" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
+  if [ ! -s "$display_file" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    fail "dialog mode: Xvfb did not start"
+    return
+  fi
+  DISPLAY=:$(cat "$display_file")
+  export DISPLAY
+  # Wine's desktop process reads DISPLAY when it starts: start over with the display set.
+  wineserver -k 2>/dev/null || true
+  wineserver -w
+
+  (cd "$dir" && timeout 120 wine "$exe" >.out 2>.err; echo $? >.rc) &
+  local run_pid=$! w ok=1
+  w=$(timeout 60 xdotool search --sync --name '^Select DHV file to convert$' | head -n 1) || true
+  if [ -z "$w" ]; then
+    fail "dialog mode: the file-open dialog did not appear"
+    ok=0
+  else
+    sleep 1  # let the dialog list the folder before typing over "*.DHV"
+    xdotool windowfocus --sync "$w"
+    xdotool type --delay 20 "Z:$(echo "$dir/garden.dhv" | tr / '\\')"
+    import -window root "$shots/open-dialog.png"
+    xdotool key Return
+    w=$(timeout 60 xdotool search --sync --name '^KORVANE created design\(s\) from:$' | head -n 1) || true
+    if [ -z "$w" ]; then
+      fail "dialog mode: the question box did not appear"
+      import -window root "$shots/after-open.png"
+      ok=0
+    else
+      sleep 0.5
+      import -window root "$shots/question.png"
+      xdotool windowfocus --sync "$w"
+      xdotool key y  # the Yes button's accelerator
+    fi
+  fi
+  # A dialog left open would hold the run: end every process of this prefix (all ours).
+  [ $ok = 1 ] || wineserver -k 2>/dev/null || true
+  wait "$run_pid" || true
+  # Wine's desktop process holds the display: let it go before the display does.
+  wineserver -k 2>/dev/null || true
+  wineserver -w
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  unset DISPLAY
+  [ $ok = 1 ] || return
+
+  [ "$(cat "$dir/.rc")" = 0 ] || fail "dialog mode: exit code $(cat "$dir/.rc")"
+  local name f
+  name=$(basename "$pick")
+  # The split's files and the combine's, in one folder.
+  for f in "$same/linux/$name-split"/*.shv "$same/linux/$name-combine"/*.shv; do
+    [ -f "$f" ] || continue
+    [ -f "$dir/$(basename "$f")" ] || fail "dialog mode: $(basename "$f") was not written"
+  done
+  for f in "$same/linux/$name-split"/*.shv; do
+    [ -f "$f" ] && [ "$(basename "$f")" != garden.shv ] || continue
+    cmp -s "$f" "$dir/$(basename "$f")" || fail "dialog mode: $(basename "$f") differs"
+  done
+  if [ -f "$same/linux/$name-combine/garden.shv" ] && ! cmp -s "$same/linux/$name-combine/garden.shv" "$dir/garden.shv"; then
+    fail "dialog mode: the combined garden.shv differs"
+  fi
+  echo "wine: dialog mode drove $name; screenshots in $shots"
+}
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v import >/dev/null; then
+  dialog_test
+else
+  echo "SKIP: dialog mode under wine needs Xvfb, xdotool and ImageMagick's import; not all are installed"
+fi
+
+section "done"
+echo "wine: $failures failures in $((SECONDS - started)) s"
+[ "$failures" = 0 ]
