@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "frontend/app.hpp"
@@ -88,6 +89,28 @@ TEST(DialogFlow, FollowsTheUsersAnswers) {
   }
   EXPECT_EQ(dir.files(), (std::vector<std::string>{"bad.dhv", "one.dhv", "one.shv", "two.dhv",
                                                    "two001.shv", "two002.shv"}));
+}
+
+TEST(DialogFlow, YesCombinesTheSameContainerAndAFailedCombineIsShown) {
+  test::ScopedTempDir dir;
+  const std::string garden = dir.file("garden.dhv");
+  test::write_bytes(garden, test::read_bytes(std::string(KORVANE_SOURCE_DIR) + "/examples/garden.dhv"));
+  const Outcome yes = run_with({}, garden, true);
+  EXPECT_EQ(yes.code, 0) << yes.err;
+  EXPECT_EQ(yes.shown, (std::vector<std::string>{"open", "ask " + garden}));
+  EXPECT_EQ(yes.out, banner());
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"garden.dhv", "garden.shv", "garden001.shv",
+                                                   "garden002.shv", "garden003.shv"}));
+
+  // Opaque designs split fine but cannot be combined: the user is told, as for a failed split.
+  const std::string opaque = dir.file("opaque.dhv");
+  test::write_bytes(opaque, DhvBuilder{}.add(test::opaque_design(30, 1)).add(test::opaque_design(9, 2)).bytes());
+  const Outcome failed = run_with({}, opaque, true);
+  EXPECT_EQ(failed.code, 1);
+  EXPECT_EQ(failed.shown, (std::vector<std::string>{"open", "ask " + opaque, "failed " + opaque}));
+  EXPECT_EQ(failed.out, banner() + "korvane aborted with error #-1\n");
+  EXPECT_NE(failed.err.find("opaque.dhv"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("opaque.shv")));
 }
 
 TEST(CommandLine, SplitsOnlyTheFirstArgumentAndNeverAsks) {

@@ -7,7 +7,7 @@ packages=(
   # build
   g++ cmake ninja-build pkg-config
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev time
+  libgtest-dev libgmock-dev libbenchmark-dev time groff-base
   # fuzzing: clang with libFuzzer and the sanitizer runtimes
   clang libclang-rt-14-dev llvm
   # desktop dialogs and their end-to-end test
