@@ -36,6 +36,11 @@ typedef struct pbcb_list_t {
   pbcb_t entry[1];
 } pbcb_list_t;
 
+/** The project's web address, printed in the banner and stored in the
+ *  header text of every SHV file korvane writes. A placeholder of our own:
+ *  example.org never belongs to anyone else. */
+#define KORVANE_WEB_ADDRESS "https://korvane.example.org/"
+
 /** Bit 0 of `lParamIn`: combine all designs into one instead of splitting. */
 #define KORVANE_COMBINE 1
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "korvane/korvane.h"
+
 // Texts the product fixes, verbatim, in one place.
 namespace kvn::frontend::texts {
 
@@ -16,8 +18,8 @@ inline constexpr const char* kLogo[7] = {
     "#  #   #   #  #  #    # #   #   #  #   #  #",
     "#   #   ###   #   #    #    #   #  #   #  #####",
 };
-// Placeholders of the project's own; .invalid and example.org never resolve to anyone else.
-inline constexpr const char* kWebAddress = "https://korvane.example.org/";
+// Placeholders of the project's own; .invalid and example.org never belong to anyone else.
+inline constexpr const char* kWebAddress = KORVANE_WEB_ADDRESS;
 inline constexpr const char* kContactAddress = "korvane@korvane.invalid";
 
 inline constexpr const char* kErrorLine = "korvane aborted with error #%d\n";

@@ -7,12 +7,13 @@
 
 #include "formats/byte_reader.hpp"
 #include "formats/error.hpp"
+#include "korvane/korvane.h"
 
 namespace kvn::shvgen {
 
 /// Our own text at the start of every SHV image we write; the rest of the
 /// 86-byte field is zeros, so its last byte is always 0.
-inline constexpr std::string_view kShvHeaderText = "korvane 1.0 https://korvane.example.org/";
+inline constexpr std::string_view kShvHeaderText = "korvane 1.0 " KORVANE_WEB_ADDRESS;
 /// The longest design name stored; longer names keep their first bytes.
 inline constexpr std::size_t kMaxDesignName = 127;
 /// Dimension counts above this need the long form of the dimension block.
