@@ -14,7 +14,7 @@
 
 namespace {
 
-using kvn::example::DesignSpec;
+using kvn::example::DesignRecipe;
 
 constexpr std::uint64_t kSeed = 5150;
 
@@ -25,7 +25,7 @@ kvn::Result<kvn::example::Bytes> split1000() {
   kvn::example::Rng rng(kSeed);
   std::vector<kvn::example::Design> distinct;
   for (int i = 0; i < 20; ++i) {
-    DesignSpec s;
+    DesignRecipe s;
     s.colours = 6;
     s.words = 24000;
     s.name = "bench" + std::to_string(i + 1);
@@ -39,9 +39,9 @@ kvn::Result<kvn::example::Bytes> split1000() {
 }
 
 kvn::Result<kvn::example::Bytes> twelve() {
-  std::vector<DesignSpec> specs;
+  std::vector<DesignRecipe> recipes;
   for (int i = 0; i < 12; ++i) {
-    DesignSpec s;
+    DesignRecipe s;
     s.colours = 5;
     s.words = 5000;
     s.box = {-600, 600, -600, 600};
@@ -49,9 +49,9 @@ kvn::Result<kvn::example::Bytes> twelve() {
     // A 4 x 3 grid, 15 cm apart.
     s.Xoffset = static_cast<std::int16_t>((i % 4) * 1500 - 2250);
     s.Yoffset = static_cast<std::int16_t>((i / 4) * 1500 - 1500);
-    specs.push_back(s);
+    recipes.push_back(s);
   }
-  KORVANE_TRY(c, kvn::example::generate("twelve", specs, kSeed));
+  KORVANE_TRY(c, kvn::example::generate("twelve", recipes, kSeed));
   return c.dhv;
 }
 
@@ -66,9 +66,9 @@ kvn::Result<kvn::example::Bytes> largest() {
   const std::int16_t at[5][2] = {
       {kCorner, kCorner}, {-kCorner, -kCorner}, {kCorner, -kCorner}, {-kCorner, kCorner}, {0, 100}};
   const std::size_t words[5] = {13100, 13100, 13100, 13100, 13099};
-  std::vector<DesignSpec> specs;
+  std::vector<DesignRecipe> recipes;
   for (int i = 0; i < 5; ++i) {
-    DesignSpec s;
+    DesignRecipe s;
     s.colours = 51;
     s.words = words[i];
     s.box = {-kReach, kReach, -kReach, kReach};
@@ -76,9 +76,9 @@ kvn::Result<kvn::example::Bytes> largest() {
     s.name = "largest" + std::to_string(i + 1);
     s.Xoffset = at[i][0];
     s.Yoffset = at[i][1];
-    specs.push_back(s);
+    recipes.push_back(s);
   }
-  KORVANE_TRY(c, kvn::example::generate("largest", specs, kSeed));
+  KORVANE_TRY(c, kvn::example::generate("largest", recipes, kSeed));
   return c.dhv;
 }
 

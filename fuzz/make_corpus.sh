@@ -12,7 +12,7 @@ ninja -C "$build" -j2 korvane_make_example >/dev/null
 tool=$build/tools/korvane_make_example
 corpus=$root/fuzz/corpus
 rm -rf "$corpus"
-mkdir -p "$corpus"/{split,combine,lumbrel,shv_walk,inspect}
+mkdir -p "$corpus"/{split,combine,lumbrel,shv_walk,survey}
 
 # seed FILE MODE_BYTE_HEX ARGS...: a container, then its mode byte.
 seed() {
@@ -52,9 +52,9 @@ seed "$corpus/lumbrel/huc_big" 01 --seed 26 --designs 1 --colours 2 --words 60 -
 "$tool" --seed 26 --designs 1 --colours 2 --words 60 --big --emit shv -o "$corpus/shv_walk/shv_big"
 
 # --info and --preview read containers and designs alike, with no mode byte.
-"$tool" --reach 120 --seed 31 --designs 3 --colours 2 --words 40 --name garden -o "$corpus/inspect/container"
-"$tool" --reach 120 --seed 32 --designs 2 --colours 1 --words 30 --spread 30000 -o "$corpus/inspect/far_placements"
-"$tool" --reach 120 --seed 33 --designs 1 --colours 3 --words 60 --emit shv -o "$corpus/inspect/design"
-"$tool" --seed 34 --designs 1 --colours 2 --words 60 --big --emit shv -o "$corpus/inspect/big_design"
+"$tool" --reach 120 --seed 31 --designs 3 --colours 2 --words 40 --name garden -o "$corpus/survey/container"
+"$tool" --reach 120 --seed 32 --designs 2 --colours 1 --words 30 --spread 30000 -o "$corpus/survey/far_placements"
+"$tool" --reach 120 --seed 33 --designs 1 --colours 3 --words 60 --emit shv -o "$corpus/survey/design"
+"$tool" --seed 34 --designs 1 --colours 2 --words 60 --big --emit shv -o "$corpus/survey/big_design"
 
 du -sh "$corpus"/*

@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "convert/inspect.hpp"
+#include "convert/survey.hpp"
 #include "convert/png_encode.hpp"
 #include "convert/previews.hpp"
 #include "shvgen/colour_tables.hpp"

@@ -259,8 +259,8 @@ TEST(CombineProperty, WalkVisitsEveryDesignShiftedAndReturnsToTheStart) {
     bool escape_opens_placed = false;
     for (std::size_t i = 0; i < designs.size(); ++i) {
       const auto own = navigate(designs[i].shv, "design");
-      const auto& spec = designs[i].spec;
-      const Pos at{spec.Xoffset, spec.Yoffset};
+      const auto& recipe = designs[i].recipe;
+      const Pos at{recipe.Xoffset, recipe.Yoffset};
       const bool placed = at.x != 0 || at.y != 0;
       escape_opens_placed = escape_opens_placed || (placed && opens_with_moving_escape(own.stream));
       own_words += own.header.Stitches;

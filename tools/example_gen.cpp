@@ -36,7 +36,7 @@ std::int64_t clamp64(std::int64_t v, std::int64_t lo, std::int64_t hi) {
 // and the position at each block start.
 class StreamMaker {
  public:
-  StreamMaker(const DesignSpec& spec, Rng& rng) : spec_(spec), rng_(rng) { new_target(); }
+  StreamMaker(const DesignRecipe& recipe, Rng& rng) : recipe_(recipe), rng_(rng) { new_target(); }
 
   std::int32_t x() const { return x_; }
   std::int32_t y() const { return y_; }
@@ -53,9 +53,9 @@ class StreamMaker {
   // One colour block of exactly `words` words (>= 1).
   void block(ByteWriter& out, std::size_t words, bool first_block) {
     std::size_t left = words;
-    if (first_block && spec_.reach_corners && left >= kCornerWords) {
-      long_move_to(out, spec_.box.x_max, spec_.box.y_max);
-      long_move_to(out, spec_.box.x_min, spec_.box.y_min);
+    if (first_block && recipe_.reach_corners && left >= kCornerWords) {
+      long_move_to(out, recipe_.box.x_max, recipe_.box.y_max);
+      long_move_to(out, recipe_.box.x_min, recipe_.box.y_min);
       left -= kCornerWords;
     } else {
       left -= block_start(out, left);
@@ -65,15 +65,15 @@ class StreamMaker {
 
  private:
   std::size_t block_start(ByteWriter& out, std::size_t left) {
-    const auto& mix = spec_.mix;
+    const auto& mix = recipe_.mix;
     if (mix.long_moves && left >= formats::kLongMoveWords && rng_.chance(1, 4)) {
-      long_move_to(out, rng_.range(spec_.box.x_min, spec_.box.x_max),
-                   rng_.range(spec_.box.y_min, spec_.box.y_max));
+      long_move_to(out, rng_.range(recipe_.box.x_min, recipe_.box.x_max),
+                   rng_.range(recipe_.box.y_min, recipe_.box.y_max));
       return formats::kLongMoveWords;
     }
     if (mix.quirky_starts && rng_.chance(1, 8)) {
       // At a block start only 0x80 0x03 stands still; 0x80 0x00 moves by (-128, 0).
-      if (x_ - 128 >= spec_.box.x_min && rng_.chance(1, 2)) {
+      if (x_ - 128 >= recipe_.box.x_min && rng_.chance(1, 2)) {
         escape(out, 0x00);
         advance(-128, 0);
       } else {
@@ -86,18 +86,18 @@ class StreamMaker {
   }
 
   std::size_t body_record(ByteWriter& out, std::size_t left) {
-    const auto& mix = spec_.mix;
+    const auto& mix = recipe_.mix;
     if (mix.long_moves && left >= formats::kLongMoveWords && rng_.chance(1, 16)) {
       if (rng_.chance(1, 2)) {
         // Small enough to be drawn as a stitch.
-        const auto dx = rng_.range(std::max(-kSmallLongMax, spec_.box.x_min - std::int64_t{x_}),
-                                   std::min(kSmallLongMax, spec_.box.x_max - std::int64_t{x_}));
-        const auto dy = rng_.range(std::max(-kSmallLongMax, spec_.box.y_min - std::int64_t{y_}),
-                                   std::min(kSmallLongMax, spec_.box.y_max - std::int64_t{y_}));
+        const auto dx = rng_.range(std::max(-kSmallLongMax, recipe_.box.x_min - std::int64_t{x_}),
+                                   std::min(kSmallLongMax, recipe_.box.x_max - std::int64_t{x_}));
+        const auto dy = rng_.range(std::max(-kSmallLongMax, recipe_.box.y_min - std::int64_t{y_}),
+                                   std::min(kSmallLongMax, recipe_.box.y_max - std::int64_t{y_}));
         long_move_to(out, x_ + dx, y_ + dy);
       } else {
-        long_move_to(out, rng_.range(spec_.box.x_min, spec_.box.x_max),
-                     rng_.range(spec_.box.y_min, spec_.box.y_max));
+        long_move_to(out, rng_.range(recipe_.box.x_min, recipe_.box.x_max),
+                     rng_.range(recipe_.box.y_min, recipe_.box.y_max));
       }
       return formats::kLongMoveWords;
     }
@@ -114,8 +114,8 @@ class StreamMaker {
   }
 
   void new_target() {
-    tx_ = rng_.range(spec_.box.x_min, spec_.box.x_max);
-    ty_ = rng_.range(spec_.box.y_min, spec_.box.y_max);
+    tx_ = rng_.range(recipe_.box.x_min, recipe_.box.x_max);
+    ty_ = rng_.range(recipe_.box.y_min, recipe_.box.y_max);
     step_ = rng_.range(8, kNormalDxMax);
   }
 
@@ -126,10 +126,10 @@ class StreamMaker {
     const std::int64_t jitter_y = rng_.range(-3, 3);
     std::int64_t dx = clamp64(tx_ - x_, -step_, step_) + jitter_x;
     std::int64_t dy = clamp64(ty_ - y_, -step_, step_) + jitter_y;
-    dx = clamp64(dx, std::max(-kNormalDxMax, spec_.box.x_min - std::int64_t{x_}),
-                 std::min(kNormalDxMax, spec_.box.x_max - std::int64_t{x_}));
-    dy = clamp64(dy, std::max(kNormalDyMin, spec_.box.y_min - std::int64_t{y_}),
-                 std::min(kNormalDyMax, spec_.box.y_max - std::int64_t{y_}));
+    dx = clamp64(dx, std::max(-kNormalDxMax, recipe_.box.x_min - std::int64_t{x_}),
+                 std::min(kNormalDxMax, recipe_.box.x_max - std::int64_t{x_}));
+    dy = clamp64(dy, std::max(kNormalDyMin, recipe_.box.y_min - std::int64_t{y_}),
+                 std::min(kNormalDyMax, recipe_.box.y_max - std::int64_t{y_}));
     out.u8(static_cast<std::uint8_t>(static_cast<std::int8_t>(dx)));
     out.u8(static_cast<std::uint8_t>(static_cast<std::int8_t>(dy)));
     advance(dx, dy);
@@ -158,7 +158,7 @@ class StreamMaker {
     y1_ = std::min(y1_, y_);
   }
 
-  const DesignSpec& spec_;
+  const DesignRecipe& recipe_;
   Rng& rng_;
   std::int32_t x_ = 0, y_ = 0;
   // The start point is part of every design.
@@ -244,7 +244,7 @@ Plan plan(const Params& p) {
   auto& out = plan.designs;
   out.reserve(p.designs);
   for (std::size_t i = 0; i < p.designs; ++i) {
-    DesignSpec s;
+    DesignRecipe s;
     s.colours = p.colours ? *p.colours
                           : static_cast<std::size_t>(rng.chance(1, 8) ? kMappedColourCodes
                                                                       : rng.range(1, 6));
@@ -269,26 +269,26 @@ Plan plan(const Params& p) {
   return plan;
 }
 
-Bytes make_huc(const DesignSpec& spec_in, Rng& rng, Design& out) {
-  DesignSpec spec = spec_in;
-  spec.colours = std::clamp<std::size_t>(spec.colours, 1, formats::kMaxHucColours);
-  spec.words = std::clamp<std::size_t>(spec.words, spec.colours, formats::kMaxHucWords);
-  spec.box.x_min = std::min<std::int16_t>(spec.box.x_min, 0);
-  spec.box.y_min = std::min<std::int16_t>(spec.box.y_min, 0);
-  spec.box.x_max = std::max<std::int16_t>(spec.box.x_max, 0);
-  spec.box.y_max = std::max<std::int16_t>(spec.box.y_max, 0);
-  out.spec = spec;
+Bytes make_huc(const DesignRecipe& recipe_in, Rng& rng, Design& out) {
+  DesignRecipe recipe = recipe_in;
+  recipe.colours = std::clamp<std::size_t>(recipe.colours, 1, formats::kMaxHucColours);
+  recipe.words = std::clamp<std::size_t>(recipe.words, recipe.colours, formats::kMaxHucWords);
+  recipe.box.x_min = std::min<std::int16_t>(recipe.box.x_min, 0);
+  recipe.box.y_min = std::min<std::int16_t>(recipe.box.y_min, 0);
+  recipe.box.x_max = std::max<std::int16_t>(recipe.box.x_max, 0);
+  recipe.box.y_max = std::max<std::int16_t>(recipe.box.y_max, 0);
+  out.recipe = recipe;
 
-  const auto sizes = block_words(spec.colours, spec.words, spec.reach_corners, rng);
+  const auto sizes = block_words(recipe.colours, recipe.words, recipe.reach_corners, rng);
   const std::int64_t stride =
       kColourStrides[static_cast<std::size_t>(rng.range(0, kColourStrides.size() - 1))];
   const std::int64_t first_code = rng.range(0, kMappedColourCodes - 1);
 
-  StreamMaker maker(spec, rng);
-  ByteWriter stream(2 * spec.words);
+  StreamMaker maker(recipe, rng);
+  ByteWriter stream(2 * recipe.words);
   std::vector<formats::huccolor_t> colours;
-  colours.reserve(spec.colours);
-  for (std::size_t c = 0; c < spec.colours; ++c) {
+  colours.reserve(recipe.colours);
+  for (std::size_t c = 0; c < recipe.colours; ++c) {
     formats::huccolor_t hc;
     hc.Stitches = static_cast<std::uint16_t>(sizes[c]);
     hc.Color = rng.chance(1, 8)
@@ -303,29 +303,29 @@ Bytes make_huc(const DesignSpec& spec_in, Rng& rng, Design& out) {
   maker.extents(out);
 
   formats::huchdr_t hdr;
-  hdr.nColors = static_cast<std::uint8_t>(spec.colours);
-  hdr.Hoop = spec.hoop;
+  hdr.nColors = static_cast<std::uint8_t>(recipe.colours);
+  hdr.Hoop = recipe.hoop;
   hdr.Name.fill(' ');
-  std::copy_n(spec.name.begin(), std::min(spec.name.size(), formats::kHucNameSize),
+  std::copy_n(recipe.name.begin(), std::min(recipe.name.size(), formats::kHucNameSize),
               hdr.Name.begin());
   hdr.x0 = out.x0;
   hdr.y0 = out.y0;
   hdr.x1 = out.x1;
   hdr.y1 = out.y1;
-  hdr.Stitches = static_cast<std::uint16_t>(spec.words);
+  hdr.Stitches = static_cast<std::uint16_t>(recipe.words);
 
-  ByteWriter huc(formats::huc_stream_at(spec.colours) + stream.size());
+  ByteWriter huc(formats::huc_stream_at(recipe.colours) + stream.size());
   formats::write_huchdr(huc, hdr);
   for (const auto& c : colours) formats::write_huccolor(huc, c);
   huc.bytes(stream.view());
   return huc.take();
 }
 
-Result<Design> make_design(const DesignSpec& spec, Rng& rng) {
+Result<Design> make_design(const DesignRecipe& recipe, Rng& rng) {
   Design d;
-  d.huc = make_huc(spec, rng, d);
-  const formats::ByteReader in(d.huc, d.spec.name + ".huc");
-  std::string name = d.spec.name;
+  d.huc = make_huc(recipe, rng, d);
+  const formats::ByteReader in(d.huc, d.recipe.name + ".huc");
+  std::string name = d.recipe.name;
   if (name.size() > 255) name.resize(255);
   KORVANE_TRY(shv, shvgen::build_shv(in, name));
   d.shv = std::move(shv);
@@ -354,8 +354,8 @@ Bytes wrap_container(const std::string& name_in, const std::vector<Design>& desi
   }
   for (const auto& d : designs) {
     out.u8(filler());
-    out.u16(d.spec.Xoffset);
-    out.u16(d.spec.Yoffset);
+    out.u16(d.recipe.Xoffset);
+    out.u16(d.recipe.Yoffset);
     out.u8(filler());
     out.u8(filler());
     out.bytes(d.shv);
@@ -363,14 +363,14 @@ Bytes wrap_container(const std::string& name_in, const std::vector<Design>& desi
   return out.take();
 }
 
-Result<Container> generate(const std::string& name, const std::vector<DesignSpec>& specs,
+Result<Container> generate(const std::string& name, const std::vector<DesignRecipe>& recipes,
                            std::uint64_t seed, Unread unread) {
-  // A stream of its own for the bytes, so the same specs give the same designs
+  // A stream of its own for the bytes, so the same recipes give the same designs
   // whatever the plan drew before them.
   Rng rng(seed ^ 0x5DEECE66Dull);
   Container c;
-  c.designs.reserve(specs.size());
-  for (const auto& s : specs) {
+  c.designs.reserve(recipes.size());
+  for (const auto& s : recipes) {
     KORVANE_TRY(d, make_design(s, rng));
     c.designs.push_back(std::move(d));
   }

@@ -48,7 +48,7 @@ struct RecordMix {
 };
 
 /// One design to make.
-struct DesignSpec {
+struct DesignRecipe {
   std::size_t colours = 3;  // colour records, 1 ... 255
   std::size_t words = 200;  // stitch stream length in words, exactly; >= colours
   Box box;
@@ -62,7 +62,7 @@ struct DesignSpec {
 
 /// What was made for one design, with what a reader should find in it.
 struct Design {
-  DesignSpec spec;
+  DesignRecipe recipe;
   Bytes huc;  // the HUC design image the SHV design was built from
   Bytes shv;  // the SHV design image stored in the container
   std::int16_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // extents the stream reaches
@@ -96,19 +96,19 @@ struct Params {
 /// A container's name and the designs to make for it.
 struct Plan {
   std::string name;
-  std::vector<DesignSpec> designs;
+  std::vector<DesignRecipe> designs;
 };
 
-/// Draws the name and design specs of a container from `p`.
+/// Draws the name and design recipes of a container from `p`.
 Plan plan(const Params& p);
 
-/// The HUC design image of `spec`, its stream drawn from `rng`; `out` receives
-/// the extents and end point. Never fails: every spec value is clamped to
+/// The HUC design image of `recipe`, its stream drawn from `rng`; `out` receives
+/// the extents and end point. Never fails: every recipe value is clamped to
 /// what the layout holds.
-Bytes make_huc(const DesignSpec& spec, Rng& rng, Design& out);
+Bytes make_huc(const DesignRecipe& recipe, Rng& rng, Design& out);
 
 /// Makes one design: its HUC image, then the SHV image the SHV writer builds.
-Result<Design> make_design(const DesignSpec& spec, Rng& rng);
+Result<Design> make_design(const DesignRecipe& recipe, Rng& rng);
 
 /// Wraps finished designs into a DHV container named `name`.
 Bytes wrap_container(const std::string& name, const std::vector<Design>& designs, Unread unread,
@@ -117,8 +117,8 @@ Bytes wrap_container(const std::string& name, const std::vector<Design>& designs
 /// plan + make_design + wrap_container.
 Result<Container> generate(const Params& p);
 
-/// Makes `specs` into one container.
-Result<Container> generate(const std::string& name, const std::vector<DesignSpec>& specs,
+/// Makes `recipes` into one container.
+Result<Container> generate(const std::string& name, const std::vector<DesignRecipe>& recipes,
                            std::uint64_t seed, Unread unread = Unread::kZero);
 
 }  // namespace kvn::example

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "convert/inspect.hpp"
+#include "convert/survey.hpp"
 #include "convert/naming.hpp"
 #include "convert/png_encode.hpp"
 #include "shvgen/pictures.hpp"

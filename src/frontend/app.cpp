@@ -8,7 +8,7 @@
 #include "frontend/options.hpp"
 #include "frontend/progress.hpp"
 #include "frontend/texts.hpp"
-#include "korvane/inspect.hpp"
+#include "korvane/survey.hpp"
 #include "korvane/korvane.hpp"
 
 namespace kvn::frontend {
@@ -122,7 +122,7 @@ int run_info(const Options& o, std::ostream& out, std::ostream& err) {
   Progress progress(err, o.files.size(), progress_wanted(err));
   for (std::size_t i = 0; i < o.files.size(); ++i) {
     progress.show(i + 1, o.files[i]);
-    InfoReport r = inspect_file(o.files[i]);
+    InfoReport r = survey_file(o.files[i]);
     progress.clear();
     if (!r.ok) {
       any_failed = true;

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "korvane/inspect.hpp"
+#include "korvane/survey.hpp"
 
 namespace kvn::frontend {
 

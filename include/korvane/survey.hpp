@@ -67,7 +67,7 @@ struct InfoReport {
 
 /// Reads `path` and tells what it holds. DHV containers and SHV designs are
 /// recognised by their content, never by the file's extension.
-InfoReport inspect_file(const std::string& path);
+InfoReport survey_file(const std::string& path);
 
 /// Writes the PNG pictures of `path`: for every design its stored preview
 /// (NAME-preview.png) and a drawing of its stitches (NAME-stitches.png); for

@@ -1,4 +1,4 @@
-#include "convert/inspect.hpp"
+#include "convert/survey.hpp"
 
 #include <string>
 
@@ -139,7 +139,7 @@ Result<Recognised> recognise(const ByteReader& in) {
   return single_design(*shv, in.size());
 }
 
-Result<FileInfo> inspect_image(const ByteReader& in) {
+Result<FileInfo> survey_image(const ByteReader& in) {
   KORVANE_TRY(r, recognise(in));
   FileInfo info;
   info.file = in.file();

@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-#include "convert/inspect.hpp"
+#include "convert/survey.hpp"
 #include "convert/png_encode.hpp"
 #include "convert/previews.hpp"
 #include "fuzz/fuzz_check.hpp"
@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Bytes input(data, data + size);
   const kvn::formats::ByteReader in(input, "in.dhv");
   auto r = c::recognise(in);
-  auto info = c::inspect_image(in);
+  auto info = c::survey_image(in);
   KORVANE_FUZZ_CHECK(r.has_value() == info.has_value(), "recognition and info disagree");
 
   kvn::test::FakeFileSystem fs;

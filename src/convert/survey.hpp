@@ -7,7 +7,7 @@
 
 #include "formats/byte_reader.hpp"
 #include "formats/shv_design.hpp"
-#include "korvane/inspect.hpp"
+#include "korvane/survey.hpp"
 
 namespace kvn::convert {
 
@@ -40,6 +40,6 @@ Result<Recognised> recognise(const formats::ByteReader& in);
 HoopClass hoop_class_for(std::int32_t width, std::int32_t height);
 
 /// What --info tells of the image `in`.
-Result<FileInfo> inspect_image(const formats::ByteReader& in);
+Result<FileInfo> survey_image(const formats::ByteReader& in);
 
 }  // namespace kvn::convert

@@ -3,7 +3,7 @@
 
 #include <sstream>
 
-#include "convert/inspect.hpp"
+#include "convert/survey.hpp"
 #include "frontend/info_output.hpp"
 #include "support/builders.hpp"
 #include "support/mini_json.hpp"
@@ -15,17 +15,17 @@ namespace {
 using test::Bytes;
 using test::DhvBuilder;
 
-Result<FileInfo> inspect(const Bytes& b, const std::string& file = "t.bin") {
-  return inspect_image(formats::ByteReader(b, file));
+Result<FileInfo> survey(const Bytes& b, const std::string& file = "t.bin") {
+  return survey_image(formats::ByteReader(b, file));
 }
 
 Bytes garden() {
   return DhvBuilder{}.name("garden").add(test::rose_shv(), 100, -50).add(test::one_stitch_shv(0, 10, 0), -1, 0).bytes();
 }
 
-TEST(Inspect, TellsEverythingAboutAnShvDesign) {
+TEST(Survey, TellsEverythingAboutAnShvDesign) {
   const Bytes rose = test::rose_shv();
-  auto info = inspect(rose, "rose.shv");
+  auto info = survey(rose, "rose.shv");
   ASSERT_TRUE(info.has_value()) << info.error().message();
   EXPECT_EQ(info->file, "rose.shv");
   EXPECT_EQ(info->kind, FileKind::kDesign);
@@ -59,9 +59,9 @@ TEST(Inspect, TellsEverythingAboutAnShvDesign) {
   EXPECT_EQ(d.bytes, rose.size());
 }
 
-TEST(Inspect, TellsEveryDesignOfAContainerWithItsPlacement) {
+TEST(Survey, TellsEveryDesignOfAContainerWithItsPlacement) {
   const Bytes dhv = garden();
-  auto info = inspect(dhv, "garden.dhv");
+  auto info = survey(dhv, "garden.dhv");
   ASSERT_TRUE(info.has_value()) << info.error().message();
   EXPECT_EQ(info->kind, FileKind::kContainer);
   EXPECT_EQ(info->name, "garden");
@@ -84,7 +84,7 @@ TEST(Inspect, TellsEveryDesignOfAContainerWithItsPlacement) {
   EXPECT_EQ(b.stitch_words, 2u);
 }
 
-TEST(Inspect, NamesTheHoopClassTheWriterWouldChoose) {
+TEST(Survey, NamesTheHoopClassTheWriterWouldChoose) {
   struct Case {
     std::int32_t width, height;
     HoopClass hoop;
@@ -105,10 +105,10 @@ TEST(Inspect, NamesTheHoopClassTheWriterWouldChoose) {
   }
 }
 
-TEST(Inspect, ReadsALongDimensionBlock) {
+TEST(Survey, ReadsALongDimensionBlock) {
   const Bytes wide = test::written_shv(
       test::HucBuilder{}.extents(3000, 100, -137, 0).colour(1, test::cat({test::rec(0, 0)})), "wide");
-  auto info = inspect(wide);
+  auto info = survey(wide);
   ASSERT_TRUE(info.has_value()) << info.error().message();
   const DesignInfo& d = info->designs[0];
   EXPECT_TRUE(d.long_dimension_block);
@@ -138,7 +138,7 @@ Bytes with_signature(Bytes shv, std::uint8_t first) {
   return shv;
 }
 
-TEST(Inspect, RecognisesFilesByContentAndSaysWhyNot) {
+TEST(Survey, RecognisesFilesByContentAndSaysWhyNot) {
   const Bytes rose = test::rose_shv();
   const Recognition cases[] = {
       {"Design", rose, true, FileKind::kDesign, ErrorCode::kOk, ""},
@@ -158,7 +158,7 @@ TEST(Inspect, RecognisesFilesByContentAndSaysWhyNot) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    auto r = inspect(c.bytes, "t.bin");
+    auto r = survey(c.bytes, "t.bin");
     ASSERT_EQ(r.has_value(), c.ok) << (r ? "" : r.error().message());
     if (c.ok) {
       EXPECT_EQ(r->kind, c.kind);
@@ -187,9 +187,9 @@ TEST(InfoOutput, EscapesEveryByteJsonCannotCarry) {
 std::vector<InfoReport> three_reports() {
   std::vector<InfoReport> out(3);
   out[0].ok = true;
-  out[0].info = *inspect(garden(), "garden.dhv");
+  out[0].info = *survey(garden(), "garden.dhv");
   out[1].ok = true;
-  out[1].info = *inspect(test::one_stitch_shv(1, 5, 5, "b\"ad\\n\xe9"), "odd.shv");
+  out[1].info = *survey(test::one_stitch_shv(1, 5, 5, "b\"ad\\n\xe9"), "odd.shv");
   out[2].info.file = "bad.dhv";
   out[2].message = "bad.dhv: byte 90 (0x5A): the file ends too early";
   return out;

@@ -1,14 +1,14 @@
-// The C++ interface of include/korvane/inspect.hpp, on the real file system.
+// The C++ interface of include/korvane/survey.hpp, on the real file system.
 #include <new>
 
 #include "convert/file_io.hpp"
-#include "convert/inspect.hpp"
+#include "convert/survey.hpp"
 #include "convert/previews.hpp"
-#include "korvane/inspect.hpp"
+#include "korvane/survey.hpp"
 
 namespace kvn {
 
-InfoReport inspect_file(const std::string& path) {
+InfoReport survey_file(const std::string& path) {
   InfoReport r;
   r.info.file = path;
   try {
@@ -17,7 +17,7 @@ InfoReport inspect_file(const std::string& path) {
       r.message = bytes.error().message();
       return r;
     }
-    auto info = convert::inspect_image(formats::ByteReader(*bytes, path));
+    auto info = convert::survey_image(formats::ByteReader(*bytes, path));
     if (!info) {
       r.message = info.error().message();
       return r;
