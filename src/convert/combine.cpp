@@ -20,6 +20,7 @@ struct Prepared {
   std::size_t stream_at = 0;  // the design's stitch stream, inside its own image
   std::uint16_t words = 0;    // low 16 bits of shvhdr_t::Stitches: what is copied
   bool placed = false;
+  std::int16_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // extents shifted by the placement
   std::vector<huccolor_t> colours;  // as they go into the combined image
 };
 
@@ -69,6 +70,10 @@ Result<Prepared> prepare(const ByteReader& in, const formats::DesignRef& d, std:
                          std::pair{hdr.x1 + d.Xoffset, "its smallest x"},
                          std::pair{hdr.y1 + d.Yoffset, "its smallest y"}})
     if (auto e = coord(v, what)) return *e;
+  p.x0 = wrap16(hdr.x0 + d.Xoffset);
+  p.y0 = wrap16(hdr.y0 + d.Yoffset);
+  p.x1 = wrap16(hdr.x1 + d.Xoffset);
+  p.y1 = wrap16(hdr.y1 + d.Yoffset);
 
   total_words += hdr.Stitches + (p.placed ? 4u : 0u) + (last ? 0u : 4u);
   p.colours.reserve(hdr.nColors);
@@ -124,15 +129,11 @@ Result<std::vector<std::uint8_t>> build_combined_huc(const ByteReader& in,
   }
 
   // Extents start at the start point, so they always contain it.
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto& d = layout.designs[i];
-    KORVANE_TRY(shv, in.window(d.begin, d.length, "a design"));
-    KORVANE_TRY(at, formats::GetShvStitchPos(shv));
-    KORVANE_TRY(h, formats::read_shvhdr(shv, at));
-    hdr.x0 = std::max<std::int16_t>(hdr.x0, wrap16(h.x0 + d.Xoffset));
-    hdr.y0 = std::max<std::int16_t>(hdr.y0, wrap16(h.y0 + d.Yoffset));
-    hdr.x1 = std::min<std::int16_t>(hdr.x1, wrap16(h.x1 + d.Xoffset));
-    hdr.y1 = std::min<std::int16_t>(hdr.y1, wrap16(h.y1 + d.Yoffset));
+  for (const auto& p : designs) {
+    hdr.x0 = std::max(hdr.x0, p.x0);
+    hdr.y0 = std::max(hdr.y0, p.y0);
+    hdr.x1 = std::min(hdr.x1, p.x1);
+    hdr.y1 = std::min(hdr.y1, p.y1);
   }
   hdr.nColors = static_cast<std::uint8_t>(total_colours);
   hdr.Stitches = static_cast<std::uint16_t>(total_words);
