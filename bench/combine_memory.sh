@@ -12,8 +12,7 @@ src=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$src/build-bench}
 runs=${2:-5}
 limit_kb=$((48 * 1024))
-export LC_ALL=C  # EPOCHREALTIME with a '.' whatever the user's locale
-now_us() { local t=$EPOCHREALTIME; echo "${t/./}"; }
+. "$src/bench/timing.sh"
 
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
 ninja -C "$build" -j2 korvane make_bench_container >/dev/null
@@ -31,14 +30,12 @@ for kind in twelve largest; do
     /usr/bin/time -v "$korvane" --combine "$work/$kind.dhv" >/dev/null 2>"$work/time.txt"
     [ -f "$work/$kind.shv" ] || { echo "$kind: no combined design written"; cat "$work/time.txt"; exit 1; }
     rm -f "$work/$kind.shv"
-    t0=$(now_us)
-    "$korvane" --combine "$work/$kind.dhv" >/dev/null
-    t1=$(now_us)
+    time_into "$work/$kind.times" "$korvane" --combine "$work/$kind.dhv"
     echo $((t1 - t0)) >>"$work/$kind.times"
     kb=$(sed -n 's/.*Maximum resident set size (kbytes): //p' "$work/time.txt")
     [ "$kb" -gt "$peak_kb" ] && peak_kb=$kb
   done
-  median=$(sort -n "$work/$kind.times" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+  median=$(median "$work/$kind.times")
   echo "$kind: input $(stat -c %s "$work/$kind.dhv") bytes, output $(stat -c %s "$work/$kind.shv") bytes," \
     "time $median us (median of $runs), peak $peak_kb kB (limit $limit_kb kB)"
   [ "$peak_kb" -le "$limit_kb" ] || status=1
