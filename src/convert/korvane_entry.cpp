@@ -1,10 +1,10 @@
 #include <cstddef>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
 
+#include "convert/caller_memory.hpp"
 #include "convert/combine.hpp"
 #include "convert/entry.hpp"
 #include "convert/naming.hpp"
@@ -16,13 +16,6 @@ namespace {
 
 using formats::ByteReader;
 using formats::ContainerLayout;
-
-// A malloc'ed copy, since korvane.h promises callers free().
-std::uint8_t* heap_copy(std::span<const std::uint8_t> bytes) {
-  auto* p = static_cast<std::uint8_t*>(std::malloc(bytes.empty() ? 1 : bytes.size()));
-  if (p && !bytes.empty()) std::memcpy(p, bytes.data(), bytes.size());
-  return p;
-}
 
 int fail(Diagnostics& diag, Error e) {
   diag.errors.push_back(std::move(e));
@@ -84,7 +77,7 @@ class Split {
     const auto bytes = design(0);
     if (name && !write(*name, bytes)) return kKorvaneFailed;
     if (call_.pshv) {
-      auto* copy = heap_copy(bytes);
+      auto* copy = caller_copy(bytes);
       if (!copy) return fail(diag_, make_error(ErrorCode::kOutOfMemory, in_.file()));
       *call_.pshv = copy;
       if (call_.sshv) *call_.sshv = static_cast<std::int32_t>(bytes.size());
@@ -118,7 +111,7 @@ class Split {
       // Written straight from the container image: no copy per design.
       if (base && !write(names[i], bytes)) return kKorvaneFailed;
       if (list) {
-        auto* copy = heap_copy(bytes);
+        auto* copy = caller_copy(bytes);
         if (!copy) return fail(diag_, make_error(ErrorCode::kOutOfMemory, in_.file()));
         list->entry[i].pb = copy;
         list->entry[i].cb = static_cast<std::uint32_t>(bytes.size());

@@ -1,10 +1,10 @@
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "convert/caller_memory.hpp"
 #include "convert/entry.hpp"
 #include "convert/naming.hpp"
 #include "formats/byte_reader.hpp"
@@ -96,11 +96,10 @@ int run_lumbrel(const LumbrelCall& call, FileSystem& fs, Diagnostics& diag,
   std::unique_ptr<std::uint8_t, decltype(&std::free)> handed(nullptr, &std::free);
   std::span<const std::uint8_t> bytes = *shv;
   if (call.pshv) {
-    handed.reset(static_cast<std::uint8_t*>(std::malloc(shv->size())));
+    handed.reset(caller_copy(*shv));
     if (!handed)
       return fail(diag, make_error(ErrorCode::kOutOfMemory, out_file.empty() ? kMemory : out_file),
                   kLumbrelCannotWrite);
-    std::memcpy(handed.get(), shv->data(), shv->size());
     bytes = {handed.get(), shv->size()};
     std::vector<std::uint8_t>().swap(*shv);
   }
