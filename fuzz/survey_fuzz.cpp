@@ -9,28 +9,28 @@
 
 #include <algorithm>
 
-#include "convert/survey.hpp"
-#include "convert/png_encode.hpp"
+#include "inspect/survey.hpp"
+#include "inspect/png_encode.hpp"
 #include "convert/previews.hpp"
 #include "fuzz/fuzz_check.hpp"
-#include "shvgen/pictures.hpp"
+#include "inspect/pictures.hpp"
 #include "support/fake_file_system.hpp"
 
 namespace {
 
 using kvn::fuzz::Bytes;
 
-constexpr std::uint64_t kMaxDrawing = 2 * kvn::shvgen::kDrawingMargin + kvn::shvgen::kMaxDrawingSide + 1;
+constexpr std::uint64_t kMaxDrawing = 2 * kvn::inspect::kDrawingMargin + kvn::inspect::kMaxDrawingSide + 1;
 // Pictures larger than this are drawn but not encoded, to keep each run short.
 constexpr std::uint64_t kMaxEncodedPixels = 1u << 16;
 
-std::uint64_t check_picture(const kvn::shvgen::Picture& p, std::uint64_t max_side) {
+std::uint64_t check_picture(const kvn::inspect::Picture& p, std::uint64_t max_side) {
   KORVANE_FUZZ_CHECK(p.width >= 1 && p.height >= 1, "an empty picture");
   KORVANE_FUZZ_CHECK(p.width <= max_side && p.height <= max_side,
                      std::to_string(p.width) + " x " + std::to_string(p.height));
   KORVANE_FUZZ_CHECK(p.pixels.size() == std::uint64_t{p.width} * p.height, "pixels do not fill the picture");
   for (const std::uint8_t v : p.pixels)
-    KORVANE_FUZZ_CHECK(v < kvn::shvgen::kPicturePalette.size(), "a pixel outside the palette");
+    KORVANE_FUZZ_CHECK(v < kvn::inspect::kPicturePalette.size(), "a pixel outside the palette");
   return p.pixels.size();
 }
 
@@ -40,11 +40,11 @@ std::uint32_t be32_at(const Bytes& b, std::size_t at) { return kvn::fuzz::be32(b
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   namespace c = kvn::convert;
-  namespace s = kvn::shvgen;
+  namespace s = kvn::inspect;
   const Bytes input(data, data + size);
   const kvn::formats::ByteReader in(input, "in.dhv");
-  auto r = c::recognise(in);
-  auto info = c::survey_image(in);
+  auto r = s::recognise(in);
+  auto info = s::survey_image(in);
   KORVANE_FUZZ_CHECK(r.has_value() == info.has_value(), "recognition and info disagree");
 
   kvn::test::FakeFileSystem fs;
@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     placed.push_back({&v.design, v.Xoffset, v.Yoffset});
   }
   if (container) pixels = std::max(pixels, check_picture(s::layout_picture(placed), kMaxDrawing));
-  if (pixels > kMaxEncodedPixels || !c::png_supported()) return 0;
+  if (pixels > kMaxEncodedPixels || !s::png_supported()) return 0;
 
   const int res = c::run_previews("in.dhv", nullptr, fs, diag);
   KORVANE_FUZZ_CHECK(res == 0, diag.errors.empty() ? "failed" : diag.errors[0].message());

@@ -1,11 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "convert/survey.hpp"
-#include "convert/png_encode.hpp"
+#include "inspect/survey.hpp"
+#include "inspect/png_encode.hpp"
 #include "convert/previews.hpp"
 #include "shvgen/colour_tables.hpp"
-#include "shvgen/pictures.hpp"
+#include "inspect/pictures.hpp"
 #include "support/builders.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/png_decode.hpp"
@@ -14,8 +14,8 @@
 namespace kvn::convert {
 namespace {
 
-using shvgen::kDrawingMargin;
-using shvgen::kPicturePalette;
+using inspect::kDrawingMargin;
+using inspect::kPicturePalette;
 using test::Bytes;
 using test::DecodedPng;
 using test::DhvBuilder;
@@ -24,8 +24,8 @@ using test::FakeFileSystem;
 DecodedPng::Colour colour(std::uint8_t index) {
   return {kPicturePalette[index].r, kPicturePalette[index].g, kPicturePalette[index].b};
 }
-const DecodedPng::Colour kBackground = colour(shvgen::kBackgroundIndex);
-const DecodedPng::Colour kMark = colour(shvgen::kMarkIndex);
+const DecodedPng::Colour kBackground = colour(inspect::kBackgroundIndex);
+const DecodedPng::Colour kMark = colour(inspect::kMarkIndex);
 
 // Without libpng (the Windows cross build) there is nothing to encode.
 #ifdef KORVANE_HAVE_PNG
@@ -37,7 +37,7 @@ formats::ShvDesign design_of(const Bytes& shv) {
 }
 
 // Through the encoder and back: what a viewer shows.
-DecodedPng round_trip(const shvgen::Picture& p) {
+DecodedPng round_trip(const inspect::Picture& p) {
   auto png = encode_png(p, "t.png");
   EXPECT_TRUE(png.has_value()) << png.error().message();
   auto decoded = test::decode_png(*png);
@@ -58,7 +58,7 @@ Bytes two_by_three_preview() {
 }
 
 TEST(Pictures, StoredPreviewIsTurnedUprightAndScaledWithSquarePixels) {
-  const DecodedPng png = round_trip(shvgen::stored_preview_picture(design_of(two_by_three_preview())));
+  const DecodedPng png = round_trip(inspect::stored_preview_picture(design_of(two_by_three_preview())));
   // Rows run along x and become columns; a row's first pixel (largest y) is the top.
   constexpr std::uint32_t kScale = 16;  // 512 / 3 is more than the largest factor
   ASSERT_EQ(png.width, 2 * kScale);
@@ -75,7 +75,7 @@ TEST(Pictures, StoredPreviewIsTurnedUprightAndScaledWithSquarePixels) {
 }
 
 TEST(Pictures, AnEmptyStoredPreviewIsOneBackgroundPixel) {
-  const DecodedPng png = round_trip(shvgen::stored_preview_picture(
+  const DecodedPng png = round_trip(inspect::stored_preview_picture(
       design_of(test::written_shv(test::HucBuilder{}.colour(1, test::rec(0, 0)), "empty"))));
   ASSERT_EQ(png.width, 1u);
   ASSERT_EQ(png.height, 1u);
@@ -86,7 +86,7 @@ TEST(Pictures, OneStitchIsOneLineInItsBlocksColourAndNothingElse) {
   // Code 0 is drawn in preview colour 1. The stitch runs 1 mm to the right:
   // 4 pixels at 4 pixels per millimetre.
   ASSERT_EQ(shvgen::pixel_for_colour(0), 1);
-  const DecodedPng png = round_trip(shvgen::stitch_picture(design_of(test::one_stitch_shv(0, 10, 0))));
+  const DecodedPng png = round_trip(inspect::stitch_picture(design_of(test::one_stitch_shv(0, 10, 0))));
   ASSERT_EQ(png.width, 2 * kDrawingMargin + 4 + 1);
   ASSERT_EQ(png.height, 2 * kDrawingMargin + 1);
   for (std::uint32_t y = 0; y < png.height; ++y)
@@ -102,7 +102,7 @@ TEST(Pictures, StitchDrawingHasYUpAndLeavesMovesOut) {
       test::HucBuilder{}.extents(200, 10, 0, 0).colour(
           33, test::cat({test::rec(0, 0), test::long_move(200, 0), test::rec(0, 10)})),
       "up");
-  const DecodedPng png = round_trip(shvgen::stitch_picture(design_of(shv)));
+  const DecodedPng png = round_trip(inspect::stitch_picture(design_of(shv)));
   ASSERT_EQ(png.width, 2 * kDrawingMargin + 80 + 1);
   ASSERT_EQ(png.height, 2 * kDrawingMargin + 4 + 1);
   const auto c = colour(shvgen::pixel_for_colour(33));
@@ -116,13 +116,13 @@ TEST(Pictures, LayoutPlacesEachDesignAndMarksTheStartPoint) {
   const Bytes b = test::one_stitch_shv(1, 100, 0, "b");  // the same in colour 3, placed 20 mm up
   const auto da = design_of(a);
   const auto db = design_of(b);
-  const shvgen::PlacedDesign placed[] = {{&da, 0, 0}, {&db, 0, 200}};
-  const DecodedPng png = round_trip(shvgen::layout_picture(placed));
+  const inspect::PlacedDesign placed[] = {{&da, 0, 0}, {&db, 0, 200}};
+  const DecodedPng png = round_trip(inspect::layout_picture(placed));
   ASSERT_EQ(png.width, 2 * kDrawingMargin + 40 + 1);
   ASSERT_EQ(png.height, 2 * kDrawingMargin + 80 + 1);
   const std::uint32_t start_row = kDrawingMargin + 80;
   EXPECT_EQ(png.at(kDrawingMargin, start_row), kMark);
-  EXPECT_EQ(png.at(kDrawingMargin, start_row - shvgen::kMarkArm), kMark);
+  EXPECT_EQ(png.at(kDrawingMargin, start_row - inspect::kMarkArm), kMark);
   EXPECT_EQ(png.at(kDrawingMargin + 30, start_row), colour(1));
   EXPECT_EQ(png.at(kDrawingMargin + 30, kDrawingMargin), colour(shvgen::pixel_for_colour(1)));
   EXPECT_EQ(png.at(kDrawingMargin + 30, kDrawingMargin + 40), kBackground);
@@ -132,14 +132,14 @@ TEST(Pictures, FarFlungStitchesAreScaledDownToTheSizeCap) {
   Bytes block = test::rec(0, 0);
   for (int i = 0; i < 200; ++i) block = test::cat({block, test::rec(127, 0)});
   const Bytes shv = test::written_shv(test::HucBuilder{}.extents(25400, 0, 0, 0).colour(2, block), "far");
-  const auto stitches = shvgen::stitch_picture(design_of(shv));
-  EXPECT_EQ(stitches.width, 2 * kDrawingMargin + shvgen::kMaxDrawingSide + 1);
+  const auto stitches = inspect::stitch_picture(design_of(shv));
+  EXPECT_EQ(stitches.width, 2 * kDrawingMargin + inspect::kMaxDrawingSide + 1);
   EXPECT_EQ(stitches.height, 2 * kDrawingMargin + 1);
   const auto d = design_of(shv);
-  const shvgen::PlacedDesign placed[] = {{&d, -32768, 32767}};
-  const auto layout = shvgen::layout_picture(placed);
-  EXPECT_LE(layout.width, 2 * kDrawingMargin + shvgen::kMaxDrawingSide + 1);
-  EXPECT_LE(layout.height, 2 * kDrawingMargin + shvgen::kMaxDrawingSide + 1);
+  const inspect::PlacedDesign placed[] = {{&d, -32768, 32767}};
+  const auto layout = inspect::layout_picture(placed);
+  EXPECT_LE(layout.width, 2 * kDrawingMargin + inspect::kMaxDrawingSide + 1);
+  EXPECT_LE(layout.height, 2 * kDrawingMargin + inspect::kMaxDrawingSide + 1);
 }
 
 #endif  // KORVANE_HAVE_PNG
@@ -173,7 +173,7 @@ TEST(PreviewFiles, AreNamedAfterTheInputWithTheDesignNumber) {
     Diagnostics diag;
     const std::string dir = c.out_dir ? c.out_dir : "";
     const int r = run_previews(c.input, c.out_dir ? &dir : nullptr, fs, diag);
-    if (!png_supported()) {
+    if (!inspect::png_supported()) {
       // A build without libpng says so once, before reading anything.
       EXPECT_EQ(r, -1);
       ASSERT_EQ(diag.errors.size(), 1u);
@@ -189,7 +189,7 @@ TEST(PreviewFiles, AreNamedAfterTheInputWithTheDesignNumber) {
 }
 
 TEST(PreviewFiles, WriteNothingForAFileThatCannotBeDrawn) {
-  if (!png_supported()) GTEST_SKIP() << "no PNG library in this build";
+  if (!inspect::png_supported()) GTEST_SKIP() << "no PNG library in this build";
   FakeFileSystem fs;
   Bytes cut = garden();
   cut.resize(cut.size() - 1);
@@ -204,7 +204,7 @@ TEST(PreviewFiles, WriteNothingForAFileThatCannotBeDrawn) {
 }
 
 TEST(PreviewFiles, KeepWhatWasWrittenBeforeADiskFilledUp) {
-  if (!png_supported()) GTEST_SKIP() << "no PNG library in this build";
+  if (!inspect::png_supported()) GTEST_SKIP() << "no PNG library in this build";
   FakeFileSystem fs;
   fs.files["garden.dhv"] = garden();
   fs.fail_writes_after = 2;

@@ -3,13 +3,13 @@
 
 #include <sstream>
 
-#include "convert/survey.hpp"
+#include "inspect/survey.hpp"
 #include "frontend/info_output.hpp"
 #include "support/builders.hpp"
 #include "support/mini_json.hpp"
 #include "support/sample_designs.hpp"
 
-namespace kvn::convert {
+namespace kvn::inspect {
 namespace {
 
 using test::Bytes;
@@ -268,4 +268,4 @@ TEST(InfoOutput, TableShowsUnprintableNameBytesAsEscapes) {
 }
 
 }  // namespace
-}  // namespace kvn::convert
+}  // namespace kvn::inspect

@@ -12,6 +12,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "korvane/version.h"
+
 #if defined(_WIN32) && defined(KORVANE_SHARED)
 #define KORVANE_API __declspec(dllexport)
 #else
@@ -36,10 +38,6 @@ typedef struct pbcb_list_t {
   pbcb_t entry[1];
 } pbcb_list_t;
 
-/** The project's web address, printed in the banner and stored in the
- *  header text of every SHV file korvane writes. A placeholder of our own:
- *  example.org never belongs to anyone else. */
-#define KORVANE_WEB_ADDRESS "https://korvane.example.org/"
 
 /** Bit 0 of `lParamIn`: combine all designs into one instead of splitting. */
 #define KORVANE_COMBINE 1

@@ -4,10 +4,10 @@
 #include <utility>
 #include <vector>
 
-#include "convert/survey.hpp"
+#include "inspect/survey.hpp"
 #include "convert/naming.hpp"
-#include "convert/png_encode.hpp"
-#include "shvgen/pictures.hpp"
+#include "inspect/png_encode.hpp"
+#include "inspect/pictures.hpp"
 
 namespace kvn::convert {
 namespace {
@@ -50,26 +50,26 @@ std::string picture_name(const std::string& path, const std::string* out_dir, Pi
 
 int run_previews(const std::string& path, const std::string* out_dir, FileSystem& fs,
                  Diagnostics& diag) {
-  if (!png_supported())
+  if (!inspect::png_supported())
     return fail(diag, make_error(ErrorCode::kCannotEncode, path,
                                  "this korvane was built without a PNG library"));
   auto bytes = fs.read_whole(path);
   if (!bytes) return fail(diag, bytes.error());
   const formats::ByteReader in(*bytes, path);
-  auto r = recognise(in);
+  auto r = inspect::recognise(in);
   if (!r) return fail(diag, r.error());
 
   // Every picture is drawn and encoded before the first file is written; only
   // the encoded files are kept, never more than one picture's pixels.
   const bool container = r->kind == FileKind::kContainer;
   std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
-  auto add = [&](std::string name, const shvgen::Picture& picture) -> bool {
+  auto add = [&](std::string name, const inspect::Picture& picture) -> bool {
     if (fs.same_file(name, path)) {
       fail(diag, make_error(ErrorCode::kWouldOverwriteInput, name,
                             "it is the file being drawn (" + path + ")"));
       return false;
     }
-    auto png = encode_png(picture, name);
+    auto png = inspect::encode_png(picture, name);
     if (!png) {
       fail(diag, png.error());
       return false;
@@ -77,19 +77,19 @@ int run_previews(const std::string& path, const std::string* out_dir, FileSystem
     files.emplace_back(std::move(name), std::move(*png));
     return true;
   };
-  std::vector<shvgen::PlacedDesign> placed;
+  std::vector<inspect::PlacedDesign> placed;
   for (std::size_t i = 0; i < r->designs.size(); ++i) {
     const auto& v = r->designs[i];
     const unsigned number = container ? static_cast<unsigned>(i + 1) : 0;
     if (!add(picture_name(path, out_dir, PictureKind::kPreview, number),
-             shvgen::stored_preview_picture(v.design)) ||
+             inspect::stored_preview_picture(v.design)) ||
         !add(picture_name(path, out_dir, PictureKind::kStitches, number),
-             shvgen::stitch_picture(v.design)))
+             inspect::stitch_picture(v.design)))
       return kPreviewsFailed;
     placed.push_back({&v.design, v.Xoffset, v.Yoffset});
   }
   if (container && !add(picture_name(path, out_dir, PictureKind::kLayout, 0),
-                        shvgen::layout_picture(placed)))
+                        inspect::layout_picture(placed)))
     return kPreviewsFailed;
 
   for (const auto& [name, png] : files) {

@@ -2,7 +2,7 @@
 #include <new>
 
 #include "convert/file_io.hpp"
-#include "convert/survey.hpp"
+#include "inspect/survey.hpp"
 #include "convert/previews.hpp"
 #include "korvane/survey.hpp"
 
@@ -17,7 +17,7 @@ InfoReport survey_file(const std::string& path) {
       r.message = bytes.error().message();
       return r;
     }
-    auto info = convert::survey_image(formats::ByteReader(*bytes, path));
+    auto info = inspect::survey_image(formats::ByteReader(*bytes, path));
     if (!info) {
       r.message = info.error().message();
       return r;

@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "frontend/dialogs.hpp"
+#include "korvane/version.h"
 
 namespace kvn::frontend {
 
-inline constexpr const char* kVersion = "1.0.0";
+inline constexpr const char* kVersion = KORVANE_VERSION_STRING;
 
 enum class Command { kHelp, kVersion, kDialogs, kSplit, kCombine, kHuc, kInfo, kPreview };
 

@@ -7,7 +7,7 @@
 
 #include "formats/byte_reader.hpp"
 #include "formats/error.hpp"
-#include "korvane/korvane.h"
+#include "korvane/version.h"
 
 namespace kvn::shvgen {
 

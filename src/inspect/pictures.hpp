@@ -7,7 +7,7 @@
 
 #include "formats/shv_design.hpp"
 
-namespace kvn::shvgen {
+namespace kvn::inspect {
 
 struct Rgb {
   std::uint8_t r = 0, g = 0, b = 0;
@@ -74,4 +74,4 @@ struct PlacedDesign {
 /// start point marked by a cross.
 Picture layout_picture(std::span<const PlacedDesign> designs);
 
-}  // namespace kvn::shvgen
+}  // namespace kvn::inspect

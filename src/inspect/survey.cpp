@@ -1,4 +1,4 @@
-#include "convert/survey.hpp"
+#include "inspect/survey.hpp"
 
 #include <string>
 
@@ -20,7 +20,7 @@ const char* hoop_class_name(HoopClass c) {
   return "larger";
 }
 
-namespace convert {
+namespace inspect {
 namespace {
 
 using formats::ByteReader;
@@ -152,5 +152,5 @@ Result<FileInfo> survey_image(const ByteReader& in) {
   return info;
 }
 
-}  // namespace convert
+}  // namespace inspect
 }  // namespace kvn

@@ -1,4 +1,4 @@
-#include "convert/png_encode.hpp"
+#include "inspect/png_encode.hpp"
 
 #ifdef KORVANE_HAVE_PNG
 #include <png.h>
@@ -7,18 +7,18 @@
 #include <cstring>
 #endif
 
-namespace kvn::convert {
+namespace kvn::inspect {
 
 #ifdef KORVANE_HAVE_PNG
 
 bool png_supported() { return true; }
 
-Result<std::vector<std::uint8_t>> encode_png(const shvgen::Picture& picture, const std::string& name) {
-  std::array<std::uint8_t, 3 * shvgen::kPicturePalette.size()> colormap{};
-  for (std::size_t i = 0; i < shvgen::kPicturePalette.size(); ++i) {
-    colormap[3 * i] = shvgen::kPicturePalette[i].r;
-    colormap[3 * i + 1] = shvgen::kPicturePalette[i].g;
-    colormap[3 * i + 2] = shvgen::kPicturePalette[i].b;
+Result<std::vector<std::uint8_t>> encode_png(const inspect::Picture& picture, const std::string& name) {
+  std::array<std::uint8_t, 3 * inspect::kPicturePalette.size()> colormap{};
+  for (std::size_t i = 0; i < inspect::kPicturePalette.size(); ++i) {
+    colormap[3 * i] = inspect::kPicturePalette[i].r;
+    colormap[3 * i + 1] = inspect::kPicturePalette[i].g;
+    colormap[3 * i + 2] = inspect::kPicturePalette[i].b;
   }
   if (picture.width == 0 || picture.height == 0 ||
       picture.pixels.size() != std::size_t{picture.width} * picture.height)
@@ -34,7 +34,7 @@ Result<std::vector<std::uint8_t>> encode_png(const shvgen::Picture& picture, con
   image.width = picture.width;
   image.height = picture.height;
   image.format = PNG_FORMAT_RGB_COLORMAP;
-  image.colormap_entries = static_cast<png_uint_32>(shvgen::kPicturePalette.size());
+  image.colormap_entries = static_cast<png_uint_32>(inspect::kPicturePalette.size());
   png_alloc_size_t size = 0;
   std::vector<std::uint8_t> out;
   if (png_image_write_to_memory(&image, nullptr, &size, 0, picture.pixels.data(), 0,
@@ -56,10 +56,10 @@ Result<std::vector<std::uint8_t>> encode_png(const shvgen::Picture& picture, con
 
 bool png_supported() { return false; }
 
-Result<std::vector<std::uint8_t>> encode_png(const shvgen::Picture&, const std::string& name) {
+Result<std::vector<std::uint8_t>> encode_png(const inspect::Picture&, const std::string& name) {
   return make_error(ErrorCode::kCannotEncode, name, "this korvane was built without a PNG library");
 }
 
 #endif
 
-}  // namespace kvn::convert
+}  // namespace kvn::inspect

@@ -9,7 +9,7 @@
 #include "formats/shv_design.hpp"
 #include "korvane/survey.hpp"
 
-namespace kvn::convert {
+namespace kvn::inspect {
 
 /// One design of a recognised file, navigated whole. Its spans point into the
 /// bytes that were recognised.
@@ -42,4 +42,4 @@ HoopClass hoop_class_for(std::int32_t width, std::int32_t height);
 /// What --info tells of the image `in`.
 Result<FileInfo> survey_image(const formats::ByteReader& in);
 
-}  // namespace kvn::convert
+}  // namespace kvn::inspect

@@ -1,4 +1,4 @@
-#include "shvgen/pictures.hpp"
+#include "inspect/pictures.hpp"
 
 #include <algorithm>
 #include <limits>
@@ -8,8 +8,11 @@
 #include "shvgen/colour_tables.hpp"
 #include "shvgen/line_dda.hpp"
 
-namespace kvn::shvgen {
+namespace kvn::inspect {
 namespace {
+
+using shvgen::line_dda;
+using shvgen::pixel_for_colour;
 
 using formats::wrap16;
 
@@ -192,4 +195,4 @@ Picture layout_picture(std::span<const PlacedDesign> designs) {
   return canvas.take();
 }
 
-}  // namespace kvn::shvgen
+}  // namespace kvn::inspect
