@@ -72,11 +72,21 @@ class RealFileSystem final : public FileSystem {
     return Ok{};
   }
 
-  bool same_file(const std::string& a, const std::string& b) override {
+  FileIdentity identify(const std::string& path) override {
     std::error_code ec;
-    const bool same = fs::equivalent(fs::path(a), fs::path(b), ec);
-    return !ec && same;
+    const auto st = fs::status(fs::path(path), ec);
+    FileIdentity id;
+    if (ec || !fs::exists(st)) return id;
+    id.type = fs::is_regular_file(st) ? FileType::kRegular
+              : fs::is_directory(st)  ? FileType::kDirectory
+                                      : FileType::kOther;
+    // Stand-in until the platform's own identity is read: equal names only.
+    id.device = 0;
+    id.inode = std::hash<std::string>{}(fs::weakly_canonical(fs::path(path), ec).string());
+    return id;
   }
+
+  Status sync_written() override { return Ok{}; }
 };
 
 }  // namespace

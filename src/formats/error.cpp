@@ -29,6 +29,12 @@ const char* describe(ErrorCode code) {
     case ErrorCode::kBadUsage: return "bad command line";
     case ErrorCode::kNotRecognised: return "not a DHV container or SHV design";
     case ErrorCode::kCannotEncode: return "cannot encode the picture";
+    case ErrorCode::kBadSignature: return "the file does not carry the marks of its kind";
+    case ErrorCode::kDuplicateOutput: return "two outputs of this run would have the same name";
+    case ErrorCode::kNotRegularFile: return "not a regular file";
+    case ErrorCode::kEmptyOutputName: return "the output name is empty";
+    case ErrorCode::kWrongKind: return "the wrong kind of file";
+    case ErrorCode::kBadArgument: return "a bad argument";
   }
   return "unknown error";
 }

@@ -1,90 +1,9 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
-#include <string>
-#include <utility>
-#include <variant>
-
-namespace kvn {
-
-// Stable numbers: append new codes, never renumber or reuse one.
-enum class ErrorCode : int {
-  kOk = 0,
-  kCannotOpen = 1,
-  kCannotRead = 2,
-  kCannotWrite = 3,
-  kTruncated = 4,
-  kTableBeyondEnd = 5,
-  kNoDesigns = 6,
-  kDesignInsideHead = 7,
-  kDesignBeyondEnd = 8,
-  kOffsetsNotRising = 9,
-  kWouldOverwriteInput = 10,
-  kNoInputName = 11,
-  kHucTooShort = 12,
-  kTooManyColours = 13,
-  kTooManyWords = 14,
-  kCoordinateOutOfRange = 15,
-  kDesignTruncated = 16,
-  kNoColours = 17,
-  kOutOfMemory = 18,
-  kBadUsage = 19,
-  kNotRecognised = 20,
-  kCannotEncode = 21,
-};
-
-/// The fixed phrase of a code, written once.
-const char* describe(ErrorCode code);
-
-struct Error {
-  ErrorCode code = ErrorCode::kOk;
-  std::string file;                     // as the user named it
-  std::optional<std::uint64_t> offset;  // byte offset in that file, when one applies
-  std::string detail;                   // the values that disagree
-
-  /// "garden.dhv: byte 5120 (0x1400): <phrase>: <detail>"
-  std::string message() const;
-};
-
-Error make_error(ErrorCode code, std::string file, std::string detail = {},
-                 std::optional<std::uint64_t> offset = std::nullopt);
-
-struct Ok {};
-
-/// A value or the Error that prevented it; shaped like std::expected.
-template <class T>
-class [[nodiscard]] Result {
- public:
-  Result(T value) : v_(std::move(value)) {}  // NOLINT: implicit by design
-  Result(Error error) : v_(std::move(error)) {}  // NOLINT
-
-  bool has_value() const { return v_.index() == 0; }
-  explicit operator bool() const { return has_value(); }
-  T& value() { return std::get<0>(v_); }
-  const T& value() const { return std::get<0>(v_); }
-  T& operator*() { return value(); }
-  const T& operator*() const { return value(); }
-  T* operator->() { return &value(); }
-  const T* operator->() const { return &value(); }
-  const Error& error() const { return std::get<1>(v_); }
-
- private:
-  std::variant<T, Error> v_;
-};
-
-using Status = Result<Ok>;
-
-}  // namespace kvn
+#include "korvane/result.hpp"
 
 // Forwards the error of a Result-returning expression to the caller.
-#define KORVANE_TRY(var, expr)              \
-  auto var##_result_ = (expr);              \
+#define KORVANE_TRY(var, expr)                      \
+  auto var##_result_ = (expr);                      \
   if (!var##_result_) return var##_result_.error(); \
   auto& var = *var##_result_
-
-#define KORVANE_CHECK(expr)                 \
-  do {                                      \
-    auto korvane_status_ = (expr);          \
-    if (!korvane_status_) return korvane_status_.error(); \
-  } while (0)

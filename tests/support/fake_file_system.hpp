@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,9 +28,14 @@ class FakeFileSystem final : public convert::FileSystem {
     files[path] = {bytes.begin(), bytes.end()};
     return Ok{};
   }
-  bool same_file(const std::string& a, const std::string& b) override {
-    return a == b && files.count(a) > 0;
+  convert::FileIdentity identify(const std::string& path) override {
+    auto it = files.find(path);
+    if (it == files.end()) return {};
+    // Each name its own file: the map's order gives a stable inode.
+    return {convert::FileType::kRegular, 1,
+            static_cast<std::uint64_t>(std::distance(files.begin(), it)) + 1};
   }
+  Status sync_written() override { return Ok{}; }
 };
 
 }  // namespace kvn::test
