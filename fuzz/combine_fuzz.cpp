@@ -41,12 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     KORVANE_FUZZ_CHECK(!diag.errors.empty(), "a failure without a reason");
     KORVANE_FUZZ_CHECK(fs.files.empty(), "a failed combine wrote a file");
     KORVANE_FUZZ_CHECK(pshv == kUntouched && sshv == -12345, "a failed combine handed out");
-    KORVANE_FUZZ_CHECK(!designs || designs->size() >= 2,
+    KORVANE_FUZZ_CHECK(!designs || designs->size() >= 2 || !kvn::fuzz::all_whole(*designs),
                        "a good one-design container failed: " + diag.errors[0].message());
     return 0;
   }
   KORVANE_FUZZ_CHECK(designs.has_value(), "a container that must be refused was combined");
-  // A one-design container may hold an empty design: its image has 0 bytes.
+  KORVANE_FUZZ_CHECK(designs->size() >= 2 || kvn::fuzz::all_whole(*designs),
+                     "a cut-short design was delivered as split");
   KORVANE_FUZZ_CHECK(pshv != kUntouched && pshv != nullptr && sshv >= 0, "no image handed out");
   const std::span<const std::uint8_t> image(pshv, static_cast<std::size_t>(sshv));
   if (out_name) {

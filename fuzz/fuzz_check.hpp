@@ -74,6 +74,37 @@ inline std::optional<std::vector<std::span<const std::uint8_t>>> expected_design
   return out;
 }
 
+/// True when a design holds its own SHV layout whole: name, dimension block,
+/// preview, the 19-byte header, its colour table and 2 * Stitches bytes of
+/// stream (more bytes may follow). Only whole designs may be split.
+inline bool design_whole(std::span<const std::uint8_t> d) {
+  if (d.size() < 87) return false;
+  std::uint64_t at = 87 + std::uint64_t{d[86]};
+  if (at + 2 > d.size()) return false;
+  std::uint64_t rows = 0, cells = 0;
+  if (d[at] == 255 && d[at + 1] == 255) {
+    if (at + 15 > d.size()) return false;
+    rows = (std::uint64_t{d[at + 3]} << 8) | d[at + 4];
+    cells = (std::uint64_t{d[at + 5]} << 8) | d[at + 6];
+    at += 15;
+  } else {
+    if (at + 6 > d.size()) return false;
+    rows = d[at];
+    cells = d[at + 1];
+    at += 6;
+  }
+  at += rows * ((cells + 1) / 2);
+  if (at + 19 > d.size()) return false;
+  const std::uint64_t colours = d[at];
+  const std::uint64_t words = (std::uint64_t{d[at + 15]} << 24) | (std::uint64_t{d[at + 16]} << 16) |
+                              (std::uint64_t{d[at + 17]} << 8) | d[at + 18];
+  return at + 19 + 14 * colours + 2 * words <= d.size();
+}
+
+inline bool all_whole(const std::vector<std::span<const std::uint8_t>>& designs) {
+  return std::all_of(designs.begin(), designs.end(), design_whole);
+}
+
 inline bool same(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }

@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto designs = kvn::fuzz::expected_designs(in->body);
   const bool want_file = out_name || (!want_pshv && own_name);
   const bool nothing_named = !out_name && !want_pshv && !own_name;
-  if (!designs || nothing_named) {
+  if (!designs || !kvn::fuzz::all_whole(*designs) || nothing_named) {
     KORVANE_FUZZ_CHECK(r == -1, "a refused container gave " + std::to_string(r));
     KORVANE_FUZZ_CHECK(!diag.errors.empty(), "a failure without a reason");
     KORVANE_FUZZ_CHECK(fs.files.empty(), "a refused container wrote files");

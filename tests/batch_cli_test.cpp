@@ -84,7 +84,7 @@ class Batch : public testing::Test {
     write_bytes(dir_.file("rose.shv"), rose_shv());
     write_bytes(dir_.file("garden.dhv"),
                 DhvBuilder{}.name("garden").add(rose_shv(), 100, -50).add(one_stitch_shv(0, 10, 0)).bytes());
-    write_bytes(dir_.file("bad.dhv"), opaque_design(200, 9));
+    write_bytes(dir_.file("bad.dhv"), noise(200, 9));
   }
   std::vector<std::string> files() const {
     std::vector<std::string> out;

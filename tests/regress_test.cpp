@@ -22,9 +22,9 @@ struct CombineRegression {
 };
 
 const CombineRegression kCombine[] = {
-    // A one-design container is delivered as split, even when its design is
-    // empty: an image of 0 bytes is a success, not a missing output.
-    {"one_empty_design", "a one-design container whose design has 0 bytes", 0, 0},
+    // A one-design container is delivered as split, and a split delivers only
+    // whole designs: an empty one is refused, with nothing handed out.
+    {"one_empty_design", "a one-design container whose design has 0 bytes", -1, std::nullopt},
 };
 
 TEST(Regressions, CombineInputsKeepTheirOutcome) {

@@ -7,6 +7,7 @@
 #include "formats/container.hpp"
 #include "korvane/korvane.h"
 #include "support/builders.hpp"
+#include "support/design_builders.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/temp_dir.hpp"
 
@@ -122,7 +123,9 @@ TEST(Split, MemoryInputGivesTheSameFilesAsTheFileAndStaysTheCallers) {
             0);
   from_file.files.erase("g.dhv");
   EXPECT_EQ(from_file.files, from_memory.files);
-  EXPECT_EQ(from_memory.files["g003.shv"], (Bytes{kC[0], 9, 9}));
+  Bytes last_with_trailing = kC;
+  last_with_trailing.insert(last_with_trailing.end(), {9, 9});
+  EXPECT_EQ(from_memory.files["g003.shv"], last_with_trailing);
   EXPECT_EQ(copy, dhv);
 }
 
@@ -149,6 +152,21 @@ std::vector<BadContainer> bad_containers() {
       {"DesignBeyondEnd", patched(good, two.table_entry(1), static_cast<std::uint32_t>(good.size() - 6)),
        ErrorCode::kDesignBeyondEnd},
       {"OffsetsDecrease", patched(good, two.table_entry(1), 115), ErrorCode::kOffsetsNotRising},
+      // Designs must hold their own layout whole before anything is split.
+      {"EmptyDesign", DhvBuilder{}.add(kA).add({}).add(kB).bytes(), ErrorCode::kDesignTruncated},
+      {"CutInsideName", [] {
+         Bytes b(kA.begin(), kA.begin() + 87);
+         b.back() = 20;  // a name of 20 bytes, 3 of them there
+         b.insert(b.end(), {'r', 'o', 's'});
+         return DhvBuilder{}.add(b).bytes();
+       }(), ErrorCode::kDesignTruncated},
+      {"CutInsidePreview", DhvBuilder{}.add(test::shv_image("", {3, 4, 0, 0, 0, 0}, 5)).bytes(),
+       ErrorCode::kDesignTruncated},
+      {"LastCutInsideStitches", [] {
+         Bytes cut = kA;
+         cut[kA.size() - 40 - 1] = 21;  // shvhdr_t::Stitches: 42 bytes, where 40 follow
+         return DhvBuilder{}.add(kB).add(cut).bytes();
+       }(), ErrorCode::kDesignTruncated},
   };
 }
 
@@ -164,6 +182,23 @@ TEST(Split, RefusesMalformedContainersAndWritesNothing) {
     EXPECT_EQ(diag.errors[0].code, c.code);
     EXPECT_EQ(diag.errors[0].message().rfind("t.dhv: byte ", 0), 0u) << diag.errors[0].message();
   }
+}
+
+TEST(Split, ACutShortDesignIsNamedWithWhatIsMissing) {
+  Bytes cut = kA;
+  cut[kA.size() - 40 - 1] = 100;  // 100 stitch words where the 40 trailing bytes hold 20
+  FakeFileSystem fs;
+  fs.files["g.dhv"] = DhvBuilder{}.add(kB).add(kC).add(cut).bytes();
+  Diagnostics diag;
+  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr},
+                        fs, diag),
+            -1);
+  EXPECT_EQ(fs.files.size(), 1u);
+  ASSERT_EQ(diag.errors.size(), 1u);
+  EXPECT_NE(diag.errors[0].message().find(
+                ": a design is cut short: design 3: its stitches need 200 bytes, 40 are there"),
+            std::string::npos)
+      << diag.errors[0].message();
 }
 
 TEST(Split, DesignBeyondEndMessageSaysWhereAndHowBig) {

@@ -151,7 +151,7 @@ TEST(Survey, RecognisesFilesByContentAndSaysWhyNot) {
       {"DesignWithoutMarks", with_signature(rose, 0x00), false, FileKind::kDesign,
        ErrorCode::kNoDesigns, "the design count is 0"},
       {"Empty", {}, false, FileKind::kDesign, ErrorCode::kTruncated, "name length"},
-      {"ContainerOfNonDesigns", DhvBuilder{}.add(test::opaque_design(40, 1)).bytes(), false,
+      {"ContainerOfNonDesigns", DhvBuilder{}.add(test::noise(40, 1)).bytes(), false,
        FileKind::kDesign, ErrorCode::kTruncated, "design 1: "},
       {"ContainerWithACutDesign", DhvBuilder{}.add(rose).add(without_last(rose, 1)).bytes(), false,
        FileKind::kDesign, ErrorCode::kDesignTruncated, "design 2: "},

@@ -155,6 +155,11 @@ int run_korvane(const KorvaneCall& call, FileSystem& fs, Diagnostics& diag) {
   auto layout = formats::read_container(in);
   if (!layout) return fail(diag, layout.error());
   const bool combine = (call.lParamIn & KORVANE_COMBINE) != 0;
+  // A split copies designs unread: only whole ones may go out.
+  if (!combine || layout->designs.size() == 1) {
+    if (auto whole = formats::check_designs_whole(in, *layout); !whole)
+      return fail(diag, whole.error());
+  }
   if (combine && layout->designs.size() >= 2) {
     auto huc = build_combined_huc(in, *layout);
     if (!huc) return fail(diag, huc.error());

@@ -35,4 +35,11 @@ struct ContainerLayout {
 /// or designs do not lie inside it, one after another.
 Result<ContainerLayout> read_container(const ByteReader& in);
 
+/// Refuses a container any of whose designs does not hold its own SHV layout
+/// whole: name, dimension block, preview, shvhdr_t, colour table and the
+/// 2 * shvhdr_t::Stitches bytes of stream it claims. Bytes after the stream
+/// are allowed. Splitting copies designs unread, so this is what keeps it from
+/// writing files that no machine can read.
+Status check_designs_whole(const ByteReader& in, const ContainerLayout& layout);
+
 }  // namespace kvn::formats

@@ -23,7 +23,7 @@ const char* describe(ErrorCode code) {
     case ErrorCode::kTooManyColours: return "too many colours for one design";
     case ErrorCode::kTooManyWords: return "too many stitch words for one design";
     case ErrorCode::kCoordinateOutOfRange: return "a position lies outside the range a design can store";
-    case ErrorCode::kDesignTruncated: return "a design is shorter than its own header says";
+    case ErrorCode::kDesignTruncated: return "a design is cut short";
     case ErrorCode::kNoColours: return "a design has no colours";
     case ErrorCode::kOutOfMemory: return "not enough memory";
     case ErrorCode::kBadUsage: return "bad command line";

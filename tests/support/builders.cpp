@@ -28,9 +28,20 @@ Bytes DhvBuilder::bytes() const {
   return out;
 }
 
-Bytes opaque_design(std::size_t length, std::uint8_t seed) {
+Bytes noise(std::size_t length, std::uint8_t seed) {
   Bytes b(length);
   for (std::size_t i = 0; i < length; ++i) b[i] = static_cast<std::uint8_t>(seed + i * 7);
+  return b;
+}
+
+Bytes opaque_design(std::size_t length, std::uint8_t seed) {
+  Bytes b = noise(86, seed);
+  b.push_back(0);                       // no name
+  b.insert(b.end(), 6, 0);              // short dimension block: no preview
+  b.insert(b.end(), {0, 0xC4, 0x28});   // shvhdr_t: no colours, the SHV marks
+  b.insert(b.end(), 16, 0);             // hoop, extents, no stitch words
+  const Bytes tail = noise(length, static_cast<std::uint8_t>(seed + 1));
+  b.insert(b.end(), tail.begin(), tail.end());
   return b;
 }
 

@@ -32,8 +32,13 @@ class DhvBuilder {
   Bytes trailing_;
 };
 
-/// A small opaque byte run that stands for a design when nothing looks inside it.
+/// Stands for a design when nothing looks inside it: a whole SHV image with no
+/// colours and no stitches, its header text and `length` bytes after its
+/// stream filled from `seed`, so that designs differ and still split.
 Bytes opaque_design(std::size_t length, std::uint8_t seed);
+
+/// `length` bytes from `seed` that are no design at all.
+Bytes noise(std::size_t length, std::uint8_t seed);
 
 void put_u32(Bytes& b, std::size_t at, std::uint32_t v);
 
