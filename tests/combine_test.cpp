@@ -101,16 +101,22 @@ TEST(Combine, ReturnRecordAndPlacementShareAOneColourBlock) {
             (Bytes{0x80, 0x01, 0, 0, 0, 0, 0x80, 0x02}));
 }
 
-TEST(Combine, ReturnRecordFollowsTheStreamNotTheStoredPositions) {
-  // 0x80 0x00 moves x by -128 as a block's first record, even after a placement
-  // record puts it in the block's body, where it moves nothing.
-  const Shv escape{{{3, 1, 0, 0}, {1, 2, 99, 99}}, 0, 0, -128, 0, {0x80, 0x00, 0x01, 0x01, 0x02, 0x02}};
+TEST(Combine, APlacedDesignOpeningWithAMovingEscapeKeepsItsShape) {
+  // Standing alone, 0x80 0x00 moves x by -128 as the block's first record; behind
+  // a placement record it moves nothing, so the placement record makes the move.
+  const Shv escape{{{3, 1, 0, 0}, {1, 2, -126, 2}}, 0, 0, -128, 0, {0x80, 0x00, 0x01, 0x01, 0x02, 0x02}};
   const auto huc = combine(DhvBuilder{}.add(shv(escape), 1, 1).add(shv(kA)).bytes());
   ASSERT_TRUE(huc);
   const std::size_t stream = 29 + 3 * 7;
-  // Placement (1, 1), then the body escape (nothing), (1, 1); block 2: (2, 2) as its start move.
-  EXPECT_EQ(Bytes(huc->begin() + stream + 14, huc->begin() + stream + 22),
-            (Bytes{0x80, 0x01, 0xFF, 0xFC, 0xFF, 0xFC, 0x80, 0x02}));
+  // Placement (1 - 128, 1 + 0), the escape, (1, 1); block 2 from (-126, 2): (2, 2).
+  EXPECT_EQ(Bytes(huc->begin() + stream, huc->begin() + stream + 22),
+            (Bytes{0x80, 0x01, 0xFF, 0x81, 0x00, 0x01, 0x80, 0x02, 0x80, 0x00, 0x01, 0x01, 0x02, 0x02,
+                   0x80, 0x01, 0x00, 0x7C, 0xFF, 0xFC, 0x80, 0x02}));
+
+  // A move that the placement would carry past 16 bits is refused.
+  const auto far = combine(DhvBuilder{}.add(shv(escape), -32700, 0).add(shv(kA)).bytes());
+  ASSERT_FALSE(far);
+  EXPECT_EQ(far.error().code, ErrorCode::kCoordinateOutOfRange);
 }
 
 TEST(Combine, ExtentsStayAtTheStartPointOnTheSideNoDesignReaches) {

@@ -20,6 +20,7 @@ struct Prepared {
   std::size_t stream_at = 0;  // the design's stitch stream, inside its own image
   std::uint16_t words = 0;    // low 16 bits of shvhdr_t::Stitches: what is copied
   bool placed = false;
+  std::int16_t place_dx = 0, place_dy = 0;  // the placement record's move
   std::int16_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // extents shifted by the placement
   std::vector<huccolor_t> colours;  // as they go into the combined image
 };
@@ -58,6 +59,28 @@ Result<Prepared> prepare(const ByteReader& in, const formats::DesignRef& d, std:
                             " bytes hold");
   p.stream_at = static_cast<std::size_t>(stream_at);
   p.placed = d.Xoffset != 0 || d.Yoffset != 0;
+  if (p.placed) {
+    // Standing alone, a design that opens with 0x80 b (b neither 0x01 nor
+    // 0x03) moves by (-128, b) there; behind the placement record that escape
+    // is a body record that moves nothing. The placement record makes the move
+    // instead, so the design keeps its shape.
+    std::int32_t dx = d.Xoffset, dy = d.Yoffset;
+    if (p.words >= 1) {
+      KORVANE_TRY(first, shv.take<2>(p.stream_at, "the first stitch record"));
+      if (first[0] == formats::kEscape && first[1] != formats::kLongMoveMark &&
+          first[1] != formats::kBlockStartControl) {
+        dx -= 128;
+        dy += static_cast<std::int8_t>(first[1]);
+      }
+    }
+    if (!fits16(dx) || !fits16(dy))
+      return limit_error(in, d, i, ErrorCode::kCoordinateOutOfRange,
+                         "it opens with a move that its placement would carry to (" +
+                             std::to_string(dx) + ", " + std::to_string(dy) +
+                             "), beyond what a long move can reach");
+    p.place_dx = static_cast<std::int16_t>(dx);
+    p.place_dy = static_cast<std::int16_t>(dy);
+  }
 
   auto coord = [&](std::int32_t v, const char* what) -> std::optional<Error> {
     if (fits16(v)) return std::nullopt;
@@ -154,7 +177,7 @@ Result<std::vector<std::uint8_t>> build_combined_huc(const ByteReader& in,
     const auto& d = layout.designs[i];
     const auto& p = designs[i];
     const std::size_t design_at = out.size();
-    if (p.placed) formats::put_long_move(out, d.Xoffset, d.Yoffset);
+    if (p.placed) formats::put_long_move(out, p.place_dx, p.place_dy);
     KORVANE_TRY(stitches, in.span_at(d.begin + p.stream_at, 2 * std::size_t{p.words}, "stitches"));
     out.bytes(stitches);
     if (i + 1 == n) break;
