@@ -1,5 +1,6 @@
-// lumbrel on arbitrary HUC bytes in memory. Whatever the bytes, an SHV image
-// that comes back must navigate to a header and colour table that carry the
+// lumbrel on arbitrary HUC bytes in memory. Only a whole HUC image is taken:
+// header, colour table, the 0xC4 mark and the stream its header counts. An SHV
+// image that comes back must navigate to a header and colour table that carry the
 // HUC fields unchanged, followed by the HUC stitch stream byte for byte.
 //
 // Mode byte: bit 0 also an output file, bit 1 a HUC file name for the design name.
@@ -34,16 +35,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kvn::convert::Diagnostics diag;
   const int r = kvn::convert::run_lumbrel(call, fs, diag);
 
-  const bool too_short = huc.size() < f::kHucHdrSize || huc.size() < f::huc_stream_at(huc[0]);
+  const bool too_short =
+      huc.size() < f::kHucHdrSize || huc.size() < f::huc_stream_at(huc[0]) || huc[1] != 0xC4 ||
+      huc.size() - f::huc_stream_at(huc[0]) < 2 * ((std::size_t{huc[27]} << 8) | huc[28]);
   if (r != 0) {
-    KORVANE_FUZZ_CHECK(too_short, "a HUC image with header and colour table failed: " +
+    KORVANE_FUZZ_CHECK(too_short, "a whole HUC image failed: " +
                                       (diag.errors.empty() ? "" : diag.errors[0].message()));
-    KORVANE_FUZZ_CHECK(r == 1, "a short HUC image gave " + std::to_string(r));
+    KORVANE_FUZZ_CHECK(r == 1, "a HUC image that is not whole gave " + std::to_string(r));
     KORVANE_FUZZ_CHECK(fs.files.empty() && pshv == kUntouched && sshv == -12345,
                        "a failure wrote or handed out");
     return 0;
   }
-  KORVANE_FUZZ_CHECK(!too_short, "a short HUC image was accepted");
+  KORVANE_FUZZ_CHECK(!too_short, "a HUC image that is not whole was accepted");
   KORVANE_FUZZ_CHECK(pshv != kUntouched && pshv != nullptr && sshv > 0, "no image handed out");
   const std::span<const std::uint8_t> shv(pshv, static_cast<std::size_t>(sshv));
   if (out_name)

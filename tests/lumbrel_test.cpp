@@ -274,6 +274,43 @@ TEST(Lumbrel, FailsWithoutWritingOrHandingOutAnything) {
   }
 }
 
+// A HUC image from outside must be whole before anything is built from it:
+// every cut of a good one, a wrong mark and bytes of another kind give 1.
+TEST(Lumbrel, TakesOnlyAWholeHucImageFromOutside) {
+  const Bytes good = HucBuilder{}
+                         .extents(40, 40, -10, -10)
+                         .colour(3, cat({rec(10, 10), rec(-5, 5)}))
+                         .colour(9, cat({test::long_move(300, -20), rec(1, 1)}))
+                         .bytes();
+  std::vector<std::pair<std::string, Bytes>> refused;
+  for (std::size_t n = 0; n < good.size(); ++n)
+    refused.emplace_back("cut to " + std::to_string(n), Bytes(good.begin(), good.begin() + n));
+  Bytes unmarked = good;
+  unmarked[1] = 0xC5;
+  refused.emplace_back("wrong mark", unmarked);
+  refused.emplace_back("a PNG", Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I',
+                                      'H', 'D', 'R', 0, 0, 0, 1, 0, 0, 0, 1, 8, 6, 0, 0, 0, 0});
+  for (const auto& [what, huc] : refused) {
+    SCOPED_TRACE(what);
+    Handed h;
+    EXPECT_EQ(lumbrel(nullptr, &h.shv, &h.sshv, nullptr, huc.data(),
+                      static_cast<std::int32_t>(huc.size())),
+              1);
+    EXPECT_TRUE(h.untouched());
+  }
+  Bytes longer = good;
+  longer.push_back(0x42);  // bytes after the counted stream are kept, as before
+  for (const Bytes& huc : {good, longer}) {
+    Handed h;
+    ASSERT_EQ(lumbrel(nullptr, &h.shv, &h.sshv, nullptr, huc.data(),
+                      static_cast<std::int32_t>(huc.size())),
+              0)
+        << korvane_last_error();
+    EXPECT_EQ(h.shv[h.sshv - 1], huc.back());
+    std::free(h.shv);
+  }
+}
+
 TEST(Lumbrel, RoundTripsThroughGetShvStitchPos) {
   const Bytes block1 = cat({test::long_move(500, -200), rec(10, 10), rec(-3, 7)});
   const Bytes block2 = cat({rec(2, 2), rec(127, -127), test::long_move(-40, 60)});

@@ -44,8 +44,10 @@ inline constexpr int kLumbrelCannotWrite = -1;
 int run_korvane(const KorvaneCall& call, FileSystem& fs, Diagnostics& diag);
 
 /// `protected_input`, when non-empty, names a file the output must never
-/// replace (the container a combined design was made from).
+/// replace (the container a combined design was made from). A HUC image from
+/// outside is checked whole first; `built_here` marks combining's own image,
+/// which is consistent by construction.
 int run_lumbrel(const LumbrelCall& call, FileSystem& fs, Diagnostics& diag,
-                const std::string& protected_input = {});
+                const std::string& protected_input = {}, bool built_here = false);
 
 }  // namespace kvn::convert

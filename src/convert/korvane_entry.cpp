@@ -170,7 +170,7 @@ int run_korvane(const KorvaneCall& call, FileSystem& fs, Diagnostics& diag) {
     next.pFileHuc = call.pFileDhv;
     next.phuc = huc->data();
     next.shuc = static_cast<std::int32_t>(huc->size());
-    return run_lumbrel(next, fs, diag, call.pdhv ? std::string() : file);
+    return run_lumbrel(next, fs, diag, call.pdhv ? std::string() : file, true);
   }
   return Split(call, fs, diag, in, *layout).run();
 }

@@ -8,6 +8,7 @@
 #include "convert/entry.hpp"
 #include "convert/naming.hpp"
 #include "formats/byte_reader.hpp"
+#include "formats/huc_layout.hpp"
 #include "shvgen/shv_writer.hpp"
 
 namespace kvn::convert {
@@ -31,7 +32,7 @@ int result_for(ErrorCode code) {
 }  // namespace
 
 int run_lumbrel(const LumbrelCall& call, FileSystem& fs, Diagnostics& diag,
-                const std::string& protected_input) {
+                const std::string& protected_input, bool built_here) {
   // The HUC image: the caller's memory wins over the file.
   std::vector<std::uint8_t> loaded;
   std::span<const std::uint8_t> image;
@@ -53,6 +54,11 @@ int run_lumbrel(const LumbrelCall& call, FileSystem& fs, Diagnostics& diag,
     loaded = std::move(*r);
     image = loaded;
     source = call.pFileHuc;
+  }
+
+  if (!built_here) {
+    if (auto whole = formats::check_huc_image(formats::ByteReader(image, source)); !whole)
+      return fail(diag, whole.error(), kLumbrelCannotRead);
   }
 
   // What to produce: the named file, the image in memory, or both; with

@@ -1,5 +1,8 @@
 #include "formats/huc_layout.hpp"
 
+#include <cstdio>
+#include <string>
+
 namespace kvn::formats {
 
 Result<huchdr_t> read_huchdr(const ByteReader& huc) {
@@ -15,6 +18,35 @@ Result<huchdr_t> read_huchdr(const ByteReader& huc) {
   h.y1 = GetShort(field<25, 2>(b));
   h.Stitches = static_cast<std::uint16_t>(GetShort(field<27, 2>(b)));
   return h;
+}
+
+Status check_huc_image(const ByteReader& huc) {
+  if (huc.size() < kHucHdrSize)
+    return make_error(ErrorCode::kHucTooShort, huc.file(),
+                      std::to_string(huc.size()) + " bytes, but its header alone needs " +
+                          std::to_string(kHucHdrSize));
+  KORVANE_TRY(h, read_huchdr(huc));
+  if (h.Signature != kHucSignature) {
+    char found[8];
+    std::snprintf(found, sizeof found, "0x%02X", h.Signature);
+    return huc.error_at(1, ErrorCode::kBadSignature,
+                        std::string("byte 1 holds ") + found +
+                            " where a HUC design holds 0xC4: this is no HUC design");
+  }
+  const std::size_t stream_at = huc_stream_at(h.nColors);
+  if (huc.size() < stream_at)
+    return make_error(ErrorCode::kHucTooShort, huc.file(),
+                      std::to_string(huc.size()) + " bytes, but its header and " +
+                          std::to_string(h.nColors) + " colour records need " +
+                          std::to_string(stream_at));
+  const std::uint64_t stream_bytes = 2 * std::uint64_t{h.Stitches};
+  if (huc.size() - stream_at < stream_bytes)
+    return huc.error_at(stream_at, ErrorCode::kHucTooShort,
+                        "its header counts " + std::to_string(h.Stitches) +
+                            " stitch words, which need " + std::to_string(stream_bytes) +
+                            " bytes after the colour table; " +
+                            std::to_string(huc.size() - stream_at) + " are there");
+  return Ok{};
 }
 
 Result<huccolor_t> read_huccolor(const ByteReader& huc, std::size_t i) {

@@ -39,6 +39,12 @@ struct huccolor_t {
 };
 
 Result<huchdr_t> read_huchdr(const ByteReader& huc);
+
+/// Refuses a HUC design image from outside that an SHV writer cannot use
+/// whole: a header or colour table past its end, a signature other than
+/// 0xC4, or fewer than 2 * huchdr_t::Stitches bytes of stream after the
+/// colour table. More bytes after the stream are allowed.
+Status check_huc_image(const ByteReader& huc);
 /// Colour record i (0-based) of the colour table.
 Result<huccolor_t> read_huccolor(const ByteReader& huc, std::size_t i);
 
