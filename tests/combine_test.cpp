@@ -196,7 +196,7 @@ TEST(Combine, TheLastDesignGetsNoReturnRecordAndCountsAddUp) {
   const auto huc = combine(DhvBuilder{}.add(shv(kB), 1, 2).add(shv(kA)).add(shv(kB)).bytes());
   ASSERT_TRUE(huc);
   const Bytes& h = *huc;
-  const std::size_t words = h[27] * 256 + h[28];
+  const std::size_t words = std::size_t{h[27]} * 256 + h[28];
   EXPECT_EQ(words, 3 + 4 + 4 + 3 + 4 + 3u);
   EXPECT_EQ(h.size(), 29 + 5 * 7 + 2 * words);
   // Ends with design 3's own last stitch.

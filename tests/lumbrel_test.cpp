@@ -77,7 +77,7 @@ TEST(BuildShv, WritesTheDimensionBlockAndPreviewSize) {
     const auto shv = build_shv(ByteReader(huc, "t.huc"), "d");
     ASSERT_TRUE(shv) << shv.error().message();
     const std::size_t at = formats::kShvNameAt + 1;
-    EXPECT_EQ(Bytes(shv->begin() + at, shv->begin() + at + c.block.size()), c.block);
+    EXPECT_EQ(Bytes(shv->begin() + at, shv->begin() + static_cast<std::ptrdiff_t>(at + c.block.size())), c.block);
     const auto hdr_at = formats::GetShvStitchPos(ByteReader(*shv, "t.shv"));
     ASSERT_TRUE(hdr_at);
     EXPECT_EQ(*hdr_at, at + c.block.size() + c.bitmap);
@@ -101,8 +101,9 @@ TEST(BuildShv, LaysOutHeaderColoursAndStreamByteForByte) {
   const auto shv = build_shv(ByteReader(huc, "t.huc"), "garden");
   ASSERT_TRUE(shv);
   const std::string text(kShvHeaderText);
-  EXPECT_EQ(std::string(shv->begin(), shv->begin() + text.size()), text);
-  EXPECT_EQ(Bytes(shv->begin() + text.size(), shv->begin() + 86), Bytes(86 - text.size(), 0));
+  const auto text_end = shv->begin() + static_cast<std::ptrdiff_t>(text.size());
+  EXPECT_EQ(std::string(shv->begin(), text_end), text);
+  EXPECT_EQ(Bytes(text_end, shv->begin() + 86), Bytes(86 - text.size(), 0));
   const Bytes want = cat({
       Bytes{6, 'g', 'a', 'r', 'd', 'e', 'n'},
       Bytes{0, 0, 0, 0, 0, 0},                                         // no preview
@@ -284,7 +285,7 @@ TEST(Lumbrel, TakesOnlyAWholeHucImageFromOutside) {
                          .bytes();
   std::vector<std::pair<std::string, Bytes>> refused;
   for (std::size_t n = 0; n < good.size(); ++n)
-    refused.emplace_back("cut to " + std::to_string(n), Bytes(good.begin(), good.begin() + n));
+    refused.emplace_back("cut to " + std::to_string(n), Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n)));
   Bytes unmarked = good;
   unmarked[1] = 0xC5;
   refused.emplace_back("wrong mark", unmarked);

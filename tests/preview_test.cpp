@@ -53,7 +53,7 @@ TEST(LineDda, ReportsThePointsGdiReports) {
 
 // The 4-bit cell of output row `row`, pixel `pixel`.
 int cell(const Bytes& out, int scanlines, int row, int pixel) {
-  const std::uint8_t b = out[row * ((scanlines + 1) / 2) + pixel / 2];
+  const std::uint8_t b = out[static_cast<std::size_t>(row * ((scanlines + 1) / 2) + pixel / 2)];
   return pixel % 2 == 0 ? b >> 4 : b & 0x0F;
 }
 
@@ -86,7 +86,7 @@ TEST(ShvLineDDAProc, SetsTheTurnedCellAndDropsPointsOutsideTheGrid) {
     d.pixels = 3;
     ShvLineDDAProc(c.X, c.Y, reinterpret_cast<std::intptr_t>(&d));
     Bytes want(7, 0);
-    if (c.row >= 0) want[c.row * 2 + c.pixel / 2] = c.pixel % 2 == 0 ? 0x90 : 0x09;
+    if (c.row >= 0) want[static_cast<std::size_t>(c.row * 2 + c.pixel / 2)] = c.pixel % 2 == 0 ? 0x90 : 0x09;
     EXPECT_EQ(out, want);
   }
 }
@@ -94,7 +94,7 @@ TEST(ShvLineDDAProc, SetsTheTurnedCellAndDropsPointsOutsideTheGrid) {
 // Renders into an exactly sized area followed by guard bytes.
 Bytes render(const Bytes& huc, int pixels, int scanlines, std::uint8_t fill = 0xEE) {
   const std::size_t area =
-      pixels > 0 && scanlines > 0 ? static_cast<std::size_t>(pixels) * ((scanlines + 1) / 2) : 0;
+      pixels > 0 && scanlines > 0 ? static_cast<std::size_t>(pixels) * static_cast<std::size_t>((scanlines + 1) / 2) : 0;
   Bytes out(area + 4, fill);
   const Bytes exact(huc);  // an exactly sized copy, so ASan sees any over-read
   MakeShvBmp(std::span<std::uint8_t>(out).first(area), exact, pixels, scanlines);

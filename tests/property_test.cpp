@@ -262,7 +262,7 @@ TEST(CombineProperty, WalkVisitsEveryDesignShiftedAndReturnsToTheStart) {
       const bool placed = at.x != 0 || at.y != 0;
       own_words += own.header.Stitches;
       own_colours += own.colours.size();
-      records_added += (placed ? 1 : 0) + (i + 1 < designs.size() ? 1 : 0);
+      records_added += (placed ? 1u : 0u) + (i + 1 < designs.size() ? 1u : 0u);
       if (placed)
         expected_path.push_back(opens_with_moving_escape(own.stream)
                                     ? Pos{formats::wrap16(at.x - 128),
@@ -366,7 +366,7 @@ TEST(LumbrelProperty, OutputNavigatesBackToItsColourTableAndStream) {
         EXPECT_EQ((Pos{d.colours[k].xpos, d.colours[k].ypos}), (Pos{hc->xpos, hc->ypos}));
       }
       const auto stream_at = formats::huc_stream_at(hh->nColors);
-      EXPECT_EQ(Bytes(d.stream.begin(), d.stream.end()), Bytes(huc.begin() + stream_at, huc.end()));
+      EXPECT_EQ(Bytes(d.stream.begin(), d.stream.end()), Bytes(huc.begin() + static_cast<std::ptrdiff_t>(stream_at), huc.end()));
     }
   }
 }

@@ -10,6 +10,7 @@
 #include "frontend/texts.hpp"
 #include "korvane/survey.hpp"
 #include "korvane/korvane.hpp"
+#include "korvane/version.h"
 
 namespace kvn::frontend {
 namespace {
@@ -165,7 +166,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   }
   switch (o->command) {
     case Command::kHelp: print_help(out); return kExitOk;
-    case Command::kVersion: out << "korvane " << kVersion << "\n"; return kExitOk;
+    case Command::kVersion: out << "korvane " << KORVANE_VERSION_STRING << "\n"; return kExitOk;
     case Command::kDialogs: return run_dialogs(o->dialogs, out, err, dialogs);
     case Command::kInfo: return run_info(*o, out, err);
     case Command::kSplit:

@@ -6,11 +6,9 @@
 #include <vector>
 
 #include "frontend/dialogs.hpp"
-#include "korvane/version.h"
 
 namespace kvn::frontend {
 
-inline constexpr const char* kVersion = KORVANE_VERSION_STRING;
 
 enum class Command { kHelp, kVersion, kDialogs, kSplit, kCombine, kHuc, kInfo, kPreview };
 
