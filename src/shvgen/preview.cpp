@@ -35,7 +35,7 @@ void KORVANE_CALLBACK ShvLineDDAProc(int X, int Y, std::intptr_t lpData) {
   const std::int64_t c = d.scanlines - 1 - gy;
   const auto at = static_cast<std::uint64_t>(gx * bytes_per_line(d.scanlines) + c / 2);
   if (at >= d.ppic.size()) return;
-  std::uint8_t& b = d.ppic[at];
+  std::uint8_t& b = d.ppic[static_cast<std::size_t>(at)];
   const auto v = static_cast<std::uint8_t>(d.color & 0x0F);
   b = (c % 2 == 0) ? static_cast<std::uint8_t>((b & 0x0F) | (v << 4))
                    : static_cast<std::uint8_t>((b & 0xF0) | v);
