@@ -79,6 +79,8 @@ TEST(FileIo, ReadWholeReadsRegularFilesAndRefusesTheRest) {
       {dir.file("pipe"), ErrorCode::kNotRegularFile, "a FIFO"},
       {dir.file("link-to-pipe"), ErrorCode::kNotRegularFile, "a FIFO"},
       {"/dev/null", ErrorCode::kNotRegularFile, "a device"},
+#else
+      {"NUL", ErrorCode::kNotRegularFile, "a device"},
 #endif
   };
   for (const auto& c : cases) {
@@ -112,6 +114,8 @@ TEST(FileIo, ReplaceRefusesWhatItCannotSafelyReplaceAndLeavesNothingBehind) {
       {dir.file("pipe"), ErrorCode::kNotRegularFile, "a FIFO"},
       {dir.file("link-to-pipe"), ErrorCode::kNotRegularFile, "a FIFO"},
       {dir.file(std::string(252, 'n') + ".shv"), ErrorCode::kCannotWrite, "File name too long"},
+#else
+      {"NUL", ErrorCode::kNotRegularFile, "a device"},
 #endif
   };
   for (const auto& c : cases) {
