@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -31,6 +32,7 @@ class FileSystem {
   virtual Result<std::vector<std::uint8_t>> read_whole(const std::string& path) = 0;
   /// Writes `bytes` to a temporary file beside `path` and renames it over
   /// `path` once complete: a failure leaves any earlier `path` untouched.
+  /// Refuses to put a file where a directory, device or FIFO is.
   virtual Status replace(const std::string& path, std::span<const std::uint8_t> bytes) = 0;
   /// What `path` is; a name that cannot be examined is reported as missing.
   virtual FileIdentity identify(const std::string& path) = 0;
@@ -44,5 +46,22 @@ class FileSystem {
 };
 
 FileSystem& real_file_system();
+
+/// Called by a real file system once a temporary file holds all its bytes,
+/// just before it is renamed into place; lets tests interrupt a write there.
+using WriteHook = void (*)(const std::string& temporary);
+
+/// A real file system of its own (its own record of what to sync), with an
+/// optional hook.
+std::unique_ptr<FileSystem> make_real_file_system(WriteHook hook = nullptr);
+
+/// The temporary files are named `.korvane-` + 8 hex digits + `.tmp`, beside
+/// their target: short, so any name the target may have still works.
+inline constexpr char kTemporaryPrefix[] = ".korvane-";
+inline constexpr char kTemporarySuffix[] = ".tmp";
+
+/// The same plain words strerror() gives on Linux for a Win32 error code, so a
+/// full disk reads "No space left on device" on every system.
+std::string win32_error_words(std::uint32_t code);
 
 }  // namespace kvn::convert

@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "convert/file_io.hpp"
+#include "korvane/process.hpp"
+#include "support/temp_dir.hpp"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace kvn::convert {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScopedTempDir;
+
+std::vector<std::uint8_t> bytes_of(const std::string& s) { return {s.begin(), s.end()}; }
+
+/// Names under `dir` (at any depth) that look like a temporary of ours.
+std::vector<std::string> temporaries_in(const fs::path& dir) {
+  std::vector<std::string> found;
+  for (const auto& e : fs::recursive_directory_iterator(dir))
+    if (e.path().filename().string().rfind(kTemporaryPrefix, 0) == 0) found.push_back(e.path().string());
+  return found;
+}
+
+/// A folder, and on POSIX a FIFO and a link to it: names no file may be read from or replaced.
+void make_odd_entries(const ScopedTempDir& dir) {
+  fs::create_directory(dir.path() / "folder");
+#ifndef _WIN32
+  ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
+  fs::create_symlink(dir.path() / "pipe", dir.path() / "link-to-pipe");
+#endif
+}
+
+TEST(Win32ErrorWords, AreLinuxsOwnWords) {
+  const struct {
+    std::uint32_t code;
+    const char* words;
+  } cases[] = {
+      {112, "No space left on device"},   {39, "No space left on device"},
+      {5, "Permission denied"},           {2, "No such file or directory"},
+      {3, "No such file or directory"},   {183, "File exists"},
+      {80, "File exists"},                {206, "File name too long"},
+      {32, "Device or resource busy"},    {33, "Device or resource busy"},
+      {1816, "Disk quota exceeded"},      {99999, "Windows error 99999"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(win32_error_words(c.code), c.words) << c.code;
+#ifdef __linux__
+    // Each phrase is one that strerror() itself gives here.
+    bool from_strerror = std::string(c.words).rfind("Windows error", 0) == 0;
+    for (int e = 1; e < 134 && !from_strerror; ++e) from_strerror = std::string(std::strerror(e)) == c.words;
+    EXPECT_TRUE(from_strerror) << c.words;
+#endif
+  }
+}
+
+TEST(FileIo, ReadWholeReadsRegularFilesAndRefusesTheRest) {
+  ScopedTempDir dir;
+  test::write_bytes(dir.file("garden.dhv"), bytes_of("DHV bytes"));
+  make_odd_entries(dir);
+  const struct {
+    std::string path;
+    ErrorCode code;
+    std::string detail;
+  } cases[] = {
+      {dir.file("garden.dhv"), ErrorCode::kOk, ""},
+      {dir.file("folder"), ErrorCode::kNotRegularFile, "a directory"},
+      {dir.file("missing.dhv"), ErrorCode::kCannotOpen, "No such file or directory"},
+#ifndef _WIN32
+      // Would block forever if it were opened for reading as a file.
+      {dir.file("pipe"), ErrorCode::kNotRegularFile, "a FIFO"},
+      {dir.file("link-to-pipe"), ErrorCode::kNotRegularFile, "a FIFO"},
+      {"/dev/null", ErrorCode::kNotRegularFile, "a device"},
+#else
+      {"NUL", ErrorCode::kNotRegularFile, "a device"},
+#endif
+  };
+  for (const auto& c : cases) {
+    const auto r = real_file_system().read_whole(c.path);
+    if (c.code == ErrorCode::kOk) {
+      ASSERT_TRUE(r) << r.error().message();
+      EXPECT_EQ(*r, bytes_of("DHV bytes"));
+    } else {
+      ASSERT_FALSE(r) << c.path;
+      EXPECT_EQ(r.error().code, c.code) << r.error().message();
+      EXPECT_EQ(r.error().detail, c.detail) << c.path;
+    }
+  }
+}
+
+TEST(FileIo, ReplaceRefusesWhatItCannotSafelyReplaceAndLeavesNothingBehind) {
+  ScopedTempDir dir;
+  make_odd_entries(dir);
+  const struct {
+    std::string path;
+    ErrorCode code;
+    std::string detail;
+  } cases[] = {
+      {dir.file("folder"), ErrorCode::kNotRegularFile, "a directory"},
+      {dir.file("no-such-folder/garden1.shv"), ErrorCode::kCannotWrite, "No such file or directory"},
+#ifndef _WIN32
+      {dir.file("pipe"), ErrorCode::kNotRegularFile, "a FIFO"},
+      {dir.file("link-to-pipe"), ErrorCode::kNotRegularFile, "a FIFO"},
+      {dir.file(std::string(252, 'n') + ".shv"), ErrorCode::kCannotWrite, "File name too long"},
+#else
+      {"NUL", ErrorCode::kNotRegularFile, "a device"},
+#endif
+  };
+  for (const auto& c : cases) {
+    const Status st = real_file_system().replace(c.path, bytes_of("SHV"));
+    ASSERT_FALSE(st) << c.path;
+    EXPECT_EQ(st.error().code, c.code) << st.error().message();
+    EXPECT_EQ(st.error().detail, c.detail) << c.path;
+  }
+  EXPECT_TRUE(fs::is_directory(dir.path() / "folder"));
+#ifndef _WIN32
+  EXPECT_TRUE(fs::is_fifo(dir.path() / "pipe"));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "link-to-pipe"));
+#endif
+  EXPECT_EQ(temporaries_in(dir.path()), std::vector<std::string>{});
+}
+
+std::vector<std::string> g_temporaries_seen;
+
+TEST(FileIo, ReplaceWorksForEveryLegalNameLengthAndOverExistingFiles) {
+  ScopedTempDir dir;
+  fs::create_directory(dir.path() / "sub");
+  g_temporaries_seen.clear();
+  const auto files = make_real_file_system([](const std::string& tmp) { g_temporaries_seen.push_back(tmp); });
+  std::vector<std::string> targets;
+  for (const std::size_t length : {5u, 234u, 235u, 255u}) {
+    const std::string name = std::string(length - 4, 'n') + ".shv";
+#ifdef _WIN32
+    // Names handed to the ANSI functions have the whole path within MAX_PATH.
+    if (dir.path().string().size() + 5 + length >= 260) continue;
+#endif
+    targets.push_back(dir.file(name));
+    targets.push_back(dir.file("sub/" + name));
+  }
+  for (const auto& target : targets) {
+    ASSERT_TRUE(files->replace(target, bytes_of("old"))) << target;
+    const Status st = files->replace(target, bytes_of("new content"));
+    ASSERT_TRUE(st) << st.error().message();
+    const auto back = files->read_whole(target);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(*back, bytes_of("new content"));
+  }
+  ASSERT_EQ(g_temporaries_seen.size(), 2 * targets.size());
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    // Beside the target, and short whatever the target's length.
+    const fs::path tmp = g_temporaries_seen[2 * i];
+    EXPECT_EQ(tmp.parent_path(), fs::path(targets[i]).parent_path());
+    EXPECT_EQ(tmp.filename().string().size(), 21u) << tmp;
+  }
+  EXPECT_TRUE(files->sync_written());
+  EXPECT_EQ(temporaries_in(dir.path()), std::vector<std::string>{});
+}
+
+TEST(FileIo, IdentifyTellsFilesApartHoweverTheyAreNamed) {
+  ScopedTempDir dir;
+  test::write_bytes(dir.file("a.shv"), bytes_of("a"));
+  test::write_bytes(dir.file("b.shv"), bytes_of("a"));
+  FileSystem& files = real_file_system();
+  const std::string a = dir.file("a.shv");
+  const std::string a_again = (dir.path() / "." / "a.shv").string();
+#ifndef _WIN32
+  fs::create_hard_link(a, dir.path() / "hard.shv");
+  fs::create_symlink(a, dir.path() / "soft.shv");
+  ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
+#endif
+  const struct {
+    std::string x, y;
+    bool same;
+  } cases[] = {
+      {a, a_again, true},
+      {a, dir.file("b.shv"), false},
+      {dir.file("missing.shv"), dir.file("missing.shv"), false},
+#ifndef _WIN32
+      {a, dir.file("hard.shv"), true},
+      {a, dir.file("soft.shv"), true},
+#endif
+  };
+  for (const auto& c : cases) EXPECT_EQ(files.same_file(c.x, c.y), c.same) << c.x << " / " << c.y;
+  EXPECT_EQ(files.identify(a).type, FileType::kRegular);
+  EXPECT_EQ(files.identify(dir.path().string()).type, FileType::kDirectory);
+  EXPECT_EQ(files.identify(dir.file("missing.shv")).type, FileType::kMissing);
+#ifndef _WIN32
+  EXPECT_EQ(files.identify(dir.file("pipe")).type, FileType::kOther);
+#endif
+}
+
+#ifndef _WIN32
+/// Runs `body` in a child process and returns its wait status.
+int in_child(const std::function<void()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    body();
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return status;
+}
+
+int g_signal = 0;
+
+TEST(FileIo, AnInterruptMidWriteRemovesTheTemporaryAndEndsByTheSignal) {
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    ScopedTempDir dir;
+    const std::string target = dir.file("garden1.shv");
+    test::write_bytes(target, bytes_of("old"));
+    g_signal = sig;
+    const int status = in_child([&] {
+      remove_temporaries_on_interrupt();
+      const auto files = make_real_file_system([](const std::string& tmp) {
+        if (!fs::exists(tmp)) _exit(3);  // the interrupt would prove nothing
+        raise(g_signal);
+        _exit(4);  // the signal did not end the program
+      });
+      (void)files->replace(target, std::vector<std::uint8_t>(1 << 20, 0x5A));
+      _exit(5);
+    });
+    ASSERT_TRUE(WIFSIGNALED(status)) << "signal " << sig << ", exit status " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), sig);
+    EXPECT_EQ(dir.files(), std::vector<std::string>{"garden1.shv"});
+    EXPECT_EQ(test::read_bytes(target), bytes_of("old"));
+  }
+}
+
+TEST(FileIo, AWriteFailingHalfwayLeavesTheEarlierFileAndNoTemporary) {
+  ScopedTempDir dir;
+  const std::string target = dir.file("garden1.shv");
+  test::write_bytes(target, bytes_of("old"));
+  // A file size limit fails the write part of the way in, even for root.
+  const int status = in_child([&] {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const Status st = real_file_system().replace(target, std::vector<std::uint8_t>(100000, 1));
+    _exit(!st && st.error().code == ErrorCode::kCannotWrite && st.error().detail == "File too large" ? 0 : 6);
+  });
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(dir.files(), std::vector<std::string>{"garden1.shv"});
+  EXPECT_EQ(test::read_bytes(target), bytes_of("old"));
+}
+
+TEST(FlushOutput, ReportsAFullDiskInPlainWords) {
+  std::ofstream full("/dev/full");
+  full << "KORVANE";
+  const Status st = flush_output(full, "standard output");
+  ASSERT_FALSE(st);
+  EXPECT_EQ(st.error().code, ErrorCode::kCannotWrite);
+  EXPECT_EQ(st.error().detail, "No space left on device");
+  EXPECT_NE(st.error().message().find("standard output"), std::string::npos);
+  std::ostringstream fine;
+  fine << "KORVANE";
+  EXPECT_TRUE(flush_output(fine, "standard output"));
+
+}
+#endif
+
+}  // namespace
+}  // namespace kvn::convert
