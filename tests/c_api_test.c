@@ -1,20 +1,131 @@
 /* Compiled as C: the public header must stay plain C. */
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "korvane/korvane.h"
 
-int main(void) {
+#define CHECK(cond)                                                    \
+  do {                                                                 \
+    if (!(cond)) {                                                     \
+      fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
+      return 1;                                                        \
+    }                                                                  \
+  } while (0)
+
+static void put32(unsigned char* p, uint32_t v) {
+  p[0] = (unsigned char)(v >> 24);
+  p[1] = (unsigned char)(v >> 16);
+  p[2] = (unsigned char)(v >> 8);
+  p[3] = (unsigned char)v;
+}
+
+/* A container of two opaque designs of 5 and 3 bytes; returns its length. */
+static size_t two_design_container(unsigned char* out) {
+  static const unsigned char d1[5] = {1, 2, 3, 4, 5}, d2[3] = {9, 8, 7};
+  size_t at = 0;
+  memset(out, 0, 86);
+  at = 86;
+  out[at++] = 1;
+  out[at++] = 'g';
+  memcpy(out + at, "\x12\x34\0\0\0\0", 6);
+  at += 6;
+  put32(out + at, 2);
+  at += 4 + 8; /* the count, then two table entries filled below */
+  put32(out + at - 8, (uint32_t)at);
+  memset(out + at, 0, 7);
+  memcpy(out + at + 7, d1, 5);
+  at += 12;
+  put32(out + at - 12 - 4, (uint32_t)at);
+  memset(out + at, 0, 7);
+  memcpy(out + at + 7, d2, 3);
+  return at + 10;
+}
+
+static int byte_helpers(void) {
   unsigned char b[4] = {0xFF, 0xFE, 0x12, 0x34};
+  CHECK(GetShort(b) == -2);
+  CHECK(GetLong(b) == 0xFFFE1234u);
+  CHECK(PutShort(b, 2, 0x1ABCD) == 4 && b[2] == 0xAB && b[3] == 0xCD);
+  CHECK(ReverseShort(0x1234) == 0x3412);
+  CHECK(korvane_version_number() == KORVANE_VERSION_NUMBER);
+  CHECK(strcmp(korvane_version_string(), KORVANE_VERSION_STRING) == 0);
+  return 0;
+}
+
+/* The bounded walks agree with the trusting ones where the bytes are there,
+ * and fail without touching their outputs where they are not. */
+static int bounded_walks(void) {
+  /* A stitch (+1, +2), a long move (+300, -5), a stitch (-1, -1): 1 + 4 + 1 words. */
+  static const unsigned char block[] = {1, 2, 0x80, 1, 0x01, 0x2C, 0xFF, 0xFB, 0x80, 2, 0xFF, 0xFF};
+  static const struct {
+    size_t size;
+    int32_t n;
+    int ok;
+  } cases[] = {{12, 6, 1}, {12, 2, 1}, {9, 6, 0}, {10, 6, 0}, {2, 0, 1}, {1, 0, 0}};
+  unsigned char shv[100] = {0};
+  size_t i;
+  for (i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+    int16_t x = 10, y = 20, tx = 10, ty = 20;
+    const int r = korvane_get_xy(block, cases[i].size, cases[i].n, &x, &y);
+    CHECK(r == (cases[i].ok ? KORVANE_OK : KORVANE_FAILED));
+    if (cases[i].ok) {
+      GetXY(block, cases[i].n, &tx, &ty);
+      CHECK(x == tx && y == ty && korvane_last_error_code() == 0);
+    } else {
+      CHECK(x == 10 && y == 20 && korvane_last_error_code() != 0);
+    }
+  }
+  /* Name "ab", a short dimension block of 2 rows of 3 pixels: 4 bitmap bytes. */
+  shv[86] = 2;
+  shv[89] = 2;
+  shv[90] = 3;
+  CHECK(korvane_shv_stitch_pos(shv, 99) == 99);
+  CHECK(GetShvStitchPos(shv) == shv + 99);
+  CHECK(korvane_shv_stitch_pos(shv, 98) == -1);
+  CHECK(korvane_last_error_code() == 16 && korvane_last_error()[0] != '\0');
+  CHECK(korvane_shv_stitch_pos(shv, 80) == -1);
+  return 0;
+}
+
+static int split_in_memory(void) {
+  unsigned char dhv[256];
+  const int32_t size = (int32_t)two_design_container(dhv);
   unsigned char* shv = NULL;
   int32_t sshv = -1;
-  if (GetShort(b) != -2) return 1;
-  if (GetLong(b) != 0xFFFE1234u) return 2;
-  if (PutShort(b, 2, 0x1ABCD) != 4 || b[2] != 0xAB || b[3] != 0xCD) return 3;
-  if (ReverseShort(0x1234) != 0x3412) return 4;
-  /* Memory input that is far too short: a clean failure and a reason. */
-  if (korvane(NULL, &shv, &sshv, "short.dhv", b, 4, 0, NULL) != -1) return 5;
-  if (shv != NULL || sshv != -1 || korvane_last_error()[0] == '\0') return 6;
+  void* out = NULL;
+  const pbcb_list_t* list;
+
+  CHECK(korvane(NULL, &shv, &sshv, NULL, dhv, size, 0, &out) == KORVANE_OK);
+  CHECK(korvane_last_error_code() == 0 && korvane_last_error()[0] == '\0');
+  list = (const pbcb_list_t*)out;
+  CHECK(list != NULL && list->count == 2);
+  CHECK(list->entry[0].cb == 5 && memcmp(list->entry[0].pb, "\1\2\3\4\5", 5) == 0);
+  CHECK(list->entry[1].cb == 3 && memcmp(list->entry[1].pb, "\11\10\7", 3) == 0);
+  korvane_free_design_list(out);
+  korvane_free_design_list(NULL);
+
+  /* The second design's offset points past the end: a malformed container
+   * hands nothing out and says why, by number and in words. */
+  out = NULL;
+  sshv = -1;
+  put32(dhv + 87 + 1 + 6 + 4 + 4, 0x7FFFFFF0u);
+  CHECK(korvane(NULL, &shv, &sshv, NULL, dhv, size, 0, &out) == KORVANE_FAILED);
+  CHECK(out == NULL && shv == NULL && sshv == -1);
+  CHECK(korvane_last_error_code() > 0);
+  CHECK(strstr(korvane_last_error(), korvane_strerror(korvane_last_error_code())) != NULL);
   puts(korvane_last_error());
+
+  CHECK(korvane(NULL, &shv, &sshv, "short.dhv", dhv, 4, 0, NULL) == KORVANE_FAILED);
+  CHECK(shv == NULL && sshv == -1 && korvane_last_error_code() == 4);
   return 0;
+}
+
+int main(void) {
+  CHECK(KORVANE_OK == 0 && KORVANE_FAILED == -1 && KORVANE_HUC_UNREADABLE == 1);
+  CHECK(strcmp(korvane_strerror(0), "no error") == 0);
+  CHECK(strcmp(korvane_strerror(4), "the file ends too early") == 0);
+  CHECK(strcmp(korvane_strerror(100000), "unknown error") == 0);
+  CHECK(strcmp(korvane_strerror(-7), "unknown error") == 0);
+  return byte_helpers() || bounded_walks() || split_in_memory();
 }

@@ -40,6 +40,7 @@ enum class ErrorCode : int {
   kEmptyOutputName = 25,
   kWrongKind = 26,
   kBadArgument = 27,
+  kInternal = 28,
 };
 
 /// The fixed phrase of a code, written once.

@@ -35,6 +35,7 @@ const char* describe(ErrorCode code) {
     case ErrorCode::kEmptyOutputName: return "the output name is empty";
     case ErrorCode::kWrongKind: return "the wrong kind of file";
     case ErrorCode::kBadArgument: return "a bad argument";
+    case ErrorCode::kInternal: return "an internal error";
   }
   return "unknown error";
 }
