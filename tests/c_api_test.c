@@ -20,26 +20,33 @@ static void put32(unsigned char* p, uint32_t v) {
   p[3] = (unsigned char)v;
 }
 
-/* A container of two opaque designs of 5 and 3 bytes; returns its length. */
+/* A whole SHV image with no colours and no stitches, then `tail` bytes of
+ * `fill`: 112 + tail bytes. */
+static size_t empty_design(unsigned char* out, unsigned char fill, size_t tail) {
+  memset(out, 0, 112);
+  out[87 + 6 + 1] = 0xC4; /* header text, no name, a short dimension block, shvhdr_t */
+  out[87 + 6 + 2] = 0x28;
+  memset(out + 112, fill, tail);
+  return 112 + tail;
+}
+
+/* A container of two designs with 5 and 3 bytes after their streams; returns its length. */
 static size_t two_design_container(unsigned char* out) {
-  static const unsigned char d1[5] = {1, 2, 3, 4, 5}, d2[3] = {9, 8, 7};
-  size_t at = 0;
+  size_t at = 86, i;
   memset(out, 0, 86);
-  at = 86;
   out[at++] = 1;
   out[at++] = 'g';
   memcpy(out + at, "\x12\x34\0\0\0\0", 6);
   at += 6;
   put32(out + at, 2);
   at += 4 + 8; /* the count, then two table entries filled below */
-  put32(out + at - 8, (uint32_t)at);
-  memset(out + at, 0, 7);
-  memcpy(out + at + 7, d1, 5);
-  at += 12;
-  put32(out + at - 12 - 4, (uint32_t)at);
-  memset(out + at, 0, 7);
-  memcpy(out + at + 7, d2, 3);
-  return at + 10;
+  for (i = 0; i < 2; ++i) {
+    put32(out + 87 + 1 + 6 + 4 + 4 * i, (uint32_t)at);
+    memset(out + at, 0, 7);
+    at += 7;
+    at += empty_design(out + at, (unsigned char)(i + 1), i == 0 ? 5 : 3);
+  }
+  return at;
 }
 
 static int byte_helpers(void) {
@@ -89,7 +96,8 @@ static int bounded_walks(void) {
 }
 
 static int split_in_memory(void) {
-  unsigned char dhv[256];
+  unsigned char dhv[512];
+  unsigned char first[117], second[115];
   const int32_t size = (int32_t)two_design_container(dhv);
   unsigned char* shv = NULL;
   int32_t sshv = -1;
@@ -100,8 +108,8 @@ static int split_in_memory(void) {
   CHECK(korvane_last_error_code() == 0 && korvane_last_error()[0] == '\0');
   list = (const pbcb_list_t*)out;
   CHECK(list != NULL && list->count == 2);
-  CHECK(list->entry[0].cb == 5 && memcmp(list->entry[0].pb, "\1\2\3\4\5", 5) == 0);
-  CHECK(list->entry[1].cb == 3 && memcmp(list->entry[1].pb, "\11\10\7", 3) == 0);
+  CHECK(list->entry[0].cb == empty_design(first, 1, 5) && memcmp(list->entry[0].pb, first, 117) == 0);
+  CHECK(list->entry[1].cb == empty_design(second, 2, 3) && memcmp(list->entry[1].pb, second, 115) == 0);
   korvane_free_design_list(out);
   korvane_free_design_list(NULL);
 
