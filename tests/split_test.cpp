@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "convert/entry.hpp"
+#include "convert/invocation.hpp"
+#include "convert/output_plan.hpp"
 #include "formats/container.hpp"
 #include "korvane/korvane.h"
 #include "support/builders.hpp"
@@ -324,6 +326,59 @@ TEST(Split, ThePublicCallRefusesSeveralDesignsToMemoryWithoutAList) {
   EXPECT_NE(std::string(korvane_last_error()).find("a design list (lpParamOut) must be asked for"),
             std::string::npos)
       << korvane_last_error();
+}
+
+TEST(OutputPlan, RefusesEachOffendingOutputOnce) {
+  FakeFileSystem fs;
+  fs.files["in/g.dhv"] = two_designs();
+  fs.files["h.dhv"] = two_designs();
+  const std::vector<std::string> inputs = {"in/g.dhv", "h.dhv"};
+  struct Case {
+    std::vector<PlannedOutput> outputs;
+    std::vector<ErrorCode> refused;
+  };
+  const Case cases[] = {
+      {{{"in/g001.shv", "in/g.dhv"}, {"h001.shv", "h.dhv"}}, {}},
+      {{{"h.dhv", "in/g.dhv"}}, {ErrorCode::kWouldOverwriteInput}},
+      {{{"in/./g.dhv", "h.dhv"}}, {ErrorCode::kWouldOverwriteInput}},
+      {{{"x.shv", "in/g.dhv"}, {"out//x.shv", "h.dhv"}, {"./x.shv", "h.dhv"}},
+       {ErrorCode::kDuplicateOutput}},
+      {{{"", "in/g.dhv"}, {"a.shv", "h.dhv"}, {"a.shv", "h.dhv"}},
+       {ErrorCode::kEmptyOutputName, ErrorCode::kDuplicateOutput}},
+  };
+  for (const auto& c : cases) {
+    std::vector<ErrorCode> refused;
+    for (const auto& e : check_outputs(c.outputs, inputs, fs)) refused.push_back(e.code);
+    EXPECT_EQ(refused, c.refused) << c.outputs[0].name;
+  }
+}
+
+TEST(OutputPlan, ARunOfSeveralInputsIsPlannedWholeAndMadeDurableOnce) {
+  FakeFileSystem fs;
+  fs.files["a.dhv"] = two_designs();
+  fs.files["bad.dhv"] = {1, 2, 3};
+  fs.files["b.dhv"] = one_design();
+  const std::vector<std::string> inputs = {"a.dhv", "bad.dhv", "b.dhv"};
+  ASSERT_TRUE(plan_invocation(Conversion::kSplit, inputs, nullptr, fs).empty());
+  OutputWriter out(fs);
+  std::vector<int> results;
+  for (const auto& in : inputs) {
+    Diagnostics diag;
+    results.push_back(convert_input(Conversion::kSplit, in, nullptr, out, diag));
+  }
+  EXPECT_EQ(results, (std::vector<int>{0, -1, 0}));
+  EXPECT_EQ(fs.syncs, 0);
+  ASSERT_TRUE(out.finish());
+  EXPECT_EQ(fs.syncs, 1);
+  EXPECT_EQ(fs.files.size(), 6u);
+  // A file that is an input of the run may not be another input's output,
+  // even when it is malformed itself.
+  fs.files["a001.shv"] = {9};
+  const auto refusals =
+      plan_invocation(Conversion::kSplit, {"a.dhv", "a001.shv"}, nullptr, fs);
+  ASSERT_EQ(refusals.size(), 1u);
+  EXPECT_EQ(refusals[0].code, ErrorCode::kWouldOverwriteInput);
+  EXPECT_EQ(refusals[0].file, "a001.shv");
 }
 
 TEST(Split, NeverOverwritesTheContainer) {
