@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 
 #include "support/mini_json.hpp"
 #include "support/png_decode.hpp"
@@ -178,6 +179,79 @@ TEST_F(Batch, APlainFirstArgumentStillOnlySplitsIt) {
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(files(), (std::vector<std::string>{"bad.dhv", "garden.dhv", "garden001.shv", "garden002.shv",
                                                "rose.shv"}));
+}
+
+// Everything under `dir`: kind, and a digest of the contents or the link target.
+std::map<std::string, std::string> snapshot(const ScopedTempDir& dir) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> out;
+  for (const auto& e : fs::recursive_directory_iterator(dir.path())) {
+    const std::string name = fs::relative(e.path(), dir.path()).string();
+    if (e.is_symlink())
+      out[name] = "link " + fs::read_symlink(e.path()).string();
+    else if (e.is_regular_file())
+      out[name] = std::to_string(std::hash<std::string>{}(slurp(e.path().string())));
+    else
+      out[name] = e.is_directory() ? "dir" : "other";
+  }
+  return out;
+}
+
+TEST(Refusals, NothingIsWrittenWhenAnyOutputOfTheRunIsRefused) {
+  struct Case {
+    const char* prepare;  // shell commands run in the folder first
+    const char* args;
+    const char* reason;   // on every line
+    std::size_t lines;
+  };
+  const char* const kInput = "refusing to overwrite the input file";
+  const char* const kTwice = "two outputs of this run would have the same name";
+  const char* const kEmpty = "the output name is empty";
+  const char* const kNotRegular = "not a regular file";
+  const Case cases[] = {
+      {"cp two.dhv one.shv", "--split one.dhv one.shv", kInput, 1},
+      {"ln -s two.dhv one.shv", "--split one.dhv two.dhv", kInput, 1},
+      {"ln two.dhv one.shv", "--split one.dhv two.dhv", kInput, 1},
+      {"ln -s ../garden.dhv sub/g.shv", "--combine garden.dhv -o sub/g.shv", kInput, 1},
+      {"", "--split garden.dhv garden.old", kTwice, 2},
+      {"", "--combine garden.dhv garden.old", kTwice, 1},
+      {"", "--preview a/garden.dhv b/garden.dhv -o pics", kTwice, 5},
+      {"", "--split two.dhv -o ''", kEmpty, 1},
+      {"", "--combine two.dhv -o ''", kEmpty, 1},
+      {"", "--huc plan.huc -o ''", kEmpty, 1},
+      {"", "--preview two.dhv garden.dhv -o ''", kEmpty, 2},
+      {"", "--combine garden.dhv -o /dev/null", kNotRegular, 1},
+      {"mkfifo f.shv", "--split one.dhv -o f.shv", kNotRegular, 1},
+      {"", "--combine garden.dhv -o sub", kNotRegular, 1},
+      // One refusal stops the inputs that had none as well.
+      {"mkdir garden002.shv", "--split one.dhv two.dhv garden.dhv", kNotRegular, 1},
+  };
+  const Bytes two = DhvBuilder{}.name("two").add(rose_shv()).add(one_stitch_shv(0, 10, 0)).bytes();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    ScopedTempDir dir;
+    for (const char* d : {"a", "b", "pics", "sub"}) std::filesystem::create_directory(dir.path() / d);
+    write_bytes(dir.file("one.dhv"), DhvBuilder{}.name("one").add(rose_shv()).bytes());
+    for (const char* f : {"two.dhv", "garden.dhv", "garden.old", "a/garden.dhv", "b/garden.dhv"})
+      write_bytes(dir.file(f), two);
+    write_bytes(dir.file("plan.huc"), {1, 2, 3});
+    ASSERT_EQ(std::system(("cd '" + dir.path().string() + "' && " + (*c.prepare ? c.prepare : "true")).c_str()), 0);
+    const auto before = snapshot(dir);
+
+    const Ran r = run_in(dir, c.args);
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_EQ(snapshot(dir), before);
+    EXPECT_THAT(r.out, testing::Not(testing::HasSubstr("wrote")));
+    EXPECT_THAT(r.out, testing::HasSubstr("korvane aborted with error #-1\n"));
+    std::istringstream err(r.err);
+    std::size_t lines = 0;
+    for (std::string line; std::getline(err, line); ++lines) {
+      EXPECT_THAT(line, testing::StartsWith("korvane: "));
+      EXPECT_THAT(line, testing::HasSubstr(c.reason));
+    }
+    EXPECT_EQ(lines, c.lines) << r.err;
+  }
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
 }
 
 // What bash offers for the words typed so far (the last one being completed),

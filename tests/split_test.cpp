@@ -4,11 +4,14 @@
 #include <filesystem>
 
 #include "convert/entry.hpp"
+#include "convert/invocation.hpp"
+#include "convert/output_plan.hpp"
 #include "formats/container.hpp"
 #include "korvane/korvane.h"
 #include "support/builders.hpp"
 #include "support/design_builders.hpp"
 #include "support/fake_file_system.hpp"
+#include "support/sample_designs.hpp"
 #include "support/temp_dir.hpp"
 
 namespace kvn::convert {
@@ -62,7 +65,6 @@ const RowCase kRows[] = {
     {"SeveralNamed", true, "out.shv", false, false, {"out001.shv", "out002.shv"}, false, false},
     {"SeveralList", true, nullptr, true, true, {}, false, true},
     {"SeveralNamedAndList", true, "o.shv", true, true, {"o001.shv", "o002.shv"}, false, true},
-    {"SeveralMemoryNoList", true, nullptr, true, false, {}, false, false},
     {"SeveralNamedMemoryNoList", true, "o.shv", true, false, {"o001.shv", "o002.shv"}, false, false},
 };
 
@@ -222,7 +224,8 @@ TEST(Split, AFullDiskKeepsEarlierFilesAndFails) {
   EXPECT_EQ(fs.files.size(), 2u);
   EXPECT_EQ(fs.files["g001.shv"], kA);
   ASSERT_EQ(diag.errors.size(), 1u);
-  EXPECT_EQ(diag.errors[0].message(), "g002.shv: cannot write the file: No space left on device");
+  EXPECT_EQ(diag.errors[0].message(),
+            "g002.shv: cannot write the file: No space left on device; already written: g001.shv");
 
   // One design that cannot be written fails too, and hands nothing out.
   FakeFileSystem full;
@@ -233,6 +236,149 @@ TEST(Split, AFullDiskKeepsEarlierFilesAndFails) {
   EXPECT_EQ(run_korvane({"x.shv", &shv, &sshv, "g.dhv", nullptr, 0, 0, nullptr}, full, diag), -1);
   EXPECT_EQ(shv, nullptr);
   EXPECT_EQ(sshv, -1);
+}
+
+// A call that fails or is refused hands nothing out and leaves nothing to
+// free: the sanitizer build checks the second half.
+TEST(Split, FailureHandsNothingOutAndLeaksNothing) {
+  struct Case {
+    const char* name;
+    Bytes dhv;
+    const char* pFileShv;
+    bool pshv, list, from_memory;
+    std::int32_t lParamIn;
+    int fail_writes_after;
+    ErrorCode code;
+    std::vector<std::string> written;
+  };
+  const Bytes three = DhvBuilder{}.add(kA).add(kB).add(kC).bytes();
+  const Bytes drawable = DhvBuilder{}.add(test::rose_shv()).add(test::one_stitch_shv(0, 10, 0)).bytes();
+  const Case cases[] = {
+      {"ListAndFilesDiskFillsOnTheSecond", three, "o.shv", true, true, false, 0, 1,
+       ErrorCode::kCannotWrite, {"o001.shv"}},
+      {"ImageAndFileDiskFull", one_design(), "o.shv", true, false, false, 0, 0,
+       ErrorCode::kCannotWrite, {}},
+      {"CombinedImageAndFileDiskFull", drawable, "o.shv", true, false, false, KORVANE_COMBINE, 0,
+       ErrorCode::kCannotWrite, {}},
+      {"SeveralToMemoryWithoutAList", two_designs(), nullptr, true, false, false, 0, -1,
+       ErrorCode::kBadArgument, {}},
+      {"EmptyOutputName", two_designs(), "", true, true, false, 0, -1, ErrorCode::kEmptyOutputName, {}},
+      {"EmptyOutputNameCombined", two_designs(), "", false, false, false, KORVANE_COMBINE, -1,
+       ErrorCode::kEmptyOutputName, {}},
+      // The bytes come from memory, yet the name still belongs to the container.
+      {"MemoryContainerNamedAsOutput", one_design(), "g.dhv", true, false, true, 0, -1,
+       ErrorCode::kWouldOverwriteInput, {}},
+      {"MemoryContainerNamedAsOutputCombined", drawable, "g.dhv", true, false, true,
+       KORVANE_COMBINE, -1, ErrorCode::kWouldOverwriteInput, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeFileSystem fs;
+    fs.files["g.dhv"] = c.dhv;
+    fs.fail_writes_after = c.fail_writes_after;
+    Outputs o;
+    KorvaneCall call{c.pFileShv, c.pshv ? &o.shv : nullptr, c.pshv ? &o.sshv : nullptr, "g.dhv",
+                     c.from_memory ? c.dhv.data() : nullptr,
+                     static_cast<std::int32_t>(c.dhv.size()), c.lParamIn, c.list ? &o.list : nullptr};
+    Diagnostics diag;
+    EXPECT_EQ(run_korvane(call, fs, diag), -1);
+    ASSERT_FALSE(diag.errors.empty());
+    EXPECT_EQ(diag.errors[0].code, c.code) << diag.errors[0].message();
+    EXPECT_EQ(diag.written, c.written);
+    EXPECT_EQ(fs.files.size(), 1 + c.written.size());
+    EXPECT_EQ(fs.files["g.dhv"], c.dhv);
+    EXPECT_EQ(o.shv, reinterpret_cast<std::uint8_t*>(1));
+    EXPECT_EQ(o.sshv, -7);
+    EXPECT_EQ(o.list, reinterpret_cast<void*>(1));
+  }
+}
+
+TEST(Split, ARunIsMadeDurableOnceAndBeforeMemoryIsHandedOut) {
+  FakeFileSystem fs;
+  fs.files["g.dhv"] = DhvBuilder{}.add(kA).add(kB).add(kC).bytes();
+  Outputs o;
+  Diagnostics diag;
+  ASSERT_EQ(run_korvane({"o.shv", &o.shv, &o.sshv, "g.dhv", nullptr, 0, 0, &o.list}, fs, diag), 0);
+  EXPECT_EQ(fs.syncs, 1);
+  EXPECT_EQ(diag.written, (std::vector<std::string>{"o001.shv", "o002.shv", "o003.shv"}));
+  release(o, false, true);
+  // Nothing written, nothing to make durable.
+  FakeFileSystem memory_only;
+  const Bytes dhv = one_design();
+  Outputs m;
+  ASSERT_EQ(run_korvane({nullptr, &m.shv, &m.sshv, nullptr, dhv.data(),
+                         static_cast<std::int32_t>(dhv.size()), 0, nullptr},
+                        memory_only, diag),
+            0);
+  EXPECT_EQ(memory_only.syncs, 0);
+  release(m, true, false);
+}
+
+TEST(Split, ThePublicCallRefusesSeveralDesignsToMemoryWithoutAList) {
+  const Bytes dhv = two_designs();
+  std::uint8_t* shv = reinterpret_cast<std::uint8_t*>(1);
+  std::int32_t sshv = -7;
+  EXPECT_EQ(korvane(nullptr, &shv, &sshv, nullptr, dhv.data(), static_cast<std::int32_t>(dhv.size()),
+                    0, nullptr),
+            -1);
+  EXPECT_EQ(shv, reinterpret_cast<std::uint8_t*>(1));
+  EXPECT_EQ(sshv, -7);
+  EXPECT_NE(std::string(korvane_last_error()).find("a design list (lpParamOut) must be asked for"),
+            std::string::npos)
+      << korvane_last_error();
+}
+
+TEST(OutputPlan, RefusesEachOffendingOutputOnce) {
+  FakeFileSystem fs;
+  fs.files["in/g.dhv"] = two_designs();
+  fs.files["h.dhv"] = two_designs();
+  const std::vector<std::string> inputs = {"in/g.dhv", "h.dhv"};
+  struct Case {
+    std::vector<PlannedOutput> outputs;
+    std::vector<ErrorCode> refused;
+  };
+  const Case cases[] = {
+      {{{"in/g001.shv", "in/g.dhv"}, {"h001.shv", "h.dhv"}}, {}},
+      {{{"h.dhv", "in/g.dhv"}}, {ErrorCode::kWouldOverwriteInput}},
+      {{{"in/./g.dhv", "h.dhv"}}, {ErrorCode::kWouldOverwriteInput}},
+      {{{"x.shv", "in/g.dhv"}, {"out//x.shv", "h.dhv"}, {"./x.shv", "h.dhv"}},
+       {ErrorCode::kDuplicateOutput}},
+      {{{"", "in/g.dhv"}, {"a.shv", "h.dhv"}, {"a.shv", "h.dhv"}},
+       {ErrorCode::kEmptyOutputName, ErrorCode::kDuplicateOutput}},
+  };
+  for (const auto& c : cases) {
+    std::vector<ErrorCode> refused;
+    for (const auto& e : check_outputs(c.outputs, inputs, fs)) refused.push_back(e.code);
+    EXPECT_EQ(refused, c.refused) << c.outputs[0].name;
+  }
+}
+
+TEST(OutputPlan, ARunOfSeveralInputsIsPlannedWholeAndMadeDurableOnce) {
+  FakeFileSystem fs;
+  fs.files["a.dhv"] = two_designs();
+  fs.files["bad.dhv"] = {1, 2, 3};
+  fs.files["b.dhv"] = one_design();
+  const std::vector<std::string> inputs = {"a.dhv", "bad.dhv", "b.dhv"};
+  ASSERT_TRUE(plan_invocation(Conversion::kSplit, inputs, nullptr, fs).empty());
+  OutputWriter out(fs);
+  std::vector<int> results;
+  for (const auto& in : inputs) {
+    Diagnostics diag;
+    results.push_back(convert_input(Conversion::kSplit, in, nullptr, out, diag));
+  }
+  EXPECT_EQ(results, (std::vector<int>{0, -1, 0}));
+  EXPECT_EQ(fs.syncs, 0);
+  ASSERT_TRUE(out.finish());
+  EXPECT_EQ(fs.syncs, 1);
+  EXPECT_EQ(fs.files.size(), 6u);
+  // A file that is an input of the run may not be another input's output,
+  // even when it is malformed itself.
+  fs.files["a001.shv"] = {9};
+  const auto refusals =
+      plan_invocation(Conversion::kSplit, {"a.dhv", "a001.shv"}, nullptr, fs);
+  ASSERT_EQ(refusals.size(), 1u);
+  EXPECT_EQ(refusals[0].code, ErrorCode::kWouldOverwriteInput);
+  EXPECT_EQ(refusals[0].file, "a001.shv");
 }
 
 TEST(Split, NeverOverwritesTheContainer) {
@@ -273,19 +419,19 @@ TEST(SplitOnDisk, RefusesTheSameFileUnderAnotherSpelling) {
   EXPECT_EQ(test::read_bytes(in), one_design());
 }
 
-TEST(SplitOnDisk, AFailedReplaceLeavesNoTemporaryBehind) {
+TEST(SplitOnDisk, ADirectoryInTheWayIsRefusedBeforeAnythingIsWritten) {
   test::ScopedTempDir dir;
   test::write_bytes(dir.file("g.dhv"), two_designs());
-  // A directory where the second output should go: the rename over it fails.
   std::filesystem::create_directory(dir.path() / "g002.shv");
   Diagnostics diag;
   const std::string in = dir.file("g.dhv");
   EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
                         real_file_system(), diag),
             -1);
-  EXPECT_EQ(dir.files(), (std::vector<std::string>{"g.dhv", "g001.shv"}));
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"g.dhv"}));
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "g002.shv"));
-  EXPECT_EQ(test::read_bytes(dir.file("g001.shv")), kA);
+  ASSERT_EQ(diag.errors.size(), 1u);
+  EXPECT_EQ(diag.errors[0].code, ErrorCode::kNotRegularFile);
 }
 
 TEST(SplitOnDisk, AThousandDesignsGetFourDigitNumbersAtTheEnd) {

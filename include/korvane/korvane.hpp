@@ -1,26 +1,62 @@
-// korvane's C++ interface for front ends: the same conversions as korvane.h,
-// reporting every written file and every failure in plain words.
+// korvane's C++ interface for front ends: the conversions of korvane.h with
+// every result in the one shape of korvane/result.hpp.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "korvane/korvane.h"
+#include "korvane/result.hpp"
 
 namespace kvn {
 
-struct Report {
-  int result = 0;                     // what the C function returns
-  std::vector<std::string> written;   // files written, in order
-  std::vector<std::string> messages;  // one plain-words line per failure
+/// What a conversion wrote, in order.
+struct Outcome {
+  std::vector<std::string> written;
 };
 
-/// korvane() on a container file, with file outputs only.
-Report convert_container(const std::string& dhv_path, bool combine,
-                         const std::string* shv_path = nullptr);
+enum class Conversion { kSplit, kCombine, kHuc, kPreview };
 
-/// lumbrel() on a HUC design file, with a file output only.
-Report convert_huc(const std::string& huc_path, const std::string* shv_path = nullptr);
+/// One run of a conversion over several inputs, as a command line asks for it.
+/// Making it plans the output names of every input (reading each one) and
+/// checks them together: an output that is any of the inputs (however named,
+/// links included), two outputs with one name, an output that exists and is
+/// not a regular file, or an empty output name is refused. When anything is
+/// refused, nothing may be converted. Otherwise each input is converted on
+/// its own, every file renamed into place when complete, and finish() makes
+/// the whole run durable once.
+class Invocation {
+ public:
+  /// `output` is the output file of a single input, or with kPreview the
+  /// directory for the pictures.
+  Invocation(Conversion what, std::vector<std::string> inputs,
+             std::optional<std::string> output = std::nullopt);
+  ~Invocation();
+  Invocation(Invocation&&) noexcept;
+  Invocation& operator=(Invocation&&) noexcept;
+
+  /// One Error per refused output; empty when the run may go ahead.
+  const std::vector<Error>& refusals() const;
+
+  /// Converts input `i`. An input that cannot be read or is malformed fails
+  /// alone; after a failure part-way the Error names the files already written.
+  Result<Outcome> convert(std::size_t i);
+
+  /// Makes every file written so far durable; once, at the end of the run.
+  Status finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+/// korvane() on a container file, with file outputs only: a run of one input.
+Result<Outcome> convert_container(const std::string& dhv_path, bool combine,
+                                  const std::string* shv_path = nullptr);
+
+/// lumbrel() on a HUC design file, with a file output only: a run of one input.
+Result<Outcome> convert_huc(const std::string& huc_path, const std::string* shv_path = nullptr);
 
 }  // namespace kvn

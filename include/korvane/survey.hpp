@@ -74,8 +74,8 @@ InfoReport survey_file(const std::string& path);
 /// a container the files carry the design number (NAME-preview-001.png, ...)
 /// and a layout of all designs at their placements is added (NAME-layout.png).
 /// NAME is the file-name part of `path` without its extension. The files go
-/// into `out_dir` when given, else beside `path`. `result` is 0 when every
-/// picture was written; nothing is written for a file that cannot be read.
-Report write_previews(const std::string& path, const std::string* out_dir = nullptr);
+/// into `out_dir` when given, else beside `path`. Nothing is written for a
+/// file that cannot be read, and no picture replaces an input.
+Result<Outcome> write_previews(const std::string& path, const std::string* out_dir = nullptr);
 
 }  // namespace kvn

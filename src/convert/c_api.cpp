@@ -11,7 +11,6 @@
 #include "formats/stitch.hpp"
 #include "shvgen/preview.hpp"
 #include "korvane/korvane.h"
-#include "korvane/korvane.hpp"
 
 // The public names must mean what the entries return.
 static_assert(KORVANE_FAILED == kvn::convert::kKorvaneFailed);
@@ -229,48 +228,3 @@ int32_t MakeShvBmp(unsigned char* pshvout, const unsigned char* phuc, int32_t sh
 }
 
 }  // extern "C"
-
-namespace kvn {
-
-namespace {
-Report to_report(int result, const convert::Diagnostics& diag) {
-  Report r;
-  r.result = result;
-  r.written = diag.written;
-  for (const auto& e : diag.errors) r.messages.push_back(e.message());
-  return r;
-}
-}  // namespace
-
-Report convert_container(const std::string& dhv_path, bool combine, const std::string* shv_path) {
-  convert::Diagnostics diag;
-  convert::KorvaneCall call;
-  call.pFileShv = shv_path ? shv_path->c_str() : nullptr;
-  call.pFileDhv = dhv_path.c_str();
-  call.lParamIn = combine ? KORVANE_COMBINE : 0;
-  int r = 0;
-  try {
-    r = convert::run_korvane(call, convert::real_file_system(), diag);
-  } catch (const std::bad_alloc&) {
-    diag.errors.push_back(make_error(ErrorCode::kOutOfMemory, dhv_path));
-    r = convert::kKorvaneFailed;
-  }
-  return to_report(r, diag);
-}
-
-Report convert_huc(const std::string& huc_path, const std::string* shv_path) {
-  convert::Diagnostics diag;
-  convert::LumbrelCall call;
-  call.pFileShv = shv_path ? shv_path->c_str() : nullptr;
-  call.pFileHuc = huc_path.c_str();
-  int r = 0;
-  try {
-    r = convert::run_lumbrel(call, convert::real_file_system(), diag);
-  } catch (const std::bad_alloc&) {
-    diag.errors.push_back(make_error(ErrorCode::kOutOfMemory, huc_path));
-    r = convert::kLumbrelCannotWrite;
-  }
-  return to_report(r, diag);
-}
-
-}  // namespace kvn

@@ -9,6 +9,8 @@
 
 namespace kvn::convert {
 
+class OutputWriter;
+
 /// What a call did, for the front ends: files written and failures.
 struct Diagnostics {
   std::vector<std::string> written;
@@ -41,6 +43,9 @@ inline constexpr int kKorvaneFailed = -1;
 inline constexpr int kLumbrelCannotRead = 1;
 inline constexpr int kLumbrelCannotWrite = -1;
 
+/// One call is one invocation: its outputs are checked together before any
+/// is written, and made durable once at its end. Memory reaches the caller
+/// only when everything succeeded.
 int run_korvane(const KorvaneCall& call, FileSystem& fs, Diagnostics& diag);
 
 /// `protected_input`, when non-empty, names a file the output must never
@@ -49,5 +54,14 @@ int run_korvane(const KorvaneCall& call, FileSystem& fs, Diagnostics& diag);
 /// which is consistent by construction.
 int run_lumbrel(const LumbrelCall& call, FileSystem& fs, Diagnostics& diag,
                 const std::string& protected_input = {}, bool built_here = false);
+
+/// The same as parts of a larger invocation whose writer makes the run durable.
+int run_korvane(const KorvaneCall& call, OutputWriter& out, Diagnostics& diag);
+int run_lumbrel(const LumbrelCall& call, OutputWriter& out, Diagnostics& diag,
+                const std::string& protected_input = {}, bool built_here = false);
+
+/// The files a korvane() call writes for a container of `designs` designs, in
+/// order; empty when everything goes to memory or no name can be made.
+std::vector<std::string> korvane_file_names(const KorvaneCall& call, std::size_t designs);
 
 }  // namespace kvn::convert

@@ -7,6 +7,7 @@
 #include "convert/caller_memory.hpp"
 #include "convert/entry.hpp"
 #include "convert/naming.hpp"
+#include "convert/output_plan.hpp"
 #include "formats/byte_reader.hpp"
 #include "formats/huc_layout.hpp"
 #include "shvgen/shv_writer.hpp"
@@ -31,8 +32,13 @@ int result_for(ErrorCode code) {
 
 }  // namespace
 
-int run_lumbrel(const LumbrelCall& call, FileSystem& fs, Diagnostics& diag,
+int run_lumbrel(const LumbrelCall& call, OutputWriter& out, Diagnostics& diag,
                 const std::string& protected_input, bool built_here) {
+  if (call.pFileShv && !*call.pFileShv)
+    return fail(diag,
+                make_error(ErrorCode::kEmptyOutputName, call.pFileHuc ? call.pFileHuc : kMemory,
+                           "pFileShv is \"\""),
+                kLumbrelCannotWrite);
   // The HUC image: the caller's memory wins over the file.
   std::vector<std::uint8_t> loaded;
   std::span<const std::uint8_t> image;
@@ -49,7 +55,7 @@ int run_lumbrel(const LumbrelCall& call, FileSystem& fs, Diagnostics& diag,
     if (!call.pFileHuc)
       return fail(diag, make_error(ErrorCode::kNoInputName, kMemory, "no HUC design was given"),
                   kLumbrelCannotRead);
-    auto r = fs.read_whole(call.pFileHuc);
+    auto r = out.fs().read_whole(call.pFileHuc);
     if (!r) return fail(diag, r.error(), kLumbrelCannotRead);
     loaded = std::move(*r);
     image = loaded;
@@ -75,14 +81,12 @@ int run_lumbrel(const LumbrelCall& call, FileSystem& fs, Diagnostics& diag,
     out_file = shv_name(call.pFileHuc);
   }
   if (!out_file.empty()) {
-    for (const std::string& input : {std::string(call.pFileHuc ? call.pFileHuc : ""),
-                                     protected_input}) {
-      if (!input.empty() && fs.same_file(out_file, input))
-        return fail(diag,
-                    make_error(ErrorCode::kWouldOverwriteInput, out_file,
-                               "it is the input " + input),
-                    kLumbrelCannotWrite);
-    }
+    std::vector<std::string> inputs;
+    if (call.pFileHuc) inputs.emplace_back(call.pFileHuc);
+    if (!protected_input.empty()) inputs.push_back(protected_input);
+    auto refusals = check_outputs({{out_file, call.pFileHuc ? call.pFileHuc : kMemory}}, inputs,
+                                  out.fs());
+    if (!refusals.empty()) return fail(diag, std::move(refusals.front()), kLumbrelCannotWrite);
   }
 
   // The design name comes from the output's file name, else the input's, else
@@ -109,16 +113,25 @@ int run_lumbrel(const LumbrelCall& call, FileSystem& fs, Diagnostics& diag,
     bytes = {handed.get(), shv->size()};
     std::vector<std::uint8_t>().swap(*shv);
   }
-  if (!out_file.empty()) {
-    const auto w = fs.replace(out_file, bytes);
-    if (!w) return fail(diag, w.error(), kLumbrelCannotWrite);
-    diag.written.push_back(out_file);
-  }
+  if (!out_file.empty() && !out.write(out_file, bytes, diag)) return kLumbrelCannotWrite;
   if (call.pshv) {
+    // Memory goes out only once the file is durable too.
+    if (auto st = out.finish(); !st) return fail(diag, st.error(), kLumbrelCannotWrite);
     if (call.sshv) *call.sshv = static_cast<std::int32_t>(bytes.size());
     *call.pshv = handed.release();
   }
   return 0;
+}
+
+int run_lumbrel(const LumbrelCall& call, FileSystem& fs, Diagnostics& diag,
+                const std::string& protected_input, bool built_here) {
+  OutputWriter out(fs);
+  int r = run_lumbrel(call, out, diag, protected_input, built_here);
+  if (auto st = out.finish(); !st) {
+    diag.errors.push_back(st.error());
+    r = kLumbrelCannotWrite;
+  }
+  return r;
 }
 
 }  // namespace kvn::convert

@@ -6,6 +6,7 @@
 
 #include "inspect/survey.hpp"
 #include "convert/naming.hpp"
+#include "convert/output_plan.hpp"
 #include "inspect/png_encode.hpp"
 #include "inspect/pictures.hpp"
 
@@ -48,56 +49,76 @@ std::string picture_name(const std::string& path, const std::string* out_dir, Pi
   return name + ".png";
 }
 
-int run_previews(const std::string& path, const std::string* out_dir, FileSystem& fs,
+std::vector<std::string> picture_names(const std::string& path, const std::string* out_dir,
+                                       bool container, std::size_t designs) {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < designs; ++i) {
+    const unsigned number = container ? static_cast<unsigned>(i + 1) : 0;
+    names.push_back(picture_name(path, out_dir, PictureKind::kPreview, number));
+    names.push_back(picture_name(path, out_dir, PictureKind::kStitches, number));
+  }
+  if (container) names.push_back(picture_name(path, out_dir, PictureKind::kLayout, 0));
+  return names;
+}
+
+int run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out,
                  Diagnostics& diag) {
+  if (out_dir && out_dir->empty())
+    return fail(diag, make_error(ErrorCode::kEmptyOutputName, path,
+                                 "the directory for the pictures must be named"));
   if (!inspect::png_supported())
     return fail(diag, make_error(ErrorCode::kCannotEncode, path,
                                  "this korvane was built without a PNG library"));
-  auto bytes = fs.read_whole(path);
+  auto bytes = out.fs().read_whole(path);
   if (!bytes) return fail(diag, bytes.error());
   const formats::ByteReader in(*bytes, path);
   auto r = inspect::recognise(in);
   if (!r) return fail(diag, r.error());
 
+  const bool container = r->kind == FileKind::kContainer;
+  const auto names = picture_names(path, out_dir, container, r->designs.size());
+  std::vector<PlannedOutput> planned;
+  for (const auto& n : names) planned.push_back({n, path});
+  auto refusals = check_outputs(planned, {path}, out.fs());
+  if (!refusals.empty()) {
+    for (auto& e : refusals) diag.errors.push_back(std::move(e));
+    return kPreviewsFailed;
+  }
+
   // Every picture is drawn and encoded before the first file is written; only
   // the encoded files are kept, never more than one picture's pixels.
-  const bool container = r->kind == FileKind::kContainer;
-  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
-  auto add = [&](std::string name, const inspect::Picture& picture) -> bool {
-    if (fs.same_file(name, path)) {
-      fail(diag, make_error(ErrorCode::kWouldOverwriteInput, name,
-                            "it is the file being drawn (" + path + ")"));
-      return false;
-    }
-    auto png = inspect::encode_png(picture, name);
+  std::vector<std::vector<std::uint8_t>> files;
+  auto add = [&](const inspect::Picture& picture) -> bool {
+    auto png = inspect::encode_png(picture, names[files.size()]);
     if (!png) {
       fail(diag, png.error());
       return false;
     }
-    files.emplace_back(std::move(name), std::move(*png));
+    files.push_back(std::move(*png));
     return true;
   };
   std::vector<inspect::PlacedDesign> placed;
-  for (std::size_t i = 0; i < r->designs.size(); ++i) {
-    const auto& v = r->designs[i];
-    const unsigned number = container ? static_cast<unsigned>(i + 1) : 0;
-    if (!add(picture_name(path, out_dir, PictureKind::kPreview, number),
-             inspect::stored_preview_picture(v.design)) ||
-        !add(picture_name(path, out_dir, PictureKind::kStitches, number),
-             inspect::stitch_picture(v.design)))
+  for (const auto& v : r->designs) {
+    if (!add(inspect::stored_preview_picture(v.design)) || !add(inspect::stitch_picture(v.design)))
       return kPreviewsFailed;
     placed.push_back({&v.design, v.Xoffset, v.Yoffset});
   }
-  if (container && !add(picture_name(path, out_dir, PictureKind::kLayout, 0),
-                        inspect::layout_picture(placed)))
-    return kPreviewsFailed;
+  if (container && !add(inspect::layout_picture(placed))) return kPreviewsFailed;
 
-  for (const auto& [name, png] : files) {
-    auto st = fs.replace(name, png);
-    if (!st) return fail(diag, st.error());
-    diag.written.push_back(name);
-  }
+  for (std::size_t i = 0; i < files.size(); ++i)
+    if (!out.write(names[i], files[i], diag)) return kPreviewsFailed;
   return 0;
+}
+
+int run_previews(const std::string& path, const std::string* out_dir, FileSystem& fs,
+                 Diagnostics& diag) {
+  OutputWriter out(fs);
+  int r = run_previews(path, out_dir, out, diag);
+  if (auto st = out.finish(); !st) {
+    diag.errors.push_back(st.error());
+    r = kPreviewsFailed;
+  }
+  return r;
 }
 
 }  // namespace kvn::convert

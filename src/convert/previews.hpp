@@ -1,9 +1,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "convert/entry.hpp"
 #include "convert/file_io.hpp"
+#include "convert/output_plan.hpp"
 
 namespace kvn::convert {
 
@@ -16,10 +18,18 @@ enum class PictureKind { kPreview, kStitches, kLayout };
 std::string picture_name(const std::string& path, const std::string* out_dir, PictureKind kind,
                          unsigned number);
 
+/// Every picture of `path` in the order they are written: preview and
+/// stitches of each design, then a container's layout.
+std::vector<std::string> picture_names(const std::string& path, const std::string* out_dir,
+                                       bool container, std::size_t designs);
+
 /// Reads `path` through `fs`, draws every picture in memory, and only then
 /// writes them, each completely or not at all. Returns 0, or -1 with the
 /// reason in `diag` (pictures written before a failing one are kept).
 int run_previews(const std::string& path, const std::string* out_dir, FileSystem& fs,
+                 Diagnostics& diag);
+/// The same as part of a larger invocation whose writer makes the run durable.
+int run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out,
                  Diagnostics& diag);
 
 }  // namespace kvn::convert

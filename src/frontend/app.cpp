@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <ostream>
 
 #include "frontend/info_output.hpp"
@@ -25,18 +26,50 @@ void print_error_line(std::ostream& out, int res) {
   out << line << std::flush;
 }
 
-void print_messages(std::ostream& err, const Report& r) {
-  for (const auto& m : r.messages) err << "korvane: " << m << "\n";
+void print_message(std::ostream& err, const Error& e) { err << "korvane: " << e.message() << "\n"; }
+
+// The number the error line shows is what the C function returns: lumbrel()
+// tells a HUC file it cannot read (1) from an SHV file it cannot write (-1).
+int error_number(Conversion what, const Error& e) {
+  const bool unreadable_huc = e.code == ErrorCode::kHucTooShort ||
+                              e.code == ErrorCode::kCannotOpen || e.code == ErrorCode::kCannotRead;
+  return what == Conversion::kHuc && unreadable_huc ? 1 : -1;
+}
+
+// Prints the refusals of a planned run; true when there were any (then
+// nothing may be written).
+bool refused(const Invocation& run, std::ostream& out, std::ostream& err) {
+  if (run.refusals().empty()) return false;
+  for (const auto& e : run.refusals()) print_message(err, e);
   err << std::flush;
+  print_error_line(out, -1);
+  return true;
+}
+
+// Converts one container planned alone; prints the failure. The error line is
+// left to the caller, who may show a dialog first.
+std::optional<int> convert_alone(Conversion what, const std::string& path, std::ostream& err) {
+  Invocation run(what, {path});
+  if (!run.refusals().empty()) {
+    for (const auto& e : run.refusals()) print_message(err, e);
+    err << std::flush;
+    return -1;
+  }
+  auto r = run.convert(0);
+  auto st = run.finish();
+  if (!r) print_message(err, r.error());
+  if (!st) print_message(err, st.error());
+  err << std::flush;
+  if (!r) return error_number(what, r.error());
+  if (!st) return -1;
+  return std::nullopt;
 }
 
 // The described program: banner, one split, the error line when it failed.
 int run_command_line(const std::string& path, std::ostream& out, std::ostream& err) {
   print_banner(out);
-  const Report r = convert_container(path, false);
-  print_messages(err, r);
-  if (r.result != 0) {
-    print_error_line(out, r.result);
+  if (const auto failed = convert_alone(Conversion::kSplit, path, err)) {
+    print_error_line(out, *failed);
     return kExitFailed;
   }
   return kExitOk;
@@ -48,19 +81,15 @@ int run_dialogs(DialogChoice choice, std::ostream& out, std::ostream& err,
   auto dialogs = factory(choice);
   const auto path = dialogs->open_file();
   if (!path) return kExitOk;
-  const Report split = convert_container(*path, false);
-  print_messages(err, split);
-  if (split.result < 0) {
+  if (const auto failed = convert_alone(Conversion::kSplit, *path, err)) {
     dialogs->show_failure(*path);
-    print_error_line(out, split.result);
+    print_error_line(out, *failed);
     return kExitFailed;
   }
   if (!dialogs->ask_combine(*path)) return kExitOk;
-  const Report combined = convert_container(*path, true);
-  print_messages(err, combined);
-  if (combined.result != 0) {
+  if (const auto failed = convert_alone(Conversion::kCombine, *path, err)) {
     dialogs->show_failure(*path);
-    print_error_line(out, combined.result);
+    print_error_line(out, *failed);
     return kExitFailed;
   }
   return kExitOk;
@@ -78,38 +107,50 @@ bool progress_wanted(const std::ostream& err) {
   return &err == &std::cerr && standard_error_is_terminal();
 }
 
-Report convert_one(const Options& o, const std::string& file) {
-  const std::string* output = o.output ? &*o.output : nullptr;
-  switch (o.command) {
-    case Command::kHuc: return convert_huc(file, output);
-    case Command::kPreview: return write_previews(file, output);
-    case Command::kCombine: return convert_container(file, true, output);
-    case Command::kSplit: break;
+Conversion conversion_of(Command c) {
+  switch (c) {
+    case Command::kHuc: return Conversion::kHuc;
+    case Command::kPreview: return Conversion::kPreview;
+    case Command::kCombine: return Conversion::kCombine;
+    case Command::kSplit:
     // Not conversions: run() never sends these here.
     case Command::kHelp:
     case Command::kVersion:
     case Command::kDialogs:
     case Command::kInfo: break;
   }
-  return convert_container(file, false, output);
+  return Conversion::kSplit;
 }
 
+// Every output of the whole command line is planned and checked before the
+// first file is written; then each input converts on its own, a malformed one
+// failing alone.
 int run_conversions(const Options& o, std::ostream& out, std::ostream& err) {
   print_banner(out);
+  const Conversion what = conversion_of(o.command);
+  Invocation run(what, o.files, o.output);
+  if (refused(run, out, err)) return kExitFailed;
   bool any_failed = false;
   Progress progress(err, o.files.size(), progress_wanted(err));
   for (std::size_t i = 0; i < o.files.size(); ++i) {
     const std::string& file = o.files[i];
     progress.show(i + 1, file);
-    const Report r = convert_one(o, file);
+    const auto r = run.convert(i);
     progress.clear();
-    print_messages(err, r);
-    if (r.result != 0) {
+    if (!r) {
       any_failed = true;
-      print_error_line(out, r.result);
-    } else if (!r.written.empty()) {
-      out << file << ": wrote " << join(r.written) << "\n";
+      print_message(err, r.error());
+      err << std::flush;
+      print_error_line(out, error_number(what, r.error()));
+    } else if (!r->written.empty()) {
+      out << file << ": wrote " << join(r->written) << "\n";
     }
+  }
+  if (auto st = run.finish(); !st) {
+    any_failed = true;
+    print_message(err, st.error());
+    err << std::flush;
+    print_error_line(out, -1);
   }
   return any_failed ? kExitFailed : kExitOk;
 }

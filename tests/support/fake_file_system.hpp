@@ -15,6 +15,7 @@ class FakeFileSystem final : public convert::FileSystem {
   std::map<std::string, std::vector<std::uint8_t>> files;
   int fail_writes_after = -1;  // writes that succeed before every later one fails
   int writes = 0;
+  int syncs = 0;  // calls of sync_written()
 
   Result<std::vector<std::uint8_t>> read_whole(const std::string& path) override {
     auto it = files.find(path);
@@ -35,7 +36,10 @@ class FakeFileSystem final : public convert::FileSystem {
     return {convert::FileType::kRegular, 1,
             static_cast<std::uint64_t>(std::distance(files.begin(), it)) + 1};
   }
-  Status sync_written() override { return Ok{}; }
+  Status sync_written() override {
+    ++syncs;
+    return Ok{};
+  }
 };
 
 }  // namespace kvn::test

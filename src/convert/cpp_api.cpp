@@ -1,0 +1,95 @@
+// The C++ interface of include/korvane/korvane.hpp and write_previews() of
+// survey.hpp, on the real file system.
+#include <new>
+
+#include "convert/invocation.hpp"
+#include "korvane/korvane.hpp"
+#include "korvane/survey.hpp"
+
+namespace kvn {
+namespace {
+
+Result<Outcome> to_result(int r, convert::Diagnostics& diag, const std::string& input) {
+  if (r == 0 && diag.errors.empty()) return Outcome{std::move(diag.written)};
+  if (diag.errors.empty()) return make_error(ErrorCode::kCannotWrite, input, "failed");
+  // The first error is the cause; any later one (the run not made durable)
+  // follows from it.
+  return std::move(diag.errors.front());
+}
+
+}  // namespace
+
+struct Invocation::State {
+  Conversion what;
+  std::vector<std::string> inputs;
+  std::optional<std::string> output;
+  std::vector<Error> refusals;
+  convert::OutputWriter writer{convert::real_file_system()};
+};
+
+Invocation::Invocation(Conversion what, std::vector<std::string> inputs,
+                       std::optional<std::string> output)
+    : state_(new State{what, std::move(inputs), std::move(output), {}}) {
+  auto& s = *state_;
+  const std::string* out = s.output ? &*s.output : nullptr;
+  try {
+    s.refusals = convert::plan_invocation(what, s.inputs, out, s.writer.fs());
+  } catch (const std::bad_alloc&) {
+    // Planning could not finish: refuse rather than run unchecked.
+    s.refusals = {make_error(ErrorCode::kOutOfMemory, s.inputs.empty() ? "" : s.inputs.front(),
+                             "while planning the outputs")};
+  }
+}
+
+Invocation::~Invocation() = default;
+Invocation::Invocation(Invocation&&) noexcept = default;
+Invocation& Invocation::operator=(Invocation&&) noexcept = default;
+
+const std::vector<Error>& Invocation::refusals() const { return state_->refusals; }
+
+Result<Outcome> Invocation::convert(std::size_t i) {
+  auto& s = *state_;
+  if (i >= s.inputs.size())
+    return make_error(ErrorCode::kBadArgument, "", "no input number " + std::to_string(i));
+  const std::string& input = s.inputs[i];
+  if (!s.refusals.empty())
+    return make_error(ErrorCode::kBadArgument, input, "the run's outputs were refused");
+  convert::Diagnostics diag;
+  int r = 0;
+  try {
+    r = convert::convert_input(s.what, input, s.output ? &*s.output : nullptr, s.writer, diag);
+  } catch (const std::bad_alloc&) {
+    diag.errors.push_back(make_error(ErrorCode::kOutOfMemory, input));
+    r = -1;
+  }
+  return to_result(r, diag, input);
+}
+
+Status Invocation::finish() { return state_->writer.finish(); }
+
+namespace {
+
+Result<Outcome> run_one(Conversion what, const std::string& input, const std::string* output) {
+  Invocation run(what, {input}, output ? std::optional<std::string>(*output) : std::nullopt);
+  if (!run.refusals().empty()) return run.refusals().front();
+  auto r = run.convert(0);
+  if (auto st = run.finish(); !st && r) return st.error();
+  return r;
+}
+
+}  // namespace
+
+Result<Outcome> convert_container(const std::string& dhv_path, bool combine,
+                                  const std::string* shv_path) {
+  return run_one(combine ? Conversion::kCombine : Conversion::kSplit, dhv_path, shv_path);
+}
+
+Result<Outcome> convert_huc(const std::string& huc_path, const std::string* shv_path) {
+  return run_one(Conversion::kHuc, huc_path, shv_path);
+}
+
+Result<Outcome> write_previews(const std::string& path, const std::string* out_dir) {
+  return run_one(Conversion::kPreview, path, out_dir);
+}
+
+}  // namespace kvn

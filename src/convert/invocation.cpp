@@ -1,0 +1,73 @@
+#include "convert/invocation.hpp"
+
+#include "convert/naming.hpp"
+#include "convert/previews.hpp"
+#include "formats/container.hpp"
+#include "inspect/survey.hpp"
+#include "korvane/korvane.h"
+
+namespace kvn::convert {
+namespace {
+
+KorvaneCall korvane_call(Conversion what, const std::string& input, const std::string* output) {
+  KorvaneCall call;
+  call.pFileShv = output ? output->c_str() : nullptr;
+  call.pFileDhv = input.c_str();
+  call.lParamIn = what == Conversion::kCombine ? KORVANE_COMBINE : 0;
+  return call;
+}
+
+// The files one input gives; none when it cannot be read or is malformed.
+std::vector<std::string> outputs_of(Conversion what, const std::string& input,
+                                    const std::string* output, FileSystem& fs) {
+  if (what == Conversion::kHuc) return {output ? *output : shv_name(input)};
+  auto bytes = fs.read_whole(input);
+  if (!bytes) return {};
+  const formats::ByteReader in(*bytes, input);
+  if (what == Conversion::kPreview) {
+    auto r = inspect::recognise(in);
+    if (!r) return {};
+    return picture_names(input, output, r->kind == FileKind::kContainer, r->designs.size());
+  }
+  auto layout = formats::read_container(in);
+  if (!layout) return {};
+  return korvane_file_names(korvane_call(what, input, output), layout->designs.size());
+}
+
+}  // namespace
+
+std::vector<Error> plan_invocation(Conversion what, const std::vector<std::string>& inputs,
+                                   const std::string* output, FileSystem& fs) {
+  std::vector<PlannedOutput> planned;
+  std::vector<Error> refusals;
+  for (const auto& input : inputs) {
+    if (output && output->empty()) {
+      refusals.push_back(make_error(ErrorCode::kEmptyOutputName, input,
+                                    what == Conversion::kPreview
+                                        ? "-o '' names no directory for the pictures"
+                                        : "-o '' names no output file"));
+      continue;
+    }
+    for (auto& name : outputs_of(what, input, output, fs)) planned.push_back({std::move(name), input});
+  }
+  for (auto& e : check_outputs(planned, inputs, fs)) refusals.push_back(std::move(e));
+  return refusals;
+}
+
+int convert_input(Conversion what, const std::string& input, const std::string* output,
+                  OutputWriter& out, Diagnostics& diag) {
+  switch (what) {
+    case Conversion::kHuc: {
+      LumbrelCall call;
+      call.pFileShv = output ? output->c_str() : nullptr;
+      call.pFileHuc = input.c_str();
+      return run_lumbrel(call, out, diag);
+    }
+    case Conversion::kPreview: return run_previews(input, output, out, diag);
+    case Conversion::kSplit:
+    case Conversion::kCombine: break;
+  }
+  return run_korvane(korvane_call(what, input, output), out, diag);
+}
+
+}  // namespace kvn::convert

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "convert/entry.hpp"
+#include "convert/file_io.hpp"
+#include "convert/output_plan.hpp"
+#include "korvane/korvane.hpp"
+
+namespace kvn::convert {
+
+/// The refusals of a whole run of `what` over `inputs`: every input is read
+/// to learn how many files it gives. An input that cannot be read or is
+/// malformed plans no outputs; converting it reports why.
+std::vector<Error> plan_invocation(Conversion what, const std::vector<std::string>& inputs,
+                                   const std::string* output, FileSystem& fs);
+
+/// Converts one input of a run through `out`. Returns 0 or the failing
+/// result of the matching C function, with the reasons in `diag`.
+int convert_input(Conversion what, const std::string& input, const std::string* output,
+                  OutputWriter& out, Diagnostics& diag);
+
+}  // namespace kvn::convert

@@ -1,0 +1,100 @@
+#include "convert/output_plan.hpp"
+
+#include <filesystem>
+#include <map>
+
+namespace kvn::convert {
+namespace {
+
+// Two spellings of one path ("pics/a.png", "pics//./a.png") must meet.
+std::string normal(const std::string& path) {
+  return std::filesystem::path(path).lexically_normal().generic_string();
+}
+
+std::string join(const std::vector<std::string>& names) {
+  std::string s;
+  for (const auto& n : names) s += (s.empty() ? "" : ", ") + n;
+  return s;
+}
+
+}  // namespace
+
+std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
+                                 const std::vector<std::string>& inputs, FileSystem& fs) {
+  struct Known {
+    std::string name;
+    FileIdentity id;
+  };
+  std::vector<Known> known_inputs;
+  known_inputs.reserve(inputs.size());
+  for (const auto& in : inputs) known_inputs.push_back({normal(in), fs.identify(in)});
+
+  std::vector<Error> refusals;
+  std::map<std::string, const PlannedOutput*> by_name;
+  std::vector<std::pair<FileIdentity, const PlannedOutput*>> existing;
+  for (const auto& out : outputs) {
+    if (out.name.empty()) {
+      refusals.push_back(make_error(ErrorCode::kEmptyOutputName, out.input,
+                                    "an output must be named"));
+      continue;
+    }
+    const std::string key = normal(out.name);
+    const FileIdentity id = fs.identify(out.name);
+    const std::string* input = nullptr;
+    for (std::size_t i = 0; i < inputs.size() && !input; ++i) {
+      const bool same_file = id.type != FileType::kMissing && id == known_inputs[i].id;
+      if (same_file || key == known_inputs[i].name) input = &inputs[i];
+    }
+    if (input) {
+      refusals.push_back(make_error(ErrorCode::kWouldOverwriteInput, out.name,
+                                    "it is the input " + *input + " (output of " + out.input + ")"));
+      continue;
+    }
+    if (id.type == FileType::kDirectory || id.type == FileType::kOther) {
+      refusals.push_back(make_error(ErrorCode::kNotRegularFile, out.name,
+                                    id.type == FileType::kDirectory
+                                        ? "it is a directory"
+                                        : "it is a device, pipe or socket, never replaced"));
+      continue;
+    }
+    const PlannedOutput* earlier = nullptr;
+    if (auto it = by_name.find(key); it != by_name.end()) earlier = it->second;
+    for (const auto& [other, from] : existing)
+      if (!earlier && id.type != FileType::kMissing && other == id) earlier = from;
+    if (earlier) {
+      refusals.push_back(make_error(
+          ErrorCode::kDuplicateOutput, out.name,
+          earlier->input == out.input
+              ? "named twice for " + out.input
+              : "made from both " + earlier->input + " and " + out.input));
+      continue;
+    }
+    by_name.emplace(key, &out);
+    if (id.type != FileType::kMissing) existing.emplace_back(id, &out);
+  }
+  return refusals;
+}
+
+bool OutputWriter::write(const std::string& name, std::span<const std::uint8_t> bytes,
+                         Diagnostics& diag) {
+  auto st = fs_.replace(name, bytes);
+  if (!st) {
+    Error e = st.error();
+    if (!diag.written.empty())
+      e.detail += (e.detail.empty() ? "" : "; ") + std::string("already written: ") +
+                  join(diag.written);
+    diag.errors.push_back(std::move(e));
+    return false;
+  }
+  wrote_ = true;
+  diag.written.push_back(name);
+  return true;
+}
+
+Status OutputWriter::finish() {
+  if (!wrote_) return Ok{};
+  wrote_ = false;
+  return fs_.sync_written();
+}
+
+}  // namespace kvn::convert

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "convert/entry.hpp"
+#include "convert/file_io.hpp"
+#include "formats/error.hpp"
+
+namespace kvn::convert {
+
+/// One file an invocation means to write, and the input it is made from.
+struct PlannedOutput {
+  std::string name;
+  std::string input;
+};
+
+/// Everything that would make writing `outputs` unsafe, one Error per offending
+/// output, found before anything is written: an empty name, an output that is
+/// any of `inputs` (compared by device and inode, so links count, and by name),
+/// two outputs with one name, an output that exists and is not a regular file.
+/// Empty when the whole invocation may go ahead.
+std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
+                                 const std::vector<std::string>& inputs, FileSystem& fs);
+
+/// Writes the planned outputs of one invocation, each completely and in place
+/// as soon as it is done, and makes them durable once, at the end.
+class OutputWriter {
+ public:
+  explicit OutputWriter(FileSystem& fs) : fs_(fs) {}
+
+  FileSystem& fs() { return fs_; }
+
+  /// Writes `name`; on success records it in `diag.written`, on failure adds
+  /// an error that also names what this call wrote before it.
+  bool write(const std::string& name, std::span<const std::uint8_t> bytes, Diagnostics& diag);
+
+  /// Makes every file written so far durable; a no-op when nothing was written.
+  Status finish();
+
+ private:
+  FileSystem& fs_;
+  bool wrote_ = false;
+};
+
+}  // namespace kvn::convert
