@@ -153,6 +153,10 @@ TEST(Survey, RecognisesFilesByContentAndSaysWhyNot) {
       {"Empty", {}, false, FileKind::kDesign, ErrorCode::kTruncated, "name length"},
       {"ContainerOfNonDesigns", DhvBuilder{}.add(test::noise(40, 1)).bytes(), false,
        FileKind::kDesign, ErrorCode::kTruncated, "design 1: "},
+      {"HucDesign", test::HucBuilder{}.colour(2, test::rec(1, 1)).bytes(), true, FileKind::kHucDesign,
+       ErrorCode::kOk, ""},
+      {"HucDesignCutInItsStream", without_last(test::HucBuilder{}.colour(2, test::cat({test::rec(1, 1), test::rec(2, 2)})).bytes(), 2),
+       false, FileKind::kDesign, ErrorCode::kDesignTruncated, "claims 2 stitch words"},
       {"ContainerWithACutDesign", DhvBuilder{}.add(rose).add(without_last(rose, 1)).bytes(), false,
        FileKind::kDesign, ErrorCode::kDesignTruncated, "design 2: "},
   };
