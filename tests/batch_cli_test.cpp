@@ -108,7 +108,7 @@ TEST_F(Batch, EachFileRunsAndOneFailureMakesTheExitCodeOne) {
   const Case cases[] = {
       {"--info rose.shv bad.dhv garden.dhv", 1,
        {"rose.shv: SHV design \"rose\", ", "garden.dhv: DHV container \"garden\", 2 designs, "},
-       "korvane: bad.dhv: byte ", {}},
+       "korvane: bad.dhv: not a file korvane knows", {}},
       {"--info rose.shv garden.dhv", 0, {"  1  rose  39.2 x 40.0  100 x 100  0x30"}, "", {}},
       {"--combine garden.dhv bad.dhv", 1, {"garden.dhv: wrote garden.shv\n", "korvane aborted with error #-1\n"},
        "korvane: bad.dhv: ", {"garden.shv"}},
@@ -144,11 +144,11 @@ TEST_F(Batch, InfoPrintsNoBannerSoItsOutputCanBeRead) {
   ASSERT_EQ(files.items.size(), 3u);
   EXPECT_EQ(files[0]["designs"][0]["placement_mm"]["y"].text, "-5.0");
   EXPECT_FALSE(files[1]["ok"].boolean);
-  EXPECT_THAT(files[1]["error"].text, testing::StartsWith("bad.dhv: byte "));
+  EXPECT_THAT(files[1]["error"].text, testing::StartsWith("bad.dhv: not a file korvane knows"));
   EXPECT_EQ(files[2]["kind"].text, "design");
   EXPECT_EQ(files[2]["designs"][0]["stitch_words"].integer(), 8);
   // The failure is told on standard error as well, as everywhere else.
-  EXPECT_THAT(json.err, testing::StartsWith("korvane: bad.dhv: byte "));
+  EXPECT_THAT(json.err, testing::StartsWith("korvane: bad.dhv: not a file korvane knows"));
 }
 
 TEST_F(Batch, PreviewWritesDecodablePicturesIntoTheDirectory) {

@@ -153,6 +153,10 @@ TEST(Survey, RecognisesFilesByContentAndSaysWhyNot) {
       {"Empty", {}, false, FileKind::kDesign, ErrorCode::kTruncated, "name length"},
       {"ContainerOfNonDesigns", DhvBuilder{}.add(test::noise(40, 1)).bytes(), false,
        FileKind::kDesign, ErrorCode::kTruncated, "design 1: "},
+      {"HucDesign", test::HucBuilder{}.colour(2, test::rec(1, 1)).bytes(), true, FileKind::kHucDesign,
+       ErrorCode::kOk, ""},
+      {"HucDesignCutInItsStream", without_last(test::HucBuilder{}.colour(2, test::cat({test::rec(1, 1), test::rec(2, 2)})).bytes(), 2),
+       false, FileKind::kDesign, ErrorCode::kDesignTruncated, "claims 2 stitch words"},
       {"ContainerWithACutDesign", DhvBuilder{}.add(rose).add(without_last(rose, 1)).bytes(), false,
        FileKind::kDesign, ErrorCode::kDesignTruncated, "design 2: "},
   };
@@ -176,22 +180,32 @@ TEST(InfoOutput, WritesMillimetresWithOneDecimal) {
   for (const auto& [tenths, text] : cases) EXPECT_EQ(frontend::millimetres(tenths), text) << tenths;
 }
 
-TEST(InfoOutput, EscapesEveryByteJsonCannotCarry) {
-  using frontend::json_string;
-  EXPECT_EQ(json_string("rose"), "\"rose\"");
-  EXPECT_EQ(json_string("a\"b\\c"), "\"a\\\"b\\\\c\"");
-  EXPECT_EQ(json_string(std::string("\n\x1b\x7f\xe9\0", 5)), "\"\\u000A\\u001B\\u007F\\u00E9\\u0000\"");
+TEST(InfoOutput, KeepsUtf8AndEscapesOnlyWhatJsonRequires) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"rose", "\"rose\""},
+      {"ros\xC3\xA9", "\"ros\xC3\xA9\""},                      // UTF-8 stays as it is
+      {"\xF0\x9F\x8C\xB9 \xE2\x82\xAC", "\"\xF0\x9F\x8C\xB9 \xE2\x82\xAC\""},
+      {"a\"b\\c/", "\"a\\\"b\\\\c/\""},
+      {std::string("\n\r\t\b\f\x1b\x7f\0", 8), "\"\\n\\r\\t\\b\\f\\u001B\x7f\\u0000\""},
+      {"ros\xE9", "\"ros\\uFFFD\""},                          // Latin-1 is not UTF-8
+      {"\xC0\xAF", "\"\\uFFFD\\uFFFD\""},                       // overlong
+      {"\xED\xA0\x80", "\"\\uFFFD\\uFFFD\\uFFFD\""},             // a surrogate
+      {"\xF4\x90\x80\x80", "\"\\uFFFD\\uFFFD\\uFFFD\\uFFFD\""},   // beyond U+10FFFF
+      {"x\xE2\x82", "\"x\\uFFFD\\uFFFD\""},                     // cut short
+      {"\xA9\xC3\xA9", "\"\\uFFFD\xC3\xA9\""},                   // a lone continuation byte
+  };
+  for (const auto& [bytes, json] : cases) {
+    EXPECT_EQ(frontend::json_string(bytes), json);
+    EXPECT_EQ(frontend::valid_utf8(bytes), json.find("\\uFFFD") == std::string::npos) << json;
+  }
 }
 
 // A container, an SHV design whose name needs escaping, and a failure.
-std::vector<InfoReport> three_reports() {
-  std::vector<InfoReport> out(3);
-  out[0].ok = true;
-  out[0].info = *survey(garden(), "garden.dhv");
-  out[1].ok = true;
-  out[1].info = *survey(test::one_stitch_shv(1, 5, 5, "b\"ad\\n\xe9"), "odd.shv");
-  out[2].info.file = "bad.dhv";
-  out[2].message = "bad.dhv: byte 90 (0x5A): the file ends too early";
+std::vector<Result<FileInfo>> three_reports() {
+  std::vector<Result<FileInfo>> out;
+  out.push_back(survey(garden(), "garden.dhv"));
+  out.push_back(survey(test::one_stitch_shv(1, 5, 5, "b\"ad\\n\xe9"), "odd.shv"));
+  out.push_back(make_error(ErrorCode::kTruncated, "bad.dhv", {}, 90));
   return out;
 }
 
@@ -231,7 +245,11 @@ TEST(InfoOutput, JsonReadsBackWithEveryValue) {
 
   const auto& odd = files[1];
   EXPECT_EQ(odd["kind"].text, "design");
-  EXPECT_EQ(odd["name"].text, "b\"ad\\n\xe9");
+  // A byte that is not UTF-8 is replaced in the text and kept in the bytes.
+  EXPECT_EQ(odd["name"].text, "b\"ad\\n\xEF\xBF\xBD");
+  ASSERT_EQ(odd["name_bytes"].items.size(), 7u);
+  EXPECT_EQ(odd["name_bytes"][6].integer(), 0xE9);
+  EXPECT_EQ(g.members.count("name_bytes"), 0u);
   EXPECT_EQ(odd["designs"][0]["placement_mm"].kind, test::JsonValue::Kind::kNull);
 
   const auto& bad = files[2];
@@ -243,7 +261,7 @@ TEST(InfoOutput, JsonReadsBackWithEveryValue) {
 
 TEST(InfoOutput, TableAlignsOneRowPerDesign) {
   std::ostringstream out;
-  frontend::print_info_table(out, three_reports()[0].info);
+  frontend::print_info_table(out, *three_reports()[0]);
   std::vector<std::string> lines;
   std::istringstream in(out.str());
   for (std::string l; std::getline(in, l);) lines.push_back(l);
@@ -263,7 +281,7 @@ TEST(InfoOutput, TableAlignsOneRowPerDesign) {
 
 TEST(InfoOutput, TableShowsUnprintableNameBytesAsEscapes) {
   std::ostringstream out;
-  frontend::print_info_table(out, three_reports()[1].info);
+  frontend::print_info_table(out, *three_reports()[1]);
   EXPECT_THAT(out.str(), testing::StartsWith("odd.shv: SHV design \"b\"ad\\x5Cn\\xE9\", "));
 }
 

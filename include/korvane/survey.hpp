@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "korvane/korvane.hpp"
+#include "korvane/result.hpp"
 
 namespace kvn {
 
@@ -49,25 +50,22 @@ struct DesignInfo {
   std::uint64_t bytes = 0;          // length of the SHV image
 };
 
-enum class FileKind { kContainer, kDesign };
+/// What --info found: a DHV container, an SHV design, or a HUC design (the
+/// intermediate image --huc converts), which has no preview of its own.
+enum class FileKind { kContainer, kDesign, kHucDesign };
 
 struct FileInfo {
   std::string file;  // as the user named it
   FileKind kind = FileKind::kDesign;
   std::string name;  // the container's name, or the design's, as stored
   std::uint64_t bytes = 0;
-  std::vector<DesignInfo> designs;  // one for an SHV design file
+  std::vector<DesignInfo> designs;  // one for an SHV or HUC design file
 };
 
-struct InfoReport {
-  bool ok = false;
-  FileInfo info;        // filled when ok
-  std::string message;  // the reason in plain words when not ok
-};
-
-/// Reads `path` and tells what it holds. DHV containers and SHV designs are
-/// recognised by their content, never by the file's extension.
-InfoReport survey_file(const std::string& path);
+/// Reads `path` and tells what it holds. DHV containers, SHV designs and HUC
+/// designs are recognised by their content, never by the file's extension; a
+/// file of another kind fails with kWrongKind, naming the kind it is.
+Result<FileInfo> survey_file(const std::string& path);
 
 /// Writes the PNG pictures of `path`: for every design its stored preview
 /// (NAME-preview.png) and a drawing of its stitches (NAME-stitches.png); for

@@ -9,6 +9,7 @@
 #include "convert/naming.hpp"
 #include "convert/output_plan.hpp"
 #include "formats/container.hpp"
+#include "formats/file_kind.hpp"
 #include "korvane/korvane.h"
 
 namespace kvn::convert {
@@ -172,6 +173,9 @@ int run_korvane(const KorvaneCall& call, OutputWriter& out, Diagnostics& diag) {
     image = loaded;
   }
   const ByteReader in(image, file);
+  // Another kind of file is named as what it is, never read as a bogus container.
+  if (const auto kind = formats::recognise_kind(image); kind != formats::ContentKind::kDhvContainer)
+    return fail(diag, formats::wrong_kind(kind, formats::WantedKind::kContainer, file));
   auto layout = formats::read_container(in);
   if (!layout) return fail(diag, layout.error());
   const bool combine = (call.lParamIn & KORVANE_COMBINE) != 0;

@@ -9,6 +9,7 @@
 #include "convert/naming.hpp"
 #include "convert/output_plan.hpp"
 #include "formats/byte_reader.hpp"
+#include "formats/file_kind.hpp"
 #include "formats/huc_layout.hpp"
 #include "shvgen/shv_writer.hpp"
 
@@ -60,6 +61,12 @@ int run_lumbrel(const LumbrelCall& call, OutputWriter& out, Diagnostics& diag,
     loaded = std::move(*r);
     image = loaded;
     source = call.pFileHuc;
+    // A HUC file has one mark byte; only a file known to be something else is
+    // refused here, anything unclear is left to the HUC reader to judge.
+    if (const auto kind = formats::recognise_kind(image);
+        kind != formats::ContentKind::kHucDesign && kind != formats::ContentKind::kUnknown)
+      return fail(diag, formats::wrong_kind(kind, formats::WantedKind::kHucDesign, source),
+                  kLumbrelCannotRead);
   }
 
   if (!built_here) {

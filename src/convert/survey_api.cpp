@@ -7,28 +7,14 @@
 
 namespace kvn {
 
-InfoReport survey_file(const std::string& path) {
-  InfoReport r;
-  r.info.file = path;
+Result<FileInfo> survey_file(const std::string& path) {
   try {
     auto bytes = convert::real_file_system().read_whole(path);
-    if (!bytes) {
-      r.message = bytes.error().message();
-      return r;
-    }
-    auto info = inspect::survey_image(formats::ByteReader(*bytes, path));
-    if (!info) {
-      r.message = info.error().message();
-      return r;
-    }
-    r.ok = true;
-    r.info = std::move(*info);
+    if (!bytes) return bytes.error();
+    return inspect::survey_image(formats::ByteReader(*bytes, path));
   } catch (const std::bad_alloc&) {
-    r = InfoReport{};
-    r.info.file = path;
-    r.message = make_error(ErrorCode::kOutOfMemory, path).message();
+    return make_error(ErrorCode::kOutOfMemory, path);
   }
-  return r;
 }
 
 }  // namespace kvn

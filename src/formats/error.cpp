@@ -27,7 +27,7 @@ const char* describe(ErrorCode code) {
     case ErrorCode::kNoColours: return "a design has no colours";
     case ErrorCode::kOutOfMemory: return "not enough memory";
     case ErrorCode::kBadUsage: return "bad command line";
-    case ErrorCode::kNotRecognised: return "not a DHV container or SHV design";
+    case ErrorCode::kNotRecognised: return "not a file korvane knows";
     case ErrorCode::kCannotEncode: return "cannot encode the picture";
     case ErrorCode::kBadSignature: return "the file does not carry the marks of its kind";
     case ErrorCode::kDuplicateOutput: return "two outputs of this run would have the same name";
@@ -42,6 +42,10 @@ const char* describe(ErrorCode code) {
 
 std::string Error::message() const {
   std::string out = file.empty() ? std::string("(memory)") : file;
+  // A file of another kind is told in one sentence of its own, which names the
+  // kind found and the kind wanted; the fixed phrase would only repeat it.
+  if ((code == ErrorCode::kWrongKind || code == ErrorCode::kNotRecognised) && !detail.empty())
+    return out + ": " + detail;
   if (offset) {
     char buf[64];
     std::snprintf(buf, sizeof buf, ": byte %" PRIu64 " (0x%" PRIX64 ")", *offset, *offset);

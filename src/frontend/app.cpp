@@ -1,6 +1,8 @@
 #include "frontend/app.hpp"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <ostream>
@@ -156,28 +158,39 @@ int run_conversions(const Options& o, std::ostream& out, std::ostream& err) {
 }
 
 // No banner: standard output carries only what was found, so that scripts
-// can read it.
+// can read it. What was found is only delivered once standard output has
+// taken it: a failed write or flush fails the run.
 int run_info(const Options& o, std::ostream& out, std::ostream& err) {
   bool any_failed = false;
   bool any_shown = false;
-  std::vector<InfoReport> reports;
+  std::vector<Result<FileInfo>> results;
   Progress progress(err, o.files.size(), progress_wanted(err));
   for (std::size_t i = 0; i < o.files.size(); ++i) {
     progress.show(i + 1, o.files[i]);
-    InfoReport r = survey_file(o.files[i]);
+    Result<FileInfo> r = survey_file(o.files[i]);
     progress.clear();
-    if (!r.ok) {
+    if (!r) {
       any_failed = true;
-      err << "korvane: " << r.message << "\n" << std::flush;
+      err << "korvane: " << r.error().message() << "\n" << std::flush;
     } else if (!o.json) {
       if (any_shown) out << "\n";
       any_shown = true;
-      print_info_table(out, r.info);
+      print_info_table(out, *r);
       out << std::flush;
     }
-    if (o.json) reports.push_back(std::move(r));
+    if (o.json) results.push_back(std::move(r));
+    if (!out) break;
   }
-  if (o.json) print_info_json(out, reports);
+  if (o.json && out) print_info_json(out, results);
+  if (out) errno = 0;  // else it already tells why the first write failed
+  out.flush();
+  if (!out) {
+    const int why = errno;
+    Error e = make_error(ErrorCode::kCannotWrite, "(standard output)",
+                         why != 0 ? std::strerror(why) : std::string());
+    err << "korvane: " << e.message() << "\n" << std::flush;
+    return kExitFailed;
+  }
   return any_failed ? kExitFailed : kExitOk;
 }
 

@@ -26,6 +26,14 @@ class JsonWriter {
     return *this;
   }
   JsonWriter& string(std::string_view v) { return raw(json_string(v)); }
+  // A name as stored: the text, and its bytes too when they are not UTF-8.
+  JsonWriter& name_field(std::string_view k, std::string_view v) {
+    field(k, v);
+    if (valid_utf8(v)) return *this;
+    key(std::string(k) + "_bytes").open_array(true);
+    for (const char ch : v) number(std::uint64_t{static_cast<unsigned char>(ch)});
+    return close_array();
+  }
   JsonWriter& number(std::int64_t v) { return raw(std::to_string(v)); }
   JsonWriter& number(std::uint64_t v) { return raw(std::to_string(v)); }
   JsonWriter& boolean(bool v) { return raw(v ? "true" : "false"); }
@@ -120,10 +128,10 @@ std::string dimension_text(const DesignInfo& d) {
          std::to_string(d.y_offset);
 }
 
-void write_design(JsonWriter& j, const DesignInfo& d) {
+void write_design(JsonWriter& j, const DesignInfo& d, bool has_preview) {
   j.open_object();
   j.field("number", d.number);
-  j.field("name", d.name);
+  j.name_field("name", d.name);
   j.field("offset", d.offset);
   j.field("bytes", d.bytes);
   j.key("width_mm").raw(millimetres(d.width));
@@ -151,6 +159,12 @@ void write_design(JsonWriter& j, const DesignInfo& d) {
   }
   j.close_array();
   j.field("stitch_words", d.stitch_words);
+  if (!has_preview) {
+    j.key("dimension_block").null();
+    j.key("preview").null();
+    j.close_object();
+    return;
+  }
   j.key("dimension_block").open_object(true);
   j.field("form", std::string(d.long_dimension_block ? "long" : "short"));
   j.field("scanlines", d.scanlines).field("pixels", d.pixels);
@@ -171,27 +185,83 @@ std::string millimetres(std::int64_t tenths) {
          std::to_string(magnitude % 10);
 }
 
+namespace {
+
+// Length of the well-formed UTF-8 sequence at the start of `s`, or 0.
+std::size_t utf8_sequence(std::string_view s) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char b = byte(0);
+  if (b < 0x80) return 1;
+  std::size_t n = 0;
+  unsigned char lo = 0x80, hi = 0xBF;  // the allowed range of the second byte
+  if (b >= 0xC2 && b <= 0xDF) {
+    n = 2;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    n = 3;
+    if (b == 0xE0) lo = 0xA0;  // overlong
+    if (b == 0xED) hi = 0x9F;  // surrogates
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    n = 4;
+    if (b == 0xF0) lo = 0x90;  // overlong
+    if (b == 0xF4) hi = 0x8F;  // beyond U+10FFFF
+  } else {
+    return 0;
+  }
+  if (s.size() < n || byte(1) < lo || byte(1) > hi) return 0;
+  for (std::size_t i = 2; i < n; ++i)
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  return n;
+}
+
+}  // namespace
+
+bool valid_utf8(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const std::size_t n = utf8_sequence(bytes);
+    if (n == 0) return false;
+    bytes.remove_prefix(n);
+  }
+  return true;
+}
+
 std::string json_string(std::string_view bytes) {
   std::string s = "\"";
-  for (const char ch : bytes) {
-    const auto b = static_cast<unsigned char>(ch);
-    if (b == '"' || b == '\\') {
-      s += '\\';
-      s += ch;
-    } else if (b >= 0x20 && b < 0x7F) {
-      s += ch;
-    } else {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\u%04X", b);
-      s += esc;
+  while (!bytes.empty()) {
+    const std::size_t n = utf8_sequence(bytes);
+    const auto b = static_cast<unsigned char>(bytes[0]);
+    if (n == 0) {
+      s += "\\uFFFD";
+      bytes.remove_prefix(1);
+      continue;
     }
+    if (n == 1 && (b == '"' || b == '\\')) {
+      s += '\\';
+      s += bytes[0];
+    } else if (n == 1 && b < 0x20) {
+      switch (b) {
+        case '\b': s += "\\b"; break;
+        case '\f': s += "\\f"; break;
+        case '\n': s += "\\n"; break;
+        case '\r': s += "\\r"; break;
+        case '\t': s += "\\t"; break;
+        default: {
+          char esc[8];
+          std::snprintf(esc, sizeof esc, "\\u%04X", b);
+          s += esc;
+        }
+      }
+    } else {
+      s.append(bytes.substr(0, n));
+    }
+    bytes.remove_prefix(n);
   }
   return s + "\"";
 }
 
 void print_info_table(std::ostream& out, const FileInfo& info) {
   const bool container = info.kind == FileKind::kContainer;
-  out << info.file << ": " << (container ? "DHV container" : "SHV design") << " \""
+  const bool huc = info.kind == FileKind::kHucDesign;
+  out << info.file << ": " << (container ? "DHV container" : huc ? "HUC design" : "SHV design") << " \""
       << printable(info.name) << "\", ";
   if (container)
     out << info.designs.size() << (info.designs.size() == 1 ? " design, " : " designs, ");
@@ -206,7 +276,7 @@ void print_info_table(std::ostream& out, const FileInfo& info) {
                     d.in_container ? millimetres(d.placement_x) + ", " + millimetres(d.placement_y)
                                    : "-",
                     std::to_string(d.colours.size()), std::to_string(d.stitch_words),
-                    dimension_text(d), std::to_string(d.preview_bytes)});
+                    huc ? "-" : dimension_text(d), huc ? "-" : std::to_string(d.preview_bytes)});
   std::vector<std::size_t> widths(rows[0].size(), 0);
   for (const auto& r : rows)
     for (std::size_t c = 0; c < r.size(); ++c) widths[c] = std::max(widths[c], r[c].size());
@@ -232,27 +302,41 @@ void print_info_table(std::ostream& out, const FileInfo& info) {
   }
 }
 
-void print_info_json(std::ostream& out, const std::vector<InfoReport>& reports) {
+namespace {
+
+const char* kind_text(FileKind kind) {
+  switch (kind) {
+    case FileKind::kContainer: return "container";
+    case FileKind::kDesign: return "design";
+    case FileKind::kHucDesign: return "huc";
+  }
+  return "design";
+}
+
+}  // namespace
+
+void print_info_json(std::ostream& out, const std::vector<Result<FileInfo>>& results) {
   JsonWriter j(out);
   j.open_object();
   j.key("files").open_array();
-  for (const auto& r : reports) {
+  for (const auto& r : results) {
     j.open_object();
-    j.field("file", r.info.file);
-    if (!r.ok) {
+    if (!r) {
+      j.name_field("file", r.error().file);
       j.field("ok", false);
-      j.field("error", r.message);
+      j.field("error", r.error().message());
       j.close_object();
       continue;
     }
-    const auto& f = r.info;
+    const auto& f = *r;
+    j.name_field("file", f.file);
     j.field("ok", true);
-    j.field("kind", std::string(f.kind == FileKind::kContainer ? "container" : "design"));
-    j.field("name", f.name);
+    j.field("kind", std::string(kind_text(f.kind)));
+    j.name_field("name", f.name);
     j.field("bytes", f.bytes);
     j.field("design_count", f.designs.size());
     j.key("designs").open_array();
-    for (const auto& d : f.designs) write_design(j, d);
+    for (const auto& d : f.designs) write_design(j, d, f.kind != FileKind::kHucDesign);
     j.close_array();
     j.close_object();
   }

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "formats/container.hpp"
+#include "formats/file_kind.hpp"
+#include "formats/huc_layout.hpp"
 #include "shvgen/colour_tables.hpp"
 #include "shvgen/shv_writer.hpp"
 
@@ -37,13 +39,6 @@ constexpr ClassSize kClassSizes[] = {
     {HoopClass::k150x150, 1500, 1500}, {HoopClass::k150x240, 1500, 2400},
     {HoopClass::k150x360, 1500, 3600},
 };
-
-bool marked_as_shv(const ByteReader& in) {
-  auto at = formats::GetShvStitchPos(in);
-  if (!at) return false;
-  auto h = formats::read_shvhdr(in, *at);
-  return h && formats::has_shv_signature(*h);
-}
 
 Recognised single_design(const formats::ShvDesign& d, std::size_t length) {
   Recognised r;
@@ -114,7 +109,51 @@ DesignInfo describe_design(const DesignView& v, unsigned number) {
   return info;
 }
 
+// The stored name without the spaces that pad it to its field.
+std::string huc_name(const formats::huchdr_t& h) {
+  std::string name(h.Name.begin(), h.Name.end());
+  while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.pop_back();
+  return name;
+}
+
 }  // namespace
+
+// A HUC design has no preview and no placement: its header, colour table and
+// the length of its stream are all there is to tell.
+Result<FileInfo> survey_huc(const ByteReader& in) {
+  KORVANE_TRY(h, formats::read_huchdr(in));
+  DesignInfo d;
+  d.name = huc_name(h);
+  d.x0 = h.x0;
+  d.y0 = h.y0;
+  d.x1 = h.x1;
+  d.y1 = h.y1;
+  d.width = std::int32_t{h.x0} - h.x1;
+  d.height = std::int32_t{h.y0} - h.y1;
+  d.hoop = hoop_class_for(d.width, d.height);
+  d.hoop_code = h.Hoop;
+  d.stitch_words = h.Stitches;
+  d.bytes = in.size();
+  d.colours.reserve(h.nColors);
+  for (std::size_t i = 0; i < h.nColors; ++i) {
+    KORVANE_TRY(c, formats::read_huccolor(in, i));
+    d.colours.push_back({c.Color, c.Stitches, shvgen::pixel_for_colour(c.Color)});
+  }
+  const std::uint64_t stream_end =
+      formats::huc_stream_at(h.nColors) + 2 * std::uint64_t{h.Stitches};
+  if (stream_end > in.size())
+    return in.error_at(formats::huc_stream_at(h.nColors), ErrorCode::kDesignTruncated,
+                       "the HUC design claims " + std::to_string(h.Stitches) +
+                           " stitch words, which end at byte " + std::to_string(stream_end) +
+                           ", beyond the end of the file (" + std::to_string(in.size()) + " bytes)");
+  FileInfo info;
+  info.file = in.file();
+  info.kind = FileKind::kHucDesign;
+  info.name = d.name;
+  info.bytes = in.size();
+  info.designs.push_back(std::move(d));
+  return info;
+}
 
 HoopClass hoop_class_for(std::int32_t width, std::int32_t height) {
   const std::uint8_t code = shvgen::hoop_code(width, height, 0);
@@ -123,24 +162,32 @@ HoopClass hoop_class_for(std::int32_t width, std::int32_t height) {
   return HoopClass::kLarger;
 }
 
+namespace {
+
+Result<Recognised> recognise_as(const ByteReader& in, formats::ContentKind kind) {
+  switch (kind) {
+    case formats::ContentKind::kShvDesign: {
+      KORVANE_TRY(shv, formats::read_shv_design(in));
+      return single_design(shv, in.size());
+    }
+    case formats::ContentKind::kDhvContainer: {
+      KORVANE_TRY(layout, formats::read_container(in));
+      return container_designs(in, layout);
+    }
+    default: return formats::wrong_kind(kind, formats::WantedKind::kContainerOrDesign, in.file());
+  }
+}
+
+}  // namespace
+
 Result<Recognised> recognise(const ByteReader& in) {
-  if (!marked_as_shv(in)) {
-    KORVANE_TRY(layout, formats::read_container(in));
-    return container_designs(in, layout);
-  }
-  auto shv = formats::read_shv_design(in);
-  if (shv && shv->trailing == 0) return single_design(*shv, in.size());
-  // Marked, yet not exactly one design: a container may carry the marks by chance.
-  if (auto layout = formats::read_container(in)) {
-    auto designs = container_designs(in, *layout);
-    if (designs) return designs;
-  }
-  if (!shv) return shv.error();
-  return single_design(*shv, in.size());
+  return recognise_as(in, formats::recognise_kind(in.bytes()));
 }
 
 Result<FileInfo> survey_image(const ByteReader& in) {
-  KORVANE_TRY(r, recognise(in));
+  const auto kind = formats::recognise_kind(in.bytes());
+  if (kind == formats::ContentKind::kHucDesign) return survey_huc(in);
+  KORVANE_TRY(r, recognise_as(in, kind));
   FileInfo info;
   info.file = in.file();
   info.kind = r.kind;

@@ -28,18 +28,19 @@ struct Recognised {
   std::vector<DesignView> designs;     // never empty
 };
 
-/// Tells a DHV container from an SHV design by content. An image whose
-/// shvhdr_t carries the SHV marks and whose stream ends exactly at its end is
-/// a design; otherwise an image that lays out as a container whose every
-/// design reads whole is a container; otherwise an SHV-marked image with bytes
-/// after its stream is a design. Anything else fails with the reason it is not
-/// an SHV design when it carries the marks, else with the container's reason.
+/// Reads a DHV container or an SHV design, told apart by content
+/// (formats::recognise_kind). A broken one fails with the reader's reason; a
+/// file of any other kind with the one line that says what it is.
 Result<Recognised> recognise(const formats::ByteReader& in);
 
 /// The hoop class a design `width` x `height` (tenths of a millimetre) calls for.
 HoopClass hoop_class_for(std::int32_t width, std::int32_t height);
 
-/// What --info tells of the image `in`.
+/// What --info tells of the image `in`: a container, an SHV design or a HUC
+/// design.
 Result<FileInfo> survey_image(const formats::ByteReader& in);
+
+/// What --info tells of a HUC design image: its header and colour table.
+Result<FileInfo> survey_huc(const formats::ByteReader& in);
 
 }  // namespace kvn::inspect

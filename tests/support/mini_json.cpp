@@ -103,8 +103,18 @@ class Parser {
             else if (h >= 'A' && h <= 'F') v |= static_cast<unsigned>(h - 'A' + 10);
             else return std::nullopt;
           }
-          if (v > 0xFF) return std::nullopt;  // korvane writes only Latin-1 escapes
-          out += static_cast<char>(v);
+          // korvane escapes only control characters and U+FFFD: no surrogates.
+          if (v >= 0xD800 && v <= 0xDFFF) return std::nullopt;
+          if (v < 0x80) {
+            out += static_cast<char>(v);
+          } else if (v < 0x800) {
+            out += static_cast<char>(0xC0 | (v >> 6));
+            out += static_cast<char>(0x80 | (v & 0x3F));
+          } else {
+            out += static_cast<char>(0xE0 | (v >> 12));
+            out += static_cast<char>(0x80 | ((v >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (v & 0x3F));
+          }
           break;
         }
         default: return std::nullopt;

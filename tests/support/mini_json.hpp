@@ -14,7 +14,7 @@ namespace kvn::test {
 struct JsonValue {
   enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = Kind::kNull;
   bool boolean = false;
-  std::string text;  // a number's digits, or a string's decoded bytes (\u00XX as one byte)
+  std::string text;  // a number's digits, or a string's decoded bytes (\uXXXX as UTF-8)
   std::vector<JsonValue> items;
   std::map<std::string, JsonValue> members;
 

@@ -1,0 +1,304 @@
+// Files told by their content: korvane's own kinds, the common foreign
+// formats, and the one line every command gives for a file of the wrong kind.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "formats/file_kind.hpp"
+#include "support/builders.hpp"
+#include "support/design_builders.hpp"
+#include "support/sample_designs.hpp"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "support/mini_json.hpp"
+#include "support/temp_dir.hpp"
+#endif
+
+namespace kvn::test {
+namespace {
+
+using formats::ContentKind;
+using formats::recognise_kind;
+
+Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+// `head` at the start of `size` bytes of `fill`.
+Bytes headed(const Bytes& head, std::size_t size, std::uint8_t fill = 0) {
+  Bytes b(std::max(size, head.size()), fill);
+  std::copy(head.begin(), head.end(), b.begin());
+  return b;
+}
+
+Bytes put_le32(Bytes b, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+  return b;
+}
+
+Bytes cut(Bytes b, std::size_t n) {
+  b.resize(b.size() - n);
+  return b;
+}
+
+Bytes dst_design() {
+  Bytes b = headed(text("LA:garden          \rST:     12\rCO:  0\r"), 512, ' ');
+  return cat({b, {0x00, 0x00, 0x83, 0x00, 0x00, 0xF3}});
+}
+
+Bytes small_huc() {
+  return HucBuilder{}.extents(20, 20, 0, 0).colour(3, cat({rec(10, 10), rec(10, 10)})).bytes();
+}
+
+Bytes sew_design() {
+  Bytes b(0x1D78 + 8, 0);
+  b[0] = 1;
+  b[2] = 5;
+  b[0x1D78] = 0x80;
+  b[0x1D79] = 0x02;
+  return b;
+}
+
+Bytes xxx_design() {
+  Bytes b = put_le32(Bytes(0x100 + 40, 0), 0xFC, 0x100 + 32);
+  b[0x17] = 12;
+  b[0x27] = 1;
+  for (std::size_t i = 0x100; i < 0x100 + 32; ++i) b[i] = 0x7F;
+  return b;
+}
+
+TEST(FileKind, RecognisesEachKindFromItsBytesAlone) {
+  const Bytes rose = rose_shv();
+  const Bytes garden = DhvBuilder{}.add(rose, 10, 10).add(one_stitch_shv(1, 5, 5)).bytes();
+  const Bytes opaque_container = DhvBuilder{}.add(opaque_design(40, 1)).add(opaque_design(9, 2)).bytes();
+  Bytes count_too_big = garden;
+  put_u32(count_too_big, 87 + 6 + 6, 1000);
+  const struct {
+    const char* name;
+    Bytes bytes;
+    ContentKind kind;
+  } cases[] = {
+      {"ShvDesign", rose, ContentKind::kShvDesign},
+      {"ShvDesignCutInItsStream", cut(rose, 2), ContentKind::kShvDesign},
+      {"ShvDesignWithTrailingBytes", cat({rose, {1, 2, 3}}), ContentKind::kShvDesign},
+      {"Container", garden, ContentKind::kDhvContainer},
+      {"ContainerOfOpaqueDesigns", opaque_container, ContentKind::kDhvContainer},
+      {"ContainerWithATableBeyondItsEnd", count_too_big, ContentKind::kDhvContainer},
+      {"ContainerCutInItsLastDesign", cut(garden, 3), ContentKind::kDhvContainer},
+      {"HucDesign", small_huc(), ContentKind::kHucDesign},
+      {"HucDesignCutInItsStream", cut(small_huc(), 2), ContentKind::kHucDesign},
+      {"Png", headed(text("\x89PNG\r\n\x1A\n"), 64, 0xAB), ContentKind::kPng},
+      {"Pes", headed(text("#PES0060"), 64, 0xEE), ContentKind::kPes},
+      {"Pec", headed(text("#PEC0001LA:rose"), 64, 0xEE), ContentKind::kPec},
+      {"Vp3", headed(text("%vsm%"), 64, 0xEE), ContentKind::kVp3},
+      {"Vp4", headed(text("%Vp4%"), 64, 0xEE), ContentKind::kVp4},
+      {"Hus", headed({0x5B, 0xAF, 0xC8, 0x00}, 64, 0xEE), ContentKind::kHus},
+      {"HusOlder", headed({0x5D, 0xFC, 0xC8, 0x00}, 64, 0xEE), ContentKind::kHus},
+      {"Vip", headed({0x5D, 0xFC, 0x90, 0x01}, 64, 0xEE), ContentKind::kVip},
+      {"Dst", dst_design(), ContentKind::kDst},
+      // 511 bytes of text cannot hold DST's head; nor is its count believable.
+      {"DstHeadCut", headed(text("LA:garden          \rST:     12\r"), 511, ' '), ContentKind::kUnknown},
+      {"Jef", put_le32(put_le32(Bytes(140, 0xEE), 0, 116 + 16), 24, 2), ContentKind::kJef},
+      {"JefOffsetDisagreesWithColours", put_le32(put_le32(Bytes(140, 0xEE), 0, 116 + 8), 24, 2),
+       ContentKind::kUnknown},
+      {"Sew", sew_design(), ContentKind::kSew},
+      {"Xxx", xxx_design(), ContentKind::kXxx},
+      {"Exp", {0x80, 0x04, 0x10, 0x10, 0x05, 0xFB, 0x80, 0x01, 0x00, 0x00, 0x03, 0x03}, ContentKind::kExp},
+      {"ExpWithAnEscapeInAMove", {0x80, 0x04, 0x10, 0x80, 0x05, 0xFB}, ContentKind::kUnknown},
+      {"ExpOfOddLength", {0x80, 0x04, 0x10, 0x10, 0x05}, ContentKind::kUnknown},
+      {"ExpWithAnUnknownCommand", {0x80, 0x04, 0x10, 0x10, 0x80, 0x33, 0x01, 0x01}, ContentKind::kUnknown},
+      {"RandomBytes", noise(200, 9), ContentKind::kUnknown},
+      // Text with a count in the billions: never a container with a bogus table.
+      {"Text", headed(text("Dear reader, this is a letter and no embroidery at all. "), 400, 'x'),
+       ContentKind::kUnknown},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(recognise_kind(c.bytes), c.kind) << c.name;
+    // A cut never turns one of korvane's own kinds into a foreign one.
+    if (c.kind == ContentKind::kShvDesign || c.kind == ContentKind::kDhvContainer ||
+        c.kind == ContentKind::kHucDesign) {
+      for (std::size_t n = 1; n < c.bytes.size(); n += 7) {
+        const ContentKind k = recognise_kind(cut(c.bytes, n));
+        EXPECT_TRUE(k == ContentKind::kShvDesign || k == ContentKind::kDhvContainer ||
+                    k == ContentKind::kHucDesign || k == ContentKind::kUnknown)
+            << c.name << " cut by " << n << ": " << formats::kind_name(k);
+      }
+    }
+  }
+}
+
+TEST(FileKind, RecognisesEveryRealDesignAsItsFolderSays) {
+  const std::filesystem::path root =
+      std::filesystem::path(KORVANE_SOURCE_DIR) / ".." / "shared" / "realdesigns";
+  if (!std::filesystem::is_directory(root)) GTEST_SKIP() << "no real designs at " << root;
+  const std::map<std::string, ContentKind> folders = {
+      {"dst", ContentKind::kDst}, {"exp", ContentKind::kExp}, {"jef", ContentKind::kJef},
+      {"pes", ContentKind::kPes}, {"pec", ContentKind::kPec}, {"vp3", ContentKind::kVp3},
+      {"vp4", ContentKind::kVp4}, {"hus", ContentKind::kHus}, {"vip", ContentKind::kVip},
+      {"xxx", ContentKind::kXxx}, {"sew", ContentKind::kSew}, {"shv", ContentKind::kShvDesign},
+  };
+  std::size_t seen = 0;
+  for (const auto& [folder, kind] : folders) {
+    if (!std::filesystem::is_directory(root / folder)) continue;
+    for (const auto& entry : std::filesystem::directory_iterator(root / folder)) {
+      if (!entry.is_regular_file()) continue;
+      std::ifstream f(entry.path(), std::ios::binary);
+      const Bytes bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+      EXPECT_EQ(formats::kind_name(recognise_kind(bytes)), std::string(formats::kind_name(kind)))
+          << entry.path();
+      ++seen;
+    }
+  }
+  EXPECT_GT(seen, 0u);
+}
+
+#ifndef _WIN32
+
+struct Ran {
+  int code;
+  std::string out, err;
+};
+
+std::string slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+// Runs korvane in `dir`; standard output goes to `out_to` when given.
+Ran run_in(const ScopedTempDir& dir, const std::string& args, const std::string& out_to = ".out") {
+  const std::string cmd = "cd '" + dir.path().string() + "' && '" + KORVANE_EXE + "' " + args +
+                          " </dev/null >" + out_to + " 2>.err";
+  const int status = std::system(cmd.c_str());
+  Ran r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file(".out")), slurp(dir.file(".err"))};
+  std::remove(dir.file(".out").c_str());
+  std::remove(dir.file(".err").c_str());
+  return r;
+}
+
+class WrongKind : public testing::Test {
+ protected:
+  void SetUp() override {
+    write_bytes(dir_.file("garden.dst"), dst_design());
+    write_bytes(dir_.file("rose.shv"), rose_shv());
+    write_bytes(dir_.file("cut.shv"), cut(rose_shv(), 2));
+    write_bytes(dir_.file("rose.huc"), small_huc());
+    write_bytes(dir_.file("garden.dhv"), DhvBuilder{}.add(rose_shv()).add(one_stitch_shv(1, 5, 5)).bytes());
+    write_bytes(dir_.file("pic.png"), headed(text("\x89PNG\r\n\x1A\n"), 64, 0xAB));
+    write_bytes(dir_.file("junk.bin"), noise(200, 9));
+  }
+  ScopedTempDir dir_;
+};
+
+TEST_F(WrongKind, EveryCommandSaysWhatTheFileIsInOneLine) {
+  const std::string dst_not_container =
+      "garden.dst: this is a DST design, not a DHV container; save it as SHV with embroidery "
+      "software first";
+  const struct {
+    const char* args;
+    std::string line;  // the whole of standard error, without "korvane: " and the newline
+  } cases[] = {
+      {"--split garden.dst", dst_not_container},
+      {"garden.dst", dst_not_container},
+      {"--combine rose.shv",
+       "rose.shv: this is an SHV design, not a DHV container; it is already an SHV design: nothing "
+       "to split or combine"},
+      {"--split cut.shv",
+       "cut.shv: this is an SHV design, not a DHV container; it is already an SHV design: nothing "
+       "to split or combine"},
+      {"--split rose.huc",
+       "rose.huc: this is a HUC design, not a DHV container; use --huc to make an SHV design of it"},
+      {"--split pic.png",
+       "pic.png: this is a PNG picture, not a DHV container; korvane reads embroidery files, not pictures"},
+      {"--split junk.bin",
+       "junk.bin: not a file korvane knows; korvane reads DHV containers, SHV designs and HUC designs"},
+      {"--huc garden.dhv",
+       "garden.dhv: this is a DHV container, not a HUC design; use --split or --combine to make SHV "
+       "designs of it"},
+      {"--huc rose.shv", "rose.shv: this is an SHV design, not a HUC design; it is already an SHV design"},
+      {"--huc garden.dst",
+       "garden.dst: this is a DST design, not a HUC design; save it as SHV with embroidery software first"},
+      {"--info garden.dst",
+       "garden.dst: this is a DST design, not a DHV container or SHV design; save it as SHV with "
+       "embroidery software first"},
+      {"--info pic.png",
+       "pic.png: this is a PNG picture, not a DHV container or SHV design; korvane reads embroidery "
+       "files, not pictures"},
+      {"--preview rose.huc",
+       "rose.huc: this is a HUC design, not a DHV container or SHV design; use --huc to make an SHV "
+       "design of it"},
+      {"--preview garden.dst",
+       "garden.dst: this is a DST design, not a DHV container or SHV design; save it as SHV with "
+       "embroidery software first"},
+  };
+  const auto before = dir_.files();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const Ran r = run_in(dir_, c.args);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "korvane: " + c.line + "\n");
+    EXPECT_EQ(dir_.files(), before);
+  }
+}
+
+TEST_F(WrongKind, InfoTellsAHucDesignAndACutShvDesignForWhatTheyAre) {
+  const Ran huc = run_in(dir_, "--info rose.huc");
+  EXPECT_EQ(huc.code, 0) << huc.err;
+  EXPECT_THAT(huc.out, testing::StartsWith("rose.huc: HUC design \"test\", " +
+                                           std::to_string(small_huc().size()) + " bytes\n"));
+  EXPECT_THAT(huc.out, testing::HasSubstr("  colours of design 1: code 3: 2 words\n"));
+
+  const Ran json = run_in(dir_, "--info --json rose.huc");
+  const auto doc = parse_json(json.out);
+  ASSERT_TRUE(doc.has_value()) << json.out;
+  const auto& f = (*doc)["files"][0];
+  EXPECT_EQ(f["kind"].text, "huc");
+  EXPECT_EQ(f["designs"][0]["width_mm"].text, "2.0");
+  EXPECT_EQ(f["designs"][0]["stitch_words"].integer(), 2);
+  EXPECT_EQ(f["designs"][0]["preview"].kind, JsonValue::Kind::kNull);
+
+  const Ran shv = run_in(dir_, "--info cut.shv");
+  EXPECT_EQ(shv.code, 1);
+  // The SHV reader's own reason, never a container's.
+  EXPECT_THAT(shv.err, testing::MatchesRegex("korvane: cut.shv: byte [0-9]+ \\(0x[0-9A-F]+\\): [^:]*: it claims 2 "
+                                             "colours and 8 stitch words, [^\n]*\n"));
+}
+
+TEST_F(WrongKind, InfoJsonKeepsUtf8NamesAndGivesTheBytesOfOthers) {
+  write_bytes(dir_.file("ros\xC3\xA9.shv"), rose_shv());
+  write_bytes(dir_.file("ros\xE9.shv"), rose_shv());
+  const Ran r = run_in(dir_, "--info --json 'ros\xC3\xA9.shv' \"$(printf 'ros\\351.shv')\"");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_THAT(r.out, testing::HasSubstr("\"file\": \"ros\xC3\xA9.shv\""));
+  const auto doc = parse_json(r.out);
+  ASSERT_TRUE(doc.has_value()) << r.out;
+  const auto& files = (*doc)["files"];
+  EXPECT_EQ(files[0].members.count("file_bytes"), 0u);
+  EXPECT_EQ(files[1]["file"].text, "ros\xEF\xBF\xBD.shv");
+  std::string raw;
+  for (const auto& b : files[1]["file_bytes"].items) raw += static_cast<char>(b.integer());
+  EXPECT_EQ(raw, "ros\xE9.shv");
+}
+
+TEST_F(WrongKind, InfoFailsWhenStandardOutputCannotTakeIt) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  for (const char* args : {"--info --json rose.shv", "--info rose.shv garden.dhv"}) {
+    SCOPED_TRACE(args);
+    const Ran r = run_in(dir_, args, "/dev/full");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_THAT(r.err, testing::MatchesRegex("korvane: \\(standard output\\): cannot write the file[^\n]*\n"));
+  }
+}
+
+#endif
+
+}  // namespace
+}  // namespace kvn::test
