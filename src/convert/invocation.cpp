@@ -3,6 +3,7 @@
 #include "convert/naming.hpp"
 #include "convert/previews.hpp"
 #include "formats/container.hpp"
+#include "formats/file_kind.hpp"
 #include "inspect/survey.hpp"
 #include "korvane/korvane.h"
 
@@ -17,18 +18,26 @@ KorvaneCall korvane_call(Conversion what, const std::string& input, const std::s
   return call;
 }
 
-// The files one input gives; none when it cannot be read or is malformed.
+// The files one input gives; none when it cannot be read, is malformed or is
+// plainly another kind of file, which converting it then says.
 std::vector<std::string> outputs_of(Conversion what, const std::string& input,
                                     const std::string* output, FileSystem& fs) {
-  if (what == Conversion::kHuc) return {output ? *output : shv_name(input)};
   auto bytes = fs.read_whole(input);
   if (!bytes) return {};
+  const auto kind = formats::recognise_kind(*bytes);
+  if (what == Conversion::kHuc) {
+    const bool other = kind != formats::ContentKind::kHucDesign &&
+                       kind != formats::ContentKind::kUnknown;
+    if (other) return {};
+    return {output ? *output : shv_name(input)};
+  }
   const formats::ByteReader in(*bytes, input);
   if (what == Conversion::kPreview) {
     auto r = inspect::recognise(in);
     if (!r) return {};
     return picture_names(input, output, r->kind == FileKind::kContainer, r->designs.size());
   }
+  if (kind != formats::ContentKind::kDhvContainer) return {};
   auto layout = formats::read_container(in);
   if (!layout) return {};
   return korvane_file_names(korvane_call(what, input, output), layout->designs.size());
