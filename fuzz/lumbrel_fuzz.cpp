@@ -85,6 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          kvn::fuzz::same(shv.subspan(stream_at), huc_stream),
                      "the stitch stream was not copied unchanged");
   kvn::fuzz::walk_blocks(shv.subspan(stream_at), colours);
+  // With a stream of exactly its count the image is a whole design the model reads and writes back.
+  if (huc_stream.size() == 2 * std::size_t{hh->Stitches}) kvn::fuzz::check_navigates(shv);
   std::free(pshv);
   return 0;
 }

@@ -153,7 +153,7 @@ TEST(ExampleDesigns, AgreeWithTheirOwnStreams) {
       SCOPED_TRACE(c.label + ", design " + std::to_string(i + 1));
       const auto d = navigate(design.shv, "design");
       EXPECT_TRUE(formats::has_shv_signature(d.header));
-      EXPECT_EQ(d.trailing, 0u);
+      EXPECT_TRUE(d.trailing.empty());
       const Walk w = walk(d.stream, counts_of(d));
       ASSERT_FALSE(w.truncated);
       EXPECT_EQ(w.end, d.stream.size());
@@ -247,7 +247,7 @@ TEST(CombineProperty, WalkVisitsEveryDesignShiftedAndReturnsToTheStart) {
     const Bytes image = bytes_of(pshv, sshv);
     std::free(pshv);
     const auto out = navigate(image, "combined");
-    EXPECT_EQ(out.trailing, 0u);
+    EXPECT_TRUE(out.trailing.empty());
 
     // Counts add up: per block, per design and in all.
     std::uint64_t own_words = 0, records_added = 0;
@@ -348,7 +348,7 @@ TEST(LumbrelProperty, OutputNavigatesBackToItsColourTableAndStream) {
       const Bytes shv = bytes_of(pshv, sshv);
       std::free(pshv);
       const auto d = navigate(shv, "rose.shv");
-      EXPECT_EQ(d.trailing, 0u);
+      EXPECT_TRUE(d.trailing.empty());
       EXPECT_EQ(std::string(d.name.begin(), d.name.end()), "rose");
       const formats::ByteReader in(huc, "rose.huc");
       const auto hh = formats::read_huchdr(in);

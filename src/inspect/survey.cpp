@@ -3,8 +3,8 @@
 #include <string>
 
 #include "formats/container.hpp"
+#include "formats/hoop.hpp"
 #include "shvgen/colour_tables.hpp"
-#include "shvgen/shv_writer.hpp"
 
 namespace kvn {
 
@@ -24,19 +24,6 @@ namespace inspect {
 namespace {
 
 using formats::ByteReader;
-
-// Each class is known by the code a design of exactly its size gets, so the
-// size thresholds live only in the SHV writer's hoop_code.
-struct ClassSize {
-  HoopClass hoop;
-  std::int32_t width;  // tenths of a millimetre
-  std::int32_t height;
-};
-constexpr ClassSize kClassSizes[] = {
-    {HoopClass::k100x100, 1000, 1000}, {HoopClass::k100x170, 1000, 1700},
-    {HoopClass::k150x150, 1500, 1500}, {HoopClass::k150x240, 1500, 2400},
-    {HoopClass::k150x360, 1500, 3600},
-};
 
 bool marked_as_shv(const ByteReader& in) {
   auto at = formats::GetShvStitchPos(in);
@@ -116,11 +103,11 @@ DesignInfo describe_design(const DesignView& v, unsigned number) {
 
 }  // namespace
 
+// HoopClass lists the classes in the order of formats::kHoopClasses, kLarger last.
+static_assert(static_cast<std::size_t>(HoopClass::kLarger) == formats::kHoopClassCount);
+
 HoopClass hoop_class_for(std::int32_t width, std::int32_t height) {
-  const std::uint8_t code = shvgen::hoop_code(width, height, 0);
-  for (const auto& s : kClassSizes)
-    if (shvgen::hoop_code(s.width, s.height, 0) == code) return s.hoop;
-  return HoopClass::kLarger;
+  return static_cast<HoopClass>(formats::hoop_class_index(width, height));
 }
 
 Result<Recognised> recognise(const ByteReader& in) {
@@ -129,7 +116,7 @@ Result<Recognised> recognise(const ByteReader& in) {
     return container_designs(in, layout);
   }
   auto shv = formats::read_shv_design(in);
-  if (shv && shv->trailing == 0) return single_design(*shv, in.size());
+  if (shv && shv->trailing.empty()) return single_design(*shv, in.size());
   // Marked, yet not exactly one design: a container may carry the marks by chance.
   if (auto layout = formats::read_container(in)) {
     auto designs = container_designs(in, *layout);
