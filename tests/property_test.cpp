@@ -4,6 +4,7 @@
 //   korvane_make_example --seed N ... (the family's parameters).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -124,6 +125,10 @@ formats::ShvDesign navigate(std::span<const std::uint8_t> shv, const std::string
     ADD_FAILURE() << what << ": " << d.error().message();
     return {};
   }
+  // The model holds the whole image: writing back what was read gives it again.
+  formats::ByteWriter again;
+  formats::write_shv_design(again, *d);
+  EXPECT_TRUE(std::ranges::equal(again.view(), shv)) << what << " does not write back as read";
   return *d;
 }
 
@@ -361,9 +366,7 @@ TEST(LumbrelProperty, OutputNavigatesBackToItsColourTableAndStream) {
       for (std::size_t k = 0; k < d.colours.size(); ++k) {
         const auto hc = formats::read_huccolor(in, k);
         ASSERT_TRUE(hc);
-        EXPECT_EQ(d.colours[k].Stitches, hc->Stitches);
-        EXPECT_EQ(d.colours[k].Color, hc->Color);
-        EXPECT_EQ((Pos{d.colours[k].xpos, d.colours[k].ypos}), (Pos{hc->xpos, hc->ypos}));
+        EXPECT_EQ(d.colours[k], (formats::shvcolor_t{hc->Stitches, hc->Color, hc->xpos, hc->ypos}));
       }
       const auto stream_at = formats::huc_stream_at(hh->nColors);
       EXPECT_EQ(Bytes(d.stream.begin(), d.stream.end()), Bytes(huc.begin() + static_cast<std::ptrdiff_t>(stream_at), huc.end()));
