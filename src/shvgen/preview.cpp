@@ -66,8 +66,6 @@ void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> p
 
   Q2PARAM data;
   data.ppic = out;
-  data.factorx = static_cast<std::int32_t>(factorx);
-  data.factory = static_cast<std::int32_t>(factory);
   data.oX1 = static_cast<std::int32_t>((pixels - (width + factorx - 1) / factorx) / 2);
   data.oY1 = static_cast<std::int32_t>((scanlines - (height + factory - 1) / factory) / 2);
   data.scanlines = scanlines;
