@@ -109,16 +109,23 @@ inline bool same(std::span<const std::uint8_t> a, std::span<const std::uint8_t> 
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
 
-/// Walks every colour block of a design's stream and checks that GetXY and
-/// the block decoder agree on where each block ends. Returns the end position.
+/// Walks every colour block of a design's stream block by block and checks
+/// that GetXY, the block decoder and the C GetXY agree on where each block
+/// ends, and that the walker over all blocks ends there too. Returns the end
+/// position.
 inline std::pair<std::int16_t, std::int16_t> walk_blocks(
     std::span<const std::uint8_t> stream, const std::vector<formats::shvcolor_t>& colours) {
   std::size_t at = 0;
   std::int16_t x = 0;
   std::int16_t y = 0;
+  bool cut = false;
   for (const auto& c : colours) {
-    if (at >= stream.size()) break;
-    const auto n = static_cast<std::int32_t>(c.Stitches);
+    if (at >= stream.size()) {
+      // The walker still takes each block's first record: there is none.
+      cut = true;
+      break;
+    }
+    const auto n = formats::block_count(c.Stitches);
     std::int16_t gx = x;
     std::int16_t gy = y;
     formats::GetXY(stream.subspan(at), n, &gx, &gy);
@@ -142,19 +149,33 @@ inline std::pair<std::int16_t, std::int16_t> walk_blocks(
     x = gx;
     y = gy;
     at = end.offset;
-    if (end.truncated) break;
+    if (end.truncated) {
+      cut = true;
+      break;
+    }
   }
+  const auto walked = formats::walk_blocks(stream, colours, 0, 0, [](const formats::WalkStep&) {});
+  KORVANE_FUZZ_CHECK(formats::wrap16(walked.x) == x && formats::wrap16(walked.y) == y &&
+                         walked.offset == at && walked.truncated == cut,
+                     "the walker over all blocks disagrees with the blocks one by one");
   return {x, y};
 }
 
 /// A design image we wrote must navigate again: preview, header, colour table
-/// and exactly 2 * Stitches bytes of stream, nothing after it.
-inline formats::ShvDesign check_navigates(std::span<const std::uint8_t> shv) {
+/// and exactly 2 * Stitches bytes of stream, nothing after it unless
+/// `trailing_allowed`; and the model must write back exactly the image it read.
+inline formats::ShvDesign check_navigates(std::span<const std::uint8_t> shv,
+                                          bool trailing_allowed = false) {
   const formats::ByteReader in(shv, "out.shv");
   auto d = formats::read_shv_design(in);
   KORVANE_FUZZ_CHECK(d.has_value(), d.has_value() ? "" : d.error().message());
   KORVANE_FUZZ_CHECK(formats::has_shv_signature(d->header), "output lacks the SHV marks");
-  KORVANE_FUZZ_CHECK(d->trailing == 0, "bytes after the stitch stream");
+  KORVANE_FUZZ_CHECK(trailing_allowed || d->trailing.empty(), "bytes after the stitch stream");
+  KORVANE_FUZZ_CHECK(d->bitmap.size() == d->dimensions.bitmap_size(), "preview size");
+  formats::ByteWriter again;
+  formats::write_shv_design(again, *d);
+  KORVANE_FUZZ_CHECK(same(again.view(), shv) && formats::shv_design_size(*d) == shv.size(),
+                     "the design model does not write back what it read");
   // The C navigation takes no length; it is safe here because the image is whole.
   Bytes copy(shv.begin(), shv.end());
   const auto* hdr = ::GetShvStitchPos(copy.data());

@@ -53,38 +53,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     KORVANE_FUZZ_CHECK(fs.files.size() == 1 && kvn::fuzz::same(fs.files["out.shv"], shv),
                        "the file differs from the image handed out");
 
-  const f::ByteReader rd(shv, "out.shv");
-  auto at = f::GetShvStitchPos(rd);
-  KORVANE_FUZZ_CHECK(at.has_value(), at ? "" : at.error().message());
-  KORVANE_FUZZ_CHECK(shv[f::kShvNameLengthAt] <= 127, "design name longer than 127 bytes");
-  auto hdr = f::read_shvhdr(rd, *at);
-  KORVANE_FUZZ_CHECK(hdr.has_value(), "no header after the preview");
-  KORVANE_FUZZ_CHECK(f::has_shv_signature(*hdr), "output lacks the SHV marks");
+  // The HUC stream may run past its count; those bytes trail the SHV stream.
+  const auto d = kvn::fuzz::check_navigates(shv, true);
+  KORVANE_FUZZ_CHECK(d.name.size() <= 127, "design name longer than 127 bytes");
   const f::ByteReader hr(huc, "in.huc");
   auto hh = f::read_huchdr(hr);
   KORVANE_FUZZ_CHECK(hh.has_value(), "the oracle could not read the HUC header");
-  KORVANE_FUZZ_CHECK(hdr->nColors == hh->nColors && hdr->x0 == hh->x0 && hdr->y0 == hh->y0 &&
-                         hdr->x1 == hh->x1 && hdr->y1 == hh->y1 &&
-                         hdr->Stitches == hh->Stitches,
+  KORVANE_FUZZ_CHECK(d.header.nColors == hh->nColors && d.header.x0 == hh->x0 &&
+                         d.header.y0 == hh->y0 && d.header.x1 == hh->x1 &&
+                         d.header.y1 == hh->y1 && d.header.Stitches == hh->Stitches,
                      "header fields not carried over");
-  const std::size_t table = *at + f::kShvHdrSize;
-  std::vector<f::shvcolor_t> colours;
   for (std::size_t c = 0; c < hh->nColors; ++c) {
-    auto sc = f::read_shvcolor(rd, table + c * f::kShvColorSize);
     auto hc = f::read_huccolor(hr, c);
-    KORVANE_FUZZ_CHECK(sc.has_value() && hc.has_value(), "colour table cut short");
-    KORVANE_FUZZ_CHECK(sc->Stitches == hc->Stitches && sc->Color == hc->Color &&
-                           sc->xpos == hc->xpos && sc->ypos == hc->ypos,
+    KORVANE_FUZZ_CHECK(hc.has_value(), "the oracle could not read a HUC colour record");
+    KORVANE_FUZZ_CHECK(d.colours[c] == (f::shvcolor_t{hc->Stitches, hc->Color, hc->xpos, hc->ypos}),
                        "colour record " + std::to_string(c) + " not carried over");
-    colours.push_back(*sc);
   }
-  const std::size_t stream_at = table + f::kShvColorSize * hh->nColors;
   const std::span<const std::uint8_t> huc_stream(huc.data() + f::huc_stream_at(hh->nColors),
                                                  huc.size() - f::huc_stream_at(hh->nColors));
-  KORVANE_FUZZ_CHECK(stream_at <= shv.size() &&
-                         kvn::fuzz::same(shv.subspan(stream_at), huc_stream),
+  KORVANE_FUZZ_CHECK(d.stream.size() + d.trailing.size() == huc_stream.size() &&
+                         kvn::fuzz::same(shv.last(huc_stream.size()), huc_stream),
                      "the stitch stream was not copied unchanged");
-  kvn::fuzz::walk_blocks(shv.subspan(stream_at), colours);
+  // The blocks walk on into the trailing bytes when the counts ask for more.
+  kvn::fuzz::walk_blocks(shv.last(huc_stream.size()), d.colours);
   std::free(pshv);
   return 0;
 }

@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& d = info->designs[i];
     KORVANE_FUZZ_CHECK(d.width == std::int32_t{d.x0} - d.x1 && d.height == std::int32_t{d.y0} - d.y1, "size");
     KORVANE_FUZZ_CHECK(d.colours.size() == v.design.header.nColors, "colour count");
-    KORVANE_FUZZ_CHECK(d.preview_bytes == std::uint64_t{d.scanlines} * ((d.pixels + 1) / 2), "preview size");
+    KORVANE_FUZZ_CHECK(d.preview_bytes == std::uint64_t{d.scanlines} * kvn::formats::preview_row_size(d.pixels), "preview size");
     const std::uint64_t preview_side =
         std::max<std::uint64_t>({std::uint64_t{d.scanlines} * s::kMaxPreviewScale,
                                  std::uint64_t{d.pixels} * s::kMaxPreviewScale, 1});

@@ -5,7 +5,7 @@
 
 #include "convert/entry.hpp"
 #include "formats/huc_layout.hpp"
-#include "formats/shv_layout.hpp"
+#include "formats/shv_design.hpp"
 #include "formats/stitch.hpp"
 #include "korvane/korvane.h"
 #include "shvgen/shv_writer.hpp"
@@ -78,13 +78,11 @@ TEST(BuildShv, WritesTheDimensionBlockAndPreviewSize) {
     ASSERT_TRUE(shv) << shv.error().message();
     const std::size_t at = formats::kShvNameAt + 1;
     EXPECT_EQ(Bytes(shv->begin() + at, shv->begin() + static_cast<std::ptrdiff_t>(at + c.block.size())), c.block);
-    const auto hdr_at = formats::GetShvStitchPos(ByteReader(*shv, "t.shv"));
-    ASSERT_TRUE(hdr_at);
-    EXPECT_EQ(*hdr_at, at + c.block.size() + c.bitmap);
-    const auto hdr = formats::read_shvhdr(ByteReader(*shv, "t.shv"), *hdr_at);
-    ASSERT_TRUE(hdr);
-    EXPECT_EQ(hdr->x1, c.x1);
-    EXPECT_EQ(hdr->Stitches, 2u);
+    const auto d = formats::read_shv_design(ByteReader(*shv, "t.shv"));
+    ASSERT_TRUE(d) << d.error().message();
+    EXPECT_EQ(d->header_at, at + c.block.size() + c.bitmap);
+    EXPECT_EQ(d->header.x1, c.x1);
+    EXPECT_EQ(d->header.Stitches, 2u);
   }
 }
 
@@ -328,29 +326,26 @@ TEST(Lumbrel, RoundTripsThroughGetShvStitchPos) {
   const auto at = static_cast<std::size_t>(hdr - shv);
   std::free(shv);
 
-  const formats::ByteReader in(image, "t.shv");
-  const auto h = formats::read_shvhdr(in, at);
-  ASSERT_TRUE(h);
-  EXPECT_EQ(h->nColors, 2);
-  EXPECT_EQ(h->x0, 600);
-  EXPECT_EQ(h->y1, -250);
-  EXPECT_EQ(h->Stitches, (block1.size() + block2.size()) / 2);
-  const std::size_t colours_at = at + formats::kShvHdrSize;
-  const auto c1 = formats::read_shvcolor(in, colours_at);
-  const auto c2 = formats::read_shvcolor(in, colours_at + formats::kShvColorSize);
-  ASSERT_TRUE(c1 && c2);
-  EXPECT_EQ(c1->Stitches, block1.size() / 2);
-  EXPECT_EQ(c1->Color, 19);
-  EXPECT_EQ(c2->Color, 33);
-  EXPECT_EQ(c2->xpos, 507);
-  EXPECT_EQ(c2->ypos, -183);
-  const std::size_t stream_at = colours_at + 2 * formats::kShvColorSize;
-  EXPECT_EQ(Bytes(image.begin() + static_cast<std::ptrdiff_t>(stream_at), image.end()), cat({block1, block2}));
+  const auto d = formats::read_shv_design(formats::ByteReader(image, "t.shv"));
+  ASSERT_TRUE(d) << d.error().message();
+  EXPECT_EQ(d->header_at, at);
+  formats::shvhdr_t want;
+  want.nColors = 2;
+  want.Hoop = 0x30;
+  want.x0 = 600;
+  want.y0 = 100;
+  want.x1 = -20;
+  want.y1 = -250;
+  want.Stitches = static_cast<std::uint32_t>((block1.size() + block2.size()) / 2);
+  EXPECT_EQ(d->header, want);
+  EXPECT_EQ(d->colours, (std::vector<formats::shvcolor_t>{{6, 19, 0, 0}, {6, 33, 507, -183}}));
+  EXPECT_EQ(Bytes(d->stream.begin(), d->stream.end()), cat({block1, block2}));
+  EXPECT_TRUE(d->trailing.empty());
   // Walking block 1 from its stored start ends where block 2 says it begins.
-  std::int16_t x = c1->xpos, y = c1->ypos;
-  formats::GetXY(std::span<const std::uint8_t>(image).subspan(stream_at), 6, &x, &y);
-  EXPECT_EQ(x, c2->xpos);
-  EXPECT_EQ(y, c2->ypos);
+  std::int16_t x = 0, y = 0;
+  formats::GetXY(d->stream, 6, &x, &y);
+  EXPECT_EQ(x, 507);
+  EXPECT_EQ(y, -183);
 }
 
 #ifndef _WIN32

@@ -93,6 +93,59 @@ TEST(DecodeBlock, NextBlockStartsAfterThePreviousOneAndKeepsThePosition) {
   EXPECT_EQ(y, 212);
 }
 
+struct BlocksCase {
+  const char* name;
+  Bytes stream;
+  std::vector<std::uint32_t> counts;
+  std::int64_t x, y;  // the start
+  std::vector<std::size_t> blocks;  // the block of every record met, in order
+  std::int64_t end_x, end_y;
+  std::size_t end_offset;
+  bool truncated;
+};
+
+const BlocksCase kBlocks[] = {
+    {"NoBlocksReadNothing", rec(1, 1), {}, 0, 0, {}, 0, 0, 0, false},
+    {"PositionAndReadPositionRunOnIntoTheNextBlock",
+     cat({rec(1, 2), rec(3, 4), long_move(100, 200), rec(5, 6)}), {2, 5}, 0, 0, {0, 0, 1, 1},
+     109, 212, 14, false},
+    {"EveryBlockTakesItsFirstRecordEvenWithCountZero", cat({rec(1, 0), rec(0, 1), rec(2, 2)}),
+     {0, 0, 1}, 0, 0, {0, 1, 2}, 3, 3, 6, false},
+    {"StopsAtTheBlockTheStreamCutsShort", cat({rec(1, 1), rec(2, 2), rec(3, 3)}), {2, 3, 1}, 0, 0,
+     {0, 0, 1}, 6, 6, 6, true},
+    {"ALaterBlockWithNoBytesLeftIsCut", cat({rec(1, 1)}), {1, 1}, 0, 0, {0}, 1, 1, 2, true},
+    {"CountsBeyondInt32AreCappedNotNegative", cat({rec(1, 1), rec(2, 2), rec(3, 3)}),
+     {0x80000000u}, 0, 0, {0, 0, 0}, 6, 6, 6, true},
+    {"PositionsAreWideNotWrapped", cat({rec(0, 0), long_move(127, -127), long_move(127, -127)}),
+     {9}, 32700, -32700, {0, 0, 0}, 32954, -32954, 18, false},
+};
+
+TEST(WalkBlocks, CarriesOneReadPositionAndOneNeedlePositionAcrossBlocks) {
+  struct Colour {
+    std::uint32_t Stitches;
+  };
+  for (const auto& c : kBlocks) {
+    SCOPED_TRACE(c.name);
+    std::vector<Colour> colours;
+    for (auto n : c.counts) colours.push_back({n});
+    std::vector<std::size_t> blocks;
+    std::int64_t x = c.x, y = c.y;
+    const auto end = walk_blocks(c.stream, colours, c.x, c.y, [&](const WalkStep& s) {
+      // Each step starts where the one before it ended.
+      EXPECT_EQ(s.x0, x);
+      EXPECT_EQ(s.y0, y);
+      x = s.x1;
+      y = s.y1;
+      blocks.push_back(s.block);
+    });
+    EXPECT_EQ(blocks, c.blocks);
+    EXPECT_EQ(end.x, c.end_x);
+    EXPECT_EQ(end.y, c.end_y);
+    EXPECT_EQ(end.offset, c.end_offset);
+    EXPECT_EQ(end.truncated, c.truncated);
+  }
+}
+
 TEST(PutLongMove, WritesTheEightBytesBigEndian) {
   ByteWriter out;
   put_long_move(out, -5, 300);

@@ -213,8 +213,8 @@ int64_t korvane_shv_stitch_pos(const unsigned char* shv, size_t size) {
 int32_t MakeShvBmp(unsigned char* pshvout, const unsigned char* phuc, int32_t shuc,
                    int32_t pixels, int32_t scanlines) {
   if (!pshvout || !phuc || pixels <= 0 || scanlines <= 0) return 0;
-  const std::uint64_t area =
-      static_cast<std::uint64_t>(pixels) * ((static_cast<std::uint64_t>(scanlines) + 1) / 2);
+  const std::uint64_t area = static_cast<std::uint64_t>(pixels) *
+                            kvn::formats::preview_row_size(static_cast<std::uint64_t>(scanlines));
   if (area > SIZE_MAX) return 0;
   return guarded(
       [&] {

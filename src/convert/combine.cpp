@@ -5,7 +5,7 @@
 
 #include "formats/byte_writer.hpp"
 #include "formats/huc_layout.hpp"
-#include "formats/shv_layout.hpp"
+#include "formats/shv_design.hpp"
 #include "formats/stitch.hpp"
 
 namespace kvn::convert {
@@ -17,8 +17,7 @@ using formats::huccolor_t;
 using formats::wrap16;
 
 struct Prepared {
-  std::size_t stream_at = 0;  // the design's stitch stream, inside its own image
-  std::uint16_t words = 0;    // low 16 bits of shvhdr_t::Stitches: what is copied
+  std::span<const std::uint8_t> stitches;  // what is copied: 2 * the low 16 bits of Stitches words
   bool placed = false;
   std::int16_t place_dx = 0, place_dy = 0;  // the placement record's move
   std::int16_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // extents shifted by the placement
@@ -37,27 +36,20 @@ Error limit_error(const ByteReader& in, const formats::DesignRef& d, std::size_t
 Result<Prepared> prepare(const ByteReader& in, const formats::DesignRef& d, std::size_t i,
                          bool last, std::uint64_t& total_words) {
   KORVANE_TRY(shv, in.window(d.begin, d.length, "a design"));
-  auto at = formats::GetShvStitchPos(shv);
-  if (!at) {
-    Error e = at.error();
+  auto design = formats::read_shv_design(shv);
+  if (!design) {
+    Error e = design.error();
     e.detail = design_label(i) + ": " + e.detail;
     return e;
   }
-  KORVANE_TRY(hdr, formats::read_shvhdr(shv, *at));
+  const formats::shvhdr_t& hdr = design->header;
   if (hdr.nColors == 0)
-    return shv.error_at(*at, ErrorCode::kNoColours,
+    return shv.error_at(design->header_at, ErrorCode::kNoColours,
                         design_label(i) + " has no colour records, so no block to end it");
-  const std::size_t table_at = *at + formats::kShvHdrSize;
-  const std::uint64_t stream_at = table_at + std::uint64_t{formats::kShvColorSize} * hdr.nColors;
   Prepared p;
-  p.words = static_cast<std::uint16_t>(hdr.Stitches & 0xFFFF);
-  if (stream_at + 2 * std::uint64_t{p.words} > shv.size())
-    return shv.error_at(table_at, ErrorCode::kDesignTruncated,
-                        design_label(i) + " claims " + std::to_string(hdr.nColors) +
-                            " colours and " + std::to_string(p.words) +
-                            " stitch words, more than its " + std::to_string(shv.size()) +
-                            " bytes hold");
-  p.stream_at = static_cast<std::size_t>(stream_at);
+  // Only the low 16 bits of the count are copied; a design with more words is
+  // refused by the word count below before anything is written.
+  p.stitches = design->stream.first(2 * std::size_t{hdr.Stitches & 0xFFFF});
   p.placed = d.Xoffset != 0 || d.Yoffset != 0;
   if (p.placed) {
     // Standing alone, a design that opens with 0x80 b (b neither 0x01 nor
@@ -65,8 +57,8 @@ Result<Prepared> prepare(const ByteReader& in, const formats::DesignRef& d, std:
     // is a body record that moves nothing. The placement record makes the move
     // instead, so the design keeps its shape.
     std::int32_t dx = d.Xoffset, dy = d.Yoffset;
-    if (p.words >= 1) {
-      KORVANE_TRY(first, shv.take<2>(p.stream_at, "the first stitch record"));
+    if (p.stitches.size() >= 2) {
+      const auto first = p.stitches.first<2>();
       if (first[0] == formats::kEscape && first[1] != formats::kLongMoveMark &&
           first[1] != formats::kBlockStartControl) {
         dx -= 128;
@@ -101,7 +93,7 @@ Result<Prepared> prepare(const ByteReader& in, const formats::DesignRef& d, std:
   total_words += hdr.Stitches + (p.placed ? 4u : 0u) + (last ? 0u : 4u);
   p.colours.reserve(hdr.nColors);
   for (std::size_t c = 0; c < hdr.nColors; ++c) {
-    KORVANE_TRY(sc, formats::read_shvcolor(shv, table_at + c * formats::kShvColorSize));
+    const formats::shvcolor_t& sc = design->colours[c];
     std::uint64_t words = sc.Stitches;
     if (c == 0 && p.placed) words += formats::kLongMoveWords;
     if (c + 1 == hdr.nColors && !last) words += formats::kLongMoveWords;
@@ -178,24 +170,15 @@ Result<std::vector<std::uint8_t>> build_combined_huc(const ByteReader& in,
     const auto& p = designs[i];
     const std::size_t design_at = out.size();
     if (p.placed) formats::put_long_move(out, p.place_dx, p.place_dy);
-    KORVANE_TRY(stitches, in.span_at(d.begin + p.stream_at, 2 * std::size_t{p.words}, "stitches"));
-    out.bytes(stitches);
+    out.bytes(p.stitches);
     if (i + 1 == n) break;
     // Where the needle stands after this design, as the combined stream
     // decodes: walked from the start point through every block, the placement
     // record included, never past what this design contributed.
-    const auto mine = out.view().subspan(design_at);
-    std::size_t at = 0;
-    std::int16_t x = 0;
-    std::int16_t y = 0;
-    for (const auto& c : p.colours) {
-      const auto end = formats::decode_block(mine, at, c.Stitches, [&](const formats::StitchRecord& r) {
-        x = wrap16(std::int32_t{x} + r.dx);
-        y = wrap16(std::int32_t{y} + r.dy);
-      });
-      at = end.offset;
-      if (end.truncated) break;
-    }
+    const auto walked = formats::walk_blocks(out.view().subspan(design_at), p.colours, 0, 0,
+                                             [](const formats::WalkStep&) {});
+    const std::int16_t x = wrap16(walked.x);
+    const std::int16_t y = wrap16(walked.y);
     if (x == -32768 || y == -32768)
       return limit_error(in, d, i, ErrorCode::kCoordinateOutOfRange,
                          "it ends at (" + std::to_string(x) + ", " + std::to_string(y) +

@@ -210,7 +210,7 @@ ContentKind recognise_kind(std::span<const std::uint8_t> bytes) {
   const ByteReader in(bytes, "");
   if (marked_as_shv(in)) {
     auto shv = read_shv_design(in);
-    if (shv && shv->trailing == 0) return ContentKind::kShvDesign;
+    if (shv && shv->trailing.empty()) return ContentKind::kShvDesign;
     return container_of_whole_designs(in) ? ContentKind::kDhvContainer : ContentKind::kShvDesign;
   }
   if (container_of_whole_designs(in)) return ContentKind::kDhvContainer;

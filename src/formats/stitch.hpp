@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 
 #include "formats/byte_writer.hpp"
@@ -58,6 +60,57 @@ BlockEnd decode_block(std::span<const std::uint8_t> stream, std::size_t offset, 
     j += words;
   }
   return {offset, false};
+}
+
+/// The count a colour record gives its block. Counts are signed 32-bit words;
+/// a larger stored count cannot be used up before the stream ends, so it is
+/// capped rather than let to turn negative.
+constexpr std::int32_t block_count(std::uint32_t stitches) {
+  return static_cast<std::int32_t>(
+      std::min<std::uint32_t>(stitches, std::numeric_limits<std::int32_t>::max()));
+}
+
+/// One record met by walk_blocks(): its colour block, the record, and the
+/// needle position before and after it. Positions are kept wide; whoever
+/// needs the 16-bit wrap of the stream takes the low 16 bits, which the wide
+/// sums carry unchanged.
+struct WalkStep {
+  std::size_t block;
+  StitchRecord record;
+  std::int64_t x0, y0;  // before
+  std::int64_t x1, y1;  // after
+};
+
+struct WalkEnd {
+  std::size_t offset;    // where the walk stopped reading
+  std::int64_t x, y;     // the needle position there
+  bool truncated;        // the stream ended inside a block
+};
+
+/// Walks the colour blocks of `stream` one after another from the needle
+/// position (`x`, `y`), each block `block_count(colours[i].Stitches)` words
+/// long, and reports every record to `visit` as a WalkStep. The read position
+/// and the needle position run on from one block into the next; the walk stops
+/// at the first block the stream cut short. `colours` is any range of records
+/// with a `Stitches` count.
+template <class Colours, class Visit>
+WalkEnd walk_blocks(std::span<const std::uint8_t> stream, const Colours& colours,
+                    std::int64_t x, std::int64_t y, Visit&& visit) {
+  std::size_t offset = 0;
+  std::size_t block = 0;
+  for (const auto& colour : colours) {
+    const auto end = decode_block(stream, offset, block_count(colour.Stitches),
+                                  [&](const StitchRecord& r) {
+                                    const WalkStep step{block, r, x, y, x + r.dx, y + r.dy};
+                                    x = step.x1;
+                                    y = step.y1;
+                                    visit(step);
+                                  });
+    offset = end.offset;
+    if (end.truncated) return {offset, x, y, true};
+    ++block;
+  }
+  return {offset, x, y, false};
 }
 
 /// Walks one colour block from the position (*xx, *yy) and stores where it

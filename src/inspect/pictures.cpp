@@ -1,7 +1,6 @@
 #include "inspect/pictures.hpp"
 
 #include <algorithm>
-#include <limits>
 
 #include "formats/byte_reader.hpp"
 #include "formats/stitch.hpp"
@@ -25,28 +24,15 @@ Picture blank(std::uint32_t width, std::uint32_t height) {
 }
 
 // Walks every colour block of the design's stream from the start point, as
-// the preview renderer does, and reports each stitch with its preview value.
+// the preview renderer does, and reports each stitch, its ends with the 16-bit
+// wrap of the stream, with its block's preview value.
 template <class OnStitch>
 void walk_stitches(const formats::ShvDesign& d, OnStitch&& on_stitch) {
-  std::size_t at = 0;
-  std::int16_t x = 0;
-  std::int16_t y = 0;
-  for (const auto& colour : d.colours) {
-    const std::uint8_t value = pixel_for_colour(colour.Color);
-    // A count beyond what a signed count holds cannot be used up anyway: the
-    // stream ends long before.
-    const auto n = static_cast<std::int32_t>(
-        std::min<std::uint32_t>(colour.Stitches, std::numeric_limits<std::int32_t>::max()));
-    const auto end = formats::decode_block(d.stream, at, n, [&](const formats::StitchRecord& r) {
-      const std::int16_t nx = wrap16(std::int32_t{x} + r.dx);
-      const std::int16_t ny = wrap16(std::int32_t{y} + r.dy);
-      if (r.kind == formats::RecordKind::kStitch) on_stitch(x, y, nx, ny, value);
-      x = nx;
-      y = ny;
-    });
-    at = end.offset;
-    if (end.truncated) break;
-  }
+  formats::walk_blocks(d.stream, d.colours, 0, 0, [&](const formats::WalkStep& s) {
+    if (s.record.kind != formats::RecordKind::kStitch) return;
+    on_stitch(wrap16(s.x0), wrap16(s.y0), wrap16(s.x1), wrap16(s.y1),
+              pixel_for_colour(d.colours[s.block].Color));
+  });
 }
 
 // The design area a drawing covers, in tenths of a millimetre.
@@ -122,7 +108,7 @@ Picture stored_preview_picture(const formats::ShvDesign& design) {
       std::clamp<std::uint32_t>(kPreviewSide / std::max(rows, cells), 1, kMaxPreviewScale);
   Picture p = blank(rows * scale, cells * scale);
   const formats::ByteReader bitmap(design.bitmap, "the preview");
-  const std::size_t bytes_per_row = (std::size_t{cells} + 1) / 2;
+  const auto bytes_per_row = static_cast<std::size_t>(formats::preview_row_size(cells));
   for (std::uint32_t r = 0; r < rows; ++r) {
     auto row = bitmap.span_at(r * bytes_per_row, bytes_per_row, "a preview row");
     if (!row) break;  // read_shv_design has sized the bitmap: never taken

@@ -36,7 +36,6 @@ struct Picture {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::vector<std::uint8_t> pixels;  // width * height
-  std::uint8_t at(std::uint32_t x, std::uint32_t y) const { return pixels[std::size_t{y} * width + x]; }
 };
 
 /// The stored preview scaled up by this whole factor until its longer side

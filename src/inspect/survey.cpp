@@ -5,8 +5,8 @@
 #include "formats/container.hpp"
 #include "formats/file_kind.hpp"
 #include "formats/huc_layout.hpp"
+#include "formats/hoop.hpp"
 #include "shvgen/colour_tables.hpp"
-#include "shvgen/shv_writer.hpp"
 
 namespace kvn {
 
@@ -27,18 +27,6 @@ namespace {
 
 using formats::ByteReader;
 
-// Each class is known by the code a design of exactly its size gets, so the
-// size thresholds live only in the SHV writer's hoop_code.
-struct ClassSize {
-  HoopClass hoop;
-  std::int32_t width;  // tenths of a millimetre
-  std::int32_t height;
-};
-constexpr ClassSize kClassSizes[] = {
-    {HoopClass::k100x100, 1000, 1000}, {HoopClass::k100x170, 1000, 1700},
-    {HoopClass::k150x150, 1500, 1500}, {HoopClass::k150x240, 1500, 2400},
-    {HoopClass::k150x360, 1500, 3600},
-};
 
 Recognised single_design(const formats::ShvDesign& d, std::size_t length) {
   Recognised r;
@@ -155,11 +143,11 @@ Result<FileInfo> survey_huc(const ByteReader& in) {
   return info;
 }
 
+// HoopClass lists the classes in the order of formats::kHoopClasses, kLarger last.
+static_assert(static_cast<std::size_t>(HoopClass::kLarger) == formats::kHoopClassCount);
+
 HoopClass hoop_class_for(std::int32_t width, std::int32_t height) {
-  const std::uint8_t code = shvgen::hoop_code(width, height, 0);
-  for (const auto& s : kClassSizes)
-    if (shvgen::hoop_code(s.width, s.height, 0) == code) return s.hoop;
-  return HoopClass::kLarger;
+  return static_cast<HoopClass>(formats::hoop_class_index(width, height));
 }
 
 namespace {

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 #include "formats/byte_reader.hpp"
 #include "formats/huc_layout.hpp"
+#include "formats/shv_layout.hpp"
 #include "formats/stitch.hpp"
 #include "shvgen/colour_tables.hpp"
 
@@ -13,9 +15,7 @@ namespace {
 
 using formats::ByteReader;
 using formats::RecordKind;
-using formats::StitchRecord;
-
-constexpr std::int64_t bytes_per_line(std::int64_t scanlines) { return (scanlines + 1) / 2; }
+using formats::WalkStep;
 
 constexpr bool fits_int(std::int64_t v) {
   return v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max();
@@ -33,7 +33,9 @@ void KORVANE_CALLBACK ShvLineDDAProc(int X, int Y, std::intptr_t lpData) {
   // Straight into the packed, turned layout: column gx is output row gx, and
   // line gy is pixel scanlines - 1 - gy of that row.
   const std::int64_t c = d.scanlines - 1 - gy;
-  const auto at = static_cast<std::uint64_t>(gx * bytes_per_line(d.scanlines) + c / 2);
+  const std::uint64_t at = static_cast<std::uint64_t>(gx) *
+                               formats::preview_row_size(static_cast<std::uint64_t>(d.scanlines)) +
+                           static_cast<std::uint64_t>(c / 2);
   if (at >= d.ppic.size()) return;
   std::uint8_t& b = d.ppic[static_cast<std::size_t>(at)];
   const auto v = static_cast<std::uint8_t>(d.color & 0x0F);
@@ -44,8 +46,8 @@ void KORVANE_CALLBACK ShvLineDDAProc(int X, int Y, std::intptr_t lpData) {
 void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> phuc,
                 std::int32_t pixels, std::int32_t scanlines) {
   if (pixels <= 0 || scanlines <= 0) return;
-  const auto area = static_cast<std::uint64_t>(pixels) *
-                    static_cast<std::uint64_t>(bytes_per_line(scanlines));
+  const std::uint64_t area = static_cast<std::uint64_t>(pixels) *
+                             formats::preview_row_size(static_cast<std::uint64_t>(scanlines));
   if (area > pshvout.size()) return;
   const auto out = pshvout.first(static_cast<std::size_t>(area));
   std::fill(out.begin(), out.end(), std::uint8_t{0});
@@ -64,8 +66,6 @@ void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> p
 
   Q2PARAM data;
   data.ppic = out;
-  data.factorx = static_cast<std::int32_t>(factorx);
-  data.factory = static_cast<std::int32_t>(factory);
   data.oX1 = static_cast<std::int32_t>((pixels - (width + factorx - 1) / factorx) / 2);
   data.oY1 = static_cast<std::int32_t>((scanlines - (height + factory - 1) / factory) / 2);
   data.scanlines = scanlines;
@@ -78,39 +78,32 @@ void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> p
   std::int64_t x0 = hdr->x0, x1 = hdr->x1, y0 = hdr->y0, y1 = hdr->y1;
   if (x0 < 0) std::swap(x0, x1);
   if (y0 < 0) std::swap(y0, y1);
-  std::int64_t x = std::max(-x1, x0);
-  std::int64_t y = std::max(-y1, y0);
-
-  auto draw = [&](const StitchRecord& r) {
-    const std::int64_t nx = x + r.dx;
-    const std::int64_t ny = y + r.dy;
-    if (r.kind == RecordKind::kStitch) {
-      const std::int64_t cx1 = x / factorx, cy1 = y / factory;
-      const std::int64_t cx2 = nx / factorx, cy2 = ny / factory;
-      // A stitch spans at most 128 cells, so an end beyond int lies far off the grid.
-      if (fits_int(cx1) && fits_int(cy1) && fits_int(cx2) && fits_int(cy2)) {
-        ShvLineDDAProc(static_cast<int>(cx2), static_cast<int>(cy2), lp);
-        line_dda(static_cast<int>(cx1), static_cast<int>(cy1), static_cast<int>(cx2),
-                 static_cast<int>(cy2), ShvLineDDAProc, lp);
-      }
-    }
-    x = nx;
-    y = ny;
-  };
+  const std::int64_t x = std::max(-x1, x0);
+  const std::int64_t y = std::max(-y1, y0);
 
   const std::size_t stream_at = formats::huc_stream_at(hdr->nColors);
   if (!huc.contains(stream_at, 0)) return;
-  const auto stream = huc.bytes().subspan(stream_at);
-  std::size_t pos = 0;
+  // The colour table lies before the stream, so every record is there.
+  std::vector<formats::huccolor_t> colours;
+  colours.reserve(hdr->nColors);
   for (std::size_t i = 0; i < hdr->nColors; ++i) {
     const auto rec = formats::read_huccolor(huc, i);
     if (!rec) return;
-    data.color = pixel_for_colour(rec->Color);
-    const auto end = formats::decode_block(stream, pos, rec->Stitches, draw);
-    // The image ends inside this block: nothing after it can be drawn.
-    if (end.truncated) return;
-    pos = end.offset;
+    colours.push_back(*rec);
   }
+  // The walk stops at a block the image cuts short: nothing after it can be drawn.
+  formats::walk_blocks(huc.bytes().subspan(stream_at), colours, x, y, [&](const WalkStep& s) {
+    if (s.record.kind != RecordKind::kStitch) return;
+    data.color = pixel_for_colour(colours[s.block].Color);
+    const std::int64_t cx1 = s.x0 / factorx, cy1 = s.y0 / factory;
+    const std::int64_t cx2 = s.x1 / factorx, cy2 = s.y1 / factory;
+    // A stitch spans at most 128 cells, so an end beyond int lies far off the grid.
+    if (fits_int(cx1) && fits_int(cy1) && fits_int(cx2) && fits_int(cy2)) {
+      ShvLineDDAProc(static_cast<int>(cx2), static_cast<int>(cy2), lp);
+      line_dda(static_cast<int>(cx1), static_cast<int>(cy1), static_cast<int>(cx2),
+               static_cast<int>(cy2), ShvLineDDAProc, lp);
+    }
+  });
 }
 
 }  // namespace kvn::shvgen

@@ -16,26 +16,13 @@ namespace kvn::shvgen {
 inline constexpr std::string_view kShvHeaderText = "korvane 1.0 " KORVANE_WEB_ADDRESS;
 /// The longest design name stored; longer names keep their first bytes.
 inline constexpr std::size_t kMaxDesignName = 127;
-/// Dimension counts above this need the long form of the dimension block.
-inline constexpr std::int32_t kMaxShortCount = 255;
 /// The largest SHV image whose length the 32-bit size of the interfaces can carry.
 inline constexpr std::uint64_t kMaxShvImage = 0x7FFFFFFF;
 
-/// The preview size and offsets recorded in the dimension block, in whole
-/// millimetres, computed from the HUC extents (tenths of a millimetre).
-struct DimensionValues {
-  std::int32_t scanlines = 0;  // preview rows, along x
-  std::int32_t pixels = 0;     // pixels per row, along y
-  std::int32_t x_offset = 0;
-  std::int32_t y_offset = 0;
-  bool long_form = false;
-};
-
-DimensionValues dimension_values(std::int16_t x0, std::int16_t y0, std::int16_t x1,
-                                 std::int16_t y1);
-
-/// The hoop class for a design `width` x `height` (tenths of a millimetre,
-/// x extent first) and the HUC header's `Hoop` byte.
+/// The hoop code for a design `width` x `height` (tenths of a millimetre,
+/// x extent first) and the HUC header's `Hoop` byte: the code of its class in
+/// formats::kHoopClasses, which a hoop option replaces in the classes that
+/// take one.
 std::uint8_t hoop_code(std::int32_t width, std::int32_t height, std::uint8_t huc_hoop);
 
 /// The design name of an image with no file name: its size as "%08lX".
