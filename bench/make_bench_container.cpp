@@ -34,7 +34,8 @@ kvn::Result<kvn::example::Bytes> split1000() {
     distinct.push_back(std::move(d));
   }
   std::vector<kvn::example::Design> all;
-  for (int i = 0; i < 1000; ++i) all.push_back(distinct[static_cast<std::size_t>(i) % distinct.size()]);
+  for (int i = 0; i < 1000; ++i)
+    all.push_back(distinct[static_cast<std::size_t>(i) % distinct.size()]);
   return kvn::example::wrap_container("bench", all, kvn::example::Unread::kZero, rng);
 }
 
@@ -90,8 +91,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string kind = argv[1];
-  kvn::Result<kvn::example::Bytes> made = kvn::make_error(kvn::ErrorCode::kBadUsage, kind,
-                                                          "unknown container kind");
+  kvn::Result<kvn::example::Bytes> made =
+      kvn::make_error(kvn::ErrorCode::kBadUsage, kind, "unknown container kind");
   if (kind == "split1000") made = split1000();
   if (kind == "twelve") made = twelve();
   if (kind == "largest") made = largest();

@@ -22,7 +22,10 @@ void BM_MakeShvBmp(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(out.size()));
 }
-BENCHMARK(BM_MakeShvBmp)->Args({100, 100})->Args({1000, 1000})->Args({6554, 6554})
+BENCHMARK(BM_MakeShvBmp)
+    ->Args({100, 100})
+    ->Args({1000, 1000})
+    ->Args({6554, 6554})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

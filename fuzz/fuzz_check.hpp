@@ -18,13 +18,13 @@
 #include "formats/stitch.hpp"
 #include "korvane/korvane.h"
 
-#define KORVANE_FUZZ_CHECK(cond, what)                                              \
-  do {                                                                              \
-    if (!(cond)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: property failed: %s\n  %s\n", __FILE__, __LINE__, \
-                   #cond, std::string(what).c_str());                               \
-      std::abort();                                                                 \
-    }                                                                               \
+#define KORVANE_FUZZ_CHECK(cond, what)                                                      \
+  do {                                                                                      \
+    if (!(cond)) {                                                                          \
+      std::fprintf(stderr, "%s:%d: property failed: %s\n  %s\n", __FILE__, __LINE__, #cond, \
+                   std::string(what).c_str());                                              \
+      std::abort();                                                                         \
+    }                                                                                       \
   } while (0)
 
 namespace kvn::fuzz {
@@ -51,8 +51,7 @@ inline std::uint32_t be32(const Bytes& b, std::size_t at) {
 /// The designs of a container as its layout places them, or nothing when the
 /// container breaks a rule a conforming reader must refuse: table or design
 /// past the end, no designs, a design inside the head, offsets not rising.
-inline std::optional<std::vector<std::span<const std::uint8_t>>> expected_designs(
-    const Bytes& c) {
+inline std::optional<std::vector<std::span<const std::uint8_t>>> expected_designs(const Bytes& c) {
   constexpr std::uint64_t kNameAt = 87, kPrefix = 7;
   if (c.size() < kNameAt) return std::nullopt;
   const std::uint64_t n = c[86];
@@ -96,8 +95,9 @@ inline bool design_whole(std::span<const std::uint8_t> d) {
   at += rows * ((cells + 1) / 2);
   if (at + 19 > d.size()) return false;
   const std::uint64_t colours = d[at];
-  const std::uint64_t words = (std::uint64_t{d[at + 15]} << 24) | (std::uint64_t{d[at + 16]} << 16) |
-                              (std::uint64_t{d[at + 17]} << 8) | d[at + 18];
+  const std::uint64_t words = (std::uint64_t{d[at + 15]} << 24) |
+                              (std::uint64_t{d[at + 16]} << 16) | (std::uint64_t{d[at + 17]} << 8) |
+                              d[at + 18];
   return at + 19 + 14 * colours + 2 * words <= d.size();
 }
 

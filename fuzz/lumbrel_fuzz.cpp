@@ -60,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto hh = f::read_huchdr(hr);
   KORVANE_FUZZ_CHECK(hh.has_value(), "the oracle could not read the HUC header");
   KORVANE_FUZZ_CHECK(d.header.nColors == hh->nColors && d.header.x0 == hh->x0 &&
-                         d.header.y0 == hh->y0 && d.header.x1 == hh->x1 &&
-                         d.header.y1 == hh->y1 && d.header.Stitches == hh->Stitches,
+                         d.header.y0 == hh->y0 && d.header.x1 == hh->x1 && d.header.y1 == hh->y1 &&
+                         d.header.Stitches == hh->Stitches,
                      "header fields not carried over");
   for (std::size_t c = 0; c < hh->nColors; ++c) {
     auto hc = f::read_huccolor(hr, c);

@@ -9,18 +9,19 @@
 
 #include <algorithm>
 
-#include "inspect/survey.hpp"
-#include "inspect/png_encode.hpp"
 #include "convert/previews.hpp"
 #include "fuzz/fuzz_check.hpp"
 #include "inspect/pictures.hpp"
+#include "inspect/png_encode.hpp"
+#include "inspect/survey.hpp"
 #include "support/fake_file_system.hpp"
 
 namespace {
 
 using kvn::fuzz::Bytes;
 
-constexpr std::uint64_t kMaxDrawing = 2 * kvn::inspect::kDrawingMargin + kvn::inspect::kMaxDrawingSide + 1;
+constexpr std::uint64_t kMaxDrawing =
+    2 * kvn::inspect::kDrawingMargin + kvn::inspect::kMaxDrawingSide + 1;
 // Pictures larger than this are drawn but not encoded, to keep each run short.
 constexpr std::uint64_t kMaxEncodedPixels = 1u << 16;
 
@@ -28,7 +29,8 @@ std::uint64_t check_picture(const kvn::inspect::Picture& p, std::uint64_t max_si
   KORVANE_FUZZ_CHECK(p.width >= 1 && p.height >= 1, "an empty picture");
   KORVANE_FUZZ_CHECK(p.width <= max_side && p.height <= max_side,
                      std::to_string(p.width) + " x " + std::to_string(p.height));
-  KORVANE_FUZZ_CHECK(p.pixels.size() == std::uint64_t{p.width} * p.height, "pixels do not fill the picture");
+  KORVANE_FUZZ_CHECK(p.pixels.size() == std::uint64_t{p.width} * p.height,
+                     "pixels do not fill the picture");
   for (const std::uint8_t v : p.pixels)
     KORVANE_FUZZ_CHECK(v < kvn::inspect::kPicturePalette.size(), "a pixel outside the palette");
   return p.pixels.size();
@@ -47,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto info = s::survey_image(in);
   // --info also tells a HUC design, which is neither a container nor an SHV design.
   const bool huc = info && info->kind == kvn::FileKind::kHucDesign;
-  KORVANE_FUZZ_CHECK(r.has_value() == info.has_value() || (huc && !r), "recognition and info disagree");
+  KORVANE_FUZZ_CHECK(r.has_value() == info.has_value() || (huc && !r),
+                     "recognition and info disagree");
 
   kvn::test::FakeFileSystem fs;
   fs.files["in.dhv"] = input;
@@ -55,26 +58,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!r) {
     KORVANE_FUZZ_CHECK(r.error().file == "in.dhv" && r.error().code != kvn::ErrorCode::kOk,
                        r.error().message());
-    KORVANE_FUZZ_CHECK(c::run_previews("in.dhv", nullptr, fs, diag) == -1, "drew what it could not read");
+    KORVANE_FUZZ_CHECK(c::run_previews("in.dhv", nullptr, fs, diag) == -1,
+                       "drew what it could not read");
     KORVANE_FUZZ_CHECK(fs.files.size() == 1 && diag.written.empty(), "wrote after a failure");
     return 0;
   }
 
   const bool container = r->kind == kvn::FileKind::kContainer;
-  KORVANE_FUZZ_CHECK(!r->designs.empty() && info->designs.size() == r->designs.size(), "design counts");
+  KORVANE_FUZZ_CHECK(!r->designs.empty() && info->designs.size() == r->designs.size(),
+                     "design counts");
   if (container) {
     const auto expected = kvn::fuzz::expected_designs(input);
     KORVANE_FUZZ_CHECK(expected.has_value() && expected->size() == r->designs.size(),
                        "a container its layout does not allow");
     for (std::size_t i = 0; i < expected->size(); ++i) {
       const auto& d = r->designs[i];
-      KORVANE_FUZZ_CHECK((*expected)[i].data() == input.data() + d.offset &&
-                             (*expected)[i].size() == d.length,
-                         "design " + std::to_string(i + 1) + " lies elsewhere");
+      KORVANE_FUZZ_CHECK(
+          (*expected)[i].data() == input.data() + d.offset && (*expected)[i].size() == d.length,
+          "design " + std::to_string(i + 1) + " lies elsewhere");
     }
   } else {
-    KORVANE_FUZZ_CHECK(r->designs.size() == 1 && kvn::formats::has_shv_signature(r->designs[0].design.header),
-                       "a design without the SHV marks");
+    KORVANE_FUZZ_CHECK(
+        r->designs.size() == 1 && kvn::formats::has_shv_signature(r->designs[0].design.header),
+        "a design without the SHV marks");
   }
 
   std::uint64_t pixels = 0;
@@ -82,9 +88,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < r->designs.size(); ++i) {
     const auto& v = r->designs[i];
     const auto& d = info->designs[i];
-    KORVANE_FUZZ_CHECK(d.width == std::int32_t{d.x0} - d.x1 && d.height == std::int32_t{d.y0} - d.y1, "size");
+    KORVANE_FUZZ_CHECK(
+        d.width == std::int32_t{d.x0} - d.x1 && d.height == std::int32_t{d.y0} - d.y1, "size");
     KORVANE_FUZZ_CHECK(d.colours.size() == v.design.header.nColors, "colour count");
-    KORVANE_FUZZ_CHECK(d.preview_bytes == std::uint64_t{d.scanlines} * kvn::formats::preview_row_size(d.pixels), "preview size");
+    KORVANE_FUZZ_CHECK(
+        d.preview_bytes == std::uint64_t{d.scanlines} * kvn::formats::preview_row_size(d.pixels),
+        "preview size");
     const std::uint64_t preview_side =
         std::max<std::uint64_t>({std::uint64_t{d.scanlines} * s::kMaxPreviewScale,
                                  std::uint64_t{d.pixels} * s::kMaxPreviewScale, 1});
@@ -97,12 +106,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const int res = c::run_previews("in.dhv", nullptr, fs, diag);
   KORVANE_FUZZ_CHECK(res == 0, diag.errors.empty() ? "failed" : diag.errors[0].message());
-  KORVANE_FUZZ_CHECK(diag.written.size() == 2 * r->designs.size() + (container ? 1 : 0), "pictures written");
+  KORVANE_FUZZ_CHECK(diag.written.size() == 2 * r->designs.size() + (container ? 1 : 0),
+                     "pictures written");
   for (const auto& name : diag.written) {
     const Bytes& png = fs.files.at(name);
     static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    KORVANE_FUZZ_CHECK(png.size() > 24 && std::equal(std::begin(kSignature), std::end(kSignature), png.begin()),
-                       name + " is no PNG");
+    KORVANE_FUZZ_CHECK(
+        png.size() > 24 && std::equal(std::begin(kSignature), std::end(kSignature), png.begin()),
+        name + " is no PNG");
     KORVANE_FUZZ_CHECK(be32_at(png, 16) >= 1 && be32_at(png, 20) >= 1, name + " has no pixels");
   }
   return 0;

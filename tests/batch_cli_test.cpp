@@ -73,7 +73,8 @@ Ran run_in(const ScopedTempDir& dir, const std::string& args) {
   const std::string cmd = "cd '" + dir.path().string() + "' && '" + KORVANE_EXE + "' " + args +
                           " </dev/null >.out 2>.err";
   const int status = std::system(cmd.c_str());
-  Ran r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file(".out")), slurp(dir.file(".err"))};
+  Ran r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file(".out")),
+        slurp(dir.file(".err"))};
   std::remove(dir.file(".out").c_str());
   std::remove(dir.file(".err").c_str());
   return r;
@@ -83,8 +84,11 @@ class Batch : public testing::Test {
  protected:
   void SetUp() override {
     write_bytes(dir_.file("rose.shv"), rose_shv());
-    write_bytes(dir_.file("garden.dhv"),
-                DhvBuilder{}.name("garden").add(rose_shv(), 100, -50).add(one_stitch_shv(0, 10, 0)).bytes());
+    write_bytes(dir_.file("garden.dhv"), DhvBuilder{}
+                                             .name("garden")
+                                             .add(rose_shv(), 100, -50)
+                                             .add(one_stitch_shv(0, 10, 0))
+                                             .bytes());
     write_bytes(dir_.file("bad.dhv"), noise(200, 9));
   }
   std::vector<std::string> files() const {
@@ -106,14 +110,22 @@ TEST_F(Batch, EachFileRunsAndOneFailureMakesTheExitCodeOne) {
     std::vector<std::string> written;
   };
   const Case cases[] = {
-      {"--info rose.shv bad.dhv garden.dhv", 1,
+      {"--info rose.shv bad.dhv garden.dhv",
+       1,
        {"rose.shv: SHV design \"rose\", ", "garden.dhv: DHV container \"garden\", 2 designs, "},
-       "korvane: bad.dhv: not a file korvane knows", {}},
+       "korvane: bad.dhv: not a file korvane knows",
+       {}},
       {"--info rose.shv garden.dhv", 0, {"  1  rose  39.2 x 40.0  100 x 100  0x30"}, "", {}},
-      {"--combine garden.dhv bad.dhv", 1, {"garden.dhv: wrote garden.shv\n", "korvane aborted with error #-1\n"},
-       "korvane: bad.dhv: ", {"garden.shv"}},
+      {"--combine garden.dhv bad.dhv",
+       1,
+       {"garden.dhv: wrote garden.shv\n", "korvane aborted with error #-1\n"},
+       "korvane: bad.dhv: ",
+       {"garden.shv"}},
       // Options mode without a command splits.
-      {"-- bad.dhv garden.dhv", 1, {"garden.dhv: wrote garden001.shv, garden002.shv\n"}, "korvane: bad.dhv: ",
+      {"-- bad.dhv garden.dhv",
+       1,
+       {"garden.dhv: wrote garden001.shv, garden002.shv\n"},
+       "korvane: bad.dhv: ",
        {"garden001.shv", "garden002.shv"}},
       {"--info --json rose.shv", 0, {"\"files\""}, "", {}},
       {"--json --preview rose.shv", 2, {}, "--json goes with --info", {}},
@@ -155,10 +167,13 @@ TEST_F(Batch, PreviewWritesDecodablePicturesIntoTheDirectory) {
   std::filesystem::create_directory(dir_.path() / "pics");
   const Ran r = run_in(dir_, "--preview garden.dhv bad.dhv rose.shv -o pics");
   EXPECT_EQ(r.code, 1) << r.err;
-  EXPECT_THAT(r.out, testing::HasSubstr(
-                         "garden.dhv: wrote pics/garden-preview-001.png, pics/garden-stitches-001.png, "
-                         "pics/garden-preview-002.png, pics/garden-stitches-002.png, pics/garden-layout.png\n"));
-  EXPECT_THAT(r.out, testing::HasSubstr("rose.shv: wrote pics/rose-preview.png, pics/rose-stitches.png\n"));
+  EXPECT_THAT(
+      r.out,
+      testing::HasSubstr(
+          "garden.dhv: wrote pics/garden-preview-001.png, pics/garden-stitches-001.png, "
+          "pics/garden-preview-002.png, pics/garden-stitches-002.png, pics/garden-layout.png\n"));
+  EXPECT_THAT(
+      r.out, testing::HasSubstr("rose.shv: wrote pics/rose-preview.png, pics/rose-stitches.png\n"));
   EXPECT_THAT(r.err, testing::HasSubstr("korvane: bad.dhv: "));
   EXPECT_EQ(files(), inputs_);  // nothing beside the inputs
 #ifdef KORVANE_HAVE_PNG
@@ -177,8 +192,8 @@ TEST_F(Batch, APlainFirstArgumentStillOnlySplitsIt) {
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_THAT(r.out, testing::Not(testing::HasSubstr("DHV container")));
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(files(), (std::vector<std::string>{"bad.dhv", "garden.dhv", "garden001.shv", "garden002.shv",
-                                               "rose.shv"}));
+  EXPECT_EQ(files(), (std::vector<std::string>{"bad.dhv", "garden.dhv", "garden001.shv",
+                                               "garden002.shv", "rose.shv"}));
 }
 
 // Everything under `dir`: kind, and a digest of the contents or the link target.
@@ -201,7 +216,7 @@ TEST(Refusals, NothingIsWrittenWhenAnyOutputOfTheRunIsRefused) {
   struct Case {
     const char* prepare;  // shell commands run in the folder first
     const char* args;
-    const char* reason;   // on every line
+    const char* reason;  // on every line
     std::size_t lines;
   };
   const char* const kInput = "refusing to overwrite the input file";
@@ -230,12 +245,16 @@ TEST(Refusals, NothingIsWrittenWhenAnyOutputOfTheRunIsRefused) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
     ScopedTempDir dir;
-    for (const char* d : {"a", "b", "pics", "sub"}) std::filesystem::create_directory(dir.path() / d);
+    for (const char* d : {"a", "b", "pics", "sub"})
+      std::filesystem::create_directory(dir.path() / d);
     write_bytes(dir.file("one.dhv"), DhvBuilder{}.name("one").add(rose_shv()).bytes());
     for (const char* f : {"two.dhv", "garden.dhv", "garden.old", "a/garden.dhv", "b/garden.dhv"})
       write_bytes(dir.file(f), two);
     write_bytes(dir.file("plan.huc"), {1, 2, 3});
-    ASSERT_EQ(std::system(("cd '" + dir.path().string() + "' && " + (*c.prepare ? c.prepare : "true")).c_str()), 0);
+    ASSERT_EQ(
+        std::system(
+            ("cd '" + dir.path().string() + "' && " + (*c.prepare ? c.prepare : "true")).c_str()),
+        0);
     const auto before = snapshot(dir);
 
     const Ran r = run_in(dir, c.args);
@@ -256,14 +275,13 @@ TEST(Refusals, NothingIsWrittenWhenAnyOutputOfTheRunIsRefused) {
 
 // What bash offers for the words typed so far (the last one being completed),
 // with the completion script sourced alone, in `dir`.
-std::vector<std::string> completions(const ScopedTempDir& dir, const std::vector<std::string>& words) {
+std::vector<std::string> completions(const ScopedTempDir& dir,
+                                     const std::vector<std::string>& words) {
   std::string script = "source '" KORVANE_SOURCE_DIR "/completions/korvane.bash'\nCOMP_WORDS=(";
   for (const auto& w : words) script += " '" + w + "'";
   script += ")\nCOMP_CWORD=" + std::to_string(words.size() - 1) +
             "\n_korvane\nprintf '%s\\n' \"${COMPREPLY[@]}\" | sort\n";
-  {
-    std::ofstream(dir.file(".complete")) << script;
-  }
+  { std::ofstream(dir.file(".complete")) << script; }
   const std::string cmd = "cd '" + dir.path().string() + "' && bash .complete >.out 2>.err";
   std::system(cmd.c_str());
   std::vector<std::string> out;
@@ -294,7 +312,8 @@ TEST_F(Batch, BashCompletesOptionsAndTheFilesEachCommandReads) {
 }
 
 TEST(Shipped, ManualPageIsCleanRoff) {
-  if (std::system("command -v groff >/dev/null 2>&1") != 0) GTEST_SKIP() << "groff is not installed";
+  if (std::system("command -v groff >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "groff is not installed";
   ScopedTempDir dir;
   const std::string cmd = "groff -man -Tutf8 -ww -z '" KORVANE_SOURCE_DIR "/man/korvane.1' 2>'" +
                           dir.file("warnings") + "'";
@@ -306,8 +325,8 @@ TEST(Shipped, InstallPutsTheManualAndCompletionInPlace) {
   // The build tree is three levels above the program: <build>/src/frontend/korvane.
   const auto build = std::filesystem::path(KORVANE_EXE).parent_path().parent_path().parent_path();
   ScopedTempDir prefix;
-  const std::string cmd = "cmake --install '" + build.string() + "' --prefix '" + prefix.path().string() +
-                          "' >/dev/null";
+  const std::string cmd = "cmake --install '" + build.string() + "' --prefix '" +
+                          prefix.path().string() + "' >/dev/null";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_TRUE(std::filesystem::exists(prefix.path() / "bin/korvane"));
   EXPECT_EQ(read_bytes((prefix.path() / "share/man/man1/korvane.1").string()),

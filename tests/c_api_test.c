@@ -5,12 +5,12 @@
 
 #include "korvane/korvane.h"
 
-#define CHECK(cond)                                                    \
-  do {                                                                 \
-    if (!(cond)) {                                                     \
+#define CHECK(cond)                                                      \
+  do {                                                                   \
+    if (!(cond)) {                                                       \
       fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
-      return 1;                                                        \
-    }                                                                  \
+      return 1;                                                          \
+    }                                                                    \
   } while (0)
 
 static void put32(unsigned char* p, uint32_t v) {
@@ -108,8 +108,10 @@ static int split_in_memory(void) {
   CHECK(korvane_last_error_code() == 0 && korvane_last_error()[0] == '\0');
   list = (const pbcb_list_t*)out;
   CHECK(list != NULL && list->count == 2);
-  CHECK(list->entry[0].cb == empty_design(first, 1, 5) && memcmp(list->entry[0].pb, first, 117) == 0);
-  CHECK(list->entry[1].cb == empty_design(second, 2, 3) && memcmp(list->entry[1].pb, second, 115) == 0);
+  CHECK(list->entry[0].cb == empty_design(first, 1, 5) &&
+        memcmp(list->entry[0].pb, first, 117) == 0);
+  CHECK(list->entry[1].cb == empty_design(second, 2, 3) &&
+        memcmp(list->entry[1].pb, second, 115) == 0);
   korvane_free_design_list(out);
   korvane_free_design_list(NULL);
 

@@ -2,10 +2,10 @@
 #ifndef _WIN32
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 
 #include "support/builders.hpp"
 #include "support/temp_dir.hpp"
@@ -29,7 +29,8 @@ Ran run_in(const ScopedTempDir& dir, const std::string& args, const std::string&
   const std::string cmd = "cd '" + dir.path().string() + "' && printf '%s' '" + input + "' | '" +
                           KORVANE_EXE + "' " + args + " >.out 2>.err";
   const int status = std::system(cmd.c_str());
-  Ran r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file(".out")), slurp(dir.file(".err"))};
+  Ran r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file(".out")),
+        slurp(dir.file(".err"))};
   std::remove(dir.file(".out").c_str());
   std::remove(dir.file(".err").c_str());
   return r;
@@ -37,7 +38,8 @@ Ran run_in(const ScopedTempDir& dir, const std::string& args, const std::string&
 
 TEST(Cli, ExitCodesAndStreamsMatchWhatUsersAreTold) {
   ScopedTempDir dir;
-  write_bytes(dir.file("g.dhv"), DhvBuilder{}.add(opaque_design(20, 1)).add(opaque_design(5, 2)).bytes());
+  write_bytes(dir.file("g.dhv"),
+              DhvBuilder{}.add(opaque_design(20, 1)).add(opaque_design(5, 2)).bytes());
   struct Case {
     const char* args;
     const char* input;
@@ -47,12 +49,15 @@ TEST(Cli, ExitCodesAndStreamsMatchWhatUsersAreTold) {
   };
   const Case cases[] = {
       {"g.dhv", "", 0, "KORVANE conversion utility version 1.0", ""},
-      {"missing.dhv extra", "", 1, "korvane aborted with error #-1\n", "korvane: missing.dhv: cannot open the file"},
+      {"missing.dhv extra", "", 1, "korvane aborted with error #-1\n",
+       "korvane: missing.dhv: cannot open the file"},
       {"--version", "", 0, "korvane 1.0.0", ""},
       {"--help", "", 0, "korvane FILE [...]", ""},
       {"--bogus", "", 2, "", "unknown option '--bogus'"},
-      {"--split missing.dhv g.dhv", "", 1, "g.dhv: wrote g001.shv, g002.shv", "missing.dhv: cannot open"},
-      {"--dialogs=terminal", "\n", 0, "https://korvane.example.org/\n", "Select DHV file to convert"},
+      {"--split missing.dhv g.dhv", "", 1, "g.dhv: wrote g001.shv, g002.shv",
+       "missing.dhv: cannot open"},
+      {"--dialogs=terminal", "\n", 0, "https://korvane.example.org/\n",
+       "Select DHV file to convert"},
       {"--dialogs=terminal", "g.dhv\nno\n", 0, "", "Need to combine?"},
   };
   for (const auto& c : cases) {

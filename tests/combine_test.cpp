@@ -62,14 +62,16 @@ const Shv kA{{{3, 5, 0, 0}}, 10, 10, 0, 0, {0x0A, 0x00, 0x00, 0x0A, 0xFB, 0xFB}}
 const Shv kB{{{2, 2, 0, 0}, {1, 7, 3, 3}}, 3, 7, 0, 0, {0x01, 0x01, 0x02, 0x02, 0xFD, 0x04}};
 
 TEST(Combine, BuildsTheWorkedExampleByteForByte) {
-  const auto huc = combine(DhvBuilder{}.name("garden").add(shv(kA)).add(shv(kB), 200, -100).bytes());
+  const auto huc =
+      combine(DhvBuilder{}.name("garden").add(shv(kA)).add(shv(kB), 200, -100).bytes());
   ASSERT_TRUE(huc) << huc.error().message();
-  const Bytes want = {
-      3, 0xC4, 0x40, 'g', 'a', 'r', 'd', 'e', 'n', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-      0, 203, 0, 10, 0, 0, 0xFF, 0x9C, 0, 14,                      // extents, Stitches
-      0, 7, 5, 0, 0, 0, 0,  0, 6, 2, 0, 0, 0, 0,  0, 1, 7, 0, 203, 0xFF, 0x9F,
-      0x0A, 0x00, 0x00, 0x0A, 0xFB, 0xFB, 0x80, 0x01, 0xFF, 0xFB, 0xFF, 0xFB, 0x80, 0x02,
-      0x80, 0x01, 0x00, 0xC8, 0xFF, 0x9C, 0x80, 0x02, 0x01, 0x01, 0x02, 0x02, 0xFD, 0x04};
+  const Bytes want = {3,    0xC4, 0x40, 'g',  'a',  'r',  'd',  'e',  'n',  ' ',  ' ',  ' ',  ' ',
+                      ' ',  ' ',  ' ',  ' ',  ' ',  ' ',  0,    203,  0,    10,   0,    0,    0xFF,
+                      0x9C, 0,    14,  // extents, Stitches
+                      0,    7,    5,    0,    0,    0,    0,    0,    6,    2,    0,    0,    0,
+                      0,    0,    1,    7,    0,    203,  0xFF, 0x9F, 0x0A, 0x00, 0x00, 0x0A, 0xFB,
+                      0xFB, 0x80, 0x01, 0xFF, 0xFB, 0xFF, 0xFB, 0x80, 0x02, 0x80, 0x01, 0x00, 0xC8,
+                      0xFF, 0x9C, 0x80, 0x02, 0x01, 0x01, 0x02, 0x02, 0xFD, 0x04};
   EXPECT_EQ(*huc, want);
 }
 
@@ -92,8 +94,8 @@ TEST(Combine, ReturnRecordAndPlacementShareAOneColourBlock) {
   const Bytes& h = *huc;
   EXPECT_EQ(h[29] * 256 + h[30], 2 + 8);  // own count, placement and return records
   const Bytes stream(h.begin() + 29 + 14, h.begin() + 29 + 14 + 20);
-  EXPECT_EQ(stream, (Bytes{0x80, 0x01, 0, 10, 0, 20, 0x80, 0x02, 0x05, 0x00, 0xFB, 0x00,
-                           0x80, 0x01, 0xFF, 0xF6, 0xFF, 0xEC, 0x80, 0x02}));
+  EXPECT_EQ(stream, (Bytes{0x80, 0x01, 0,    10,   0,    20,   0x80, 0x02, 0x05, 0x00,
+                           0xFB, 0x00, 0x80, 0x01, 0xFF, 0xF6, 0xFF, 0xEC, 0x80, 0x02}));
   const Shv still{{{1, 1, 0, 0}}, 0, 0, 0, 0, {0x80, 0x03}};
   const auto zero = combine(DhvBuilder{}.add(shv(still)).add(shv(kA)).bytes());
   ASSERT_TRUE(zero);
@@ -104,14 +106,15 @@ TEST(Combine, ReturnRecordAndPlacementShareAOneColourBlock) {
 TEST(Combine, APlacedDesignOpeningWithAMovingEscapeKeepsItsShape) {
   // Standing alone, 0x80 0x00 moves x by -128 as the block's first record; behind
   // a placement record it moves nothing, so the placement record makes the move.
-  const Shv escape{{{3, 1, 0, 0}, {1, 2, -126, 2}}, 0, 0, -128, 0, {0x80, 0x00, 0x01, 0x01, 0x02, 0x02}};
+  const Shv escape{{{3, 1, 0, 0}, {1, 2, -126, 2}},     0, 0, -128, 0,
+                   {0x80, 0x00, 0x01, 0x01, 0x02, 0x02}};
   const auto huc = combine(DhvBuilder{}.add(shv(escape), 1, 1).add(shv(kA)).bytes());
   ASSERT_TRUE(huc);
   const std::size_t stream = 29 + 3 * 7;
   // Placement (1 - 128, 1 + 0), the escape, (1, 1); block 2 from (-126, 2): (2, 2).
   EXPECT_EQ(Bytes(huc->begin() + stream, huc->begin() + stream + 22),
-            (Bytes{0x80, 0x01, 0xFF, 0x81, 0x00, 0x01, 0x80, 0x02, 0x80, 0x00, 0x01, 0x01, 0x02, 0x02,
-                   0x80, 0x01, 0x00, 0x7C, 0xFF, 0xFC, 0x80, 0x02}));
+            (Bytes{0x80, 0x01, 0xFF, 0x81, 0x00, 0x01, 0x80, 0x02, 0x80, 0x00, 0x01,
+                   0x01, 0x02, 0x02, 0x80, 0x01, 0x00, 0x7C, 0xFF, 0xFC, 0x80, 0x02}));
 
   // A move that the placement would carry past 16 bits is refused.
   const auto far = combine(DhvBuilder{}.add(shv(escape), -32700, 0).add(shv(kA)).bytes());
@@ -127,7 +130,8 @@ TEST(Combine, ExtentsStayAtTheStartPointOnTheSideNoDesignReaches) {
   const Shv down{{{1, 1, 0, 0}}, -10, -20, -50, -60, {0x01, 0x01}};
   const auto neg = combine(DhvBuilder{}.add(shv(down)).add(shv(down), -5, 0).bytes());
   ASSERT_TRUE(neg);
-  EXPECT_EQ(Bytes(neg->begin() + 19, neg->begin() + 27), (Bytes{0, 0, 0, 0, 0xFF, 0xC9, 0xFF, 0xC4}));
+  EXPECT_EQ(Bytes(neg->begin() + 19, neg->begin() + 27),
+            (Bytes{0, 0, 0, 0, 0xFF, 0xC9, 0xFF, 0xC4}));
 }
 
 struct Refused {
@@ -161,20 +165,22 @@ std::vector<Refused> refused() {
   cut.resize(90);
   return {
       {"MoreThan255Colours", colours.bytes(), ErrorCode::kTooManyColours, "design 2"},
-      {"MoreThan65535Words", DhvBuilder{}.add(shv(big)).add(shv(big), 1, 0).bytes(), ErrorCode::kTooManyWords,
-       "design 2"},
-      {"ColourBlockTooLong", DhvBuilder{}.add(shv(kA)).add(shv(huge_block)).bytes(), ErrorCode::kTooManyWords,
-       "design 2: colour 1"},
+      {"MoreThan65535Words", DhvBuilder{}.add(shv(big)).add(shv(big), 1, 0).bytes(),
+       ErrorCode::kTooManyWords, "design 2"},
+      {"ColourBlockTooLong", DhvBuilder{}.add(shv(kA)).add(shv(huge_block)).bytes(),
+       ErrorCode::kTooManyWords, "design 2: colour 1"},
       {"ExtentBeyondRange", DhvBuilder{}.add(shv(wide), 800, 0).add(shv(kA)).bytes(),
        ErrorCode::kCoordinateOutOfRange, "design 1"},
       {"ColourPositionBeyondRange", DhvBuilder{}.add(shv(kA)).add(shv(far_colour), 0, -100).bytes(),
        ErrorCode::kCoordinateOutOfRange, "design 2"},
       {"EndsWhereNoReturnCanStart", DhvBuilder{}.add(shv(to_edge)).add(shv(kA)).bytes(),
        ErrorCode::kCoordinateOutOfRange, "design 1"},
-      {"NoColours", DhvBuilder{}.add(shv(kA)).add(shv(none)).bytes(), ErrorCode::kNoColours, "design 2"},
+      {"NoColours", DhvBuilder{}.add(shv(kA)).add(shv(none)).bytes(), ErrorCode::kNoColours,
+       "design 2"},
       {"StreamShorterThanItsCount", DhvBuilder{}.add(shv(short_stream)).add(shv(kA)).bytes(),
        ErrorCode::kDesignTruncated, "design 1"},
-      {"CutInsideItsPreview", DhvBuilder{}.add(shv(kA)).add(cut).bytes(), ErrorCode::kTruncated, ""},
+      {"CutInsideItsPreview", DhvBuilder{}.add(shv(kA)).add(cut).bytes(), ErrorCode::kTruncated,
+       ""},
   };
 }
 
@@ -184,7 +190,8 @@ TEST(Combine, RefusesWhatACombinedDesignCannotHoldAndWritesNothing) {
     test::FakeFileSystem fs;
     fs.files["g.dhv"] = c.dhv;
     Diagnostics diag;
-    EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 1, nullptr}, fs, diag), -1);
+    EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 1, nullptr}, fs, diag),
+              -1);
     EXPECT_EQ(fs.files.size(), 1u);
     ASSERT_EQ(diag.errors.size(), 1u);
     EXPECT_EQ(diag.errors[0].code, c.code) << diag.errors[0].message();

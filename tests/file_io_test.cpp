@@ -32,7 +32,8 @@ std::vector<std::uint8_t> bytes_of(const std::string& s) { return {s.begin(), s.
 std::vector<std::string> temporaries_in(const fs::path& dir) {
   std::vector<std::string> found;
   for (const auto& e : fs::recursive_directory_iterator(dir))
-    if (e.path().filename().string().rfind(kTemporaryPrefix, 0) == 0) found.push_back(e.path().string());
+    if (e.path().filename().string().rfind(kTemporaryPrefix, 0) == 0)
+      found.push_back(e.path().string());
   return found;
 }
 
@@ -50,19 +51,26 @@ TEST(Win32ErrorWords, AreLinuxsOwnWords) {
     std::uint32_t code;
     const char* words;
   } cases[] = {
-      {112, "No space left on device"},   {39, "No space left on device"},
-      {5, "Permission denied"},           {2, "No such file or directory"},
-      {3, "No such file or directory"},   {183, "File exists"},
-      {80, "File exists"},                {206, "File name too long"},
-      {32, "Device or resource busy"},    {33, "Device or resource busy"},
-      {1816, "Disk quota exceeded"},      {99999, "Windows error 99999"},
+      {112, "No space left on device"},
+      {39, "No space left on device"},
+      {5, "Permission denied"},
+      {2, "No such file or directory"},
+      {3, "No such file or directory"},
+      {183, "File exists"},
+      {80, "File exists"},
+      {206, "File name too long"},
+      {32, "Device or resource busy"},
+      {33, "Device or resource busy"},
+      {1816, "Disk quota exceeded"},
+      {99999, "Windows error 99999"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(win32_error_words(c.code), c.words) << c.code;
 #ifdef __linux__
     // Each phrase is one that strerror() itself gives here.
     bool from_strerror = std::string(c.words).rfind("Windows error", 0) == 0;
-    for (int e = 1; e < 134 && !from_strerror; ++e) from_strerror = std::string(std::strerror(e)) == c.words;
+    for (int e = 1; e < 134 && !from_strerror; ++e)
+      from_strerror = std::string(std::strerror(e)) == c.words;
     EXPECT_TRUE(from_strerror) << c.words;
 #endif
   }
@@ -111,7 +119,8 @@ TEST(FileIo, ReplaceRefusesWhatItCannotSafelyReplaceAndLeavesNothingBehind) {
     std::string detail;
   } cases[] = {
       {dir.file("folder"), ErrorCode::kNotRegularFile, "a directory"},
-      {dir.file("no-such-folder/garden1.shv"), ErrorCode::kCannotWrite, "No such file or directory"},
+      {dir.file("no-such-folder/garden1.shv"), ErrorCode::kCannotWrite,
+       "No such file or directory"},
 #ifndef _WIN32
       {dir.file("pipe"), ErrorCode::kNotRegularFile, "a FIFO"},
       {dir.file("link-to-pipe"), ErrorCode::kNotRegularFile, "a FIFO"},
@@ -140,7 +149,8 @@ TEST(FileIo, ReplaceWorksForEveryLegalNameLengthAndOverExistingFiles) {
   ScopedTempDir dir;
   fs::create_directory(dir.path() / "sub");
   g_temporaries_seen.clear();
-  const auto files = make_real_file_system([](const std::string& tmp) { g_temporaries_seen.push_back(tmp); });
+  const auto files =
+      make_real_file_system([](const std::string& tmp) { g_temporaries_seen.push_back(tmp); });
   std::vector<std::string> targets;
   for (const std::size_t length : {5u, 234u, 235u, 255u}) {
     const std::string name = std::string(length - 4, 'n') + ".shv";
@@ -251,7 +261,9 @@ TEST(FileIo, AWriteFailingHalfwayLeavesTheEarlierFileAndNoTemporary) {
     const rlimit limit{4096, 4096};
     setrlimit(RLIMIT_FSIZE, &limit);
     const Status st = real_file_system().replace(target, std::vector<std::uint8_t>(100000, 1));
-    _exit(!st && st.error().code == ErrorCode::kCannotWrite && st.error().detail == "File too large" ? 0 : 6);
+    _exit(!st && st.error().code == ErrorCode::kCannotWrite && st.error().detail == "File too large"
+              ? 0
+              : 6);
   });
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
@@ -270,7 +282,6 @@ TEST(FlushOutput, ReportsAFullDiskInPlainWords) {
   std::ostringstream fine;
   fine << "KORVANE";
   EXPECT_TRUE(flush_output(fine, "standard output"));
-
 }
 #endif
 

@@ -39,7 +39,8 @@ Bytes headed(const Bytes& head, std::size_t size, std::uint8_t fill = 0) {
 }
 
 Bytes put_le32(Bytes b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
   return b;
 }
 
@@ -77,7 +78,8 @@ Bytes xxx_design() {
 TEST(FileKind, RecognisesEachKindFromItsBytesAlone) {
   const Bytes rose = rose_shv();
   const Bytes garden = DhvBuilder{}.add(rose, 10, 10).add(one_stitch_shv(1, 5, 5)).bytes();
-  const Bytes opaque_container = DhvBuilder{}.add(opaque_design(40, 1)).add(opaque_design(9, 2)).bytes();
+  const Bytes opaque_container =
+      DhvBuilder{}.add(opaque_design(40, 1)).add(opaque_design(9, 2)).bytes();
   Bytes count_too_big = garden;
   put_u32(count_too_big, 87 + 6 + 6, 1000);
   const struct {
@@ -104,16 +106,21 @@ TEST(FileKind, RecognisesEachKindFromItsBytesAlone) {
       {"Vip", headed({0x5D, 0xFC, 0x90, 0x01}, 64, 0xEE), ContentKind::kVip},
       {"Dst", dst_design(), ContentKind::kDst},
       // 511 bytes of text cannot hold DST's head; nor is its count believable.
-      {"DstHeadCut", headed(text("LA:garden          \rST:     12\r"), 511, ' '), ContentKind::kUnknown},
+      {"DstHeadCut", headed(text("LA:garden          \rST:     12\r"), 511, ' '),
+       ContentKind::kUnknown},
       {"Jef", put_le32(put_le32(Bytes(140, 0xEE), 0, 116 + 16), 24, 2), ContentKind::kJef},
       {"JefOffsetDisagreesWithColours", put_le32(put_le32(Bytes(140, 0xEE), 0, 116 + 8), 24, 2),
        ContentKind::kUnknown},
       {"Sew", sew_design(), ContentKind::kSew},
       {"Xxx", xxx_design(), ContentKind::kXxx},
-      {"Exp", {0x80, 0x04, 0x10, 0x10, 0x05, 0xFB, 0x80, 0x01, 0x00, 0x00, 0x03, 0x03}, ContentKind::kExp},
+      {"Exp",
+       {0x80, 0x04, 0x10, 0x10, 0x05, 0xFB, 0x80, 0x01, 0x00, 0x00, 0x03, 0x03},
+       ContentKind::kExp},
       {"ExpWithAnEscapeInAMove", {0x80, 0x04, 0x10, 0x80, 0x05, 0xFB}, ContentKind::kUnknown},
       {"ExpOfOddLength", {0x80, 0x04, 0x10, 0x10, 0x05}, ContentKind::kUnknown},
-      {"ExpWithAnUnknownCommand", {0x80, 0x04, 0x10, 0x10, 0x80, 0x33, 0x01, 0x01}, ContentKind::kUnknown},
+      {"ExpWithAnUnknownCommand",
+       {0x80, 0x04, 0x10, 0x10, 0x80, 0x33, 0x01, 0x01},
+       ContentKind::kUnknown},
       {"RandomBytes", noise(200, 9), ContentKind::kUnknown},
       // Text with a count in the billions: never a container with a bogus table.
       {"Text", headed(text("Dear reader, this is a letter and no embroidery at all. "), 400, 'x'),
@@ -178,7 +185,8 @@ Ran run_in(const ScopedTempDir& dir, const std::string& args, const std::string&
   const std::string cmd = "cd '" + dir.path().string() + "' && '" + KORVANE_EXE + "' " + args +
                           " </dev/null >" + out_to + " 2>.err";
   const int status = std::system(cmd.c_str());
-  Ran r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file(".out")), slurp(dir.file(".err"))};
+  Ran r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file(".out")),
+        slurp(dir.file(".err"))};
   std::remove(dir.file(".out").c_str());
   std::remove(dir.file(".err").c_str());
   return r;
@@ -191,7 +199,8 @@ class WrongKind : public testing::Test {
     write_bytes(dir_.file("rose.shv"), rose_shv());
     write_bytes(dir_.file("cut.shv"), cut(rose_shv(), 2));
     write_bytes(dir_.file("rose.huc"), small_huc());
-    write_bytes(dir_.file("garden.dhv"), DhvBuilder{}.add(rose_shv()).add(one_stitch_shv(1, 5, 5)).bytes());
+    write_bytes(dir_.file("garden.dhv"),
+                DhvBuilder{}.add(rose_shv()).add(one_stitch_shv(1, 5, 5)).bytes());
     write_bytes(dir_.file("pic.png"), headed(text("\x89PNG\r\n\x1A\n"), 64, 0xAB));
     write_bytes(dir_.file("junk.bin"), noise(200, 9));
   }
@@ -215,25 +224,33 @@ TEST_F(WrongKind, EveryCommandSaysWhatTheFileIsInOneLine) {
        "cut.shv: this is an SHV design, not a DHV container; it is already an SHV design: nothing "
        "to split or combine"},
       {"--split rose.huc",
-       "rose.huc: this is a HUC design, not a DHV container; use --huc to make an SHV design of it"},
+       "rose.huc: this is a HUC design, not a DHV container; use --huc to make an SHV design of "
+       "it"},
       {"--split pic.png",
-       "pic.png: this is a PNG picture, not a DHV container; korvane reads embroidery files, not pictures"},
+       "pic.png: this is a PNG picture, not a DHV container; korvane reads embroidery files, not "
+       "pictures"},
       {"--split junk.bin",
-       "junk.bin: not a file korvane knows; korvane reads DHV containers, SHV designs and HUC designs"},
+       "junk.bin: not a file korvane knows; korvane reads DHV containers, SHV designs and HUC "
+       "designs"},
       {"--huc garden.dhv",
-       "garden.dhv: this is a DHV container, not a HUC design; use --split or --combine to make SHV "
+       "garden.dhv: this is a DHV container, not a HUC design; use --split or --combine to make "
+       "SHV "
        "designs of it"},
-      {"--huc rose.shv", "rose.shv: this is an SHV design, not a HUC design; it is already an SHV design"},
+      {"--huc rose.shv",
+       "rose.shv: this is an SHV design, not a HUC design; it is already an SHV design"},
       {"--huc garden.dst",
-       "garden.dst: this is a DST design, not a HUC design; save it as SHV with embroidery software first"},
+       "garden.dst: this is a DST design, not a HUC design; save it as SHV with embroidery "
+       "software first"},
       {"--info garden.dst",
        "garden.dst: this is a DST design, not a DHV container or SHV design; save it as SHV with "
        "embroidery software first"},
       {"--info pic.png",
-       "pic.png: this is a PNG picture, not a DHV container or SHV design; korvane reads embroidery "
+       "pic.png: this is a PNG picture, not a DHV container or SHV design; korvane reads "
+       "embroidery "
        "files, not pictures"},
       {"--preview rose.huc",
-       "rose.huc: this is a HUC design, not a DHV container or SHV design; use --huc to make an SHV "
+       "rose.huc: this is a HUC design, not a DHV container or SHV design; use --huc to make an "
+       "SHV "
        "design of it"},
       {"--preview garden.dst",
        "garden.dst: this is a DST design, not a DHV container or SHV design; save it as SHV with "
@@ -268,8 +285,9 @@ TEST_F(WrongKind, InfoTellsAHucDesignAndACutShvDesignForWhatTheyAre) {
   const Ran shv = run_in(dir_, "--info cut.shv");
   EXPECT_EQ(shv.code, 1);
   // The SHV reader's own reason, never a container's.
-  EXPECT_THAT(shv.err, testing::MatchesRegex("korvane: cut.shv: byte [0-9]+ \\(0x[0-9A-F]+\\): [^:]*: it claims 2 "
-                                             "colours and 8 stitch words, [^\n]*\n"));
+  EXPECT_THAT(shv.err, testing::MatchesRegex(
+                           "korvane: cut.shv: byte [0-9]+ \\(0x[0-9A-F]+\\): [^:]*: it claims 2 "
+                           "colours and 8 stitch words, [^\n]*\n"));
 }
 
 TEST_F(WrongKind, InfoJsonKeepsUtf8NamesAndGivesTheBytesOfOthers) {
@@ -294,7 +312,8 @@ TEST_F(WrongKind, InfoFailsWhenStandardOutputCannotTakeIt) {
     SCOPED_TRACE(args);
     const Ran r = run_in(dir_, args, "/dev/full");
     EXPECT_EQ(r.code, 1);
-    EXPECT_THAT(r.err, testing::MatchesRegex("korvane: \\(standard output\\): cannot write the file[^\n]*\n"));
+    EXPECT_THAT(r.err, testing::MatchesRegex(
+                           "korvane: \\(standard output\\): cannot write the file[^\n]*\n"));
   }
 }
 

@@ -38,7 +38,7 @@ const PatternCase kWildcards[] = {
     {"a", "", false},
     {"aXbXc", "a*b*c", true},
     {"aXbX", "a*b*c", false},
-    {"G\xC3\xA4RTEN.DHV", "g\xC3\xA4rten.dhv", true},  // bytes past ASCII match exactly
+    {"G\xC3\xA4RTEN.DHV", "g\xC3\xA4rten.dhv", true},   // bytes past ASCII match exactly
     {"G\xC3\x84RTEN.DHV", "g\xC3\xA4rten.dhv", false},  // and are not folded
 };
 

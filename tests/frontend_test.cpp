@@ -44,7 +44,8 @@ struct Outcome {
   std::vector<std::string> shown;
 };
 
-Outcome run_with(const std::vector<std::string>& args, std::optional<std::string> choice, bool answer) {
+Outcome run_with(const std::vector<std::string>& args, std::optional<std::string> choice,
+                 bool answer) {
   std::ostringstream out, err;
   Script script{std::move(choice), answer, {}};
   const int code =
@@ -64,7 +65,8 @@ TEST(DialogFlow, FollowsTheUsersAnswers) {
   const std::string two = dir.file("two.dhv");
   const std::string bad = dir.file("bad.dhv");
   test::write_bytes(one, DhvBuilder{}.add(test::opaque_design(30, 1)).bytes());
-  test::write_bytes(two, DhvBuilder{}.add(test::opaque_design(30, 1)).add(test::opaque_design(9, 2)).bytes());
+  test::write_bytes(
+      two, DhvBuilder{}.add(test::opaque_design(30, 1)).add(test::opaque_design(9, 2)).bytes());
   test::write_bytes(bad, Bytes(50, 0));
   struct Case {
     const char* name;
@@ -94,7 +96,8 @@ TEST(DialogFlow, FollowsTheUsersAnswers) {
 TEST(DialogFlow, YesCombinesTheSameContainerAndAFailedCombineIsShown) {
   test::ScopedTempDir dir;
   const std::string garden = dir.file("garden.dhv");
-  test::write_bytes(garden, test::read_bytes(std::string(KORVANE_SOURCE_DIR) + "/examples/garden.dhv"));
+  test::write_bytes(garden,
+                    test::read_bytes(std::string(KORVANE_SOURCE_DIR) + "/examples/garden.dhv"));
   const Outcome yes = run_with({}, garden, true);
   EXPECT_EQ(yes.code, 0) << yes.err;
   EXPECT_EQ(yes.shown, (std::vector<std::string>{"open", "ask " + garden}));
@@ -104,7 +107,8 @@ TEST(DialogFlow, YesCombinesTheSameContainerAndAFailedCombineIsShown) {
 
   // Opaque designs split fine but cannot be combined: the user is told, as for a failed split.
   const std::string opaque = dir.file("opaque.dhv");
-  test::write_bytes(opaque, DhvBuilder{}.add(test::opaque_design(30, 1)).add(test::opaque_design(9, 2)).bytes());
+  test::write_bytes(
+      opaque, DhvBuilder{}.add(test::opaque_design(30, 1)).add(test::opaque_design(9, 2)).bytes());
   const Outcome failed = run_with({}, opaque, true);
   EXPECT_EQ(failed.code, 1);
   EXPECT_EQ(failed.shown, (std::vector<std::string>{"open", "ask " + opaque, "failed " + opaque}));
@@ -116,7 +120,8 @@ TEST(DialogFlow, YesCombinesTheSameContainerAndAFailedCombineIsShown) {
 TEST(CommandLine, SplitsOnlyTheFirstArgumentAndNeverAsks) {
   test::ScopedTempDir dir;
   const std::string two = dir.file("two.dhv");
-  test::write_bytes(two, DhvBuilder{}.add(test::opaque_design(30, 1)).add(test::opaque_design(9, 2)).bytes());
+  test::write_bytes(
+      two, DhvBuilder{}.add(test::opaque_design(30, 1)).add(test::opaque_design(9, 2)).bytes());
   const Outcome ok = run_with({two, dir.file("missing.dhv"), "--help"}, std::nullopt, true);
   EXPECT_EQ(ok.code, 0);
   EXPECT_TRUE(ok.shown.empty());
@@ -154,8 +159,10 @@ TEST(Options, ReadsCommandsAndRefusesMistakes) {
     std::string problem;
     const auto o = parse_options(c.args, problem);
     ASSERT_EQ(o.has_value(), c.ok) << problem;
-    if (o) EXPECT_EQ(o->command, c.command);
-    else EXPECT_FALSE(problem.empty());
+    if (o)
+      EXPECT_EQ(o->command, c.command);
+    else
+      EXPECT_FALSE(problem.empty());
   }
 }
 
@@ -163,7 +170,8 @@ TEST(TerminalDialogs, AsksAgainForAMissingFileAndReadsOnlyYesAsYes) {
   test::ScopedTempDir dir;
   const std::string real = dir.file("g.dhv");
   test::write_bytes(real, {1});
-  std::istringstream in(dir.file("nope.dhv") + "\n" + dir.path().string() + "\n" + real + "\nmaybe\n");
+  std::istringstream in(dir.file("nope.dhv") + "\n" + dir.path().string() + "\n" + real +
+                        "\nmaybe\n");
   std::ostringstream out;
   auto d = make_terminal_dialogs(in, out);
   EXPECT_EQ(d->open_file(), real);
@@ -171,7 +179,8 @@ TEST(TerminalDialogs, AsksAgainForAMissingFileAndReadsOnlyYesAsYes) {
   EXPECT_FALSE(d->ask_combine(real));  // end of input
   const std::string shown = out.str();
   EXPECT_EQ(shown.rfind("Select DHV file to convert\nViking, Husqvarna (*.DHV)\n", 0), 0u);
-  EXPECT_NE(shown.find("KORVANE created design(s) from:\n" + real + "\n\nNeed to combine?"), std::string::npos);
+  EXPECT_NE(shown.find("KORVANE created design(s) from:\n" + real + "\n\nNeed to combine?"),
+            std::string::npos);
 
   for (const auto& [answer, yes] : {std::pair{"yes\n", true}, std::pair{" Y \n", true},
                                     std::pair{"no\n", false}, std::pair{"\n", false}}) {

@@ -61,11 +61,27 @@ const DimsCase kDims[] = {
     {"OffsetFromNegativeExtent", 255, 0, -137, 0, {40, 0, 13, 0, 13, 0}, 0},
     {"NegativeOffsetShort", 100, 10, 50, -10, {6, 2, 0xFB, 1, 0xFB, 1}, 6},
     {"Count255IsShort", 1271, 1000, -1270, -1000, {255, 200, 127, 100, 127, 100}, 255 * 100},
-    {"Count256IsLong", 1281, 1000, -1270, -1000,
-     {255, 255, 1, 1, 0, 0, 200, 0, 127, 0, 100, 0, 127, 0, 100}, 256 * 100},
-    {"Exactly255By255IsLong", 1271, 1271, -1270, -1270,
-     {255, 255, 1, 0, 255, 0, 255, 0, 127, 0, 127, 0, 127, 0, 127}, 255 * 128},
-    {"NegativeOffsetLong", 3000, 0, 50, 0, {255, 255, 1, 1, 0x28, 0, 0, 0xFF, 0xFB, 0, 0, 0xFF, 0xFB, 0, 0}, 0},
+    {"Count256IsLong",
+     1281,
+     1000,
+     -1270,
+     -1000,
+     {255, 255, 1, 1, 0, 0, 200, 0, 127, 0, 100, 0, 127, 0, 100},
+     256 * 100},
+    {"Exactly255By255IsLong",
+     1271,
+     1271,
+     -1270,
+     -1270,
+     {255, 255, 1, 0, 255, 0, 255, 0, 127, 0, 127, 0, 127, 0, 127},
+     255 * 128},
+    {"NegativeOffsetLong",
+     3000,
+     0,
+     50,
+     0,
+     {255, 255, 1, 1, 0x28, 0, 0, 0xFF, 0xFB, 0, 0, 0xFF, 0xFB, 0, 0},
+     0},
     {"NegativeCountsAreZero", -100, -100, 50, 50, {0, 0, 0xFB, 0xFB, 0xFB, 0xFB}, 0},
     {"OneNegativeCountLeavesNoBitmap", -100, 10, 50, -10, {0, 2, 0xFB, 1, 0xFB, 1}, 0},
 };
@@ -73,11 +89,14 @@ const DimsCase kDims[] = {
 TEST(BuildShv, WritesTheDimensionBlockAndPreviewSize) {
   for (const auto& c : kDims) {
     SCOPED_TRACE(c.name);
-    const Bytes huc = HucBuilder{}.extents(c.x0, c.y0, c.x1, c.y1).colour(1, cat({rec(0, 0), rec(1, 1)})).bytes();
+    const Bytes huc =
+        HucBuilder{}.extents(c.x0, c.y0, c.x1, c.y1).colour(1, cat({rec(0, 0), rec(1, 1)})).bytes();
     const auto shv = build_shv(ByteReader(huc, "t.huc"), "d");
     ASSERT_TRUE(shv) << shv.error().message();
     const std::size_t at = formats::kShvNameAt + 1;
-    EXPECT_EQ(Bytes(shv->begin() + at, shv->begin() + static_cast<std::ptrdiff_t>(at + c.block.size())), c.block);
+    EXPECT_EQ(
+        Bytes(shv->begin() + at, shv->begin() + static_cast<std::ptrdiff_t>(at + c.block.size())),
+        c.block);
     const auto d = formats::read_shv_design(ByteReader(*shv, "t.shv"));
     ASSERT_TRUE(d) << d.error().message();
     EXPECT_EQ(d->header_at, at + c.block.size() + c.bitmap);
@@ -104,11 +123,13 @@ TEST(BuildShv, LaysOutHeaderColoursAndStreamByteForByte) {
   EXPECT_EQ(Bytes(text_end, shv->begin() + 86), Bytes(86 - text.size(), 0));
   const Bytes want = cat({
       Bytes{6, 'g', 'a', 'r', 'd', 'e', 'n'},
-      Bytes{0, 0, 0, 0, 0, 0},                                         // no preview
+      Bytes{0, 0, 0, 0, 0, 0},                                                   // no preview
       Bytes{2, 0xC4, 0x28, 0, 0x30, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 14},  // shvhdr_t
-      Bytes{0, 0, 0, 5, 33, 0, 0, 0, 0, 0, 0x01, 0x02, 0xFF, 0xFE},     // shvcolor_t 1
-      Bytes{0, 0, 0, 9, 7, 0, 0, 0, 0, 0, 0, 3, 0, 4},                  // shvcolor_t 2
-      block1, block2, Bytes{0xAA, 0xBB, 0xCC},
+      Bytes{0, 0, 0, 5, 33, 0, 0, 0, 0, 0, 0x01, 0x02, 0xFF, 0xFE},              // shvcolor_t 1
+      Bytes{0, 0, 0, 9, 7, 0, 0, 0, 0, 0, 0, 3, 0, 4},                           // shvcolor_t 2
+      block1,
+      block2,
+      Bytes{0xAA, 0xBB, 0xCC},
   });
   EXPECT_EQ(Bytes(shv->begin() + 86, shv->end()), want);
 }
@@ -147,7 +168,10 @@ using test::HucBuilder;
 using test::rec;
 
 Bytes small_huc() {
-  return HucBuilder{}.extents(30, 20, -10, -40).colour(2, cat({rec(0, 0), rec(3, 4), rec(-5, 1)})).bytes();
+  return HucBuilder{}
+      .extents(30, 20, -10, -40)
+      .colour(2, cat({rec(0, 0), rec(3, 4), rec(-5, 1)}))
+      .bytes();
 }
 
 std::string stored_name(const Bytes& shv) {
@@ -195,8 +219,12 @@ TEST(Lumbrel, ProducesWhatTheArgumentsAskFor) {
     if (c.memory_size > 0) huc.resize(static_cast<std::size_t>(c.memory_size), 0);
     if (c.pFileHuc && c.memory_size == 0) fs.files[c.pFileHuc] = huc;
     Handed h;
-    const LumbrelCall call{c.pFileShv, c.pshv ? &h.shv : nullptr, c.pshv ? &h.sshv : nullptr,
-                           c.pFileHuc, c.memory_size > 0 ? huc.data() : nullptr, c.memory_size};
+    const LumbrelCall call{c.pFileShv,
+                           c.pshv ? &h.shv : nullptr,
+                           c.pshv ? &h.sshv : nullptr,
+                           c.pFileHuc,
+                           c.memory_size > 0 ? huc.data() : nullptr,
+                           c.memory_size};
     Diagnostics diag;
     ASSERT_EQ(run_lumbrel(call, fs, diag), 0);
     EXPECT_TRUE(diag.errors.empty());
@@ -260,8 +288,9 @@ TEST(Lumbrel, FailsWithoutWritingOrHandingOutAnything) {
       call.pFileShv = protected_input.c_str();
     }
     if (name == "NoOutputCanBeNamed" || name == "NegativeSize") {
-      call = LumbrelCall{nullptr, nullptr, nullptr, nullptr, huc.data(),
-                         name == "NegativeSize" ? -1 : static_cast<std::int32_t>(huc.size())};
+      call = LumbrelCall{
+          nullptr, nullptr,    nullptr,
+          nullptr, huc.data(), name == "NegativeSize" ? -1 : static_cast<std::int32_t>(huc.size())};
     }
     Diagnostics diag;
     EXPECT_EQ(run_lumbrel(call, fs, diag, protected_input), c.result);
@@ -283,12 +312,14 @@ TEST(Lumbrel, TakesOnlyAWholeHucImageFromOutside) {
                          .bytes();
   std::vector<std::pair<std::string, Bytes>> refused;
   for (std::size_t n = 0; n < good.size(); ++n)
-    refused.emplace_back("cut to " + std::to_string(n), Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n)));
+    refused.emplace_back("cut to " + std::to_string(n),
+                         Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n)));
   Bytes unmarked = good;
   unmarked[1] = 0xC5;
   refused.emplace_back("wrong mark", unmarked);
-  refused.emplace_back("a PNG", Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I',
-                                      'H', 'D', 'R', 0, 0, 0, 1, 0, 0, 0, 1, 8, 6, 0, 0, 0, 0});
+  refused.emplace_back(
+      "a PNG", Bytes{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D',
+                     'R',  0,   0,   0,   1,    0,    0,    0,    1, 8, 6, 0,  0,   0,   0});
   for (const auto& [what, huc] : refused) {
     SCOPED_TRACE(what);
     Handed h;
@@ -320,7 +351,8 @@ TEST(Lumbrel, RoundTripsThroughGetShvStitchPos) {
                         .bytes();
   unsigned char* shv = nullptr;
   std::int32_t sshv = 0;
-  ASSERT_EQ(lumbrel(nullptr, &shv, &sshv, nullptr, huc.data(), static_cast<std::int32_t>(huc.size())), 0);
+  ASSERT_EQ(
+      lumbrel(nullptr, &shv, &sshv, nullptr, huc.data(), static_cast<std::int32_t>(huc.size())), 0);
   const Bytes image(shv, shv + sshv);
   const unsigned char* hdr = GetShvStitchPos(shv);
   const auto at = static_cast<std::size_t>(hdr - shv);
@@ -350,8 +382,8 @@ TEST(Lumbrel, RoundTripsThroughGetShvStitchPos) {
 
 #ifndef _WIN32
 int run_korvane_in(const test::ScopedTempDir& dir, const std::string& args) {
-  const std::string cmd = "cd '" + dir.path().string() + "' && '" + KORVANE_EXE + "' " + args +
-                          " >/dev/null 2>&1";
+  const std::string cmd =
+      "cd '" + dir.path().string() + "' && '" + KORVANE_EXE + "' " + args + " >/dev/null 2>&1";
   const int status = std::system(cmd.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -1,11 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "inspect/survey.hpp"
-#include "inspect/png_encode.hpp"
 #include "convert/previews.hpp"
-#include "shvgen/colour_tables.hpp"
 #include "inspect/pictures.hpp"
+#include "inspect/png_encode.hpp"
+#include "inspect/survey.hpp"
+#include "shvgen/colour_tables.hpp"
 #include "support/builders.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/png_decode.hpp"
@@ -58,7 +58,8 @@ Bytes two_by_three_preview() {
 }
 
 TEST(Pictures, StoredPreviewIsTurnedUprightAndScaledWithSquarePixels) {
-  const DecodedPng png = round_trip(inspect::stored_preview_picture(design_of(two_by_three_preview())));
+  const DecodedPng png =
+      round_trip(inspect::stored_preview_picture(design_of(two_by_three_preview())));
   // Rows run along x and become columns; a row's first pixel (largest y) is the top.
   constexpr std::uint32_t kScale = 16;  // 512 / 3 is more than the largest factor
   ASSERT_EQ(png.width, 2 * kScale);
@@ -86,7 +87,8 @@ TEST(Pictures, OneStitchIsOneLineInItsBlocksColourAndNothingElse) {
   // Code 0 is drawn in preview colour 1. The stitch runs 1 mm to the right:
   // 4 pixels at 4 pixels per millimetre.
   ASSERT_EQ(shvgen::pixel_for_colour(0), 1);
-  const DecodedPng png = round_trip(inspect::stitch_picture(design_of(test::one_stitch_shv(0, 10, 0))));
+  const DecodedPng png =
+      round_trip(inspect::stitch_picture(design_of(test::one_stitch_shv(0, 10, 0))));
   ASSERT_EQ(png.width, 2 * kDrawingMargin + 4 + 1);
   ASSERT_EQ(png.height, 2 * kDrawingMargin + 1);
   for (std::uint32_t y = 0; y < png.height; ++y)
@@ -99,15 +101,16 @@ TEST(Pictures, OneStitchIsOneLineInItsBlocksColourAndNothingElse) {
 TEST(Pictures, StitchDrawingHasYUpAndLeavesMovesOut) {
   // A long move of 20 mm to the right (too long to be a stitch), then a stitch 1 mm up.
   const Bytes shv = test::written_shv(
-      test::HucBuilder{}.extents(200, 10, 0, 0).colour(
-          33, test::cat({test::rec(0, 0), test::long_move(200, 0), test::rec(0, 10)})),
+      test::HucBuilder{}
+          .extents(200, 10, 0, 0)
+          .colour(33, test::cat({test::rec(0, 0), test::long_move(200, 0), test::rec(0, 10)})),
       "up");
   const DecodedPng png = round_trip(inspect::stitch_picture(design_of(shv)));
   ASSERT_EQ(png.width, 2 * kDrawingMargin + 80 + 1);
   ASSERT_EQ(png.height, 2 * kDrawingMargin + 4 + 1);
   const auto c = colour(shvgen::pixel_for_colour(33));
-  EXPECT_EQ(png.at(kDrawingMargin + 80, kDrawingMargin), c);      // top: y = 10
-  EXPECT_EQ(png.at(kDrawingMargin + 80, kDrawingMargin + 4), c);  // bottom: y = 0
+  EXPECT_EQ(png.at(kDrawingMargin + 80, kDrawingMargin), c);                // top: y = 10
+  EXPECT_EQ(png.at(kDrawingMargin + 80, kDrawingMargin + 4), c);            // bottom: y = 0
   EXPECT_EQ(png.at(kDrawingMargin + 40, kDrawingMargin + 4), kBackground);  // the move
 }
 
@@ -131,7 +134,8 @@ TEST(Pictures, LayoutPlacesEachDesignAndMarksTheStartPoint) {
 TEST(Pictures, FarFlungStitchesAreScaledDownToTheSizeCap) {
   Bytes block = test::rec(0, 0);
   for (int i = 0; i < 200; ++i) block = test::cat({block, test::rec(127, 0)});
-  const Bytes shv = test::written_shv(test::HucBuilder{}.extents(25400, 0, 0, 0).colour(2, block), "far");
+  const Bytes shv =
+      test::written_shv(test::HucBuilder{}.extents(25400, 0, 0, 0).colour(2, block), "far");
   const auto stitches = inspect::stitch_picture(design_of(shv));
   EXPECT_EQ(stitches.width, 2 * kDrawingMargin + inspect::kMaxDrawingSide + 1);
   EXPECT_EQ(stitches.height, 2 * kDrawingMargin + 1);
@@ -145,7 +149,11 @@ TEST(Pictures, FarFlungStitchesAreScaledDownToTheSizeCap) {
 #endif  // KORVANE_HAVE_PNG
 
 Bytes garden() {
-  return DhvBuilder{}.name("garden").add(test::rose_shv(), 100, -50).add(test::one_stitch_shv(0, 10, 0)).bytes();
+  return DhvBuilder{}
+      .name("garden")
+      .add(test::rose_shv(), 100, -50)
+      .add(test::one_stitch_shv(0, 10, 0))
+      .bytes();
 }
 
 TEST(PreviewFiles, AreNamedAfterTheInputWithTheDesignNumber) {
@@ -157,13 +165,27 @@ TEST(PreviewFiles, AreNamedAfterTheInputWithTheDesignNumber) {
     std::vector<std::string> written;
   };
   const Case cases[] = {
-      {"Container", "in/garden.dhv", true, nullptr,
+      {"Container",
+       "in/garden.dhv",
+       true,
+       nullptr,
        {"in/garden-preview-001.png", "in/garden-stitches-001.png", "in/garden-preview-002.png",
         "in/garden-stitches-002.png", "in/garden-layout.png"}},
       {"Design", "rose.SHV", false, nullptr, {"rose-preview.png", "rose-stitches.png"}},
-      {"IntoADirectory", "in/rose.shv", false, "out", {"out/rose-preview.png", "out/rose-stitches.png"}},
-      {"DirectoryWithSlash", "rose.shv", false, "out/", {"out/rose-preview.png", "out/rose-stitches.png"}},
-      {"DotInDirectoryOnly", "my.dir/rose", false, nullptr,
+      {"IntoADirectory",
+       "in/rose.shv",
+       false,
+       "out",
+       {"out/rose-preview.png", "out/rose-stitches.png"}},
+      {"DirectoryWithSlash",
+       "rose.shv",
+       false,
+       "out/",
+       {"out/rose-preview.png", "out/rose-stitches.png"}},
+      {"DotInDirectoryOnly",
+       "my.dir/rose",
+       false,
+       nullptr,
        {"my.dir/rose-preview.png", "my.dir/rose-stitches.png"}},
   };
   for (const auto& c : cases) {
@@ -184,7 +206,8 @@ TEST(PreviewFiles, AreNamedAfterTheInputWithTheDesignNumber) {
     }
     ASSERT_EQ(r, 0) << (diag.errors.empty() ? "" : diag.errors[0].message());
     EXPECT_EQ(diag.written, c.written);
-    for (const auto& name : c.written) EXPECT_TRUE(test::decode_png(fs.files.at(name)).has_value()) << name;
+    for (const auto& name : c.written)
+      EXPECT_TRUE(test::decode_png(fs.files.at(name)).has_value()) << name;
   }
 }
 
@@ -210,7 +233,8 @@ TEST(PreviewFiles, KeepWhatWasWrittenBeforeADiskFilledUp) {
   fs.fail_writes_after = 2;
   Diagnostics diag;
   EXPECT_EQ(run_previews("garden.dhv", nullptr, fs, diag), -1);
-  EXPECT_EQ(diag.written, (std::vector<std::string>{"garden-preview-001.png", "garden-stitches-001.png"}));
+  EXPECT_EQ(diag.written,
+            (std::vector<std::string>{"garden-preview-001.png", "garden-stitches-001.png"}));
   ASSERT_EQ(diag.errors.size(), 1u);
   EXPECT_EQ(diag.errors[0].code, ErrorCode::kCannotWrite);
   EXPECT_EQ(diag.errors[0].file, "garden-preview-002.png");

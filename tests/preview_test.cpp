@@ -86,7 +86,8 @@ TEST(ShvLineDDAProc, SetsTheTurnedCellAndDropsPointsOutsideTheGrid) {
     d.pixels = 3;
     ShvLineDDAProc(c.X, c.Y, reinterpret_cast<std::intptr_t>(&d));
     Bytes want(7, 0);
-    if (c.row >= 0) want[static_cast<std::size_t>(c.row * 2 + c.pixel / 2)] = c.pixel % 2 == 0 ? 0x90 : 0x09;
+    if (c.row >= 0)
+      want[static_cast<std::size_t>(c.row * 2 + c.pixel / 2)] = c.pixel % 2 == 0 ? 0x90 : 0x09;
     EXPECT_EQ(out, want);
   }
 }
@@ -94,7 +95,9 @@ TEST(ShvLineDDAProc, SetsTheTurnedCellAndDropsPointsOutsideTheGrid) {
 // Renders into an exactly sized area followed by guard bytes.
 Bytes render(const Bytes& huc, int pixels, int scanlines, std::uint8_t fill = 0xEE) {
   const std::size_t area =
-      pixels > 0 && scanlines > 0 ? static_cast<std::size_t>(pixels) * static_cast<std::size_t>((scanlines + 1) / 2) : 0;
+      pixels > 0 && scanlines > 0
+          ? static_cast<std::size_t>(pixels) * static_cast<std::size_t>((scanlines + 1) / 2)
+          : 0;
   Bytes out(area + 4, fill);
   const Bytes exact(huc);  // an exactly sized copy, so ASan sees any over-read
   MakeShvBmp(std::span<std::uint8_t>(out).first(area), exact, pixels, scanlines);
@@ -110,7 +113,8 @@ Bytes blank(int pixels, int scanlines) {
 TEST(MakeShvBmp, PlacesTheStartPointOfTheWorkedExample) {
   // Box 500 x 600 in 40 x 40 cells: factors 13 and 15, start point (250, 300)
   // in column 19, line 20: output row 19, pixel 19.
-  const Bytes huc = HucBuilder{}.extents(250, 100, -150, -300).colour(0, cat({rec(0, 0), rec(0, 0)})).bytes();
+  const Bytes huc =
+      HucBuilder{}.extents(250, 100, -150, -300).colour(0, cat({rec(0, 0), rec(0, 0)})).bytes();
   Bytes want = blank(40, 40);
   want[389] = 0x01;
   EXPECT_EQ(render(huc, 40, 40), want);
@@ -159,23 +163,27 @@ TEST(MakeShvBmp, JoinsNoBlockToTheNextAndLetsTheLaterBlockWin) {
 
 TEST(MakeShvBmp, LeavesTheLowNibbleOfAnOddRowEmpty) {
   // 3 columns of 5 lines; a vertical stitch through all lines of column 1.
-  const Bytes huc = HucBuilder{}.extents(1, 2, -1, -2).colour(3, cat({rec(0, -2), rec(0, 4)})).bytes();
+  const Bytes huc =
+      HucBuilder{}.extents(1, 2, -1, -2).colour(3, cat({rec(0, -2), rec(0, 4)})).bytes();
   const Bytes out = render(huc, 3, 5);
   EXPECT_EQ(out, (Bytes{0, 0, 0, 0x77, 0x77, 0x70, 0, 0, 0}));
 }
 
 TEST(MakeShvBmp, MapsColourCodesToPixelValues) {
-  const std::pair<std::uint8_t, int> cases[] = {{0, 1}, {13, 1}, {19, 13}, {33, 3}, {48, 1}, {255, 1}};
+  const std::pair<std::uint8_t, int> cases[] = {{0, 1},  {13, 1}, {19, 13},
+                                                {33, 3}, {48, 1}, {255, 1}};
   for (const auto& [code, value] : cases) {
     SCOPED_TRACE(static_cast<int>(code));
     EXPECT_EQ(pixel_for_colour(code), value);
-    const Bytes huc = HucBuilder{}.extents(1, 1, -1, -1).colour(code, cat({rec(0, 0), rec(0, 0)})).bytes();
+    const Bytes huc =
+        HucBuilder{}.extents(1, 1, -1, -1).colour(code, cat({rec(0, 0), rec(0, 0)})).bytes();
     EXPECT_EQ(render(huc, 2, 2), (Bytes{0, static_cast<std::uint8_t>(value << 4)}));
   }
 }
 
 TEST(MakeShvBmp, DrawsNothingWithoutCellsOrScale) {
-  const Bytes huc = HucBuilder{}.extents(10, 10, -10, -10).colour(1, cat({rec(0, 0), rec(1, 1)})).bytes();
+  const Bytes huc =
+      HucBuilder{}.extents(10, 10, -10, -10).colour(1, cat({rec(0, 0), rec(1, 1)})).bytes();
   EXPECT_TRUE(render(huc, 0, 7).empty());
   EXPECT_TRUE(render(huc, 7, 0).empty());
   EXPECT_TRUE(render(huc, -3, 7).empty());
@@ -190,7 +198,8 @@ TEST(MakeShvBmp, DrawsNothingWithoutCellsOrScale) {
 
 TEST(MakeShvBmp, StopsAtTheEndOfTheImage) {
   // Counts claim far more than is there; the colour table itself is cut short.
-  const Bytes huc = HucBuilder{}.extents(10, 10, -10, -10).colour(1, cat({rec(0, 0), rec(1, 0)}), 900).bytes();
+  const Bytes huc =
+      HucBuilder{}.extents(10, 10, -10, -10).colour(1, cat({rec(0, 0), rec(1, 0)}), 900).bytes();
   const Bytes out = render(huc, 20, 20);
   EXPECT_EQ(cell(out, 20, 10, 9), 3);
   EXPECT_EQ(cell(out, 20, 11, 9), 3);

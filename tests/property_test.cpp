@@ -21,8 +21,8 @@
 namespace kvn {
 namespace {
 
-using example::Params;
 using example::Bytes;
+using example::Params;
 
 struct Family {
   const char* name;
@@ -48,7 +48,13 @@ const Family kFamilies[] = {
     {"FarPlacements", with(3, [](Params& p) { p.spread = 30000; }), 6},
     {"UnreadBytesNoisy", with(3, [](Params& p) { p.unread = example::Unread::kNoise; }), 6},
     {"OneColourEach", with(4, [](Params& p) { p.colours = 1; }), 8},
-    {"ManySmallDesigns", with(12, [](Params& p) { p.words = 16; p.colours = 1; }), 3},
+    {"ManySmallDesigns",
+     with(12,
+          [](Params& p) {
+            p.words = 16;
+            p.colours = 1;
+          }),
+     3},
     {"OneDesign", with(1), 6},
 };
 
@@ -104,12 +110,11 @@ Walk walk(std::span<const std::uint8_t> stream, const Counts& counts) {
   Pos p{0, 0};
   for (const auto count : counts) {
     w.block_starts.push_back(p);
-    const auto end = formats::decode_block(stream, w.end, static_cast<std::int32_t>(count),
-                                           [&](const formats::StitchRecord& r) {
-                                             p = {formats::wrap16(p.x + r.dx),
-                                                  formats::wrap16(p.y + r.dy)};
-                                             w.path.push_back(p);
-                                           });
+    const auto end = formats::decode_block(
+        stream, w.end, static_cast<std::int32_t>(count), [&](const formats::StitchRecord& r) {
+          p = {formats::wrap16(p.x + r.dx), formats::wrap16(p.y + r.dy)};
+          w.path.push_back(p);
+        });
     w.end = end.offset;
     if (end.truncated) {
       w.truncated = true;
@@ -269,10 +274,11 @@ TEST(CombineProperty, WalkVisitsEveryDesignShiftedAndReturnsToTheStart) {
       own_colours += own.colours.size();
       records_added += (placed ? 1u : 0u) + (i + 1 < designs.size() ? 1u : 0u);
       if (placed)
-        expected_path.push_back(opens_with_moving_escape(own.stream)
-                                    ? Pos{formats::wrap16(at.x - 128),
-                                          formats::wrap16(at.y + static_cast<std::int8_t>(own.stream[1]))}
-                                    : at);
+        expected_path.push_back(
+            opens_with_moving_escape(own.stream)
+                ? Pos{formats::wrap16(at.x - 128),
+                      formats::wrap16(at.y + static_cast<std::int8_t>(own.stream[1]))}
+                : at);
       for (const auto& p : walk(own.stream, counts_of(own)).path)
         expected_path.push_back({formats::wrap16(p.x + at.x), formats::wrap16(p.y + at.y)});
       if (i + 1 < designs.size()) expected_path.push_back({0, 0});
@@ -369,7 +375,8 @@ TEST(LumbrelProperty, OutputNavigatesBackToItsColourTableAndStream) {
         EXPECT_EQ(d.colours[k], (formats::shvcolor_t{hc->Stitches, hc->Color, hc->xpos, hc->ypos}));
       }
       const auto stream_at = formats::huc_stream_at(hh->nColors);
-      EXPECT_EQ(Bytes(d.stream.begin(), d.stream.end()), Bytes(huc.begin() + static_cast<std::ptrdiff_t>(stream_at), huc.end()));
+      EXPECT_EQ(Bytes(d.stream.begin(), d.stream.end()),
+                Bytes(huc.begin() + static_cast<std::ptrdiff_t>(stream_at), huc.end()));
     }
   }
 }

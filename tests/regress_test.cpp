@@ -30,8 +30,8 @@ const CombineRegression kCombine[] = {
 TEST(Regressions, CombineInputsKeepTheirOutcome) {
   for (const auto& c : kCombine) {
     SCOPED_TRACE(std::string(c.file) + ": " + c.what);
-    auto bytes = test::read_bytes(std::string(KORVANE_SOURCE_DIR) + "/tests/data/regress/combine/" +
-                                  c.file);
+    auto bytes =
+        test::read_bytes(std::string(KORVANE_SOURCE_DIR) + "/tests/data/regress/combine/" + c.file);
     ASSERT_FALSE(bytes.empty());
     bytes.pop_back();  // the fuzz target's mode byte
     unsigned char* pshv = nullptr;

@@ -28,12 +28,27 @@ const NavCase kNav[] = {
     {"EmptyNameAllZero", "", {0, 0, 0, 0, 0, 0}, 0, 93, false, 0},
     {"NamedAllZero", "garden", {0, 0, 0, 0, 0, 0}, 0, 99, false, 0},
     {"OddPixelsRoundRowsUp", "", {3, 5, 13, 2, 13, 2}, 9, 102, false, 13},
-    {"ShortBlockBeginning255And254", "", {255, 254, 0xFB, 0, 0xFB, 0}, 255 * 127, 93 + 255 * 127,
-     false, -5},
-    {"Long300By180", "x", {255, 255, 1, 0x01, 0x2C, 0x00, 0xB4, 0xFF, 0xFB, 0, 3, 0xFF, 0xFB, 0, 3},
-     27000, 88 + 15 + 27000, true, -5},
-    {"LongMarkWhateverTheThirdByte", "", {255, 255, 7, 0, 2, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0}, 4,
-     87 + 15 + 4, true, 0},
+    {"ShortBlockBeginning255And254",
+     "",
+     {255, 254, 0xFB, 0, 0xFB, 0},
+     255 * 127,
+     93 + 255 * 127,
+     false,
+     -5},
+    {"Long300By180",
+     "x",
+     {255, 255, 1, 0x01, 0x2C, 0x00, 0xB4, 0xFF, 0xFB, 0, 3, 0xFF, 0xFB, 0, 3},
+     27000,
+     88 + 15 + 27000,
+     true,
+     -5},
+    {"LongMarkWhateverTheThirdByte",
+     "",
+     {255, 255, 7, 0, 2, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0},
+     4,
+     87 + 15 + 4,
+     true,
+     0},
 };
 
 TEST(GetShvStitchPos, SkipsNameDimensionBlockAndPreview) {
@@ -50,7 +65,8 @@ TEST(GetShvStitchPos, SkipsNameDimensionBlockAndPreview) {
     EXPECT_EQ(d->x_offset, c.x_offset);
     // The unbounded C navigation must agree with the bounded one.
     auto copy = shv;
-    EXPECT_EQ(::GetShvStitchPos(copy.data()) - copy.data(), static_cast<std::ptrdiff_t>(c.header_at));
+    EXPECT_EQ(::GetShvStitchPos(copy.data()) - copy.data(),
+              static_cast<std::ptrdiff_t>(c.header_at));
   }
 }
 
@@ -95,8 +111,8 @@ TEST(ShvDimensions, ValuesFromAnyExtentsReadBackAsWritten) {
 // over names, both dimension forms, colour tables and trailing bytes.
 TEST(ShvDesign, ReadsBackWhatItWrote) {
   const ShvDimensions dims[] = {
-      {false, 0, 0, 0, 0},     {false, 3, 5, 13, -2},  {false, 255, 254, -128, 127},
-      {true, 300, 180, -5, 3}, {true, 256, 0, 0, 0},   {true, 2, 1, -3277, 3277},
+      {false, 0, 0, 0, 0},     {false, 3, 5, 13, -2}, {false, 255, 254, -128, 127},
+      {true, 300, 180, -5, 3}, {true, 256, 0, 0, 0},  {true, 2, 1, -3277, 3277},
   };
   const Bytes text = [] {
     Bytes t(kShvHeaderTextSize, 0);
@@ -118,8 +134,17 @@ TEST(ShvDesign, ReadsBackWhatItWrote) {
           Bytes bitmap(static_cast<std::size_t>(dim.bitmap_size()));
           std::iota(bitmap.begin(), bitmap.end(), std::uint8_t{7});
           d.bitmap = bitmap;
-          d.header = {static_cast<std::uint8_t>(table.size()), 0xC4, 0x28, 1, 0xB2, 0x0102,
-                      -300, 20, -32768, 32767, 0};
+          d.header = {static_cast<std::uint8_t>(table.size()),
+                      0xC4,
+                      0x28,
+                      1,
+                      0xB2,
+                      0x0102,
+                      -300,
+                      20,
+                      -32768,
+                      32767,
+                      0};
           d.colours = table;
           const Bytes stream = test::cat({test::long_move(-300, 20), test::rec(5, -5)});
           d.header.Stitches = static_cast<std::uint32_t>(stream.size() / 2);
@@ -127,7 +152,8 @@ TEST(ShvDesign, ReadsBackWhatItWrote) {
           d.trailing = trailing;
           SCOPED_TRACE(std::to_string(dim.scanlines) + " x " + std::to_string(dim.pixels) +
                        ", name " + std::to_string(name.size()) + ", colours " +
-                       std::to_string(table.size()) + ", trailing " + std::to_string(trailing.size()));
+                       std::to_string(table.size()) + ", trailing " +
+                       std::to_string(trailing.size()));
 
           ByteWriter out;
           write_shv_design(out, d);

@@ -61,11 +61,25 @@ const RowCase kRows[] = {
     {"OneNamed", false, "out/x", false, false, {"out/x"}, false, false},
     {"OneMemory", false, nullptr, true, true, {}, true, false},
     {"OneNamedAndMemory", false, "out/x.shv", true, false, {"out/x.shv"}, true, false},
-    {"SeveralDerived", true, nullptr, false, true, {"in/garden001.shv", "in/garden002.shv"}, false, false},
+    {"SeveralDerived",
+     true,
+     nullptr,
+     false,
+     true,
+     {"in/garden001.shv", "in/garden002.shv"},
+     false,
+     false},
     {"SeveralNamed", true, "out.shv", false, false, {"out001.shv", "out002.shv"}, false, false},
     {"SeveralList", true, nullptr, true, true, {}, false, true},
     {"SeveralNamedAndList", true, "o.shv", true, true, {"o001.shv", "o002.shv"}, false, true},
-    {"SeveralNamedMemoryNoList", true, "o.shv", true, false, {"o001.shv", "o002.shv"}, false, false},
+    {"SeveralNamedMemoryNoList",
+     true,
+     "o.shv",
+     true,
+     false,
+     {"o001.shv", "o002.shv"},
+     false,
+     false},
 };
 
 TEST(Split, DeliversWhatEachCombinationOfOutputsAsksFor) {
@@ -78,8 +92,14 @@ TEST(Split, DeliversWhatEachCombinationOfOutputsAsksFor) {
       const Bytes dhv = row.several ? two_designs() : one_design();
       fs.files["in/garden.dhv"] = dhv;
       Outputs o;
-      KorvaneCall call{row.pFileShv, row.pshv ? &o.shv : nullptr, row.pshv ? &o.sshv : nullptr,
-                       "in/garden.dhv", nullptr, 0, mode, row.list ? &o.list : nullptr};
+      KorvaneCall call{row.pFileShv,
+                       row.pshv ? &o.shv : nullptr,
+                       row.pshv ? &o.sshv : nullptr,
+                       "in/garden.dhv",
+                       nullptr,
+                       0,
+                       mode,
+                       row.list ? &o.list : nullptr};
       Diagnostics diag;
       EXPECT_EQ(run_korvane(call, fs, diag), 0);
       std::vector<std::string> names;
@@ -116,7 +136,9 @@ TEST(Split, MemoryInputGivesTheSameFilesAsTheFileAndStaysTheCallers) {
   FakeFileSystem from_file;
   from_file.files["g.dhv"] = dhv;
   Diagnostics diag;
-  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, from_file, diag), 0);
+  EXPECT_EQ(
+      run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, from_file, diag),
+      0);
   FakeFileSystem from_memory;
   const Bytes copy = dhv;
   EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", copy.data(),
@@ -147,28 +169,40 @@ std::vector<BadContainer> bad_containers() {
   const Bytes good = two.bytes();
   return {
       {"Empty", {}, ErrorCode::kTruncated},
-      {"NameBeyondEnd", [] { Bytes b(87, 0); b[86] = 20; return b; }(), ErrorCode::kTruncated},
+      {"NameBeyondEnd",
+       [] {
+         Bytes b(87, 0);
+         b[86] = 20;
+         return b;
+       }(),
+       ErrorCode::kTruncated},
       {"ZeroDesigns", DhvBuilder{}.bytes(), ErrorCode::kNoDesigns},
       {"TableBeyondEnd", patched(good, 87 + 6 + 6, 1000), ErrorCode::kTableBeyondEnd},
-      {"FirstDesignInsideTable", patched(good, two.table_entry(0), 100), ErrorCode::kDesignInsideHead},
-      {"DesignBeyondEnd", patched(good, two.table_entry(1), static_cast<std::uint32_t>(good.size() - 6)),
+      {"FirstDesignInsideTable", patched(good, two.table_entry(0), 100),
+       ErrorCode::kDesignInsideHead},
+      {"DesignBeyondEnd",
+       patched(good, two.table_entry(1), static_cast<std::uint32_t>(good.size() - 6)),
        ErrorCode::kDesignBeyondEnd},
       {"OffsetsDecrease", patched(good, two.table_entry(1), 115), ErrorCode::kOffsetsNotRising},
       // Designs must hold their own layout whole before anything is split.
       {"EmptyDesign", DhvBuilder{}.add(kA).add({}).add(kB).bytes(), ErrorCode::kDesignTruncated},
-      {"CutInsideName", [] {
+      {"CutInsideName",
+       [] {
          Bytes b(kA.begin(), kA.begin() + 87);
          b.back() = 20;  // a name of 20 bytes, 3 of them there
          b.insert(b.end(), {'r', 'o', 's'});
          return DhvBuilder{}.add(b).bytes();
-       }(), ErrorCode::kDesignTruncated},
+       }(),
+       ErrorCode::kDesignTruncated},
       {"CutInsidePreview", DhvBuilder{}.add(test::shv_image("", {3, 4, 0, 0, 0, 0}, 5)).bytes(),
        ErrorCode::kDesignTruncated},
-      {"LastCutInsideStitches", [] {
+      {"LastCutInsideStitches",
+       [] {
          Bytes cut = kA;
          cut[kA.size() - 40 - 1] = 21;  // shvhdr_t::Stitches: 42 bytes, where 40 follow
          return DhvBuilder{}.add(kB).add(cut).bytes();
-       }(), ErrorCode::kDesignTruncated},
+       }(),
+       ErrorCode::kDesignTruncated},
   };
 }
 
@@ -178,7 +212,8 @@ TEST(Split, RefusesMalformedContainersAndWritesNothing) {
     FakeFileSystem fs;
     fs.files["t.dhv"] = c.bytes;
     Diagnostics diag;
-    EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "t.dhv", nullptr, 0, 0, nullptr}, fs, diag), -1);
+    EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "t.dhv", nullptr, 0, 0, nullptr}, fs, diag),
+              -1);
     EXPECT_EQ(fs.files.size(), 1u);
     ASSERT_EQ(diag.errors.size(), 1u);
     EXPECT_EQ(diag.errors[0].code, c.code);
@@ -192,8 +227,7 @@ TEST(Split, ACutShortDesignIsNamedWithWhatIsMissing) {
   FakeFileSystem fs;
   fs.files["g.dhv"] = DhvBuilder{}.add(kB).add(kC).add(cut).bytes();
   Diagnostics diag;
-  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr},
-                        fs, diag),
+  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, fs, diag),
             -1);
   EXPECT_EQ(fs.files.size(), 1u);
   ASSERT_EQ(diag.errors.size(), 1u);
@@ -220,7 +254,8 @@ TEST(Split, AFullDiskKeepsEarlierFilesAndFails) {
   fs.files["g.dhv"] = DhvBuilder{}.add(kA).add(kB).add(kC).bytes();
   fs.fail_writes_after = 1;
   Diagnostics diag;
-  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, fs, diag), -1);
+  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, fs, diag),
+            -1);
   EXPECT_EQ(fs.files.size(), 2u);
   EXPECT_EQ(fs.files["g001.shv"], kA);
   ASSERT_EQ(diag.errors.size(), 1u);
@@ -252,24 +287,90 @@ TEST(Split, FailureHandsNothingOutAndLeaksNothing) {
     std::vector<std::string> written;
   };
   const Bytes three = DhvBuilder{}.add(kA).add(kB).add(kC).bytes();
-  const Bytes drawable = DhvBuilder{}.add(test::rose_shv()).add(test::one_stitch_shv(0, 10, 0)).bytes();
+  const Bytes drawable =
+      DhvBuilder{}.add(test::rose_shv()).add(test::one_stitch_shv(0, 10, 0)).bytes();
   const Case cases[] = {
-      {"ListAndFilesDiskFillsOnTheSecond", three, "o.shv", true, true, false, 0, 1,
-       ErrorCode::kCannotWrite, {"o001.shv"}},
-      {"ImageAndFileDiskFull", one_design(), "o.shv", true, false, false, 0, 0,
-       ErrorCode::kCannotWrite, {}},
-      {"CombinedImageAndFileDiskFull", drawable, "o.shv", true, false, false, KORVANE_COMBINE, 0,
-       ErrorCode::kCannotWrite, {}},
-      {"SeveralToMemoryWithoutAList", two_designs(), nullptr, true, false, false, 0, -1,
-       ErrorCode::kBadArgument, {}},
-      {"EmptyOutputName", two_designs(), "", true, true, false, 0, -1, ErrorCode::kEmptyOutputName, {}},
-      {"EmptyOutputNameCombined", two_designs(), "", false, false, false, KORVANE_COMBINE, -1,
-       ErrorCode::kEmptyOutputName, {}},
+      {"ListAndFilesDiskFillsOnTheSecond",
+       three,
+       "o.shv",
+       true,
+       true,
+       false,
+       0,
+       1,
+       ErrorCode::kCannotWrite,
+       {"o001.shv"}},
+      {"ImageAndFileDiskFull",
+       one_design(),
+       "o.shv",
+       true,
+       false,
+       false,
+       0,
+       0,
+       ErrorCode::kCannotWrite,
+       {}},
+      {"CombinedImageAndFileDiskFull",
+       drawable,
+       "o.shv",
+       true,
+       false,
+       false,
+       KORVANE_COMBINE,
+       0,
+       ErrorCode::kCannotWrite,
+       {}},
+      {"SeveralToMemoryWithoutAList",
+       two_designs(),
+       nullptr,
+       true,
+       false,
+       false,
+       0,
+       -1,
+       ErrorCode::kBadArgument,
+       {}},
+      {"EmptyOutputName",
+       two_designs(),
+       "",
+       true,
+       true,
+       false,
+       0,
+       -1,
+       ErrorCode::kEmptyOutputName,
+       {}},
+      {"EmptyOutputNameCombined",
+       two_designs(),
+       "",
+       false,
+       false,
+       false,
+       KORVANE_COMBINE,
+       -1,
+       ErrorCode::kEmptyOutputName,
+       {}},
       // The bytes come from memory, yet the name still belongs to the container.
-      {"MemoryContainerNamedAsOutput", one_design(), "g.dhv", true, false, true, 0, -1,
-       ErrorCode::kWouldOverwriteInput, {}},
-      {"MemoryContainerNamedAsOutputCombined", drawable, "g.dhv", true, false, true,
-       KORVANE_COMBINE, -1, ErrorCode::kWouldOverwriteInput, {}},
+      {"MemoryContainerNamedAsOutput",
+       one_design(),
+       "g.dhv",
+       true,
+       false,
+       true,
+       0,
+       -1,
+       ErrorCode::kWouldOverwriteInput,
+       {}},
+      {"MemoryContainerNamedAsOutputCombined",
+       drawable,
+       "g.dhv",
+       true,
+       false,
+       true,
+       KORVANE_COMBINE,
+       -1,
+       ErrorCode::kWouldOverwriteInput,
+       {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -277,9 +378,14 @@ TEST(Split, FailureHandsNothingOutAndLeaksNothing) {
     fs.files["g.dhv"] = c.dhv;
     fs.fail_writes_after = c.fail_writes_after;
     Outputs o;
-    KorvaneCall call{c.pFileShv, c.pshv ? &o.shv : nullptr, c.pshv ? &o.sshv : nullptr, "g.dhv",
+    KorvaneCall call{c.pFileShv,
+                     c.pshv ? &o.shv : nullptr,
+                     c.pshv ? &o.sshv : nullptr,
+                     "g.dhv",
                      c.from_memory ? c.dhv.data() : nullptr,
-                     static_cast<std::int32_t>(c.dhv.size()), c.lParamIn, c.list ? &o.list : nullptr};
+                     static_cast<std::int32_t>(c.dhv.size()),
+                     c.lParamIn,
+                     c.list ? &o.list : nullptr};
     Diagnostics diag;
     EXPECT_EQ(run_korvane(call, fs, diag), -1);
     ASSERT_FALSE(diag.errors.empty());
@@ -318,8 +424,8 @@ TEST(Split, ThePublicCallRefusesSeveralDesignsToMemoryWithoutAList) {
   const Bytes dhv = two_designs();
   std::uint8_t* shv = reinterpret_cast<std::uint8_t*>(1);
   std::int32_t sshv = -7;
-  EXPECT_EQ(korvane(nullptr, &shv, &sshv, nullptr, dhv.data(), static_cast<std::int32_t>(dhv.size()),
-                    0, nullptr),
+  EXPECT_EQ(korvane(nullptr, &shv, &sshv, nullptr, dhv.data(),
+                    static_cast<std::int32_t>(dhv.size()), 0, nullptr),
             -1);
   EXPECT_EQ(shv, reinterpret_cast<std::uint8_t*>(1));
   EXPECT_EQ(sshv, -7);
@@ -374,21 +480,23 @@ TEST(OutputPlan, ARunOfSeveralInputsIsPlannedWholeAndMadeDurableOnce) {
   // A file that is an input of the run may not be another input's output,
   // even when it is malformed itself.
   fs.files["a001.shv"] = {9};
-  const auto refusals =
-      plan_invocation(Conversion::kSplit, {"a.dhv", "a001.shv"}, nullptr, fs);
+  const auto refusals = plan_invocation(Conversion::kSplit, {"a.dhv", "a001.shv"}, nullptr, fs);
   ASSERT_EQ(refusals.size(), 1u);
   EXPECT_EQ(refusals[0].code, ErrorCode::kWouldOverwriteInput);
   EXPECT_EQ(refusals[0].file, "a001.shv");
 }
 
 TEST(Split, NeverOverwritesTheContainer) {
-  for (const auto& [input, out] : {std::pair{"garden.shv", "garden.shv"}, std::pair{"garden", "garden"}}) {
+  for (const auto& [input, out] :
+       {std::pair{"garden.shv", "garden.shv"}, std::pair{"garden", "garden"}}) {
     SCOPED_TRACE(input);
     FakeFileSystem fs;
     fs.files[input] = one_design();
     Diagnostics diag;
     const bool named = std::string(input) == "garden";
-    EXPECT_EQ(run_korvane({named ? out : nullptr, nullptr, nullptr, input, nullptr, 0, 0, nullptr}, fs, diag), -1);
+    EXPECT_EQ(run_korvane({named ? out : nullptr, nullptr, nullptr, input, nullptr, 0, 0, nullptr},
+                          fs, diag),
+              -1);
     EXPECT_EQ(fs.files.size(), 1u);
     EXPECT_EQ(fs.files[input], one_design());
     ASSERT_EQ(diag.errors.size(), 1u);
@@ -445,8 +553,10 @@ TEST(SplitOnDisk, AThousandDesignsGetFourDigitNumbersAtTheEnd) {
                         real_file_system(), diag),
             0);
   EXPECT_EQ(dir.files().size(), 1001u);
-  EXPECT_EQ(test::read_bytes(dir.file("big1000.shv")), test::opaque_design(3, static_cast<std::uint8_t>(999)));
-  EXPECT_EQ(test::read_bytes(dir.file("big999.shv")), test::opaque_design(3, static_cast<std::uint8_t>(998)));
+  EXPECT_EQ(test::read_bytes(dir.file("big1000.shv")),
+            test::opaque_design(3, static_cast<std::uint8_t>(999)));
+  EXPECT_EQ(test::read_bytes(dir.file("big999.shv")),
+            test::opaque_design(3, static_cast<std::uint8_t>(998)));
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ struct WalkCase {
   const char* name;
   Bytes block;
   std::int32_t n;
-  std::int16_t x, y;        // before the block
+  std::int16_t x, y;  // before the block
   std::int16_t end_x, end_y;
 };
 
@@ -27,18 +27,18 @@ const WalkCase kWalks[] = {
     {"LongMoveThenNormalRecord", cat({long_move(10, -10), rec(3, 4)}), 5, 100, 100, 113, 94},
     {"SmallLongMoveInTheBody", cat({rec(0, 0), long_move(127, -127)}), 5, 0, 0, 127, -127},
     {"LargeLongMoveInTheBody", cat({rec(0, 0), long_move(128, 0)}), 5, 0, 0, 128, 0},
-    {"ControlAtStartAndInBodyAddNothing", cat({raw(0x80, 0x03), raw(0x80, 0x03), rec(1, 2)}), 3,
-     0, 0, 1, 2},
+    {"ControlAtStartAndInBodyAddNothing", cat({raw(0x80, 0x03), raw(0x80, 0x03), rec(1, 2)}), 3, 0,
+     0, 1, 2},
     {"EscapeZeroMovesOnlyAtBlockStart", cat({raw(0x80, 0x00), raw(0x80, 0x00)}), 2, 0, 0, -128, 0},
     {"OtherEscapeAtBlockStartMovesBySecondByte", raw(0x80, 0x05), 1, 0, 0, -128, 5},
     {"OnlyTheFirstByteEscapes", cat({rec(0, 0), raw(0x05, 0x80)}), 2, 0, 0, 5, -128},
     {"PositionWrapsAt16Bits", rec(127, -127), 1, 32760, -32760, -32649, 32649},
     {"FirstRecordTakenEvenWithCountZero", cat({rec(5, 5), rec(7, 7)}), 0, 0, 0, 5, 5},
-    {"LongMoveWithFewerWordsLeftIsReadWhole",
-     cat({rec(0, 0), long_move(16, 32), rec(1, 1)}), 2, 0, 0, 16, 32},
+    {"LongMoveWithFewerWordsLeftIsReadWhole", cat({rec(0, 0), long_move(16, 32), rec(1, 1)}), 2, 0,
+     0, 16, 32},
     {"StopsWhereTheStreamEnds", cat({rec(0, 0), rec(1, 1)}), 10, 0, 0, 1, 1},
-    {"CutLongMoveIsNotRead", cat({rec(0, 0), rec(1, 1), Bytes{0x80, 0x01, 0x00, 0x10}}), 10, 0,
-     0, 1, 1},
+    {"CutLongMoveIsNotRead", cat({rec(0, 0), rec(1, 1), Bytes{0x80, 0x01, 0x00, 0x10}}), 10, 0, 0,
+     1, 1},
 };
 
 TEST(GetXY, ReturnsWhereABlockEnds) {
@@ -61,13 +61,21 @@ struct KindCase {
 const KindCase kKinds[] = {
     {"BlockStartLongMoveIsAMoveHoweverSmall", long_move(1, 1), 4, {RecordKind::kMove}},
     {"BlockStartNormalRecordIsAMove", rec(1, 1), 1, {RecordKind::kMove}},
-    {"BodyNormalRecordIsAStitch", cat({rec(0, 0), rec(1, 1)}), 2,
+    {"BodyNormalRecordIsAStitch",
+     cat({rec(0, 0), rec(1, 1)}),
+     2,
      {RecordKind::kMove, RecordKind::kStitch}},
-    {"BodyLongMovesAt127AreStitches", cat({rec(0, 0), long_move(127, -127), long_move(-127, 127)}), 9,
+    {"BodyLongMovesAt127AreStitches",
+     cat({rec(0, 0), long_move(127, -127), long_move(-127, 127)}),
+     9,
      {RecordKind::kMove, RecordKind::kStitch, RecordKind::kStitch}},
-    {"BodyLongMovesAt128AreMoves", cat({rec(0, 0), long_move(128, 0), long_move(0, -128)}), 9,
+    {"BodyLongMovesAt128AreMoves",
+     cat({rec(0, 0), long_move(128, 0), long_move(0, -128)}),
+     9,
      {RecordKind::kMove, RecordKind::kMove, RecordKind::kMove}},
-    {"BodyEscapesAreControls", cat({raw(0x80, 0x03), raw(0x80, 0x00), raw(0x80, 0x7F)}), 3,
+    {"BodyEscapesAreControls",
+     cat({raw(0x80, 0x03), raw(0x80, 0x00), raw(0x80, 0x7F)}),
+     3,
      {RecordKind::kControl, RecordKind::kControl, RecordKind::kControl}},
 };
 
@@ -75,8 +83,8 @@ TEST(DecodeBlock, TellsStitchesFromMovesAndControls) {
   for (const auto& c : kKinds) {
     SCOPED_TRACE(c.name);
     std::vector<RecordKind> got;
-    const auto end = decode_block(c.block, 0, c.words,
-                                  [&](const StitchRecord& r) { got.push_back(r.kind); });
+    const auto end =
+        decode_block(c.block, 0, c.words, [&](const StitchRecord& r) { got.push_back(r.kind); });
     EXPECT_EQ(got, c.kinds);
     EXPECT_EQ(end.offset, c.block.size());
     EXPECT_FALSE(end.truncated);
@@ -97,7 +105,7 @@ struct BlocksCase {
   const char* name;
   Bytes stream;
   std::vector<std::uint32_t> counts;
-  std::int64_t x, y;  // the start
+  std::int64_t x, y;                // the start
   std::vector<std::size_t> blocks;  // the block of every record met, in order
   std::int64_t end_x, end_y;
   std::size_t end_offset;
@@ -107,17 +115,56 @@ struct BlocksCase {
 const BlocksCase kBlocks[] = {
     {"NoBlocksReadNothing", rec(1, 1), {}, 0, 0, {}, 0, 0, 0, false},
     {"PositionAndReadPositionRunOnIntoTheNextBlock",
-     cat({rec(1, 2), rec(3, 4), long_move(100, 200), rec(5, 6)}), {2, 5}, 0, 0, {0, 0, 1, 1},
-     109, 212, 14, false},
-    {"EveryBlockTakesItsFirstRecordEvenWithCountZero", cat({rec(1, 0), rec(0, 1), rec(2, 2)}),
-     {0, 0, 1}, 0, 0, {0, 1, 2}, 3, 3, 6, false},
-    {"StopsAtTheBlockTheStreamCutsShort", cat({rec(1, 1), rec(2, 2), rec(3, 3)}), {2, 3, 1}, 0, 0,
-     {0, 0, 1}, 6, 6, 6, true},
+     cat({rec(1, 2), rec(3, 4), long_move(100, 200), rec(5, 6)}),
+     {2, 5},
+     0,
+     0,
+     {0, 0, 1, 1},
+     109,
+     212,
+     14,
+     false},
+    {"EveryBlockTakesItsFirstRecordEvenWithCountZero",
+     cat({rec(1, 0), rec(0, 1), rec(2, 2)}),
+     {0, 0, 1},
+     0,
+     0,
+     {0, 1, 2},
+     3,
+     3,
+     6,
+     false},
+    {"StopsAtTheBlockTheStreamCutsShort",
+     cat({rec(1, 1), rec(2, 2), rec(3, 3)}),
+     {2, 3, 1},
+     0,
+     0,
+     {0, 0, 1},
+     6,
+     6,
+     6,
+     true},
     {"ALaterBlockWithNoBytesLeftIsCut", cat({rec(1, 1)}), {1, 1}, 0, 0, {0}, 1, 1, 2, true},
-    {"CountsBeyondInt32AreCappedNotNegative", cat({rec(1, 1), rec(2, 2), rec(3, 3)}),
-     {0x80000000u}, 0, 0, {0, 0, 0}, 6, 6, 6, true},
-    {"PositionsAreWideNotWrapped", cat({rec(0, 0), long_move(127, -127), long_move(127, -127)}),
-     {9}, 32700, -32700, {0, 0, 0}, 32954, -32954, 18, false},
+    {"CountsBeyondInt32AreCappedNotNegative",
+     cat({rec(1, 1), rec(2, 2), rec(3, 3)}),
+     {0x80000000u},
+     0,
+     0,
+     {0, 0, 0},
+     6,
+     6,
+     6,
+     true},
+    {"PositionsAreWideNotWrapped",
+     cat({rec(0, 0), long_move(127, -127), long_move(127, -127)}),
+     {9},
+     32700,
+     -32700,
+     {0, 0, 0},
+     32954,
+     -32954,
+     18,
+     false},
 };
 
 TEST(WalkBlocks, CarriesOneReadPositionAndOneNeedlePositionAcrossBlocks) {

@@ -3,8 +3,8 @@
 
 #include <sstream>
 
-#include "inspect/survey.hpp"
 #include "frontend/info_output.hpp"
+#include "inspect/survey.hpp"
 #include "support/builders.hpp"
 #include "support/mini_json.hpp"
 #include "support/sample_designs.hpp"
@@ -20,7 +20,11 @@ Result<FileInfo> survey(const Bytes& b, const std::string& file = "t.bin") {
 }
 
 Bytes garden() {
-  return DhvBuilder{}.name("garden").add(test::rose_shv(), 100, -50).add(test::one_stitch_shv(0, 10, 0), -1, 0).bytes();
+  return DhvBuilder{}
+      .name("garden")
+      .add(test::rose_shv(), 100, -50)
+      .add(test::one_stitch_shv(0, 10, 0), -1, 0)
+      .bytes();
 }
 
 TEST(Survey, TellsEverythingAboutAnShvDesign) {
@@ -91,11 +95,15 @@ TEST(Survey, NamesTheHoopClassTheWriterWouldChoose) {
     const char* name;
   };
   const Case cases[] = {
-      {1000, 1000, HoopClass::k100x100, "100 x 100"}, {1001, 1000, HoopClass::k150x150, "150 x 150"},
-      {1000, 1001, HoopClass::k100x170, "100 x 170"}, {1000, 1701, HoopClass::k150x240, "150 x 240"},
-      {1500, 2401, HoopClass::k150x360, "150 x 360"}, {1501, 100, HoopClass::kLarger, "larger"},
+      {1000, 1000, HoopClass::k100x100, "100 x 100"},
+      {1001, 1000, HoopClass::k150x150, "150 x 150"},
+      {1000, 1001, HoopClass::k100x170, "100 x 170"},
+      {1000, 1701, HoopClass::k150x240, "150 x 240"},
+      {1500, 2401, HoopClass::k150x360, "150 x 360"},
+      {1501, 100, HoopClass::kLarger, "larger"},
       // Designs are never turned to fit: 170 wide by 100 tall needs the largest.
-      {1700, 1000, HoopClass::kLarger, "larger"},     {1000, 1700, HoopClass::k100x170, "100 x 170"},
+      {1700, 1000, HoopClass::kLarger, "larger"},
+      {1000, 1700, HoopClass::k100x170, "100 x 170"},
       {0, 0, HoopClass::k100x100, "100 x 100"},
   };
   for (const auto& c : cases) {
@@ -107,7 +115,8 @@ TEST(Survey, NamesTheHoopClassTheWriterWouldChoose) {
 
 TEST(Survey, ReadsALongDimensionBlock) {
   const Bytes wide = test::written_shv(
-      test::HucBuilder{}.extents(3000, 100, -137, 0).colour(1, test::cat({test::rec(0, 0)})), "wide");
+      test::HucBuilder{}.extents(3000, 100, -137, 0).colour(1, test::cat({test::rec(0, 0)})),
+      "wide");
   auto info = survey(wide);
   ASSERT_TRUE(info.has_value()) << info.error().message();
   const DesignInfo& d = info->designs[0];
@@ -142,20 +151,24 @@ TEST(Survey, RecognisesFilesByContentAndSaysWhyNot) {
   const Bytes rose = test::rose_shv();
   const Recognition cases[] = {
       {"Design", rose, true, FileKind::kDesign, ErrorCode::kOk, ""},
-      {"DesignWithTrailingBytes", test::cat({rose, {1, 2, 3}}), true, FileKind::kDesign, ErrorCode::kOk, ""},
+      {"DesignWithTrailingBytes", test::cat({rose, {1, 2, 3}}), true, FileKind::kDesign,
+       ErrorCode::kOk, ""},
       {"Container", garden(), true, FileKind::kContainer, ErrorCode::kOk, ""},
-      {"OneDesignContainer", DhvBuilder{}.add(rose).bytes(), true, FileKind::kContainer, ErrorCode::kOk, ""},
-      {"DesignCutShort", without_last(rose, 2), false, FileKind::kDesign, ErrorCode::kDesignTruncated,
-       "8 stitch words"},
+      {"OneDesignContainer", DhvBuilder{}.add(rose).bytes(), true, FileKind::kContainer,
+       ErrorCode::kOk, ""},
+      {"DesignCutShort", without_last(rose, 2), false, FileKind::kDesign,
+       ErrorCode::kDesignTruncated, "8 stitch words"},
       // Without the SHV marks the bytes are read as a container, and fail as one.
       {"DesignWithoutMarks", with_signature(rose, 0x00), false, FileKind::kDesign,
        ErrorCode::kNoDesigns, "the design count is 0"},
       {"Empty", {}, false, FileKind::kDesign, ErrorCode::kTruncated, "name length"},
       {"ContainerOfNonDesigns", DhvBuilder{}.add(test::noise(40, 1)).bytes(), false,
        FileKind::kDesign, ErrorCode::kTruncated, "design 1: "},
-      {"HucDesign", test::HucBuilder{}.colour(2, test::rec(1, 1)).bytes(), true, FileKind::kHucDesign,
-       ErrorCode::kOk, ""},
-      {"HucDesignCutInItsStream", without_last(test::HucBuilder{}.colour(2, test::cat({test::rec(1, 1), test::rec(2, 2)})).bytes(), 2),
+      {"HucDesign", test::HucBuilder{}.colour(2, test::rec(1, 1)).bytes(), true,
+       FileKind::kHucDesign, ErrorCode::kOk, ""},
+      {"HucDesignCutInItsStream",
+       without_last(
+           test::HucBuilder{}.colour(2, test::cat({test::rec(1, 1), test::rec(2, 2)})).bytes(), 2),
        false, FileKind::kDesign, ErrorCode::kDesignTruncated, "claims 2 stitch words"},
       {"ContainerWithACutDesign", DhvBuilder{}.add(rose).add(without_last(rose, 1)).bytes(), false,
        FileKind::kDesign, ErrorCode::kDesignTruncated, "design 2: "},
@@ -175,23 +188,24 @@ TEST(Survey, RecognisesFilesByContentAndSaysWhyNot) {
 }
 
 TEST(InfoOutput, WritesMillimetresWithOneDecimal) {
-  const std::pair<std::int64_t, const char*> cases[] = {
-      {0, "0.0"}, {-5, "-0.5"}, {392, "39.2"}, {-1067, "-106.7"}, {-32768, "-3276.8"}, {65535, "6553.5"}};
+  const std::pair<std::int64_t, const char*> cases[] = {{0, "0.0"},          {-5, "-0.5"},
+                                                        {392, "39.2"},       {-1067, "-106.7"},
+                                                        {-32768, "-3276.8"}, {65535, "6553.5"}};
   for (const auto& [tenths, text] : cases) EXPECT_EQ(frontend::millimetres(tenths), text) << tenths;
 }
 
 TEST(InfoOutput, KeepsUtf8AndEscapesOnlyWhatJsonRequires) {
   const std::pair<std::string, std::string> cases[] = {
       {"rose", "\"rose\""},
-      {"ros\xC3\xA9", "\"ros\xC3\xA9\""},                      // UTF-8 stays as it is
+      {"ros\xC3\xA9", "\"ros\xC3\xA9\""},  // UTF-8 stays as it is
       {"\xF0\x9F\x8C\xB9 \xE2\x82\xAC", "\"\xF0\x9F\x8C\xB9 \xE2\x82\xAC\""},
       {"a\"b\\c/", "\"a\\\"b\\\\c/\""},
       {std::string("\n\r\t\b\f\x1b\x7f\0", 8), "\"\\n\\r\\t\\b\\f\\u001B\x7f\\u0000\""},
-      {"ros\xE9", "\"ros\\uFFFD\""},                          // Latin-1 is not UTF-8
-      {"\xC0\xAF", "\"\\uFFFD\\uFFFD\""},                       // overlong
+      {"ros\xE9", "\"ros\\uFFFD\""},                             // Latin-1 is not UTF-8
+      {"\xC0\xAF", "\"\\uFFFD\\uFFFD\""},                        // overlong
       {"\xED\xA0\x80", "\"\\uFFFD\\uFFFD\\uFFFD\""},             // a surrogate
-      {"\xF4\x90\x80\x80", "\"\\uFFFD\\uFFFD\\uFFFD\\uFFFD\""},   // beyond U+10FFFF
-      {"x\xE2\x82", "\"x\\uFFFD\\uFFFD\""},                     // cut short
+      {"\xF4\x90\x80\x80", "\"\\uFFFD\\uFFFD\\uFFFD\\uFFFD\""},  // beyond U+10FFFF
+      {"x\xE2\x82", "\"x\\uFFFD\\uFFFD\""},                      // cut short
       {"\xA9\xC3\xA9", "\"\\uFFFD\xC3\xA9\""},                   // a lone continuation byte
   };
   for (const auto& [bytes, json] : cases) {
@@ -268,13 +282,16 @@ TEST(InfoOutput, TableAlignsOneRowPerDesign) {
   ASSERT_EQ(lines.size(), 6u) << out.str();
   EXPECT_EQ(lines[0], "garden.dhv: DHV container \"garden\", 2 designs, " +
                           std::to_string(garden().size()) + " bytes");
-  EXPECT_THAT(lines[2], testing::MatchesRegex(
-                            "  1  rose  39.2 x 40.0  100 x 100  0x30  10.0, -5.0 +2 +8  "
-                            "short 40 x 40, offset 13, 30 +800"));
+  EXPECT_THAT(lines[2],
+              testing::MatchesRegex("  1  rose  39.2 x 40.0  100 x 100  0x30  10.0, -5.0 +2 +8  "
+                                    "short 40 x 40, offset 13, 30 +800"));
   // Columns start at the same place on every row.
-  const std::pair<const char*, const char*> columns[] = {
-      {"hoop", "100 x 100"}, {"code", "0x30"}, {"placement mm", "10.0, -5.0"}, {"dimension", "short"}};
-  for (const auto& [head, value] : columns) EXPECT_EQ(lines[1].find(head), lines[2].find(value)) << head;
+  const std::pair<const char*, const char*> columns[] = {{"hoop", "100 x 100"},
+                                                         {"code", "0x30"},
+                                                         {"placement mm", "10.0, -5.0"},
+                                                         {"dimension", "short"}};
+  for (const auto& [head, value] : columns)
+    EXPECT_EQ(lines[1].find(head), lines[2].find(value)) << head;
   EXPECT_EQ(lines[4], "  colours of design 1: code 5: 3 words, code 33: 5 words");
   EXPECT_EQ(lines[5], "  colours of design 2: code 0: 2 words");
 }

@@ -103,9 +103,9 @@ class StreamMaker {
     }
     if (mix.controls && rng_.chance(1, 24)) {
       const std::int64_t pick = rng_.range(0, 3);
-      std::uint8_t second = pick == 0 ? formats::kBlockStartControl
-                          : pick == 1 ? std::uint8_t{0x00}
-                                      : static_cast<std::uint8_t>(rng_.range(2, 255));
+      std::uint8_t second = pick == 0   ? formats::kBlockStartControl
+                            : pick == 1 ? std::uint8_t{0x00}
+                                        : static_cast<std::uint8_t>(rng_.range(2, 255));
       escape(out, second);
       return 1;
     }
@@ -255,8 +255,8 @@ Plan plan(const Params& p) {
     s.words = p.words ? *p.words : static_cast<std::size_t>(rng.range(20, 600));
     s.words = std::clamp<std::size_t>(s.words, least, formats::kMaxHucWords);
     if (p.plain) s.mix = {false, false, false};
-    s.hoop = rng.chance(1, 4) ? static_cast<std::uint8_t>(rng.range(0, 255))
-                              : formats::kHucHoopNoOption;
+    s.hoop =
+        rng.chance(1, 4) ? static_cast<std::uint8_t>(rng.range(0, 255)) : formats::kHucHoopNoOption;
     s.name = base;
     if (p.designs > 1) s.name += std::to_string(i + 1);
     if (s.name.size() > 255) s.name.resize(255);
@@ -293,8 +293,8 @@ Bytes make_huc(const DesignRecipe& recipe_in, Rng& rng, Design& out) {
     hc.Stitches = static_cast<std::uint16_t>(sizes[c]);
     hc.Color = rng.chance(1, 8)
                    ? static_cast<std::uint8_t>(rng.range(kMappedColourCodes, 255))
-                   : static_cast<std::uint8_t>((first_code + stride * static_cast<std::int64_t>(c)) %
-                                               kMappedColourCodes);
+                   : static_cast<std::uint8_t>(
+                         (first_code + stride * static_cast<std::int64_t>(c)) % kMappedColourCodes);
     hc.xpos = static_cast<std::int16_t>(maker.x());
     hc.ypos = static_cast<std::int16_t>(maker.y());
     colours.push_back(hc);
@@ -332,13 +332,14 @@ Result<Design> make_design(const DesignRecipe& recipe, Rng& rng) {
   return d;
 }
 
-Bytes wrap_container(const std::string& name_in, const std::vector<Design>& designs,
-                     Unread unread, Rng& rng) {
+Bytes wrap_container(const std::string& name_in, const std::vector<Design>& designs, Unread unread,
+                     Rng& rng) {
   const std::string name = name_in.substr(0, 255);
   auto filler = [&]() -> std::uint8_t {
     return unread == Unread::kNoise ? static_cast<std::uint8_t>(rng.range(0, 255)) : 0;
   };
-  std::size_t total = formats::kNameAt + name.size() + formats::kTableAfterName + 4 * designs.size();
+  std::size_t total =
+      formats::kNameAt + name.size() + formats::kTableAfterName + 4 * designs.size();
   for (const auto& d : designs) total += formats::kPlacementPrefixSize + d.shv.size();
   ByteWriter out(total);
   for (std::size_t i = 0; i < formats::kNameLengthAt; ++i) out.u8(filler());

@@ -42,8 +42,8 @@ struct Box {
 
 /// Which records a stream may hold besides normal stitches.
 struct RecordMix {
-  bool long_moves = true;  // 0x80 0x01 records, small (drawn) and large (moves)
-  bool controls = true;    // 0x80 0x03, 0x80 0x00 and other escapes in block bodies
+  bool long_moves = true;     // 0x80 0x01 records, small (drawn) and large (moves)
+  bool controls = true;       // 0x80 0x03, 0x80 0x00 and other escapes in block bodies
   bool quirky_starts = true;  // blocks opening with 0x80 0x03 or the moving escape 0x80 0x00
 };
 
@@ -85,11 +85,11 @@ struct Params {
   std::optional<std::size_t> colours;  // per design
   std::optional<std::size_t> words;    // per design
   std::optional<std::string> name;     // container name; designs are named after it
-  bool big = false;     // designs over 255 mm: the long dimension block
-  bool plain = false;   // normal stitches only
-  bool placements = true;  // non-zero placements for some designs
-  std::int16_t spread = 1500;  // largest |placement|
-  std::int16_t reach = 700;    // largest distance from the start point, unless big
+  bool big = false;                    // designs over 255 mm: the long dimension block
+  bool plain = false;                  // normal stitches only
+  bool placements = true;              // non-zero placements for some designs
+  std::int16_t spread = 1500;          // largest |placement|
+  std::int16_t reach = 700;            // largest distance from the start point, unless big
   Unread unread = Unread::kZero;
 };
 

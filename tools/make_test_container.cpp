@@ -21,11 +21,13 @@ int main(int argc, char** argv) {
   }
   kvn::test::DhvBuilder dhv;
   for (long i = 0; i < designs; ++i)
-    dhv.add(kvn::test::opaque_design(static_cast<std::size_t>(length), static_cast<std::uint8_t>(i)),
-            static_cast<std::int16_t>(10 * i), static_cast<std::int16_t>(-5 * i));
+    dhv.add(
+        kvn::test::opaque_design(static_cast<std::size_t>(length), static_cast<std::uint8_t>(i)),
+        static_cast<std::int16_t>(10 * i), static_cast<std::int16_t>(-5 * i));
   const auto bytes = dhv.bytes();
   std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) {
     std::fprintf(stderr, "make_test_container: cannot write %s\n", argv[1]);

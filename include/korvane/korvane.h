@@ -30,17 +30,17 @@
  * static library define KORVANE_STATIC. Elsewhere the library is built with
  * hidden visibility and only these names are visible. */
 #if defined(_WIN32) || defined(__CYGWIN__)
-#  if defined(KORVANE_EXPORTS)
-#    define KORVANE_API __declspec(dllexport)
-#  elif defined(KORVANE_STATIC)
-#    define KORVANE_API
-#  else
-#    define KORVANE_API __declspec(dllimport)
-#  endif
-#elif defined(__GNUC__) && __GNUC__ >= 4
-#  define KORVANE_API __attribute__((visibility("default")))
+#if defined(KORVANE_EXPORTS)
+#define KORVANE_API __declspec(dllexport)
+#elif defined(KORVANE_STATIC)
+#define KORVANE_API
 #else
-#  define KORVANE_API
+#define KORVANE_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__) && __GNUC__ >= 4
+#define KORVANE_API __attribute__((visibility("default")))
+#else
+#define KORVANE_API
 #endif
 
 #ifdef __cplusplus

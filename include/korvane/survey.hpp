@@ -30,8 +30,8 @@ struct DesignInfo {
   std::string name;     // the name bytes as stored; any byte value may occur
   // Extents, tenths of a millimetre from the start point: x0/y0 largest, x1/y1 smallest.
   std::int16_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-  std::int32_t width = 0;   // x0 - x1, tenths of a millimetre
-  std::int32_t height = 0;  // y0 - y1
+  std::int32_t width = 0;               // x0 - x1, tenths of a millimetre
+  std::int32_t height = 0;              // y0 - y1
   HoopClass hoop = HoopClass::kLarger;  // the class its size calls for
   std::uint8_t hoop_code = 0;           // shvhdr_t::Hoop as stored
   bool in_container = false;            // placement applies only inside a container

@@ -9,8 +9,8 @@
 #include "formats/byte_reader.hpp"
 #include "formats/shv_layout.hpp"
 #include "formats/stitch.hpp"
-#include "shvgen/preview.hpp"
 #include "korvane/korvane.h"
+#include "shvgen/preview.hpp"
 
 // The public names must mean what the entries return.
 static_assert(KORVANE_FAILED == kvn::convert::kKorvaneFailed);
@@ -71,7 +71,8 @@ int guarded(F&& f, int on_exception) {
 std::size_t trusted_block_extent(const unsigned char* p, std::int32_t n) {
   const auto record = [p](std::size_t at, std::int32_t& words) {
     const std::span<const std::uint8_t, 2> head(p + at, 2);
-    const bool long_move = head[0] == kvn::formats::kEscape && head[1] == kvn::formats::kLongMoveMark;
+    const bool long_move =
+        head[0] == kvn::formats::kEscape && head[1] == kvn::formats::kLongMoveMark;
     words = long_move ? kvn::formats::kLongMoveWords : 1;
     return long_move ? kvn::formats::kLongMoveBytes : std::size_t{2};
   };
@@ -91,7 +92,7 @@ int korvane(const char* pFileShv, unsigned char** pshv, int32_t* sshv, const cha
   return guarded(
       [&] {
         kvn::convert::Diagnostics diag;
-        const kvn::convert::KorvaneCall call{pFileShv, pshv, sshv, pFileDhv,
+        const kvn::convert::KorvaneCall call{pFileShv, pshv, sshv,     pFileDhv,
                                              pdhv,     sdhv, lParamIn, lpParamOut};
         const int r = kvn::convert::run_korvane(call, kvn::convert::real_file_system(), diag);
         remember(r, diag);
@@ -150,8 +151,7 @@ void GetXY(const unsigned char* phucst, int32_t n, int16_t* xx, int16_t* yy) {
   kvn::formats::GetXY(std::span<const std::uint8_t>(phucst, extent), n, xx, yy);
 }
 
-int korvane_get_xy(const unsigned char* phucst, size_t size, int32_t n, int16_t* xx,
-                   int16_t* yy) {
+int korvane_get_xy(const unsigned char* phucst, size_t size, int32_t n, int16_t* xx, int16_t* yy) {
   if (!xx || !yy || (!phucst && size != 0)) {
     failed(kvn::make_error(ErrorCode::kBadArgument, {}, "a null pointer"));
     return KORVANE_FAILED;
@@ -166,8 +166,8 @@ int korvane_get_xy(const unsigned char* phucst, size_t size, int32_t n, int16_t*
   if (end.truncated) {
     failed(stream.error_at(end.offset, ErrorCode::kTruncated,
                            "a colour block of " + std::to_string(n) +
-                               " words runs past the end of the stream (" +
-                               std::to_string(size) + " bytes)"));
+                               " words runs past the end of the stream (" + std::to_string(size) +
+                               " bytes)"));
     return KORVANE_FAILED;
   }
   *xx = x;
@@ -186,8 +186,7 @@ unsigned char* GetShvStitchPos(unsigned char* pShvIn) {
   const std::size_t dims_at = f::kShvNameAt + *name_length;
   const auto mark = ByteReader(std::span<const std::uint8_t>(pShvIn, dims_at + 2), {})
                         .take<2>(dims_at, "the dimension block");
-  const bool long_form =
-      (*mark)[0] == f::kLongDimensionMark && (*mark)[1] == f::kLongDimensionMark;
+  const bool long_form = (*mark)[0] == f::kLongDimensionMark && (*mark)[1] == f::kLongDimensionMark;
   const std::size_t block = long_form ? f::kLongDimensionSize : f::kShortDimensionSize;
   const ByteReader head(std::span<const std::uint8_t>(pShvIn, dims_at + block), {});
   const auto d = f::read_dimensions(head, dims_at);
@@ -210,11 +209,11 @@ int64_t korvane_shv_stitch_pos(const unsigned char* shv, size_t size) {
   return static_cast<int64_t>(*at);
 }
 
-int32_t MakeShvBmp(unsigned char* pshvout, const unsigned char* phuc, int32_t shuc,
-                   int32_t pixels, int32_t scanlines) {
+int32_t MakeShvBmp(unsigned char* pshvout, const unsigned char* phuc, int32_t shuc, int32_t pixels,
+                   int32_t scanlines) {
   if (!pshvout || !phuc || pixels <= 0 || scanlines <= 0) return 0;
   const std::uint64_t area = static_cast<std::uint64_t>(pixels) *
-                            kvn::formats::preview_row_size(static_cast<std::uint64_t>(scanlines));
+                             kvn::formats::preview_row_size(static_cast<std::uint64_t>(scanlines));
   if (area > SIZE_MAX) return 0;
   return guarded(
       [&] {

@@ -19,9 +19,9 @@ using formats::wrap16;
 struct Prepared {
   std::span<const std::uint8_t> stitches;  // what is copied: 2 * the low 16 bits of Stitches words
   bool placed = false;
-  std::int16_t place_dx = 0, place_dy = 0;  // the placement record's move
+  std::int16_t place_dx = 0, place_dy = 0;      // the placement record's move
   std::int16_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // extents shifted by the placement
-  std::vector<huccolor_t> colours;  // as they go into the combined image
+  std::vector<huccolor_t> colours;              // as they go into the combined image
 };
 
 std::string design_label(std::size_t i) { return "design " + std::to_string(i + 1); }

@@ -37,7 +37,9 @@ constexpr std::uint64_t kMaxInputBytes = 0x7FFFFFFFu;
 // digits; this many clashes in a row mean something else is wrong.
 constexpr int kTemporaryAttempts = 100;
 
-std::string reason(int err) { return err ? std::string(std::strerror(err)) : std::string("unknown error"); }
+std::string reason(int err) {
+  return err ? std::string(std::strerror(err)) : std::string("unknown error");
+}
 
 // ---------------------------------------------------------------------------------------
 // Win32 error codes in Linux's words. Numbers rather than the <windows.h> names so
@@ -49,39 +51,39 @@ struct Win32Words {
 };
 
 constexpr Win32Words kWin32Words[] = {
-    {2, "No such file or directory"},     // ERROR_FILE_NOT_FOUND
-    {3, "No such file or directory"},     // ERROR_PATH_NOT_FOUND
-    {4, "Too many open files"},           // ERROR_TOO_MANY_OPEN_FILES
-    {5, "Permission denied"},             // ERROR_ACCESS_DENIED
-    {6, "Bad file descriptor"},           // ERROR_INVALID_HANDLE
-    {8, "Cannot allocate memory"},        // ERROR_NOT_ENOUGH_MEMORY
-    {14, "Cannot allocate memory"},       // ERROR_OUTOFMEMORY
-    {15, "No such file or directory"},    // ERROR_INVALID_DRIVE
-    {17, "Invalid cross-device link"},    // ERROR_NOT_SAME_DEVICE
-    {19, "Read-only file system"},        // ERROR_WRITE_PROTECT
-    {21, "No such device"},               // ERROR_NOT_READY
-    {23, "Input/output error"},           // ERROR_CRC
-    {29, "Input/output error"},           // ERROR_WRITE_FAULT
-    {30, "Input/output error"},           // ERROR_READ_FAULT
-    {32, "Device or resource busy"},      // ERROR_SHARING_VIOLATION
-    {33, "Device or resource busy"},      // ERROR_LOCK_VIOLATION
-    {39, "No space left on device"},      // ERROR_HANDLE_DISK_FULL
-    {53, "No such file or directory"},    // ERROR_BAD_NETPATH
-    {67, "No such file or directory"},    // ERROR_BAD_NET_NAME
-    {80, "File exists"},                  // ERROR_FILE_EXISTS
-    {87, "Invalid argument"},             // ERROR_INVALID_PARAMETER
-    {109, "Broken pipe"},                 // ERROR_BROKEN_PIPE
-    {112, "No space left on device"},     // ERROR_DISK_FULL
-    {123, "Invalid argument"},            // ERROR_INVALID_NAME
-    {145, "Directory not empty"},         // ERROR_DIR_NOT_EMPTY
-    {161, "No such file or directory"},   // ERROR_BAD_PATHNAME
-    {183, "File exists"},                 // ERROR_ALREADY_EXISTS
-    {206, "File name too long"},          // ERROR_FILENAME_EXCED_RANGE
-    {232, "Broken pipe"},                 // ERROR_NO_DATA
-    {267, "Not a directory"},             // ERROR_DIRECTORY
-    {1117, "Input/output error"},         // ERROR_IO_DEVICE
-    {1816, "Disk quota exceeded"},        // ERROR_NOT_ENOUGH_QUOTA
-    {1920, "Permission denied"},          // ERROR_CANT_ACCESS_FILE
+    {2, "No such file or directory"},    // ERROR_FILE_NOT_FOUND
+    {3, "No such file or directory"},    // ERROR_PATH_NOT_FOUND
+    {4, "Too many open files"},          // ERROR_TOO_MANY_OPEN_FILES
+    {5, "Permission denied"},            // ERROR_ACCESS_DENIED
+    {6, "Bad file descriptor"},          // ERROR_INVALID_HANDLE
+    {8, "Cannot allocate memory"},       // ERROR_NOT_ENOUGH_MEMORY
+    {14, "Cannot allocate memory"},      // ERROR_OUTOFMEMORY
+    {15, "No such file or directory"},   // ERROR_INVALID_DRIVE
+    {17, "Invalid cross-device link"},   // ERROR_NOT_SAME_DEVICE
+    {19, "Read-only file system"},       // ERROR_WRITE_PROTECT
+    {21, "No such device"},              // ERROR_NOT_READY
+    {23, "Input/output error"},          // ERROR_CRC
+    {29, "Input/output error"},          // ERROR_WRITE_FAULT
+    {30, "Input/output error"},          // ERROR_READ_FAULT
+    {32, "Device or resource busy"},     // ERROR_SHARING_VIOLATION
+    {33, "Device or resource busy"},     // ERROR_LOCK_VIOLATION
+    {39, "No space left on device"},     // ERROR_HANDLE_DISK_FULL
+    {53, "No such file or directory"},   // ERROR_BAD_NETPATH
+    {67, "No such file or directory"},   // ERROR_BAD_NET_NAME
+    {80, "File exists"},                 // ERROR_FILE_EXISTS
+    {87, "Invalid argument"},            // ERROR_INVALID_PARAMETER
+    {109, "Broken pipe"},                // ERROR_BROKEN_PIPE
+    {112, "No space left on device"},    // ERROR_DISK_FULL
+    {123, "Invalid argument"},           // ERROR_INVALID_NAME
+    {145, "Directory not empty"},        // ERROR_DIR_NOT_EMPTY
+    {161, "No such file or directory"},  // ERROR_BAD_PATHNAME
+    {183, "File exists"},                // ERROR_ALREADY_EXISTS
+    {206, "File name too long"},         // ERROR_FILENAME_EXCED_RANGE
+    {232, "Broken pipe"},                // ERROR_NO_DATA
+    {267, "Not a directory"},            // ERROR_DIRECTORY
+    {1117, "Input/output error"},        // ERROR_IO_DEVICE
+    {1816, "Disk quota exceeded"},       // ERROR_NOT_ENOUGH_QUOTA
+    {1920, "Permission denied"},         // ERROR_CANT_ACCESS_FILE
 };
 
 #ifdef _WIN32
@@ -259,7 +261,8 @@ class Descriptor {
 /// regular file in place of a device or FIFO that others rely on.
 Status refuse_unless_regular_or_missing(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return not_regular(path, kind_of(st.st_mode));
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return not_regular(path, kind_of(st.st_mode));
   return Ok{};
 }
 
@@ -276,7 +279,8 @@ class RealFileSystem final : public FileSystem {
     // A FIFO or terminal would block the open or the read, and a device may act
     // on being opened: refuse them by name before opening anything...
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return not_regular(path, kind_of(st.st_mode));
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+      return not_regular(path, kind_of(st.st_mode));
     Descriptor fd{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     if (fd.get() < 0) return make_error(ErrorCode::kCannotOpen, path, reason(errno));
     // ...and by what was opened, in case the name changed in between; the
@@ -298,8 +302,9 @@ class RealFileSystem final : public FileSystem {
       got += static_cast<std::size_t>(n);
     }
     if (got != bytes.size())
-      return make_error(ErrorCode::kCannotRead, path,
-                        "read " + std::to_string(got) + " of " + std::to_string(bytes.size()) + " bytes");
+      return make_error(
+          ErrorCode::kCannotRead, path,
+          "read " + std::to_string(got) + " of " + std::to_string(bytes.size()) + " bytes");
     return bytes;
   }
 
@@ -315,8 +320,10 @@ class RealFileSystem final : public FileSystem {
       InterruptsHeld held;
       created = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
       err = errno;
-      if (created >= 0) guard.arm(tmp);
-      else if (err != EEXIST) break;
+      if (created >= 0)
+        guard.arm(tmp);
+      else if (err != EEXIST)
+        break;
     }
     if (created < 0) return make_error(ErrorCode::kCannotWrite, path, reason(err));
     Descriptor fd{created};
@@ -371,7 +378,8 @@ class RealFileSystem final : public FileSystem {
       // The renames are entries of the directory.
       const int r = ::fsync(fd);
 #endif
-      if (r != 0 && status) status = make_error(ErrorCode::kCannotWrite, written_names_[i], reason(errno));
+      if (r != 0 && status)
+        status = make_error(ErrorCode::kCannotWrite, written_names_[i], reason(errno));
       ::close(fd);
     }
     written_.clear();
@@ -443,13 +451,15 @@ class RealFileSystem final : public FileSystem {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
       return not_regular(path, "a directory");
-    Handle h{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    Handle h{CreateFileA(path.c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!h.valid()) return make_error(ErrorCode::kCannotOpen, path, last_error_words());
     const DWORD type = GetFileType(h.get());
     if (type != FILE_TYPE_DISK) return not_regular(path, kind_of_type(type));
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(h.get(), &size)) return make_error(ErrorCode::kCannotRead, path, last_error_words());
+    if (!GetFileSizeEx(h.get(), &size))
+      return make_error(ErrorCode::kCannotRead, path, last_error_words());
     if (size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > kMaxInputBytes)
       return make_error(ErrorCode::kCannotRead, path, "larger than 2 GiB");
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
@@ -463,8 +473,9 @@ class RealFileSystem final : public FileSystem {
       got += n;
     }
     if (got != bytes.size())
-      return make_error(ErrorCode::kCannotRead, path,
-                        "read " + std::to_string(got) + " of " + std::to_string(bytes.size()) + " bytes");
+      return make_error(
+          ErrorCode::kCannotRead, path,
+          "read " + std::to_string(got) + " of " + std::to_string(bytes.size()) + " bytes");
     return bytes;
   }
 
@@ -475,16 +486,20 @@ class RealFileSystem final : public FileSystem {
     std::string tmp;
     HANDLE created = INVALID_HANDLE_VALUE;
     DWORD err = 0;
-    for (int attempt = 0; attempt < kTemporaryAttempts && created == INVALID_HANDLE_VALUE; ++attempt) {
+    for (int attempt = 0; attempt < kTemporaryAttempts && created == INVALID_HANDLE_VALUE;
+         ++attempt) {
       tmp = temporary_name(directory);
       // FILE_SHARE_DELETE lets the console handler remove it while it is open.
       created = CreateFileA(tmp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
       err = GetLastError();
-      if (created != INVALID_HANDLE_VALUE) guard.arm(tmp);
-      else if (err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) break;
+      if (created != INVALID_HANDLE_VALUE)
+        guard.arm(tmp);
+      else if (err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS)
+        break;
     }
-    if (created == INVALID_HANDLE_VALUE) return make_error(ErrorCode::kCannotWrite, path, win32_error_words(err));
+    if (created == INVALID_HANDLE_VALUE)
+      return make_error(ErrorCode::kCannotWrite, path, win32_error_words(err));
     Handle h{created};
 
     const auto fail = [&](DWORD e) -> Status {
@@ -520,8 +535,8 @@ class RealFileSystem final : public FileSystem {
   FileIdentity identify(const std::string& path) override {
     FileIdentity id;
     // No access asked for: examining a file must not fail on how others share it.
-    Handle h{CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    Handle h{CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
     if (!h.valid()) return id;
     if (GetFileType(h.get()) != FILE_TYPE_DISK) {
       id.type = FileType::kOther;
@@ -529,7 +544,8 @@ class RealFileSystem final : public FileSystem {
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(h.get(), &info)) return id;
-    id.type = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileType::kDirectory : FileType::kRegular;
+    id.type = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileType::kDirectory
+                                                                 : FileType::kRegular;
     id.device = info.dwVolumeSerialNumber;
     id.inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
     return id;
@@ -602,7 +618,8 @@ Status flush_output(std::ostream& out, const std::string& name) {
     if (!err) err = errno;
   }
   if (!failed) return Ok{};
-  return make_error(ErrorCode::kCannotWrite, name, err ? convert::reason(err) : std::string("the write failed"));
+  return make_error(ErrorCode::kCannotWrite, name,
+                    err ? convert::reason(err) : std::string("the write failed"));
 }
 
 }  // namespace kvn

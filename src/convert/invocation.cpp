@@ -26,8 +26,8 @@ std::vector<std::string> outputs_of(Conversion what, const std::string& input,
   if (!bytes) return {};
   const auto kind = formats::recognise_kind(*bytes);
   if (what == Conversion::kHuc) {
-    const bool other = kind != formats::ContentKind::kHucDesign &&
-                       kind != formats::ContentKind::kUnknown;
+    const bool other =
+        kind != formats::ContentKind::kHucDesign && kind != formats::ContentKind::kUnknown;
     if (other) return {};
     return {output ? *output : shv_name(input)};
   }
@@ -57,7 +57,8 @@ std::vector<Error> plan_invocation(Conversion what, const std::vector<std::strin
                                         : "-o '' names no output file"));
       continue;
     }
-    for (auto& name : outputs_of(what, input, output, fs)) planned.push_back({std::move(name), input});
+    for (auto& name : outputs_of(what, input, output, fs))
+      planned.push_back({std::move(name), input});
   }
   for (auto& e : check_outputs(planned, inputs, fs)) refusals.push_back(std::move(e));
   return refusals;
@@ -72,9 +73,11 @@ int convert_input(Conversion what, const std::string& input, const std::string* 
       call.pFileHuc = input.c_str();
       return run_lumbrel(call, out, diag);
     }
-    case Conversion::kPreview: return run_previews(input, output, out, diag);
+    case Conversion::kPreview:
+      return run_previews(input, output, out, diag);
     case Conversion::kSplit:
-    case Conversion::kCombine: break;
+    case Conversion::kCombine:
+      break;
   }
   return run_korvane(korvane_call(what, input, output), out, diag);
 }

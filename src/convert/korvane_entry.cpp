@@ -50,7 +50,8 @@ class CallerBlocks {
     return blocks_.back() != nullptr;
   }
   bool make_list(std::size_t n) {
-    list_ = static_cast<pbcb_list_t*>(std::malloc(offsetof(pbcb_list_t, entry) + n * sizeof(pbcb_t)));
+    list_ =
+        static_cast<pbcb_list_t*>(std::malloc(offsetof(pbcb_list_t, entry) + n * sizeof(pbcb_t)));
     return list_ != nullptr;
   }
   std::uint8_t* release_block() {
@@ -90,7 +91,8 @@ class Split {
                                         "(lpParamOut) must be asked for"));
 
     std::vector<PlannedOutput> planned;
-    for (auto& name : korvane_file_names(call_, n)) planned.push_back({std::move(name), in_.file()});
+    for (auto& name : korvane_file_names(call_, n))
+      planned.push_back({std::move(name), in_.file()});
     std::vector<std::string> inputs;
     if (call_.pFileDhv) inputs.emplace_back(call_.pFileDhv);
     auto refusals = check_outputs(planned, inputs, out_.fs());

@@ -91,8 +91,8 @@ int run_lumbrel(const LumbrelCall& call, OutputWriter& out, Diagnostics& diag,
     std::vector<std::string> inputs;
     if (call.pFileHuc) inputs.emplace_back(call.pFileHuc);
     if (!protected_input.empty()) inputs.push_back(protected_input);
-    auto refusals = check_outputs({{out_file, call.pFileHuc ? call.pFileHuc : kMemory}}, inputs,
-                                  out.fs());
+    auto refusals =
+        check_outputs({{out_file, call.pFileHuc ? call.pFileHuc : kMemory}}, inputs, out.fs());
     if (!refusals.empty()) return fail(diag, std::move(refusals.front()), kLumbrelCannotWrite);
   }
 

@@ -34,8 +34,8 @@ std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
   std::vector<std::pair<FileIdentity, const PlannedOutput*>> existing;
   for (const auto& out : outputs) {
     if (out.name.empty()) {
-      refusals.push_back(make_error(ErrorCode::kEmptyOutputName, out.input,
-                                    "an output must be named"));
+      refusals.push_back(
+          make_error(ErrorCode::kEmptyOutputName, out.input, "an output must be named"));
       continue;
     }
     const std::string key = normal(out.name);
@@ -46,8 +46,9 @@ std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
       if (same_file || key == known_inputs[i].name) input = &inputs[i];
     }
     if (input) {
-      refusals.push_back(make_error(ErrorCode::kWouldOverwriteInput, out.name,
-                                    "it is the input " + *input + " (output of " + out.input + ")"));
+      refusals.push_back(
+          make_error(ErrorCode::kWouldOverwriteInput, out.name,
+                     "it is the input " + *input + " (output of " + out.input + ")"));
       continue;
     }
     if (id.type == FileType::kDirectory || id.type == FileType::kOther) {
@@ -64,9 +65,8 @@ std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
     if (earlier) {
       refusals.push_back(make_error(
           ErrorCode::kDuplicateOutput, out.name,
-          earlier->input == out.input
-              ? "named twice for " + out.input
-              : "made from both " + earlier->input + " and " + out.input));
+          earlier->input == out.input ? "named twice for " + out.input
+                                      : "made from both " + earlier->input + " and " + out.input));
       continue;
     }
     by_name.emplace(key, &out);
@@ -81,8 +81,8 @@ bool OutputWriter::write(const std::string& name, std::span<const std::uint8_t> 
   if (!st) {
     Error e = st.error();
     if (!diag.written.empty())
-      e.detail += (e.detail.empty() ? "" : "; ") + std::string("already written: ") +
-                  join(diag.written);
+      e.detail +=
+          (e.detail.empty() ? "" : "; ") + std::string("already written: ") + join(diag.written);
     diag.errors.push_back(std::move(e));
     return false;
   }

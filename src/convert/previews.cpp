@@ -4,11 +4,11 @@
 #include <utility>
 #include <vector>
 
-#include "inspect/survey.hpp"
 #include "convert/naming.hpp"
 #include "convert/output_plan.hpp"
-#include "inspect/png_encode.hpp"
 #include "inspect/pictures.hpp"
+#include "inspect/png_encode.hpp"
+#include "inspect/survey.hpp"
 
 namespace kvn::convert {
 namespace {
@@ -17,9 +17,12 @@ constexpr int kPreviewsFailed = -1;
 
 const char* suffix(PictureKind kind) {
   switch (kind) {
-    case PictureKind::kPreview: return "-preview";
-    case PictureKind::kStitches: return "-stitches";
-    case PictureKind::kLayout: return "-layout";
+    case PictureKind::kPreview:
+      return "-preview";
+    case PictureKind::kStitches:
+      return "-stitches";
+    case PictureKind::kLayout:
+      return "-layout";
   }
   return "-preview";
 }

@@ -22,7 +22,8 @@ std::uint16_t ReverseShort(std::uint16_t us);
 /// Keeps the low 16 bits as a two's complement value: where a field is meant
 /// to wrap, this makes the wrap visible.
 constexpr std::int16_t wrap16(std::int64_t v) {
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFFu));
+  return static_cast<std::int16_t>(
+      static_cast<std::uint16_t>(static_cast<std::uint64_t>(v) & 0xFFFFu));
 }
 
 constexpr bool fits16(std::int64_t v) { return v >= -32768 && v <= 32767; }

@@ -5,8 +5,8 @@ namespace kvn::formats {
 Error ByteReader::truncated(std::size_t off, std::size_t len, std::string_view what) const {
   std::string detail(what);
   detail += " needs " + std::to_string(len) + " bytes at byte " + std::to_string(base_ + off) +
-            ", but only " +
-            std::to_string(off <= bytes_.size() ? bytes_.size() - off : 0) + " are there";
+            ", but only " + std::to_string(off <= bytes_.size() ? bytes_.size() - off : 0) +
+            " are there";
   return make_error(ErrorCode::kTruncated, file_, std::move(detail), base_ + off);
 }
 

@@ -43,8 +43,8 @@ Result<ContainerLayout> read_container(const ByteReader& in) {
       if (prev.begin > at)
         return in.error_at(table + 4 * std::size_t{i}, ErrorCode::kOffsetsNotRising,
                            which + " begins at byte " + std::to_string(at) +
-                               ", before the end of the placement of design " +
-                               std::to_string(i) + " (byte " + std::to_string(prev.begin) + ")");
+                               ", before the end of the placement of design " + std::to_string(i) +
+                               " (byte " + std::to_string(prev.begin) + ")");
       prev.length = at - prev.begin;
     }
     KORVANE_TRY(x, in.s16(at + kXoffsetInPrefix, "a design's placement"));
@@ -68,8 +68,7 @@ Status check_design_whole(const ByteReader& shv, std::size_t number) {
     }
     return make_error(ErrorCode::kDesignTruncated, shv.file(),
                       "design " + std::to_string(number) + ": " + what + " " +
-                          std::to_string(bytes) + " bytes, " + std::to_string(there) +
-                          " are there",
+                          std::to_string(bytes) + " bytes, " + std::to_string(there) + " are there",
                       shv.base() + std::min<std::uint64_t>(at, shv.size()));
   };
   if (auto st = need(kShvNameLengthAt + 1, "its header text and name length need"); !st) return st;
@@ -79,8 +78,8 @@ Status check_design_whole(const ByteReader& shv, std::size_t number) {
                          shv.bytes()[static_cast<std::size_t>(at)] == kLongDimensionMark &&
                          shv.bytes()[static_cast<std::size_t>(at) + 1] == kLongDimensionMark;
   const std::size_t dims_at = static_cast<std::size_t>(at);
-  if (auto st = need(long_form ? kLongDimensionSize : kShortDimensionSize,
-                     "its dimension block needs");
+  if (auto st =
+          need(long_form ? kLongDimensionSize : kShortDimensionSize, "its dimension block needs");
       !st)
     return st;
   KORVANE_TRY(dims, read_dimensions(shv, dims_at));

@@ -7,35 +7,64 @@ namespace kvn {
 
 const char* describe(ErrorCode code) {
   switch (code) {
-    case ErrorCode::kOk: return "no error";
-    case ErrorCode::kCannotOpen: return "cannot open the file";
-    case ErrorCode::kCannotRead: return "cannot read the file";
-    case ErrorCode::kCannotWrite: return "cannot write the file";
-    case ErrorCode::kTruncated: return "the file ends too early";
-    case ErrorCode::kTableBeyondEnd: return "the design table reaches beyond the end of the file";
-    case ErrorCode::kNoDesigns: return "the container holds no designs";
-    case ErrorCode::kDesignInsideHead: return "a design begins inside the container's head";
-    case ErrorCode::kDesignBeyondEnd: return "a design begins beyond the end of the file";
-    case ErrorCode::kOffsetsNotRising: return "the designs are not stored one after another";
-    case ErrorCode::kWouldOverwriteInput: return "refusing to overwrite the input file";
-    case ErrorCode::kNoInputName: return "no file name to name the output after";
-    case ErrorCode::kHucTooShort: return "the HUC design is shorter than its header and colour table";
-    case ErrorCode::kTooManyColours: return "too many colours for one design";
-    case ErrorCode::kTooManyWords: return "too many stitch words for one design";
-    case ErrorCode::kCoordinateOutOfRange: return "a position lies outside the range a design can store";
-    case ErrorCode::kDesignTruncated: return "a design is cut short";
-    case ErrorCode::kNoColours: return "a design has no colours";
-    case ErrorCode::kOutOfMemory: return "not enough memory";
-    case ErrorCode::kBadUsage: return "bad command line";
-    case ErrorCode::kNotRecognised: return "not a file korvane knows";
-    case ErrorCode::kCannotEncode: return "cannot encode the picture";
-    case ErrorCode::kBadSignature: return "the file does not carry the marks of its kind";
-    case ErrorCode::kDuplicateOutput: return "two outputs of this run would have the same name";
-    case ErrorCode::kNotRegularFile: return "not a regular file";
-    case ErrorCode::kEmptyOutputName: return "the output name is empty";
-    case ErrorCode::kWrongKind: return "the wrong kind of file";
-    case ErrorCode::kBadArgument: return "a bad argument";
-    case ErrorCode::kInternal: return "an internal error";
+    case ErrorCode::kOk:
+      return "no error";
+    case ErrorCode::kCannotOpen:
+      return "cannot open the file";
+    case ErrorCode::kCannotRead:
+      return "cannot read the file";
+    case ErrorCode::kCannotWrite:
+      return "cannot write the file";
+    case ErrorCode::kTruncated:
+      return "the file ends too early";
+    case ErrorCode::kTableBeyondEnd:
+      return "the design table reaches beyond the end of the file";
+    case ErrorCode::kNoDesigns:
+      return "the container holds no designs";
+    case ErrorCode::kDesignInsideHead:
+      return "a design begins inside the container's head";
+    case ErrorCode::kDesignBeyondEnd:
+      return "a design begins beyond the end of the file";
+    case ErrorCode::kOffsetsNotRising:
+      return "the designs are not stored one after another";
+    case ErrorCode::kWouldOverwriteInput:
+      return "refusing to overwrite the input file";
+    case ErrorCode::kNoInputName:
+      return "no file name to name the output after";
+    case ErrorCode::kHucTooShort:
+      return "the HUC design is shorter than its header and colour table";
+    case ErrorCode::kTooManyColours:
+      return "too many colours for one design";
+    case ErrorCode::kTooManyWords:
+      return "too many stitch words for one design";
+    case ErrorCode::kCoordinateOutOfRange:
+      return "a position lies outside the range a design can store";
+    case ErrorCode::kDesignTruncated:
+      return "a design is cut short";
+    case ErrorCode::kNoColours:
+      return "a design has no colours";
+    case ErrorCode::kOutOfMemory:
+      return "not enough memory";
+    case ErrorCode::kBadUsage:
+      return "bad command line";
+    case ErrorCode::kNotRecognised:
+      return "not a file korvane knows";
+    case ErrorCode::kCannotEncode:
+      return "cannot encode the picture";
+    case ErrorCode::kBadSignature:
+      return "the file does not carry the marks of its kind";
+    case ErrorCode::kDuplicateOutput:
+      return "two outputs of this run would have the same name";
+    case ErrorCode::kNotRegularFile:
+      return "not a regular file";
+    case ErrorCode::kEmptyOutputName:
+      return "the output name is empty";
+    case ErrorCode::kWrongKind:
+      return "the wrong kind of file";
+    case ErrorCode::kBadArgument:
+      return "a bad argument";
+    case ErrorCode::kInternal:
+      return "an internal error";
   }
   return "unknown error";
 }

@@ -172,7 +172,8 @@ bool exp_layout(const ByteReader& in) {
 // The container family keeps text (or nothing) in its head; a count beyond
 // belief means the bytes are something else.
 bool looks_like_damaged_container(const ByteReader& in) {
-  if (!all_bytes(in, 0, std::min<std::size_t>(in.size(), kNameLengthAt), text_or_zero)) return false;
+  if (!all_bytes(in, 0, std::min<std::size_t>(in.size(), kNameLengthAt), text_or_zero))
+    return false;
   auto n = in.u8(kNameLengthAt, "the name length");
   if (!n) return true;
   auto count = in.u32(kNameAt + *n + kDesignCountAfterName, "the design count");
@@ -181,9 +182,12 @@ bool looks_like_damaged_container(const ByteReader& in) {
 
 std::string wanted_text(WantedKind wanted) {
   switch (wanted) {
-    case WantedKind::kContainer: return "a DHV container";
-    case WantedKind::kContainerOrDesign: return "a DHV container or SHV design";
-    case WantedKind::kHucDesign: return "a HUC design";
+    case WantedKind::kContainer:
+      return "a DHV container";
+    case WantedKind::kContainerOrDesign:
+      return "a DHV container or SHV design";
+    case WantedKind::kHucDesign:
+      return "a HUC design";
   }
   return "a DHV container";
 }
@@ -194,12 +198,16 @@ std::string what_to_do(ContentKind found, WantedKind wanted) {
       return wanted == WantedKind::kHucDesign
                  ? "it is already an SHV design"
                  : "it is already an SHV design: nothing to split or combine";
-    case ContentKind::kHucDesign: return "use --huc to make an SHV design of it";
+    case ContentKind::kHucDesign:
+      return "use --huc to make an SHV design of it";
     case ContentKind::kDhvContainer:
       return "use --split or --combine to make SHV designs of it";
-    case ContentKind::kPng: return "korvane reads embroidery files, not pictures";
-    case ContentKind::kUnknown: break;
-    default: return "save it as SHV with embroidery software first";
+    case ContentKind::kPng:
+      return "korvane reads embroidery files, not pictures";
+    case ContentKind::kUnknown:
+      break;
+    default:
+      return "save it as SHV with embroidery software first";
   }
   return "korvane reads DHV containers, SHV designs and HUC designs";
 }

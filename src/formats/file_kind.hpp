@@ -51,9 +51,9 @@ const char* kind_name(ContentKind kind);
 
 /// What a command needs from its input, for the line that refuses another kind.
 enum class WantedKind {
-  kContainer,           // split and combine
-  kContainerOrDesign,   // --info and --preview
-  kHucDesign,           // --huc
+  kContainer,          // split and combine
+  kContainerOrDesign,  // --info and --preview
+  kHucDesign,          // --huc
 };
 
 /// The refusal of a file of kind `found` where `wanted` was needed:

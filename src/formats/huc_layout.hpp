@@ -22,9 +22,9 @@ inline constexpr std::uint32_t kMaxHucWords = 65535;
 struct huchdr_t {
   std::uint8_t nColors = 0;
   std::uint8_t Signature = kHucSignature;
-  std::uint8_t Hoop = kHucHoopNoOption;  // bits 0-1: hoop option
+  std::uint8_t Hoop = kHucHoopNoOption;           // bits 0-1: hoop option
   std::array<std::uint8_t, kHucNameSize> Name{};  // space-padded, no terminator
-  std::int16_t x0 = 0;  // largest x
+  std::int16_t x0 = 0;                            // largest x
   std::int16_t y0 = 0;
   std::int16_t x1 = 0;  // smallest x
   std::int16_t y1 = 0;

@@ -31,19 +31,19 @@ Result<ShvDesign> read_shv_design(const ByteReader& shv) {
   const std::uint64_t stream_at = table_at + std::uint64_t{kShvColorSize} * h.nColors;
   const std::uint64_t stream_end = stream_at + 2 * std::uint64_t{h.Stitches};
   if (stream_end > shv.size())
-    return shv.error_at(at, ErrorCode::kDesignTruncated,
-                        "it claims " + std::to_string(h.nColors) + " colours and " +
-                            std::to_string(h.Stitches) + " stitch words, which end at byte " +
-                            std::to_string(shv.base() + stream_end) +
-                            ", beyond the design's end (byte " +
-                            std::to_string(shv.base() + shv.size()) + ")");
+    return shv.error_at(
+        at, ErrorCode::kDesignTruncated,
+        "it claims " + std::to_string(h.nColors) + " colours and " + std::to_string(h.Stitches) +
+            " stitch words, which end at byte " + std::to_string(shv.base() + stream_end) +
+            ", beyond the design's end (byte " + std::to_string(shv.base() + shv.size()) + ")");
   d.colours.reserve(h.nColors);
   for (std::size_t c = 0; c < h.nColors; ++c) {
     KORVANE_TRY(colour, read_shvcolor(shv, table_at + c * kShvColorSize));
     d.colours.push_back(colour);
   }
   const auto end = static_cast<std::size_t>(stream_end);
-  d.stream = shv.bytes().subspan(static_cast<std::size_t>(stream_at), end - static_cast<std::size_t>(stream_at));
+  d.stream = shv.bytes().subspan(static_cast<std::size_t>(stream_at),
+                                 end - static_cast<std::size_t>(stream_at));
   d.trailing = shv.bytes().subspan(end);
   return d;
 }

@@ -21,8 +21,8 @@ struct ShvDesign {
   ShvDimensions dimensions;
   std::span<const std::uint8_t> bitmap;  // dimensions.bitmap_size() bytes
   shvhdr_t header;
-  std::vector<shvcolor_t> colours;       // header.nColors records, in stream order
-  std::span<const std::uint8_t> stream;  // 2 * header.Stitches bytes
+  std::vector<shvcolor_t> colours;         // header.nColors records, in stream order
+  std::span<const std::uint8_t> stream;    // 2 * header.Stitches bytes
   std::span<const std::uint8_t> trailing;  // bytes after the stream, none in a well-formed image
   // Where the reader found the sections; the writer does not look at them.
   std::size_t dimensions_at = 0;

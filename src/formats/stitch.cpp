@@ -11,8 +11,8 @@ bool decode_record(std::span<const std::uint8_t> stream, std::size_t offset, boo
     if (stream.size() - offset < kLongMoveBytes) return false;
     const auto dx = GetShort(b.subspan<2, 2>());
     const auto dy = GetShort(b.subspan<4, 2>());
-    const bool small = dx > -kLongStitchLimit && dx < kLongStitchLimit &&
-                       dy > -kLongStitchLimit && dy < kLongStitchLimit;
+    const bool small = dx > -kLongStitchLimit && dx < kLongStitchLimit && dy > -kLongStitchLimit &&
+                       dy < kLongStitchLimit;
     rec = {(!block_start && small) ? RecordKind::kStitch : RecordKind::kMove, dx, dy};
     length = kLongMoveBytes;
     words = kLongMoveWords;

@@ -82,9 +82,9 @@ struct WalkStep {
 };
 
 struct WalkEnd {
-  std::size_t offset;    // where the walk stopped reading
-  std::int64_t x, y;     // the needle position there
-  bool truncated;        // the stream ended inside a block
+  std::size_t offset;  // where the walk stopped reading
+  std::int64_t x, y;   // the needle position there
+  bool truncated;      // the stream ended inside a block
 };
 
 /// Walks the colour blocks of `stream` one after another from the needle
@@ -94,18 +94,18 @@ struct WalkEnd {
 /// at the first block the stream cut short. `colours` is any range of records
 /// with a `Stitches` count.
 template <class Colours, class Visit>
-WalkEnd walk_blocks(std::span<const std::uint8_t> stream, const Colours& colours,
-                    std::int64_t x, std::int64_t y, Visit&& visit) {
+WalkEnd walk_blocks(std::span<const std::uint8_t> stream, const Colours& colours, std::int64_t x,
+                    std::int64_t y, Visit&& visit) {
   std::size_t offset = 0;
   std::size_t block = 0;
   for (const auto& colour : colours) {
-    const auto end = decode_block(stream, offset, block_count(colour.Stitches),
-                                  [&](const StitchRecord& r) {
-                                    const WalkStep step{block, r, x, y, x + r.dx, y + r.dy};
-                                    x = step.x1;
-                                    y = step.y1;
-                                    visit(step);
-                                  });
+    const auto end =
+        decode_block(stream, offset, block_count(colour.Stitches), [&](const StitchRecord& r) {
+          const WalkStep step{block, r, x, y, x + r.dx, y + r.dy};
+          x = step.x1;
+          y = step.y1;
+          visit(step);
+        });
     offset = end.offset;
     if (end.truncated) return {offset, x, y, true};
     ++block;

@@ -11,8 +11,8 @@
 #include "frontend/options.hpp"
 #include "frontend/progress.hpp"
 #include "frontend/texts.hpp"
-#include "korvane/survey.hpp"
 #include "korvane/korvane.hpp"
+#include "korvane/survey.hpp"
 #include "korvane/version.h"
 
 namespace kvn::frontend {
@@ -111,15 +111,19 @@ bool progress_wanted(const std::ostream& err) {
 
 Conversion conversion_of(Command c) {
   switch (c) {
-    case Command::kHuc: return Conversion::kHuc;
-    case Command::kPreview: return Conversion::kPreview;
-    case Command::kCombine: return Conversion::kCombine;
+    case Command::kHuc:
+      return Conversion::kHuc;
+    case Command::kPreview:
+      return Conversion::kPreview;
+    case Command::kCombine:
+      return Conversion::kCombine;
     case Command::kSplit:
     // Not conversions: run() never sends these here.
     case Command::kHelp:
     case Command::kVersion:
     case Command::kDialogs:
-    case Command::kInfo: break;
+    case Command::kInfo:
+      break;
   }
   return Conversion::kSplit;
 }
@@ -215,18 +219,26 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   std::string problem;
   const auto o = parse_options(args, problem);
   if (!o) {
-    err << "korvane: " << problem << "\n" << "Try 'korvane --help'.\n";
+    err << "korvane: " << problem << "\n"
+        << "Try 'korvane --help'.\n";
     return kExitUsage;
   }
   switch (o->command) {
-    case Command::kHelp: print_help(out); return kExitOk;
-    case Command::kVersion: out << "korvane " << KORVANE_VERSION_STRING << "\n"; return kExitOk;
-    case Command::kDialogs: return run_dialogs(o->dialogs, out, err, dialogs);
-    case Command::kInfo: return run_info(*o, out, err);
+    case Command::kHelp:
+      print_help(out);
+      return kExitOk;
+    case Command::kVersion:
+      out << "korvane " << KORVANE_VERSION_STRING << "\n";
+      return kExitOk;
+    case Command::kDialogs:
+      return run_dialogs(o->dialogs, out, err, dialogs);
+    case Command::kInfo:
+      return run_info(*o, out, err);
     case Command::kSplit:
     case Command::kCombine:
     case Command::kHuc:
-    case Command::kPreview: return run_conversions(*o, out, err);
+    case Command::kPreview:
+      return run_conversions(*o, out, err);
   }
   return kExitUsage;
 }

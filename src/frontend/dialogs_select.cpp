@@ -88,7 +88,7 @@ std::unique_ptr<Dialogs> make_dialogs(DialogChoice choice, std::ostream& err) {
 #ifdef _WIN32
   if (choice == DialogChoice::kAuto) return win32::make_win32_dialogs(err);
 #endif
-  // --- end Windows ---
+    // --- end Windows ---
 #ifndef _WIN32
   // Without a display the terminal is simply the way; a display that GTK
   // cannot serve is worth one line, since the user expected a window.

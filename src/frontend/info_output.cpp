@@ -123,9 +123,9 @@ std::string size_text(const DesignInfo& d) {
 }
 
 std::string dimension_text(const DesignInfo& d) {
-  return std::string(d.long_dimension_block ? "long" : "short") + " " + std::to_string(d.scanlines) +
-         " x " + std::to_string(d.pixels) + ", offset " + std::to_string(d.x_offset) + ", " +
-         std::to_string(d.y_offset);
+  return std::string(d.long_dimension_block ? "long" : "short") + " " +
+         std::to_string(d.scanlines) + " x " + std::to_string(d.pixels) + ", offset " +
+         std::to_string(d.x_offset) + ", " + std::to_string(d.y_offset);
 }
 
 void write_design(JsonWriter& j, const DesignInfo& d, bool has_preview) {
@@ -179,8 +179,8 @@ void write_design(JsonWriter& j, const DesignInfo& d, bool has_preview) {
 }  // namespace
 
 std::string millimetres(std::int64_t tenths) {
-  const std::uint64_t magnitude =
-      tenths < 0 ? static_cast<std::uint64_t>(-(tenths + 1)) + 1 : static_cast<std::uint64_t>(tenths);
+  const std::uint64_t magnitude = tenths < 0 ? static_cast<std::uint64_t>(-(tenths + 1)) + 1
+                                             : static_cast<std::uint64_t>(tenths);
   return (tenths < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." +
          std::to_string(magnitude % 10);
 }
@@ -239,11 +239,21 @@ std::string json_string(std::string_view bytes) {
       s += bytes[0];
     } else if (n == 1 && b < 0x20) {
       switch (b) {
-        case '\b': s += "\\b"; break;
-        case '\f': s += "\\f"; break;
-        case '\n': s += "\\n"; break;
-        case '\r': s += "\\r"; break;
-        case '\t': s += "\\t"; break;
+        case '\b':
+          s += "\\b";
+          break;
+        case '\f':
+          s += "\\f";
+          break;
+        case '\n':
+          s += "\\n";
+          break;
+        case '\r':
+          s += "\\r";
+          break;
+        case '\t':
+          s += "\\t";
+          break;
         default: {
           char esc[8];
           std::snprintf(esc, sizeof esc, "\\u%04X", b);
@@ -261,8 +271,11 @@ std::string json_string(std::string_view bytes) {
 void print_info_table(std::ostream& out, const FileInfo& info) {
   const bool container = info.kind == FileKind::kContainer;
   const bool huc = info.kind == FileKind::kHucDesign;
-  out << info.file << ": " << (container ? "DHV container" : huc ? "HUC design" : "SHV design") << " \""
-      << printable(info.name) << "\", ";
+  out << info.file << ": "
+      << (container ? "DHV container"
+          : huc     ? "HUC design"
+                    : "SHV design")
+      << " \"" << printable(info.name) << "\", ";
   if (container)
     out << info.designs.size() << (info.designs.size() == 1 ? " design, " : " designs, ");
   out << info.bytes << " bytes\n";
@@ -271,12 +284,12 @@ void print_info_table(std::ostream& out, const FileInfo& info) {
                                                  "placement mm", "colours", "words",
                                                  "dimension block", "preview bytes"}};
   for (const auto& d : info.designs)
-    rows.push_back({std::to_string(d.number), printable(d.name), size_text(d),
-                    hoop_class_name(d.hoop), hex_byte(d.hoop_code),
-                    d.in_container ? millimetres(d.placement_x) + ", " + millimetres(d.placement_y)
-                                   : "-",
-                    std::to_string(d.colours.size()), std::to_string(d.stitch_words),
-                    huc ? "-" : dimension_text(d), huc ? "-" : std::to_string(d.preview_bytes)});
+    rows.push_back(
+        {std::to_string(d.number), printable(d.name), size_text(d), hoop_class_name(d.hoop),
+         hex_byte(d.hoop_code),
+         d.in_container ? millimetres(d.placement_x) + ", " + millimetres(d.placement_y) : "-",
+         std::to_string(d.colours.size()), std::to_string(d.stitch_words),
+         huc ? "-" : dimension_text(d), huc ? "-" : std::to_string(d.preview_bytes)});
   std::vector<std::size_t> widths(rows[0].size(), 0);
   for (const auto& r : rows)
     for (std::size_t c = 0; c < r.size(); ++c) widths[c] = std::max(widths[c], r[c].size());
@@ -296,8 +309,8 @@ void print_info_table(std::ostream& out, const FileInfo& info) {
     out << "  colours of design " << d.number << ":";
     if (d.colours.empty()) out << " none";
     for (std::size_t i = 0; i < d.colours.size(); ++i)
-      out << (i ? ", " : " ") << "code " << unsigned{d.colours[i].code} << ": " << d.colours[i].words
-          << (d.colours[i].words == 1 ? " word" : " words");
+      out << (i ? ", " : " ") << "code " << unsigned{d.colours[i].code} << ": "
+          << d.colours[i].words << (d.colours[i].words == 1 ? " word" : " words");
     out << "\n";
   }
 }
@@ -306,9 +319,12 @@ namespace {
 
 const char* kind_text(FileKind kind) {
   switch (kind) {
-    case FileKind::kContainer: return "container";
-    case FileKind::kDesign: return "design";
-    case FileKind::kHucDesign: return "huc";
+    case FileKind::kContainer:
+      return "container";
+    case FileKind::kDesign:
+      return "design";
+    case FileKind::kHucDesign:
+      return "huc";
   }
   return "design";
 }

@@ -93,7 +93,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
 
 void print_help(std::ostream& out) {
   out << "Usage:\n"
-         "  korvane                  pick a container in a dialog, split it, then offer to combine\n"
+         "  korvane                  pick a container in a dialog, split it, then offer to "
+         "combine\n"
          "  korvane FILE [...]       split the DHV container FILE (further arguments are ignored)\n"
          "  korvane OPTIONS FILE...  when the first argument starts with '-'\n"
          "\n"

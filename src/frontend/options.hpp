@@ -9,7 +9,6 @@
 
 namespace kvn::frontend {
 
-
 enum class Command { kHelp, kVersion, kDialogs, kSplit, kCombine, kHuc, kInfo, kPreview };
 
 struct Options {

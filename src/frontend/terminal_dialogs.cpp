@@ -34,8 +34,9 @@ class TerminalDialogs final : public Dialogs {
   }
 
   bool ask_combine(const std::string& path) override {
-    out_ << texts::kCreatedCaption << "\n" << path << "\n\n" << texts::kQuestion
-         << " [yes/no] " << std::flush;
+    out_ << texts::kCreatedCaption << "\n"
+         << path << "\n\n"
+         << texts::kQuestion << " [yes/no] " << std::flush;
     std::string line;
     if (!std::getline(in_, line)) return false;
     std::string word;

@@ -54,12 +54,15 @@ class Canvas {
       num_ = kMaxDrawingSide;
       den_ = span;
     }
-    picture_ = blank(static_cast<std::uint32_t>(2 * kDrawingMargin + scaled(box.maxx - box.minx) + 1),
-                     static_cast<std::uint32_t>(2 * kDrawingMargin + scaled(box.maxy - box.miny) + 1));
+    picture_ =
+        blank(static_cast<std::uint32_t>(2 * kDrawingMargin + scaled(box.maxx - box.minx) + 1),
+              static_cast<std::uint32_t>(2 * kDrawingMargin + scaled(box.maxy - box.miny) + 1));
   }
 
   // Column of design x, row of design y: x to the right, y up.
-  int column(std::int64_t x) const { return static_cast<int>(kDrawingMargin + scaled(x - box_.minx)); }
+  int column(std::int64_t x) const {
+    return static_cast<int>(kDrawingMargin + scaled(x - box_.minx));
+  }
   int row(std::int64_t y) const { return static_cast<int>(kDrawingMargin + scaled(box_.maxy - y)); }
 
   void plot(int px, int py, std::uint8_t value) {
@@ -71,7 +74,8 @@ class Canvas {
   }
 
   // The line routine reports the start point but not the end point: that one is set here.
-  void line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, std::uint8_t value) {
+  void line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+            std::uint8_t value) {
     Pen pen{this, value};
     line_dda(column(x0), row(y0), column(x1), row(y1), &Canvas::plot_point,
              reinterpret_cast<std::intptr_t>(&pen));
@@ -101,8 +105,8 @@ class Canvas {
 }  // namespace
 
 Picture stored_preview_picture(const formats::ShvDesign& design) {
-  const std::uint32_t rows = design.dimensions.scanlines;   // along x: columns of the picture
-  const std::uint32_t cells = design.dimensions.pixels;     // along y, largest first
+  const std::uint32_t rows = design.dimensions.scanlines;  // along x: columns of the picture
+  const std::uint32_t cells = design.dimensions.pixels;    // along y, largest first
   if (rows == 0 || cells == 0) return blank(1, 1);
   const std::uint32_t scale =
       std::clamp<std::uint32_t>(kPreviewSide / std::max(rows, cells), 1, kMaxPreviewScale);
@@ -114,7 +118,8 @@ Picture stored_preview_picture(const formats::ShvDesign& design) {
     if (!row) break;  // read_shv_design has sized the bitmap: never taken
     std::uint32_t c = 0;
     for (const std::uint8_t b : *row) {
-      for (const std::uint8_t value : {static_cast<std::uint8_t>(b >> 4), static_cast<std::uint8_t>(b & 0x0F)}) {
+      for (const std::uint8_t value :
+           {static_cast<std::uint8_t>(b >> 4), static_cast<std::uint8_t>(b & 0x0F)}) {
         if (c < cells) {
           for (std::uint32_t dy = 0; dy < scale; ++dy) {
             const std::size_t at = (std::size_t{c} * scale + dy) * p.width + std::size_t{r} * scale;
@@ -147,8 +152,8 @@ Picture layout_picture(std::span<const PlacedDesign> designs) {
     const auto& h = p.design->header;
     box.add(std::int64_t{h.x0} + p.Xoffset, std::int64_t{h.y0} + p.Yoffset);
     box.add(std::int64_t{h.x1} + p.Xoffset, std::int64_t{h.y1} + p.Yoffset);
-    walk_stitches(*p.design, [&](std::int16_t x0, std::int16_t y0, std::int16_t x1,
-                                 std::int16_t y1, std::uint8_t) {
+    walk_stitches(*p.design, [&](std::int16_t x0, std::int16_t y0, std::int16_t x1, std::int16_t y1,
+                                 std::uint8_t) {
       box.add(std::int64_t{x0} + p.Xoffset, std::int64_t{y0} + p.Yoffset);
       box.add(std::int64_t{x1} + p.Xoffset, std::int64_t{y1} + p.Yoffset);
     });
@@ -156,16 +161,18 @@ Picture layout_picture(std::span<const PlacedDesign> designs) {
   Canvas canvas(box);
   for (const auto& p : designs) {
     const auto& h = p.design->header;
-    const std::int64_t left = std::int64_t{h.x1} + p.Xoffset, right = std::int64_t{h.x0} + p.Xoffset;
-    const std::int64_t bottom = std::int64_t{h.y1} + p.Yoffset, top = std::int64_t{h.y0} + p.Yoffset;
+    const std::int64_t left = std::int64_t{h.x1} + p.Xoffset,
+                       right = std::int64_t{h.x0} + p.Xoffset;
+    const std::int64_t bottom = std::int64_t{h.y1} + p.Yoffset,
+                       top = std::int64_t{h.y0} + p.Yoffset;
     canvas.line(left, bottom, right, bottom, kOutlineIndex);
     canvas.line(right, bottom, right, top, kOutlineIndex);
     canvas.line(right, top, left, top, kOutlineIndex);
     canvas.line(left, top, left, bottom, kOutlineIndex);
   }
   for (const auto& p : designs) {
-    walk_stitches(*p.design, [&](std::int16_t x0, std::int16_t y0, std::int16_t x1,
-                                 std::int16_t y1, std::uint8_t value) {
+    walk_stitches(*p.design, [&](std::int16_t x0, std::int16_t y0, std::int16_t x1, std::int16_t y1,
+                                 std::uint8_t value) {
       canvas.line(std::int64_t{x0} + p.Xoffset, std::int64_t{y0} + p.Yoffset,
                   std::int64_t{x1} + p.Xoffset, std::int64_t{y1} + p.Yoffset, value);
     });

@@ -13,7 +13,8 @@ namespace kvn::inspect {
 
 bool png_supported() { return true; }
 
-Result<std::vector<std::uint8_t>> encode_png(const inspect::Picture& picture, const std::string& name) {
+Result<std::vector<std::uint8_t>> encode_png(const inspect::Picture& picture,
+                                             const std::string& name) {
   std::array<std::uint8_t, 3 * inspect::kPicturePalette.size()> colormap{};
   for (std::size_t i = 0; i < inspect::kPicturePalette.size(); ++i) {
     colormap[3 * i] = inspect::kPicturePalette[i].r;

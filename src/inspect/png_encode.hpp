@@ -14,6 +14,7 @@ bool png_supported();
 
 /// The picture as an 8-bit palette PNG image in memory. `name` is the file the
 /// image is meant for, named in an error.
-Result<std::vector<std::uint8_t>> encode_png(const inspect::Picture& picture, const std::string& name);
+Result<std::vector<std::uint8_t>> encode_png(const inspect::Picture& picture,
+                                             const std::string& name);
 
 }  // namespace kvn::inspect

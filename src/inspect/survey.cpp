@@ -4,20 +4,26 @@
 
 #include "formats/container.hpp"
 #include "formats/file_kind.hpp"
-#include "formats/huc_layout.hpp"
 #include "formats/hoop.hpp"
+#include "formats/huc_layout.hpp"
 #include "shvgen/colour_tables.hpp"
 
 namespace kvn {
 
 const char* hoop_class_name(HoopClass c) {
   switch (c) {
-    case HoopClass::k100x100: return "100 x 100";
-    case HoopClass::k100x170: return "100 x 170";
-    case HoopClass::k150x150: return "150 x 150";
-    case HoopClass::k150x240: return "150 x 240";
-    case HoopClass::k150x360: return "150 x 360";
-    case HoopClass::kLarger: return "larger";
+    case HoopClass::k100x100:
+      return "100 x 100";
+    case HoopClass::k100x170:
+      return "100 x 170";
+    case HoopClass::k150x150:
+      return "150 x 150";
+    case HoopClass::k150x240:
+      return "150 x 240";
+    case HoopClass::k150x360:
+      return "150 x 360";
+    case HoopClass::kLarger:
+      return "larger";
   }
   return "larger";
 }
@@ -26,7 +32,6 @@ namespace inspect {
 namespace {
 
 using formats::ByteReader;
-
 
 Recognised single_design(const formats::ShvDesign& d, std::size_t length) {
   Recognised r;
@@ -133,7 +138,8 @@ Result<FileInfo> survey_huc(const ByteReader& in) {
     return in.error_at(formats::huc_stream_at(h.nColors), ErrorCode::kDesignTruncated,
                        "the HUC design claims " + std::to_string(h.Stitches) +
                            " stitch words, which end at byte " + std::to_string(stream_end) +
-                           ", beyond the end of the file (" + std::to_string(in.size()) + " bytes)");
+                           ", beyond the end of the file (" + std::to_string(in.size()) +
+                           " bytes)");
   FileInfo info;
   info.file = in.file();
   info.kind = FileKind::kHucDesign;
@@ -162,7 +168,8 @@ Result<Recognised> recognise_as(const ByteReader& in, formats::ContentKind kind)
       KORVANE_TRY(layout, formats::read_container(in));
       return container_designs(in, layout);
     }
-    default: return formats::wrong_kind(kind, formats::WantedKind::kContainerOrDesign, in.file());
+    default:
+      return formats::wrong_kind(kind, formats::WantedKind::kContainerOrDesign, in.file());
   }
 }
 

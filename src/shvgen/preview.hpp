@@ -14,9 +14,9 @@ struct Q2PARAM {
   // two cells a byte, the first in the high nibble. The cell of column gx and
   // line gy (counted upward) is row gx, pixel `scanlines` - 1 - gy.
   std::span<std::uint8_t> ppic;
-  std::int32_t oX1 = 0;      // centring offset in columns
-  std::int32_t oY1 = 0;      // centring offset in lines
-  std::uint8_t color = 0;    // pixel value of the colour block being drawn
+  std::int32_t oX1 = 0;        // centring offset in columns
+  std::int32_t oY1 = 0;        // centring offset in lines
+  std::uint8_t color = 0;      // pixel value of the colour block being drawn
   std::int32_t scanlines = 0;  // lines (cells along y)
   std::int32_t pixels = 0;     // columns (cells along x)
 };

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "formats/byte_writer.hpp"
-#include "formats/huc_layout.hpp"
 #include "formats/hoop.hpp"
+#include "formats/huc_layout.hpp"
 #include "formats/shv_design.hpp"
 #include "shvgen/preview.hpp"
 

@@ -20,8 +20,9 @@ Bytes DhvBuilder::bytes() const {
   for (std::size_t i = 0; i < designs_.size(); ++i) {
     put_u32(out, table_entry(i), static_cast<std::uint32_t>(out.size()));
     const auto& d = designs_[i];
-    out.insert(out.end(), {0, static_cast<std::uint8_t>(d.x >> 8), static_cast<std::uint8_t>(d.x),
-                           static_cast<std::uint8_t>(d.y >> 8), static_cast<std::uint8_t>(d.y), 0, 0});
+    out.insert(out.end(),
+               {0, static_cast<std::uint8_t>(d.x >> 8), static_cast<std::uint8_t>(d.x),
+                static_cast<std::uint8_t>(d.y >> 8), static_cast<std::uint8_t>(d.y), 0, 0});
     out.insert(out.end(), d.shv.begin(), d.shv.end());
   }
   out.insert(out.end(), trailing_.begin(), trailing_.end());
@@ -36,10 +37,10 @@ Bytes noise(std::size_t length, std::uint8_t seed) {
 
 Bytes opaque_design(std::size_t length, std::uint8_t seed) {
   Bytes b = noise(86, seed);
-  b.push_back(0);                       // no name
-  b.insert(b.end(), 6, 0);              // short dimension block: no preview
-  b.insert(b.end(), {0, 0xC4, 0x28});   // shvhdr_t: no colours, the SHV marks
-  b.insert(b.end(), 16, 0);             // hoop, extents, no stitch words
+  b.push_back(0);                      // no name
+  b.insert(b.end(), 6, 0);             // short dimension block: no preview
+  b.insert(b.end(), {0, 0xC4, 0x28});  // shvhdr_t: no colours, the SHV marks
+  b.insert(b.end(), 16, 0);            // hoop, extents, no stitch words
   const Bytes tail = noise(length, static_cast<std::uint8_t>(seed + 1));
   b.insert(b.end(), tail.begin(), tail.end());
   return b;

@@ -12,12 +12,18 @@ using Bytes = std::vector<std::uint8_t>;
 /// with its placement, laid back to back after the head and offset table.
 class DhvBuilder {
  public:
-  DhvBuilder& name(std::string n) { name_ = std::move(n); return *this; }
+  DhvBuilder& name(std::string n) {
+    name_ = std::move(n);
+    return *this;
+  }
   DhvBuilder& add(Bytes shv, std::int16_t x = 0, std::int16_t y = 0) {
     designs_.push_back({std::move(shv), x, y});
     return *this;
   }
-  DhvBuilder& trailing(Bytes extra) { trailing_ = std::move(extra); return *this; }
+  DhvBuilder& trailing(Bytes extra) {
+    trailing_ = std::move(extra);
+    return *this;
+  }
   Bytes bytes() const;
   /// Offset of the design offset table entry i, for tests that corrupt it.
   std::size_t table_entry(std::size_t i) const { return 87 + name_.size() + 10 + 4 * i; }

@@ -35,7 +35,8 @@ Bytes HucBuilder::bytes() const {
   for (const auto& c : colours_)
     total += c.words >= 0 ? c.words : static_cast<std::int32_t>(c.block.size() / 2);
   Bytes b;
-  b.push_back(static_cast<std::uint8_t>(n_colors_ >= 0 ? static_cast<std::size_t>(n_colors_) : colours_.size()));
+  b.push_back(static_cast<std::uint8_t>(n_colors_ >= 0 ? static_cast<std::size_t>(n_colors_)
+                                                       : colours_.size()));
   b.push_back(0xC4);
   b.push_back(hoop_);
   const std::string name = "test            ";

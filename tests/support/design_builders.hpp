@@ -10,7 +10,7 @@ namespace kvn::test {
 using Bytes = std::vector<std::uint8_t>;
 
 // Stitch stream records, so that each case shows the bytes it holds.
-Bytes rec(std::int8_t dx, std::int8_t dy);          // a normal record
+Bytes rec(std::int8_t dx, std::int8_t dy);           // a normal record
 Bytes raw(std::uint8_t first, std::uint8_t second);  // any two-byte record, escapes included
 Bytes long_move(std::int16_t dx, std::int16_t dy);   // 0x80 0x01 dx dy 0x80 0x02
 Bytes cat(std::initializer_list<Bytes> parts);
@@ -23,16 +23,25 @@ class HucBuilder {
     x0_ = x0, y0_ = y0, x1_ = x1, y1_ = y1;
     return *this;
   }
-  HucBuilder& hoop(std::uint8_t h) { hoop_ = h; return *this; }
-  HucBuilder& colour(std::uint8_t code, Bytes block, std::int32_t words = -1,
-                     std::int16_t xpos = 0, std::int16_t ypos = 0) {
+  HucBuilder& hoop(std::uint8_t h) {
+    hoop_ = h;
+    return *this;
+  }
+  HucBuilder& colour(std::uint8_t code, Bytes block, std::int32_t words = -1, std::int16_t xpos = 0,
+                     std::int16_t ypos = 0) {
     colours_.push_back({code, std::move(block), words, xpos, ypos});
     return *this;
   }
   /// Overrides huchdr_t::nColors (by default the number of colours added).
-  HucBuilder& n_colors(std::uint8_t n) { n_colors_ = n; return *this; }
+  HucBuilder& n_colors(std::uint8_t n) {
+    n_colors_ = n;
+    return *this;
+  }
   /// Bytes after the last block that no count covers.
-  HucBuilder& trailing(Bytes b) { trailing_ = std::move(b); return *this; }
+  HucBuilder& trailing(Bytes b) {
+    trailing_ = std::move(b);
+    return *this;
+  }
   Bytes bytes() const;
 
  private:

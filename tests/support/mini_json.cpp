@@ -16,7 +16,8 @@ class Parser {
 
  private:
   void space() {
-    while (at_ < s_.size() && (s_[at_] == ' ' || s_[at_] == '\n' || s_[at_] == '\r' || s_[at_] == '\t'))
+    while (at_ < s_.size() &&
+           (s_[at_] == ' ' || s_[at_] == '\n' || s_[at_] == '\r' || s_[at_] == '\t'))
       ++at_;
   }
   bool eat(char c) {
@@ -86,22 +87,40 @@ class Parser {
       if (at_ >= s_.size()) return std::nullopt;
       const char e = s_[at_++];
       switch (e) {
-        case '"': case '\\': case '/': out += e; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
+        case '"':
+        case '\\':
+        case '/':
+          out += e;
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
         case 'u': {
           if (s_.size() - at_ < 4) return std::nullopt;
           unsigned v = 0;
           for (int i = 0; i < 4; ++i) {
             const char h = s_[at_++];
             v <<= 4;
-            if (h >= '0' && h <= '9') v |= static_cast<unsigned>(h - '0');
-            else if (h >= 'a' && h <= 'f') v |= static_cast<unsigned>(h - 'a' + 10);
-            else if (h >= 'A' && h <= 'F') v |= static_cast<unsigned>(h - 'A' + 10);
-            else return std::nullopt;
+            if (h >= '0' && h <= '9')
+              v |= static_cast<unsigned>(h - '0');
+            else if (h >= 'a' && h <= 'f')
+              v |= static_cast<unsigned>(h - 'a' + 10);
+            else if (h >= 'A' && h <= 'F')
+              v |= static_cast<unsigned>(h - 'A' + 10);
+            else
+              return std::nullopt;
           }
           // korvane escapes only control characters and U+FFFD: no surrogates.
           if (v >= 0xD800 && v <= 0xDFFF) return std::nullopt;
@@ -117,7 +136,8 @@ class Parser {
           }
           break;
         }
-        default: return std::nullopt;
+        default:
+          return std::nullopt;
       }
     }
     return std::nullopt;

@@ -35,10 +35,13 @@ void let_windows_close() {
 }
 
 // Paths are bytes on Linux, but GTK shows only UTF-8.
-GChars displayable(const std::string& path) { return GChars(g_filename_display_name(path.c_str())); }
+GChars displayable(const std::string& path) {
+  return GChars(g_filename_display_name(path.c_str()));
+}
 
 gboolean matches_dhv_filter(const GtkFileFilterInfo* info, gpointer) {
-  return info->display_name != nullptr && matches_file_pattern(info->display_name, texts::kFilterPattern);
+  return info->display_name != nullptr &&
+         matches_file_pattern(info->display_name, texts::kFilterPattern);
 }
 
 enum class Buttons { kOk, kYesNo };
@@ -90,10 +93,9 @@ int run_message_box(const char* caption, const char* text, Buttons buttons) {
 class GtkDialogs final : public Dialogs {
  public:
   std::optional<std::string> open_file() override {
-    GtkWidget* dialog =
-        gtk_file_chooser_dialog_new(texts::kDialogTitle, nullptr, GTK_FILE_CHOOSER_ACTION_OPEN,
-                                    gtk_label("_Cancel"), GTK_RESPONSE_CANCEL, gtk_label("_Open"),
-                                    GTK_RESPONSE_ACCEPT, nullptr);
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(
+        texts::kDialogTitle, nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, gtk_label("_Cancel"),
+        GTK_RESPONSE_CANCEL, gtk_label("_Open"), GTK_RESPONSE_ACCEPT, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
@@ -102,7 +104,8 @@ class GtkDialogs final : public Dialogs {
     // The one filter, matched as Windows matches "*.DHV": in any letter case.
     GtkFileFilter* filter = gtk_file_filter_new();
     gtk_file_filter_set_name(filter, texts::kFilterDescription);
-    gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_DISPLAY_NAME, matches_dhv_filter, nullptr, nullptr);
+    gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_DISPLAY_NAME, matches_dhv_filter, nullptr,
+                               nullptr);
     gtk_file_chooser_add_filter(chooser, filter);
     gtk_file_chooser_set_filter(chooser, filter);
 
