@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
   }
   const std::string kind = argv[1];
   kvn::Result<kvn::example::Bytes> made =
-      kvn::make_error(kvn::ErrorCode::kBadUsage, kind, "unknown container kind");
+      kvn::make_error(kvn::ErrorCode::kBadArgument, kind, "unknown container kind");
   if (kind == "split1000") made = split1000();
   if (kind == "twelve") made = twelve();
   if (kind == "largest") made = largest();

@@ -31,7 +31,7 @@ enum class ErrorCode : int {
   kDesignTruncated = 16,
   kNoColours = 17,
   kOutOfMemory = 18,
-  kBadUsage = 19,
+  // 19 is retired: never reuse it.
   kNotRecognised = 20,
   kCannotEncode = 21,
   kBadSignature = 22,

@@ -45,8 +45,6 @@ const char* describe(ErrorCode code) {
       return "a design has no colours";
     case ErrorCode::kOutOfMemory:
       return "not enough memory";
-    case ErrorCode::kBadUsage:
-      return "bad command line";
     case ErrorCode::kNotRecognised:
       return "not a file korvane knows";
     case ErrorCode::kCannotEncode:
