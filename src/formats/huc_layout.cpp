@@ -31,7 +31,7 @@ Status check_huc_image(const ByteReader& huc) {
     std::snprintf(found, sizeof found, "0x%02X", h.Signature);
     return huc.error_at(1, ErrorCode::kBadSignature,
                         std::string("byte 1 holds ") + found +
-                            " where a HUC design holds 0xC4: this is no HUC design");
+                            " where a HUC design holds 0xC4");
   }
   const std::size_t stream_at = huc_stream_at(h.nColors);
   if (huc.size() < stream_at)
