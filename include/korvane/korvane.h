@@ -22,6 +22,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "korvane/types.h"
 #include "korvane/version.h"
 
 /* KORVANE_API marks what the library exports.
@@ -47,29 +48,6 @@
 extern "C" {
 #endif
 
-/* Results of korvane() and lumbrel(). */
-#define KORVANE_OK 0
-/** The call failed: korvane_last_error_code() and korvane_last_error() tell why. */
-#define KORVANE_FAILED (-1)
-/** lumbrel() only: the HUC design cannot be read or is shorter than its header. */
-#define KORVANE_HUC_UNREADABLE 1
-
-/** One design of a design list: a malloc'ed copy of its SHV image and its length. */
-typedef struct pbcb_t {
-  unsigned char* pb;
-  uint32_t cb;
-} pbcb_t;
-
-/** The design list handed out through `lpParamOut`: the number of entries,
- *  then one `pbcb_t` per design in container order. Release it with
- *  korvane_free_design_list(). */
-typedef struct pbcb_list_t {
-  uint32_t count;
-  pbcb_t entry[1];
-} pbcb_list_t;
-
-/** Bit 0 of `lParamIn`: combine all designs into one instead of splitting. */
-#define KORVANE_COMBINE 1
 
 /** Splits a DHV container into SHV designs, or combines its designs into one.
  *

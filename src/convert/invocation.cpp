@@ -5,7 +5,7 @@
 #include "formats/container.hpp"
 #include "formats/file_kind.hpp"
 #include "inspect/survey.hpp"
-#include "korvane/korvane.h"
+#include "korvane/types.h"
 
 namespace kvn::convert {
 namespace {

@@ -10,7 +10,7 @@
 #include "convert/output_plan.hpp"
 #include "formats/container.hpp"
 #include "formats/file_kind.hpp"
-#include "korvane/korvane.h"
+#include "korvane/types.h"
 
 namespace kvn::convert {
 namespace {
