@@ -57,18 +57,22 @@ inline std::optional<std::vector<std::span<const std::uint8_t>>> expected_design
   const std::uint64_t n = c[86];
   const std::uint64_t count_at = kNameAt + n + 6;
   if (count_at + 4 > c.size()) return std::nullopt;
-  const std::uint64_t count = be32(c, count_at);
+  const std::uint64_t count = be32(c, static_cast<std::size_t>(count_at));
   const std::uint64_t table = count_at + 4;
   if (count == 0 || table + 4 * count > c.size()) return std::nullopt;
+  // The table lies inside the image, so every index below fits a size_t.
+  const auto designs = static_cast<std::size_t>(count);
   std::vector<std::uint64_t> offsets;
-  for (std::uint64_t i = 0; i < count; ++i) offsets.push_back(be32(c, table + 4 * i));
+  for (std::size_t i = 0; i < designs; ++i)
+    offsets.push_back(be32(c, static_cast<std::size_t>(table) + 4 * i));
   if (offsets[0] < table + 4 * count) return std::nullopt;
   std::vector<std::span<const std::uint8_t>> out;
-  for (std::uint64_t i = 0; i < count; ++i) {
+  for (std::size_t i = 0; i < designs; ++i) {
     const std::uint64_t begin = offsets[i] + kPrefix;
-    const std::uint64_t end = i + 1 < count ? offsets[i + 1] : c.size();
+    const std::uint64_t end = i + 1 < designs ? offsets[i + 1] : c.size();
     if (begin > c.size() || begin > end) return std::nullopt;
-    out.emplace_back(c.data() + begin, end - begin);
+    out.emplace_back(c.data() + static_cast<std::size_t>(begin),
+                     static_cast<std::size_t>(end - begin));
   }
   return out;
 }
@@ -76,29 +80,32 @@ inline std::optional<std::vector<std::span<const std::uint8_t>>> expected_design
 /// True when a design holds its own SHV layout whole: name, dimension block,
 /// preview, the 19-byte header, its colour table and 2 * Stitches bytes of
 /// stream (more bytes may follow). Only whole designs may be split.
-inline bool design_whole(std::span<const std::uint8_t> d) {
-  if (d.size() < 87) return false;
-  std::uint64_t at = 87 + std::uint64_t{d[86]};
-  if (at + 2 > d.size()) return false;
+inline bool design_whole(std::span<const std::uint8_t> whole) {
+  // Positions are 64-bit so that nothing wraps; each is checked before it is read.
+  const auto d = [&](std::uint64_t i) { return whole[static_cast<std::size_t>(i)]; };
+  const std::uint64_t size = whole.size();
+  if (size < 87) return false;
+  std::uint64_t at = 87 + std::uint64_t{d(86)};
+  if (at + 2 > size) return false;
   std::uint64_t rows = 0, cells = 0;
-  if (d[at] == 255 && d[at + 1] == 255) {
-    if (at + 15 > d.size()) return false;
-    rows = (std::uint64_t{d[at + 3]} << 8) | d[at + 4];
-    cells = (std::uint64_t{d[at + 5]} << 8) | d[at + 6];
+  if (d(at) == 255 && d(at + 1) == 255) {
+    if (at + 15 > size) return false;
+    rows = (std::uint64_t{d(at + 3)} << 8) | d(at + 4);
+    cells = (std::uint64_t{d(at + 5)} << 8) | d(at + 6);
     at += 15;
   } else {
-    if (at + 6 > d.size()) return false;
-    rows = d[at];
-    cells = d[at + 1];
+    if (at + 6 > size) return false;
+    rows = d(at);
+    cells = d(at + 1);
     at += 6;
   }
   at += rows * ((cells + 1) / 2);
-  if (at + 19 > d.size()) return false;
-  const std::uint64_t colours = d[at];
-  const std::uint64_t words = (std::uint64_t{d[at + 15]} << 24) |
-                              (std::uint64_t{d[at + 16]} << 16) | (std::uint64_t{d[at + 17]} << 8) |
-                              d[at + 18];
-  return at + 19 + 14 * colours + 2 * words <= d.size();
+  if (at + 19 > size) return false;
+  const std::uint64_t colours = d(at);
+  const std::uint64_t words = (std::uint64_t{d(at + 15)} << 24) |
+                              (std::uint64_t{d(at + 16)} << 16) | (std::uint64_t{d(at + 17)} << 8) |
+                              d(at + 18);
+  return at + 19 + 14 * colours + 2 * words <= size;
 }
 
 inline bool all_whole(const std::vector<std::span<const std::uint8_t>>& designs) {
