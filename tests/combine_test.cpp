@@ -179,8 +179,8 @@ std::vector<Refused> refused() {
        "design 2"},
       {"StreamShorterThanItsCount", DhvBuilder{}.add(shv(short_stream)).add(shv(kA)).bytes(),
        ErrorCode::kDesignTruncated, "design 1"},
-      {"CutInsideItsPreview", DhvBuilder{}.add(shv(kA)).add(cut).bytes(), ErrorCode::kTruncated,
-       ""},
+      {"CutInsideItsDimensionBlock", DhvBuilder{}.add(shv(kA)).add(cut).bytes(),
+       ErrorCode::kDesignTruncated, "design 2: its dimension block needs 6 bytes, 3 are there"},
   };
 }
 

@@ -285,9 +285,10 @@ TEST_F(WrongKind, InfoTellsAHucDesignAndACutShvDesignForWhatTheyAre) {
   const Ran shv = run_in(dir_, "--info cut.shv");
   EXPECT_EQ(shv.code, 1);
   // The SHV reader's own reason, never a container's.
-  EXPECT_THAT(shv.err, testing::MatchesRegex(
-                           "korvane: cut.shv: byte [0-9]+ \\(0x[0-9A-F]+\\): [^:]*: it claims 2 "
-                           "colours and 8 stitch words, [^\n]*\n"));
+  EXPECT_THAT(shv.err,
+              testing::MatchesRegex(
+                  "korvane: cut.shv: byte [0-9]+ \\(0x[0-9A-F]+\\): [^:]*: its stitches need "
+                  "16 bytes, 14 are there\n"));
 }
 
 TEST_F(WrongKind, InfoJsonKeepsUtf8NamesAndGivesTheBytesOfOthers) {

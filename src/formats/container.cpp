@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "formats/shv_layout.hpp"
+#include "formats/shv_design.hpp"
 
 namespace kvn::formats {
 
@@ -55,50 +55,15 @@ Result<ContainerLayout> read_container(const ByteReader& in) {
   return out;
 }
 
-namespace {
-
-// One design, section by section; `what` names the first section that does not fit.
-Status check_design_whole(const ByteReader& shv, std::size_t number) {
-  std::uint64_t at = 0;
-  auto need = [&](std::uint64_t bytes, const char* what) -> Status {
-    const std::uint64_t there = at <= shv.size() ? shv.size() - at : 0;
-    if (bytes <= there) {
-      at += bytes;
-      return Ok{};
-    }
-    return make_error(ErrorCode::kDesignTruncated, shv.file(),
-                      "design " + std::to_string(number) + ": " + what + " " +
-                          std::to_string(bytes) + " bytes, " + std::to_string(there) + " are there",
-                      shv.base() + std::min<std::uint64_t>(at, shv.size()));
-  };
-  if (auto st = need(kShvNameLengthAt + 1, "its header text and name length need"); !st) return st;
-  const std::uint8_t name_length = shv.bytes()[kShvNameLengthAt];
-  if (auto st = need(name_length, "its name needs"); !st) return st;
-  const bool long_form = shv.contains(static_cast<std::size_t>(at), 2) &&
-                         shv.bytes()[static_cast<std::size_t>(at)] == kLongDimensionMark &&
-                         shv.bytes()[static_cast<std::size_t>(at) + 1] == kLongDimensionMark;
-  const std::size_t dims_at = static_cast<std::size_t>(at);
-  if (auto st =
-          need(long_form ? kLongDimensionSize : kShortDimensionSize, "its dimension block needs");
-      !st)
-    return st;
-  KORVANE_TRY(dims, read_dimensions(shv, dims_at));
-  if (auto st = need(dims.bitmap_size(), "its preview needs"); !st) return st;
-  const std::size_t header_at = static_cast<std::size_t>(at);
-  if (auto st = need(kShvHdrSize, "its header needs"); !st) return st;
-  KORVANE_TRY(hdr, read_shvhdr(shv, header_at));
-  if (auto st = need(std::uint64_t{kShvColorSize} * hdr.nColors, "its colour table needs"); !st)
-    return st;
-  return need(2 * std::uint64_t{hdr.Stitches}, "its stitches need");
-}
-
-}  // namespace
-
 Status check_designs_whole(const ByteReader& in, const ContainerLayout& layout) {
   for (std::size_t i = 0; i < layout.designs.size(); ++i) {
     const auto& d = layout.designs[i];
     KORVANE_TRY(shv, in.window(d.begin, d.length, "a design"));
-    if (auto st = check_design_whole(shv, i + 1); !st) return st;
+    if (auto design = read_shv_design(shv); !design) {
+      Error e = design.error();
+      e.detail = "design " + std::to_string(i + 1) + ": " + e.detail;
+      return e;
+    }
   }
   return Ok{};
 }

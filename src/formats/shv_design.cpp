@@ -9,41 +9,65 @@ bool has_shv_signature(const shvhdr_t& h) {
   return h.Signature1 == kShvSignature1 && h.Signature2 == kShvSignature2;
 }
 
+namespace {
+
+// Each section of the image in turn must lie inside it; the first that does
+// not is named with what it needs and what is there.
+class Sections {
+ public:
+  explicit Sections(const ByteReader& shv) : shv_(shv) {}
+
+  Result<std::size_t> take(std::uint64_t bytes, const char* what) {
+    const std::uint64_t there = at_ <= shv_.size() ? shv_.size() - at_ : 0;
+    if (bytes > there)
+      return make_error(ErrorCode::kDesignTruncated, shv_.file(),
+                        std::string(what) + " " + std::to_string(bytes) + " bytes, " +
+                            std::to_string(there) + " are there",
+                        shv_.base() + std::min<std::uint64_t>(at_, shv_.size()));
+    const auto start = static_cast<std::size_t>(at_);
+    at_ += bytes;
+    return start;
+  }
+
+ private:
+  const ByteReader& shv_;
+  std::uint64_t at_ = 0;
+};
+
+}  // namespace
+
 Result<ShvDesign> read_shv_design(const ByteReader& shv) {
   ShvDesign d;
-  KORVANE_TRY(n, shv.u8(kShvNameLengthAt, "the design's name length"));
-  d.header_text = shv.bytes().first(kShvHeaderTextSize);  // inside: the name length follows it
-  KORVANE_TRY(name, shv.span_at(kShvNameAt, n, "the design's name"));
-  d.name = name;
+  Sections s(shv);
+  KORVANE_TRY(text_at, s.take(kShvNameAt, "its header text and name length need"));
+  d.header_text = shv.bytes().subspan(text_at, kShvHeaderTextSize);
+  const std::uint8_t n = shv.bytes()[kShvNameLengthAt];
+  KORVANE_TRY(name_at, s.take(n, "its name needs"));
+  d.name = shv.bytes().subspan(name_at, n);
   d.dimensions_at = kShvNameAt + n;
-  // GetShvStitchPos checks that the dimension block and the bitmap lie inside.
-  KORVANE_TRY(at, GetShvStitchPos(shv));
-  KORVANE_TRY(dims, read_dimensions(shv, d.dimensions_at));
+  // The form is told by its first two bytes; a block cut before them is short.
+  const bool long_form = shv.contains(d.dimensions_at, 2) &&
+                         shv.bytes()[d.dimensions_at] == kLongDimensionMark &&
+                         shv.bytes()[d.dimensions_at + 1] == kLongDimensionMark;
+  KORVANE_TRY(dims_at, s.take(long_form ? kLongDimensionSize : kShortDimensionSize,
+                              "its dimension block needs"));
+  KORVANE_TRY(dims, read_dimensions(shv, dims_at));
   d.dimensions = dims;
-  const std::size_t bitmap_at = d.dimensions_at + dims.block_size();
-  KORVANE_TRY(bitmap, shv.span_at(bitmap_at, at - bitmap_at, "the preview bitmap"));
-  d.bitmap = bitmap;
-  d.header_at = at;
-  KORVANE_TRY(h, read_shvhdr(shv, at));
+  KORVANE_TRY(bitmap_at, s.take(dims.bitmap_size(), "its preview needs"));
+  d.bitmap = shv.bytes().subspan(bitmap_at, static_cast<std::size_t>(dims.bitmap_size()));
+  KORVANE_TRY(header_at, s.take(kShvHdrSize, "its header needs"));
+  d.header_at = header_at;
+  KORVANE_TRY(h, read_shvhdr(shv, header_at));
   d.header = h;
-
-  const std::size_t table_at = at + kShvHdrSize;
-  const std::uint64_t stream_at = table_at + std::uint64_t{kShvColorSize} * h.nColors;
-  const std::uint64_t stream_end = stream_at + 2 * std::uint64_t{h.Stitches};
-  if (stream_end > shv.size())
-    return shv.error_at(
-        at, ErrorCode::kDesignTruncated,
-        "it claims " + std::to_string(h.nColors) + " colours and " + std::to_string(h.Stitches) +
-            " stitch words, which end at byte " + std::to_string(shv.base() + stream_end) +
-            ", beyond the design's end (byte " + std::to_string(shv.base() + shv.size()) + ")");
+  KORVANE_TRY(table_at, s.take(std::uint64_t{kShvColorSize} * h.nColors, "its colour table needs"));
   d.colours.reserve(h.nColors);
   for (std::size_t c = 0; c < h.nColors; ++c) {
     KORVANE_TRY(colour, read_shvcolor(shv, table_at + c * kShvColorSize));
     d.colours.push_back(colour);
   }
-  const auto end = static_cast<std::size_t>(stream_end);
-  d.stream = shv.bytes().subspan(static_cast<std::size_t>(stream_at),
-                                 end - static_cast<std::size_t>(stream_at));
+  KORVANE_TRY(stream_at, s.take(2 * std::uint64_t{h.Stitches}, "its stitches need"));
+  const std::size_t end = stream_at + 2 * std::size_t{h.Stitches};
+  d.stream = shv.bytes().subspan(stream_at, end - stream_at);
   d.trailing = shv.bytes().subspan(end);
   return d;
 }
