@@ -3,5 +3,9 @@
 set(CMAKE_SYSTEM_PROCESSOR i686)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
 
-# No emulator: Debian's wine runs 32-bit programs only with wine32:i386 from a
-# multiarch setup, so this build is compiled and linked but not run here.
+# Lets ctest run the Windows executables here, through wine: 32-bit programs
+# need wine32:i386 beside it, which tools/setup.sh installs.
+find_program(KORVANE_WINE wine)
+if(KORVANE_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${KORVANE_WINE})
+endif()

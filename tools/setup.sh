@@ -14,8 +14,8 @@ packages=(
   libgtk-3-dev xvfb xdotool imagemagick x11-utils
   # PNG previews
   libpng-dev
-  # Windows build and its tests
-  g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64
+  # Windows build and its tests; wine32 runs the 32-bit build
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386
 )
 
 missing=()
@@ -30,6 +30,8 @@ fi
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "setup: installing ${missing[*]}"
+# wine32 comes from the i386 side of the archive.
+dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 echo "setup: done"

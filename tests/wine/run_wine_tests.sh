@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # The Windows build's tests, run here under wine:
-#   1. builds korvane.exe and korvane_tests.exe (x86_64), the 32-bit build (compile and
-#      link only, as this wine runs 64-bit programs only) and a Linux korvane;
-#   2. runs the unit tests that need no POSIX as a Windows program;
+#   1. builds korvane.exe and korvane_tests.exe for x86_64 and for i686, and a Linux korvane;
+#   2. runs the unit tests that need no POSIX as Windows programs, 64-bit and 32-bit;
 #   3. checks the console: banner, error line and exit code for a missing file, and
 #      both '\' and '/' as directory separators;
 #   4. sameness: splits and combines a corpus of containers with the Linux build and
-#      with korvane.exe, and requires the same exit codes and identical output files;
+#      with both korvane.exe builds, and requires the same exit codes and identical files;
 #   5. dialog mode on a virtual X display: picks a container in the file-open dialog
 #      and answers Yes to the question, saving screenshots.
 #
@@ -32,12 +31,13 @@ build() {  # build DIR [CMAKE_ARGS...]
 }
 section "x86_64 build"
 build "$root/win64" --toolchain "$src/cmake/mingw-w64-x86_64.cmake"
-section "i686 build (compile and link only)"
+section "i686 build"
 build "$root/win32" --toolchain "$src/cmake/mingw-w64-i686.cmake"
 section "Linux build to compare with"
 build "$root/linux" -DKORVANE_TESTS=OFF
 
 exe=$root/win64/src/frontend/korvane.exe
+exe32=$root/win32/src/frontend/korvane.exe
 linux_exe=$root/linux/src/frontend/korvane
 # Statically linked: nothing beyond what every Windows installation has.
 dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' | sort | tr '\n' ' ')
@@ -75,6 +75,8 @@ wine_run() {  # wine_run DIR PROGRAM ARGS... ; stdout/stderr to DIR/.out and DIR
 # --- 2. Unit tests ------------------------------------------------------------------------
 section "unit tests as korvane_tests.exe"
 ctest --test-dir "$root/win64" --output-on-failure --timeout 600 || fail "unit tests under wine"
+section "unit tests as the 32-bit korvane_tests.exe"
+ctest --test-dir "$root/win32" --output-on-failure --timeout 600 || fail "32-bit unit tests under wine"
 
 # --- 3. Console ---------------------------------------------------------------------------
 section "console"
@@ -97,8 +99,8 @@ grep -q '^korvane: missing.dhv: cannot open the file' "$con/wine/.err" || fail "
 # --- corpus -------------------------------------------------------------------------------
 corpus=$root/corpus
 rm -rf "$corpus" && mkdir -p "$corpus"
-if [ -d "$src/../shared/conformance/containers" ]; then
-  for c in "$src"/../shared/conformance/containers/*/; do
+if [ -d "$src/../shared/conformance-next/containers" ]; then
+  for c in "$src"/../shared/conformance-next/containers/*/; do
     [ -f "$c/garden.dhv" ] && mkdir -p "$corpus/conf-$(basename "$c")" && cp "$c/garden.dhv" "$corpus/conf-$(basename "$c")/"
   done
 fi
@@ -156,24 +158,28 @@ for case in "$corpus"/*/; do
   for mode in split combine; do
     args=(garden.dhv)
     [ $mode = combine ] && args=(--combine garden.dhv)
-    for side in linux wine; do
+    for side in linux wine wine32; do
       mkdir -p "$same/$side/$name-$mode"
       cp "$case/garden.dhv" "$same/$side/$name-$mode/"
     done
     set +e
     (cd "$same/linux/$name-$mode" && "$linux_exe" "${args[@]}" >.out 2>.err); lrc=$?
     wine_run "$same/wine/$name-$mode" "$exe" "${args[@]}"; wrc=$?
+    wine_run "$same/wine32/$name-$mode" "$exe32" "${args[@]}"; w32rc=$?
     set -e
     [ "$lrc" = 0 ] || refused=$((refused + 1))
     [ "$lrc" = "$wrc" ] || fail "$name $mode: exit code $wrc under wine, $lrc on Linux"
+    [ "$lrc" = "$w32rc" ] || fail "$name $mode: exit code $w32rc with the 32-bit build, $lrc on Linux"
     lfiles=$(cd "$same/linux/$name-$mode" && ls -1 | sort)
-    wfiles=$(cd "$same/wine/$name-$mode" && ls -1 | sort)
-    [ "$lfiles" = "$wfiles" ] || fail "$name $mode: files differ: Linux [$(tr '\n' ' ' <<<"$lfiles")], wine [$(tr '\n' ' ' <<<"$wfiles")]"
-    for f in $lfiles; do
-      files=$((files + 1))
-      if [ -f "$same/wine/$name-$mode/$f" ] && ! cmp -s "$same/linux/$name-$mode/$f" "$same/wine/$name-$mode/$f"; then
-        fail "$name $mode: $f differs"
-      fi
+    for side in wine wine32; do
+      wfiles=$(cd "$same/$side/$name-$mode" && ls -1 | sort)
+      [ "$lfiles" = "$wfiles" ] || fail "$name $mode: files differ: Linux [$(tr '\n' ' ' <<<"$lfiles")], $side [$(tr '\n' ' ' <<<"$wfiles")]"
+      for f in $lfiles; do
+        files=$((files + 1))
+        if [ -f "$same/$side/$name-$mode/$f" ] && ! cmp -s "$same/linux/$name-$mode/$f" "$same/$side/$name-$mode/$f"; then
+          fail "$name $mode: $f differs under $side"
+        fi
+      done
     done
     compared=$((compared + 1))
   done
