@@ -70,19 +70,25 @@ Result<Recognised> container_designs(const ByteReader& in, const formats::Contai
   return r;
 }
 
+// Extents and what they call for, the same for an SHV and a HUC design.
+void set_extents(DesignInfo& info, std::int16_t x0, std::int16_t y0, std::int16_t x1,
+                 std::int16_t y1) {
+  info.x0 = x0;
+  info.y0 = y0;
+  info.x1 = x1;
+  info.y1 = y1;
+  info.width = std::int32_t{x0} - x1;
+  info.height = std::int32_t{y0} - y1;
+  info.hoop = hoop_class_for(info.width, info.height);
+}
+
 DesignInfo describe_design(const DesignView& v, unsigned number) {
   const auto& d = v.design;
   const auto& h = d.header;
   DesignInfo info;
   info.number = number;
   info.name.assign(d.name.begin(), d.name.end());
-  info.x0 = h.x0;
-  info.y0 = h.y0;
-  info.x1 = h.x1;
-  info.y1 = h.y1;
-  info.width = std::int32_t{h.x0} - h.x1;
-  info.height = std::int32_t{h.y0} - h.y1;
-  info.hoop = hoop_class_for(info.width, info.height);
+  set_extents(info, h.x0, h.y0, h.x1, h.y1);
   info.hoop_code = h.Hoop;
   info.in_container = v.in_container;
   info.placement_x = v.Xoffset;
@@ -117,13 +123,7 @@ Result<FileInfo> survey_huc(const ByteReader& in) {
   KORVANE_TRY(h, formats::read_huchdr(in));
   DesignInfo d;
   d.name = huc_name(h);
-  d.x0 = h.x0;
-  d.y0 = h.y0;
-  d.x1 = h.x1;
-  d.y1 = h.y1;
-  d.width = std::int32_t{h.x0} - h.x1;
-  d.height = std::int32_t{h.y0} - h.y1;
-  d.hoop = hoop_class_for(d.width, d.height);
+  set_extents(d, h.x0, h.y0, h.x1, h.y1);
   d.hoop_code = h.Hoop;
   d.stitch_words = h.Stitches;
   d.bytes = in.size();
