@@ -17,6 +17,7 @@
 
 #include "support/mini_json.hpp"
 #include "support/png_decode.hpp"
+#include "support/run_korvane.hpp"
 #include "support/temp_dir.hpp"
 #endif
 
@@ -56,29 +57,6 @@ TEST(Progress, ShowsOnlyForBatchesOfMoreThanTwentyFiles) {
 }
 
 #ifndef _WIN32
-
-struct Ran {
-  int code;
-  std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-Ran run_in(const ScopedTempDir& dir, const std::string& args) {
-  const std::string cmd = "cd '" + dir.path().string() + "' && '" + KORVANE_EXE + "' " + args +
-                          " </dev/null >.out 2>.err";
-  const int status = std::system(cmd.c_str());
-  Ran r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file(".out")),
-        slurp(dir.file(".err"))};
-  std::remove(dir.file(".out").c_str());
-  std::remove(dir.file(".err").c_str());
-  return r;
-}
 
 class Batch : public testing::Test {
  protected:

@@ -8,33 +8,11 @@
 #include <sstream>
 
 #include "support/builders.hpp"
+#include "support/run_korvane.hpp"
 #include "support/temp_dir.hpp"
 
 namespace kvn::test {
 namespace {
-
-struct Ran {
-  int code;
-  std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream f(path);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-Ran run_in(const ScopedTempDir& dir, const std::string& args, const std::string& input = "") {
-  const std::string cmd = "cd '" + dir.path().string() + "' && printf '%s' '" + input + "' | '" +
-                          KORVANE_EXE + "' " + args + " >.out 2>.err";
-  const int status = std::system(cmd.c_str());
-  Ran r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file(".out")),
-        slurp(dir.file(".err"))};
-  std::remove(dir.file(".out").c_str());
-  std::remove(dir.file(".err").c_str());
-  return r;
-}
 
 TEST(Cli, ExitCodesAndStreamsMatchWhatUsersAreTold) {
   ScopedTempDir dir;

@@ -20,6 +20,7 @@
 #include <sstream>
 
 #include "support/mini_json.hpp"
+#include "support/run_korvane.hpp"
 #include "support/temp_dir.hpp"
 #endif
 
@@ -168,30 +169,6 @@ TEST(FileKind, RecognisesEveryRealDesignAsItsFolderSays) {
 
 #ifndef _WIN32
 
-struct Ran {
-  int code;
-  std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
-// Runs korvane in `dir`; standard output goes to `out_to` when given.
-Ran run_in(const ScopedTempDir& dir, const std::string& args, const std::string& out_to = ".out") {
-  const std::string cmd = "cd '" + dir.path().string() + "' && '" + KORVANE_EXE + "' " + args +
-                          " </dev/null >" + out_to + " 2>.err";
-  const int status = std::system(cmd.c_str());
-  Ran r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir.file(".out")),
-        slurp(dir.file(".err"))};
-  std::remove(dir.file(".out").c_str());
-  std::remove(dir.file(".err").c_str());
-  return r;
-}
-
 class WrongKind : public testing::Test {
  protected:
   void SetUp() override {
@@ -311,7 +288,7 @@ TEST_F(WrongKind, InfoFailsWhenStandardOutputCannotTakeIt) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   for (const char* args : {"--info --json rose.shv", "--info rose.shv garden.dhv"}) {
     SCOPED_TRACE(args);
-    const Ran r = run_in(dir_, args, "/dev/full");
+    const Ran r = run_in(dir_, args, "", "/dev/full");
     EXPECT_EQ(r.code, 1);
     EXPECT_THAT(r.err, testing::MatchesRegex(
                            "korvane: \\(standard output\\): cannot write the file[^\n]*\n"));
