@@ -41,6 +41,8 @@ enum class ErrorCode : int {
   kWrongKind = 26,
   kBadArgument = 27,
   kInternal = 28,
+  kMalformedDesign = 29,
+  kUnsupportedForm = 30,
 };
 
 /// The fixed phrase of a code, written once.

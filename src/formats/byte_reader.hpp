@@ -62,6 +62,25 @@ class ByteReader {
     return GetLong(b);
   }
 
+  // Most foreign formats store little-endian values.
+  Result<std::uint16_t> u16le(std::size_t off, std::string_view what) const {
+    KORVANE_TRY(b, take<2>(off, what));
+    return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+  }
+  Result<std::int16_t> s16le(std::size_t off, std::string_view what) const {
+    KORVANE_TRY(v, u16le(off, what));
+    return static_cast<std::int16_t>(v);
+  }
+  Result<std::uint32_t> u32le(std::size_t off, std::string_view what) const {
+    KORVANE_TRY(b, take<4>(off, what));
+    return std::uint32_t{b[0]} | (std::uint32_t{b[1]} << 8) | (std::uint32_t{b[2]} << 16) |
+           (std::uint32_t{b[3]} << 24);
+  }
+  Result<std::int32_t> s32le(std::size_t off, std::string_view what) const {
+    KORVANE_TRY(v, u32le(off, what));
+    return static_cast<std::int32_t>(v);
+  }
+
   /// An error located at an offset of this window.
   Error error_at(std::size_t off, ErrorCode code, std::string detail) const {
     return make_error(code, file_, std::move(detail), base_ + off);

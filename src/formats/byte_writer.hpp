@@ -9,7 +9,7 @@
 
 namespace kvn::formats {
 
-/// Appends big-endian values to a byte image it owns.
+/// Appends values (big-endian unless named little-endian) to a byte image it owns.
 class ByteWriter {
  public:
   ByteWriter() = default;
@@ -24,6 +24,14 @@ class ByteWriter {
   void u32(std::uint32_t v) {
     u16(static_cast<std::int32_t>(v >> 16));
     u16(static_cast<std::int32_t>(v & 0xFFFF));
+  }
+  void u16le(std::uint32_t v) {
+    out_.push_back(static_cast<std::uint8_t>(v & 0xFF));
+    out_.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+  }
+  void u32le(std::uint32_t v) {
+    u16le(v & 0xFFFF);
+    u16le(v >> 16);
   }
   void bytes(std::span<const std::uint8_t> b) { out_.insert(out_.end(), b.begin(), b.end()); }
   void zeros(std::size_t n) { out_.insert(out_.end(), n, 0); }

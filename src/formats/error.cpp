@@ -63,6 +63,10 @@ const char* describe(ErrorCode code) {
       return "a bad argument";
     case ErrorCode::kInternal:
       return "an internal error";
+    case ErrorCode::kMalformedDesign:
+      return "the design's data is damaged";
+    case ErrorCode::kUnsupportedForm:
+      return "this form of the format is not supported";
   }
   return "unknown error";
 }

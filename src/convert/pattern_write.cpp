@@ -1,0 +1,63 @@
+#include "convert/pattern_write.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <utility>
+
+namespace kvn::convert {
+
+namespace {
+
+constexpr std::array<std::pair<DesignFormat, const char*>, 8> kExtensions{{
+    {DesignFormat::kShv, "shv"},
+    {DesignFormat::kDst, "dst"},
+    {DesignFormat::kExp, "exp"},
+    {DesignFormat::kJef, "jef"},
+    {DesignFormat::kPes, "pes"},
+    {DesignFormat::kSvg, "svg"},
+    {DesignFormat::kCsv, "csv"},
+    {DesignFormat::kJson, "json"},
+}};
+
+}  // namespace
+
+std::optional<DesignFormat> design_format_named(std::string_view name) {
+  const auto dot = name.rfind('.');
+  if (dot != std::string_view::npos) name.remove_prefix(dot + 1);
+  std::string lower(name);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (const auto& [f, ext] : kExtensions) {
+    if (lower == ext) return f;
+  }
+  return std::nullopt;
+}
+
+const char* extension_of(DesignFormat f) {
+  for (const auto& [g, ext] : kExtensions) {
+    if (g == f) return ext;
+  }
+  return "";
+}
+
+Result<std::vector<std::uint8_t>> write_pattern(const formats::Pattern& p, DesignFormat f,
+                                                const std::string& file) {
+  auto ok = formats::check_pattern(p, file);
+  if (!ok) return ok.error();
+  switch (f) {
+    case DesignFormat::kShv:
+    case DesignFormat::kDst:
+    case DesignFormat::kExp:
+    case DesignFormat::kJef:
+    case DesignFormat::kPes:
+    case DesignFormat::kSvg:
+    case DesignFormat::kCsv:
+    case DesignFormat::kJson:
+      break;
+  }
+  return make_error(ErrorCode::kUnsupportedForm, file,
+                    std::string("korvane cannot write ") + extension_of(f) + " yet");
+}
+
+}  // namespace kvn::convert
