@@ -180,6 +180,53 @@ TEST(FileIo, ReplaceWorksForEveryLegalNameLengthAndOverExistingFiles) {
   EXPECT_EQ(temporaries_in(dir.path()), std::vector<std::string>{});
 }
 
+#ifndef _WIN32
+// Replacing outputs reuses the files they leave behind: no such reuse may
+// carry an old file's bytes, links or rights into another output.
+TEST(FileIo, ReplacingManyOutputsGivesEachExactlyItsBytesAndTouchesNoSharedFile) {
+  ScopedTempDir dir;
+  const auto files = make_real_file_system();
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  const auto old_bytes = bytes_of(std::string(5000, 'o'));
+  struct Old {
+    const char* name;
+    mode_t mode;
+    bool linked;
+  };
+  const Old olds[] = {{"a.shv", 0666 & ~mask, false}, {"b.shv", 0600, false},
+                      {"c.shv", 0666 & ~mask, true},  {"d.shv", 0666 & ~mask, false},
+                      {"e.shv", 0666 & ~mask, false}, {"f.shv", 0640, false}};
+  for (const auto& o : olds) {
+    ASSERT_TRUE(files->replace(dir.file(o.name), old_bytes));
+    ASSERT_EQ(::chmod(dir.file(o.name).c_str(), o.mode), 0);
+    if (o.linked) fs::create_hard_link(dir.file(o.name), dir.file(std::string("keep-") + o.name));
+  }
+  for (const auto& o : olds) {
+    ASSERT_TRUE(files->replace(dir.file(o.name), bytes_of(std::string("new ") + o.name)));
+  }
+  ASSERT_TRUE(files->sync_written());
+  for (const auto& o : olds) {
+    EXPECT_EQ(*files->read_whole(dir.file(o.name)), bytes_of(std::string("new ") + o.name));
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file(o.name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0666 & ~mask) << o.name;
+    EXPECT_EQ(st.st_nlink, 1u) << o.name;
+    if (o.linked) {
+      EXPECT_EQ(*files->read_whole(dir.file(std::string("keep-") + o.name)), old_bytes);
+    }
+  }
+  EXPECT_EQ(temporaries_in(dir.path()), std::vector<std::string>{});
+
+  // Bytes kept from one read serve the next only while the file is unchanged.
+  auto first = files->read_whole(dir.file("a.shv"));
+  ASSERT_TRUE(first);
+  files->keep_for_next_read(dir.file("a.shv"), std::move(*first));
+  ASSERT_TRUE(files->replace(dir.file("a.shv"), bytes_of("changed")));
+  EXPECT_EQ(*files->read_whole(dir.file("a.shv")), bytes_of("changed"));
+}
+#endif
+
 TEST(FileIo, IdentifyTellsFilesApartHoweverTheyAreNamed) {
   ScopedTempDir dir;
   test::write_bytes(dir.file("a.shv"), bytes_of("a"));

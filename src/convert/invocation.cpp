@@ -24,6 +24,12 @@ std::vector<std::string> outputs_of(Conversion what, const std::string& input,
                                     const std::string* output, FileSystem& fs) {
   auto bytes = fs.read_whole(input);
   if (!bytes) return {};
+  struct KeepForConversion {
+    FileSystem& fs;
+    const std::string& input;
+    std::vector<std::uint8_t>& bytes;
+    ~KeepForConversion() { fs.keep_for_next_read(input, std::move(bytes)); }
+  } keep{fs, input, *bytes};
   const auto kind = formats::recognise_kind(*bytes);
   if (what == Conversion::kHuc) {
     const bool other =
