@@ -336,6 +336,7 @@ class RealFileSystem final : public FileSystem {
     TemporaryGuard guard;
     std::string tmp;
     int created = take_spare(directory, guard, tmp);
+    const bool reused = created >= 0;
     int err = 0;
     for (int attempt = 0; attempt < kTemporaryAttempts && created < 0; ++attempt) {
       tmp = temporary_name(directory);
@@ -361,6 +362,9 @@ class RealFileSystem final : public FileSystem {
       if (n <= 0) return fail(n < 0 ? errno : EIO);
       done += static_cast<std::size_t>(n);
     }
+    // A reused file is overwritten in place and then cut to length: an output
+    // of the same size as the one it replaces then frees and allocates nothing.
+    if (reused && ::ftruncate(fd.get(), static_cast<off_t>(done)) != 0) return fail(errno);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return fail(errno);
     if (const int e = fd.close_checked()) return fail(e);
@@ -467,8 +471,9 @@ class RealFileSystem final : public FileSystem {
     return true;
   }
 
-  /// Opens the kept file as the temporary file of a write to `directory`,
-  /// emptied, with `guard` armed for it; -1 when there is none to take.
+  /// Opens the kept file as the temporary file of a write to `directory`, with
+  /// `guard` armed for it; -1 when there is none to take. The caller cuts it
+  /// to the length it writes.
   int take_spare(const std::string& directory, TemporaryGuard& guard, std::string& tmp) {
     std::unique_ptr<TemporaryGuard> kept;
     std::string name;
@@ -479,7 +484,7 @@ class RealFileSystem final : public FileSystem {
       name = std::move(spare_);
     }
     InterruptsHeld held;
-    const int fd = ::open(name.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
       if (fd >= 0) ::close(fd);
