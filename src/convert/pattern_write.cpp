@@ -5,6 +5,8 @@
 #include <cctype>
 #include <utility>
 
+#include "shvgen/shv_writer.hpp"
+
 namespace kvn::convert {
 
 namespace {
@@ -47,6 +49,7 @@ Result<std::vector<std::uint8_t>> write_pattern(const formats::Pattern& p, Desig
   if (!ok) return ok.error();
   switch (f) {
     case DesignFormat::kShv:
+      return shvgen::write_shv(p, file);
     case DesignFormat::kDst:
     case DesignFormat::kExp:
     case DesignFormat::kJef:

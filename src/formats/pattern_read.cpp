@@ -1,5 +1,7 @@
 #include "formats/pattern_read.hpp"
 
+#include "formats/shv_pattern.hpp"
+
 namespace kvn::formats {
 
 namespace {
@@ -14,9 +16,9 @@ Error not_yet(const ByteReader& in, ContentKind kind) {
 Result<Pattern> read_pattern(const ByteReader& in, ContentKind kind) {
   switch (kind) {
     case ContentKind::kShvDesign:
-      return not_yet(in, kind);
+      return read_shv(in);
     case ContentKind::kHucDesign:
-      return not_yet(in, kind);
+      return read_huc(in);
     case ContentKind::kDst:
       return not_yet(in, kind);
     case ContentKind::kExp:

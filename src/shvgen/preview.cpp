@@ -55,17 +55,39 @@ void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> p
   const ByteReader huc(phuc, "");
   const auto hdr = formats::read_huchdr(huc);
   if (!hdr) return;
+  const std::size_t stream_at = formats::huc_stream_at(hdr->nColors);
+  if (!huc.contains(stream_at, 0)) return;
+  // The colour table lies before the stream, so every record is there.
+  std::vector<formats::shvcolor_t> colours;
+  colours.reserve(hdr->nColors);
+  for (std::size_t i = 0; i < hdr->nColors; ++i) {
+    const auto rec = formats::read_huccolor(huc, i);
+    if (!rec) return;
+    colours.push_back({rec->Stitches, rec->Color, rec->xpos, rec->ypos});
+  }
+  draw_preview(out, {hdr->x0, hdr->y0, hdr->x1, hdr->y1}, colours,
+               huc.bytes().subspan(stream_at), pixels, scanlines);
+}
+
+void draw_preview(std::span<std::uint8_t> out, const PreviewExtents& e,
+                  std::span<const formats::shvcolor_t> colours,
+                  std::span<const std::uint8_t> stream, std::int32_t pixels,
+                  std::int32_t scanlines) {
+  if (pixels <= 0 || scanlines <= 0) return;
+  const std::uint64_t area = static_cast<std::uint64_t>(pixels) *
+                             formats::preview_row_size(static_cast<std::uint64_t>(scanlines));
+  if (area > out.size()) return;
 
   // The box is symmetric about the start point. In 32 bits or more: twice a
   // 16-bit extent does not fit in 16 bits.
-  const std::int64_t width = 2 * std::max(abs64(hdr->x0), abs64(hdr->x1));
-  const std::int64_t height = 2 * std::max(abs64(hdr->y0), abs64(hdr->y1));
+  const std::int64_t width = 2 * std::max(abs64(e.x0), abs64(e.x1));
+  const std::int64_t height = 2 * std::max(abs64(e.y0), abs64(e.y1));
   const std::int64_t factorx = (width + pixels - 1) / pixels;
   const std::int64_t factory = (height + scanlines - 1) / scanlines;
   if (factorx == 0 || factory == 0) return;
 
   Q2PARAM data;
-  data.ppic = out;
+  data.ppic = out.first(static_cast<std::size_t>(area));
   data.oX1 = static_cast<std::int32_t>((pixels - (width + factorx - 1) / factorx) / 2);
   data.oY1 = static_cast<std::int32_t>((scanlines - (height + factory - 1) / factory) / 2);
   data.scanlines = scanlines;
@@ -75,24 +97,14 @@ void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> p
   // The start point, placed from the extents. The running position is kept
   // wide: it starts at half the box, so 16 bits would wrap for designs that
   // reach more than 16,383 from their start point.
-  std::int64_t x0 = hdr->x0, x1 = hdr->x1, y0 = hdr->y0, y1 = hdr->y1;
+  std::int64_t x0 = e.x0, x1 = e.x1, y0 = e.y0, y1 = e.y1;
   if (x0 < 0) std::swap(x0, x1);
   if (y0 < 0) std::swap(y0, y1);
   const std::int64_t x = std::max(-x1, x0);
   const std::int64_t y = std::max(-y1, y0);
 
-  const std::size_t stream_at = formats::huc_stream_at(hdr->nColors);
-  if (!huc.contains(stream_at, 0)) return;
-  // The colour table lies before the stream, so every record is there.
-  std::vector<formats::huccolor_t> colours;
-  colours.reserve(hdr->nColors);
-  for (std::size_t i = 0; i < hdr->nColors; ++i) {
-    const auto rec = formats::read_huccolor(huc, i);
-    if (!rec) return;
-    colours.push_back(*rec);
-  }
-  // The walk stops at a block the image cuts short: nothing after it can be drawn.
-  formats::walk_blocks(huc.bytes().subspan(stream_at), colours, x, y, [&](const WalkStep& s) {
+  // The walk stops at a block the stream cuts short: nothing after it can be drawn.
+  formats::walk_blocks(stream, colours, x, y, [&](const WalkStep& s) {
     if (s.record.kind != RecordKind::kStitch) return;
     data.color = pixel_for_colour(colours[s.block].Color);
     const std::int64_t cx1 = s.x0 / factorx, cy1 = s.y0 / factory;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 
+#include "formats/shv_layout.hpp"
 #include "shvgen/line_dda.hpp"
 
 namespace kvn::shvgen {
@@ -34,5 +35,19 @@ void KORVANE_CALLBACK ShvLineDDAProc(int X, int Y, std::intptr_t lpData);
 /// when it is smaller than the area.
 void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> phuc,
                 std::int32_t pixels, std::int32_t scanlines);
+
+/// The largest (x0, y0) and smallest (x1, y1) coordinates a preview is scaled to.
+struct PreviewExtents {
+  std::int16_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+};
+
+/// What MakeShvBmp draws, from the parts of a design rather than a HUC
+/// image: the colour blocks `colours` of `stream`, scaled to the extents `e`.
+/// Counts are 32-bit, so designs too long for a HUC image draw the same way.
+/// `out` is expected cleared; nothing outside its first `pixels` rows is written.
+void draw_preview(std::span<std::uint8_t> out, const PreviewExtents& e,
+                  std::span<const formats::shvcolor_t> colours,
+                  std::span<const std::uint8_t> stream, std::int32_t pixels,
+                  std::int32_t scanlines);
 
 }  // namespace kvn::shvgen

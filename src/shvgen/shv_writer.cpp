@@ -6,6 +6,7 @@
 #include "formats/hoop.hpp"
 #include "formats/huc_layout.hpp"
 #include "formats/shv_design.hpp"
+#include "formats/shv_pattern.hpp"
 #include "shvgen/preview.hpp"
 
 namespace kvn::shvgen {
@@ -22,6 +23,24 @@ constexpr std::uint8_t kHoopOptionClass = 0x30;
 
 std::span<const std::uint8_t> as_bytes(std::string_view s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+// Draws the preview of `d` and lays the whole image out. The preview is
+// drawn from the same colour records and stream that the image stores.
+Result<std::vector<std::uint8_t>> lay_out(formats::ShvDesign& d, const std::string& file) {
+  const std::uint64_t total = formats::shv_design_size(d);
+  if (total > kMaxShvImage)
+    return make_error(ErrorCode::kTooManyWords, file,
+                      "the SHV design would be " + std::to_string(total) + " bytes");
+  // The preview rows run along x: the renderer's `pixels` (rows) is our
+  // `scanlines`, its `scanlines` (cells per row) our `pixels`.
+  std::vector<std::uint8_t> bitmap(static_cast<std::size_t>(d.dimensions.bitmap_size()));
+  draw_preview(bitmap, {d.header.x0, d.header.y0, d.header.x1, d.header.y1}, d.colours, d.stream,
+               d.dimensions.scanlines, d.dimensions.pixels);
+  d.bitmap = bitmap;
+  ByteWriter out(static_cast<std::size_t>(total));
+  formats::write_shv_design(out, d);
+  return out.take();
 }
 
 }  // namespace
@@ -74,20 +93,27 @@ Result<std::vector<std::uint8_t>> build_shv(const ByteReader& huc, std::string_v
     d.colours.push_back({c.Stitches, c.Color, c.xpos, c.ypos});
   }
   d.stream = stream;
-  const std::uint64_t total = formats::shv_design_size(d);
-  if (total > kMaxShvImage)
-    return make_error(ErrorCode::kTooManyWords, huc.file(),
-                      "the SHV design would be " + std::to_string(total) + " bytes");
+  return lay_out(d, huc.file());
+}
 
-  // The preview rows run along x: the renderer's `pixels` (rows) is our
-  // `scanlines`, its `scanlines` (cells per row) our `pixels`.
-  std::vector<std::uint8_t> bitmap(static_cast<std::size_t>(d.dimensions.bitmap_size()));
-  MakeShvBmp(bitmap, huc.bytes(), d.dimensions.scanlines, d.dimensions.pixels);
-  d.bitmap = bitmap;
-
-  ByteWriter out(static_cast<std::size_t>(total));
-  formats::write_shv_design(out, d);
-  return out.take();
+Result<std::vector<std::uint8_t>> write_shv(const formats::Pattern& p, const std::string& file) {
+  auto ok = formats::check_pattern(p, file);
+  if (!ok) return ok.error();
+  KORVANE_TRY(e, formats::encode_shv(p, file));
+  formats::ShvDesign d;
+  d.header_text = as_bytes(kShvHeaderText);
+  d.name = as_bytes(std::string_view(p.name).substr(0, kMaxDesignName));
+  d.dimensions = formats::dimensions_for_extents(e.x0, e.y0, e.x1, e.y1);
+  d.header.nColors = static_cast<std::uint8_t>(e.colours.size());
+  d.header.Hoop = hoop_code(std::int32_t{e.x0} - e.x1, std::int32_t{e.y0} - e.y1, 0);
+  d.header.x0 = e.x0;
+  d.header.y0 = e.y0;
+  d.header.x1 = e.x1;
+  d.header.y1 = e.y1;
+  d.header.Stitches = e.words;
+  d.colours = std::move(e.colours);
+  d.stream = e.stream;
+  return lay_out(d, file);
 }
 
 }  // namespace kvn::shvgen

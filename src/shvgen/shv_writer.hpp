@@ -7,6 +7,7 @@
 
 #include "formats/byte_reader.hpp"
 #include "formats/error.hpp"
+#include "formats/pattern.hpp"
 #include "korvane/version.h"
 
 namespace kvn::shvgen {
@@ -35,5 +36,11 @@ std::string size_name(std::uint32_t shucin);
 /// table; the stream is taken from the image's length, not its counts.
 Result<std::vector<std::uint8_t>> build_shv(const formats::ByteReader& huc,
                                             std::string_view design_name);
+
+/// The SHV design image of `p` (see formats::encode_shv() for the stream):
+/// named by `p.name` (its first 127 bytes), the preview drawn by the same
+/// renderer as build_shv()'s, the hoop code from the design's size. `file`
+/// names the output in refusals.
+Result<std::vector<std::uint8_t>> write_shv(const formats::Pattern& p, const std::string& file);
 
 }  // namespace kvn::shvgen

@@ -1,0 +1,275 @@
+#include "formats/shv_pattern.hpp"
+
+#include <algorithm>
+#include <cstdlib>
+#include <numeric>
+
+#include "formats/byte_writer.hpp"
+#include "formats/container.hpp"
+#include "formats/huc_layout.hpp"
+#include "formats/shv_design.hpp"
+#include "formats/shv_threads.hpp"
+#include "formats/stitch.hpp"
+
+namespace kvn::formats {
+namespace {
+
+struct BlockSpec {
+  std::uint32_t words;
+  std::uint8_t code;
+};
+
+// The stream decoded block by block. Positions keep the stream's 16-bit wrap,
+// so that a long move across more than 32767 lands where the machine lands.
+Result<Pattern> decode(const ByteReader& in, std::size_t stream_at,
+                       std::span<const std::uint8_t> stream, const std::vector<BlockSpec>& blocks,
+                       std::string name) {
+  Pattern p;
+  p.name = std::move(name);
+  // At most one event a word, plus the colour changes and the end.
+  p.events.reserve(stream.size() / 2 + blocks.size() + 1);
+  p.threads.reserve(blocks.size());
+  std::int16_t x = 0, y = 0;
+  std::size_t off = 0;
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    if (i > 0) p.events.push_back({x, y, NeedleOp::kColourChange});
+    p.threads.push_back(thread_for_shv_code(blocks[i].code));
+    std::int64_t left = blocks[i].words;
+    bool first = true;
+    // The first record is taken whatever the count, as every decoder of the stream does.
+    do {
+      StitchRecord rec{};
+      std::size_t length = 0;
+      std::int32_t words = 0;
+      if (!detail::decode_record(stream, off, first, rec, length, words))
+        return in.error_at(stream_at + off, ErrorCode::kMalformedDesign,
+                           "colour block " + std::to_string(i + 1) + " of " +
+                               std::to_string(blocks.size()) +
+                               " runs past the end of the stitch stream");
+      const bool escape = stream[off] == kEscape;
+      const bool trim = escape && stream[off + 1] == kBlockStartControl;
+      x = wrap16(std::int32_t{x} + rec.dx);
+      y = wrap16(std::int32_t{y} + rec.dy);
+      if (length == kLongMoveBytes || (first && !trim))
+        p.events.push_back({x, y, NeedleOp::kJump});
+      else if (trim)
+        p.events.push_back({x, y, NeedleOp::kTrim});
+      else if (!escape)
+        p.events.push_back({x, y, NeedleOp::kStitch});
+      off += length;
+      left -= words;
+      first = false;
+    } while (left > 0);
+  }
+  p.events.push_back({x, y, NeedleOp::kEnd});
+  return p;
+}
+
+Status check_counts(const ByteReader& in, std::size_t total_at, const std::vector<BlockSpec>& blocks,
+                    std::uint64_t total) {
+  const std::uint64_t sum = std::accumulate(
+      blocks.begin(), blocks.end(), std::uint64_t{0},
+      [](std::uint64_t s, const BlockSpec& b) { return s + b.words; });
+  if (sum != total)
+    return in.error_at(total_at, ErrorCode::kMalformedDesign,
+                       "the colour records count " + std::to_string(sum) +
+                           " stitch words, but the header counts " + std::to_string(total));
+  return Ok{};
+}
+
+std::string trimmed_name(std::span<const std::uint8_t> bytes) {
+  std::string s(bytes.begin(), bytes.end());
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
+  return s;
+}
+
+// Rounds a / b to the nearest integer, halves upward; b > 0.
+std::int64_t round_div(std::int64_t a, std::int64_t b) {
+  const std::int64_t n = 2 * a + b, d = 2 * b;
+  return n >= 0 ? n / d : -((-n + d - 1) / d);
+}
+
+constexpr std::int32_t kMaxNormalStep = 127;
+// The counts are 32-bit, but every size the interfaces pass is a signed
+// 32-bit byte count: the stream must stay below 2 GiB with room for the rest.
+constexpr std::size_t kMaxShvWords = 0x3FFF0000;
+
+class Encoder {
+ public:
+  explicit Encoder(std::size_t events) : out_(2 * events + 16) {}
+
+  void start_block(std::uint8_t code) {
+    close_block();
+    colours_.push_back({0, code, static_cast<std::int16_t>(x_), static_cast<std::int16_t>(y_)});
+    block_from_ = out_.size();
+  }
+  void close_block() {
+    if (colours_.empty()) return;
+    colours_.back().Stitches = static_cast<std::uint32_t>((out_.size() - block_from_) / 2);
+  }
+  void jump(std::int32_t x, std::int32_t y) {
+    // Positions lie in 16 bits, so the wrapped displacement lands exactly.
+    put_long_move(out_, wrap16(x - x_), wrap16(y - y_));
+    move_to(x, y);
+  }
+  void trim() {
+    out_.u8(kEscape);
+    out_.u8(kBlockStartControl);
+  }
+  // Equal steps along the line: each point rounded to the nearest tenth, so
+  // none lies more than 0.071 mm off it, and the last one exact.
+  void stitch(std::int32_t x, std::int32_t y) {
+    const std::int64_t dx = std::int64_t{x} - x_, dy = std::int64_t{y} - y_;
+    const std::int64_t longest = std::max(std::abs(dx), std::abs(dy));
+    const std::int64_t steps = std::max<std::int64_t>(1, (longest + kMaxNormalStep - 1) / kMaxNormalStep);
+    const std::int32_t from_x = x_, from_y = y_;
+    for (std::int64_t i = 1; i <= steps; ++i) {
+      const auto px = static_cast<std::int32_t>(from_x + round_div(dx * i, steps));
+      const auto py = static_cast<std::int32_t>(from_y + round_div(dy * i, steps));
+      out_.u8(static_cast<std::uint8_t>(px - x_));
+      out_.u8(static_cast<std::uint8_t>(py - y_));
+      move_to(px, py);
+    }
+  }
+
+  std::size_t blocks() const { return colours_.size(); }
+  std::int32_t x() const { return x_; }
+  std::int32_t y() const { return y_; }
+  std::size_t bytes() const { return out_.size(); }
+
+  ShvEncoding finish() {
+    close_block();
+    ShvEncoding e;
+    e.words = static_cast<std::uint32_t>(out_.size() / 2);
+    e.stream = out_.take();
+    e.colours = std::move(colours_);
+    e.x0 = static_cast<std::int16_t>(max_x_);
+    e.y0 = static_cast<std::int16_t>(max_y_);
+    e.x1 = static_cast<std::int16_t>(min_x_);
+    e.y1 = static_cast<std::int16_t>(min_y_);
+    return e;
+  }
+
+ private:
+  // Every position the needle reaches counts, the start point included: the
+  // dimension block and the preview place the start point inside the extents.
+  void move_to(std::int32_t x, std::int32_t y) {
+    x_ = x;
+    y_ = y;
+    min_x_ = std::min(min_x_, x);
+    max_x_ = std::max(max_x_, x);
+    min_y_ = std::min(min_y_, y);
+    max_y_ = std::max(max_y_, y);
+  }
+
+  ByteWriter out_;
+  std::vector<shvcolor_t> colours_;
+  std::size_t block_from_ = 0;
+  std::int32_t x_ = 0, y_ = 0;
+  std::int32_t min_x_ = 0, max_x_ = 0, min_y_ = 0, max_y_ = 0;
+};
+
+}  // namespace
+
+Result<Pattern> read_shv(const ByteReader& in) {
+  KORVANE_TRY(d, read_shv_design(in));
+  std::vector<BlockSpec> blocks;
+  blocks.reserve(d.colours.size());
+  for (const auto& c : d.colours) blocks.push_back({c.Stitches, c.Color});
+  auto ok = check_counts(in, d.header_at + shvhdr_at::kStitches, blocks, d.header.Stitches);
+  if (!ok) return ok.error();
+  const std::size_t stream_at = d.header_at + kShvHdrSize + kShvColorSize * d.colours.size();
+  return decode(in, stream_at, d.stream, blocks, std::string(d.name.begin(), d.name.end()));
+}
+
+Result<Pattern> read_huc(const ByteReader& in) {
+  auto ok = check_huc_image(in);
+  if (!ok) return ok.error();
+  KORVANE_TRY(h, read_huchdr(in));
+  std::vector<BlockSpec> blocks;
+  blocks.reserve(h.nColors);
+  for (std::size_t i = 0; i < h.nColors; ++i) {
+    KORVANE_TRY(c, read_huccolor(in, i));
+    blocks.push_back({c.Stitches, c.Color});
+  }
+  auto counts = check_counts(in, 27, blocks, h.Stitches);
+  if (!counts) return counts.error();
+  const std::size_t stream_at = huc_stream_at(h.nColors);
+  return decode(in, stream_at, in.bytes().subspan(stream_at), blocks, trimmed_name(h.Name));
+}
+
+Result<std::vector<Pattern>> read_dhv_designs(const ByteReader& in) {
+  KORVANE_TRY(layout, read_container(in));
+  std::vector<Pattern> out;
+  out.reserve(layout.designs.size());
+  for (std::size_t i = 0; i < layout.designs.size(); ++i) {
+    const auto& d = layout.designs[i];
+    KORVANE_TRY(shv, in.window(d.begin, d.length, "a design"));
+    auto p = read_shv(shv);
+    if (!p) {
+      Error e = p.error();
+      e.detail = "design " + std::to_string(i + 1) + ": " + e.detail;
+      return e;
+    }
+    out.push_back(std::move(*p));
+  }
+  return out;
+}
+
+Result<ShvEncoding> encode_shv(const Pattern& p, const std::string& file) {
+  Encoder enc(p.events.size());
+  std::size_t source_block = 0;
+  bool open = false;
+  auto code_of = [&](std::size_t b) {
+    return b < p.threads.size() ? shv_code_for(p.threads[b]) : default_shv_code(b);
+  };
+  for (std::size_t k = 0; k < p.events.size(); ++k) {
+    const NeedleEvent& ev = p.events[k];
+    if (ev.op == NeedleOp::kEnd) break;
+    if (ev.op == NeedleOp::kColourChange || ev.op == NeedleOp::kStop) {
+      // A block opens with its first needle event, so empty blocks leave no trace.
+      if (ev.op == NeedleOp::kColourChange) ++source_block;
+      open = false;
+      continue;
+    }
+    if (!fits16(ev.x) || !fits16(ev.y))
+      return make_error(ErrorCode::kCoordinateOutOfRange, file,
+                        "needle event " + std::to_string(k + 1) + " lies at (" +
+                            std::to_string(ev.x) + ", " + std::to_string(ev.y) +
+                            "), beyond the -32768 ... 32767 tenths of a millimetre SHV holds");
+    if (!open) {
+      if (enc.blocks() == kMaxHucColours)
+        return make_error(ErrorCode::kTooManyColours, file,
+                          "the design needs more than the 255 colour blocks an SHV file holds");
+      enc.start_block(code_of(source_block));
+      open = true;
+      if (ev.op == NeedleOp::kJump) {
+        enc.jump(ev.x, ev.y);
+        continue;
+      }
+      // A block that opens by sewing starts where the needle stands.
+      enc.jump(enc.x(), enc.y());
+    }
+    switch (ev.op) {
+      case NeedleOp::kStitch:
+        enc.stitch(ev.x, ev.y);
+        break;
+      case NeedleOp::kJump:
+        enc.jump(ev.x, ev.y);
+        break;
+      case NeedleOp::kTrim:
+        enc.trim();
+        break;
+      case NeedleOp::kColourChange:
+      case NeedleOp::kStop:
+      case NeedleOp::kEnd:
+        break;
+    }
+    if (enc.bytes() / 2 > kMaxShvWords)
+      return make_error(ErrorCode::kTooManyWords, file,
+                        "the stitch stream needs more words than an SHV file can count");
+  }
+  return enc.finish();
+}
+
+}  // namespace kvn::formats
