@@ -6,7 +6,6 @@
 #include "formats/byte_writer.hpp"
 #include "formats/huc_layout.hpp"
 #include "formats/shv_design.hpp"
-#include "formats/shv_pattern.hpp"
 #include "formats/stitch.hpp"
 
 namespace kvn::convert {
@@ -187,22 +186,6 @@ Result<std::vector<std::uint8_t>> build_combined_huc(const ByteReader& in,
     formats::put_long_move(out, wrap16(-std::int32_t{x}), wrap16(-std::int32_t{y}));
   }
   return out.take();
-}
-
-Result<formats::Pattern> read_dhv_combined(const ByteReader& in) {
-  KORVANE_TRY(layout, formats::read_container(in));
-  const std::string name(layout.name.begin(), layout.name.end());
-  if (layout.designs.size() == 1) {
-    const auto& d = layout.designs.front();
-    KORVANE_TRY(shv, in.window(d.begin, d.length, "a design"));
-    KORVANE_TRY(p, formats::read_shv(shv));
-    return std::move(p);
-  }
-  KORVANE_TRY(huc, build_combined_huc(in, layout));
-  KORVANE_TRY(p, formats::read_huc(ByteReader(huc, in.file())));
-  // The HUC name field holds 16 bytes; the container's own is whole.
-  p.name = name;
-  return std::move(p);
 }
 
 }  // namespace kvn::convert

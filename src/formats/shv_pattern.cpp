@@ -65,11 +65,11 @@ Result<Pattern> decode(const ByteReader& in, std::size_t stream_at,
   return p;
 }
 
-Status check_counts(const ByteReader& in, std::size_t total_at, const std::vector<BlockSpec>& blocks,
-                    std::uint64_t total) {
-  const std::uint64_t sum = std::accumulate(
-      blocks.begin(), blocks.end(), std::uint64_t{0},
-      [](std::uint64_t s, const BlockSpec& b) { return s + b.words; });
+Status check_counts(const ByteReader& in, std::size_t total_at,
+                    const std::vector<BlockSpec>& blocks, std::uint64_t total) {
+  const std::uint64_t sum =
+      std::accumulate(blocks.begin(), blocks.end(), std::uint64_t{0},
+                      [](std::uint64_t s, const BlockSpec& b) { return s + b.words; });
   if (sum != total)
     return in.error_at(total_at, ErrorCode::kMalformedDesign,
                        "the colour records count " + std::to_string(sum) +
@@ -89,7 +89,6 @@ std::int64_t round_div(std::int64_t a, std::int64_t b) {
   return n >= 0 ? n / d : -((-n + d - 1) / d);
 }
 
-constexpr std::int32_t kMaxNormalStep = 127;
 // The counts are 32-bit, but every size the interfaces pass is a signed
 // 32-bit byte count: the stream must stay below 2 GiB with room for the rest.
 constexpr std::size_t kMaxShvWords = 0x3FFF0000;
@@ -117,11 +116,12 @@ class Encoder {
     out_.u8(kBlockStartControl);
   }
   // Equal steps along the line: each point rounded to the nearest tenth, so
-  // none lies more than 0.071 mm off it, and the last one exact.
+  // none lies more than 0.071 mm off it, and the last one exact. A normal
+  // record reaches -127..127 in x and -128..127 in y; rounded steps stay
+  // within the bounds the exact step keeps.
   void stitch(std::int32_t x, std::int32_t y) {
     const std::int64_t dx = std::int64_t{x} - x_, dy = std::int64_t{y} - y_;
-    const std::int64_t longest = std::max(std::abs(dx), std::abs(dy));
-    const std::int64_t steps = std::max<std::int64_t>(1, (longest + kMaxNormalStep - 1) / kMaxNormalStep);
+    const std::int64_t steps = stitch_steps(dx, dy);
     const std::int32_t from_x = x_, from_y = y_;
     for (std::int64_t i = 1; i <= steps; ++i) {
       const auto px = static_cast<std::int32_t>(from_x + round_div(dx * i, steps));
@@ -171,6 +171,13 @@ class Encoder {
 
 }  // namespace
 
+std::int64_t stitch_steps(std::int64_t dx, std::int64_t dy) {
+  auto ceil_div = [](std::int64_t a, std::int64_t b) { return (a + b - 1) / b; };
+  const std::int64_t for_x = ceil_div(dx < 0 ? -dx : dx, 127);
+  const std::int64_t for_y = dy < 0 ? ceil_div(-dy, 128) : ceil_div(dy, 127);
+  return std::max<std::int64_t>({1, for_x, for_y});
+}
+
 Result<Pattern> read_shv(const ByteReader& in) {
   KORVANE_TRY(d, read_shv_design(in));
   std::vector<BlockSpec> blocks;
@@ -213,6 +220,33 @@ Result<std::vector<Pattern>> read_dhv_designs(const ByteReader& in) {
     }
     out.push_back(std::move(*p));
   }
+  return out;
+}
+
+Result<Pattern> read_dhv_combined(const ByteReader& in) {
+  KORVANE_TRY(layout, read_container(in));
+  KORVANE_TRY(designs, read_dhv_designs(in));
+  if (designs.size() == 1) return std::move(designs.front());
+  Pattern out;
+  out.name.assign(layout.name.begin(), layout.name.end());
+  std::size_t events = 0;
+  for (const auto& d : designs) events += d.events.size() + 3;
+  out.events.reserve(events);
+  for (std::size_t i = 0; i < designs.size(); ++i) {
+    // A design without colour records has no block to sew.
+    if (designs[i].threads.empty()) continue;
+    const std::int32_t dx = layout.designs[i].Xoffset, dy = layout.designs[i].Yoffset;
+    if (!out.threads.empty()) out.events.push_back({0, 0, NeedleOp::kColourChange});
+    if (dx != 0 || dy != 0) out.events.push_back({dx, dy, NeedleOp::kJump});
+    for (const auto& e : designs[i].events) {
+      if (e.op == NeedleOp::kEnd) break;
+      out.events.push_back({e.x + dx, e.y + dy, e.op});
+    }
+    if (i + 1 < designs.size()) out.events.push_back({0, 0, NeedleOp::kJump});
+    out.threads.insert(out.threads.end(), designs[i].threads.begin(), designs[i].threads.end());
+  }
+  const NeedleEvent last = out.events.empty() ? NeedleEvent{} : out.events.back();
+  out.events.push_back({last.x, last.y, NeedleOp::kEnd});
   return out;
 }
 

@@ -27,6 +27,16 @@ Result<Pattern> read_huc(const ByteReader& in);
 /// order, each read like an SHV file and named by its own name field.
 Result<std::vector<Pattern>> read_dhv_designs(const ByteReader& in);
 
+/// All designs of a DHV container as one pattern, placed as combining places
+/// them: each design in container order, its colour blocks after the last
+/// one's, shifted by its placement (a jump there opens it when the placement
+/// is not zero) and, all but the last, closed by a jump back to the start
+/// point. One thing differs from reading the combined image: a design that
+/// opens with a normal record keeps it as the move it is, where behind a
+/// placement record the combined stream would sew it. A container of one
+/// design gives that design as it stands. Named after the container.
+Result<Pattern> read_dhv_combined(const ByteReader& in);
+
 /// A pattern encoded as an SHV stream: what an SHV image holds of a design
 /// apart from its name, preview and hoop code.
 struct ShvEncoding {
@@ -35,6 +45,10 @@ struct ShvEncoding {
   std::int16_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;  // largest and smallest x, y reached
   std::uint32_t words = 0;                      // stream.size() / 2
 };
+
+/// How many normal records a stitch of (dx, dy) takes: the fewest equal
+/// steps that each fit one (x -127..127, y -128..127).
+std::int64_t stitch_steps(std::int64_t dx, std::int64_t dy);
 
 /// Encodes `p` the way SHV machines' own writers do: one block per colour
 /// (a stop also begins a block, in the same colour, as SHV has no stop);

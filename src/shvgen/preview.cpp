@@ -65,8 +65,8 @@ void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> p
     if (!rec) return;
     colours.push_back({rec->Stitches, rec->Color, rec->xpos, rec->ypos});
   }
-  draw_preview(out, {hdr->x0, hdr->y0, hdr->x1, hdr->y1}, colours,
-               huc.bytes().subspan(stream_at), pixels, scanlines);
+  draw_preview(out, {hdr->x0, hdr->y0, hdr->x1, hdr->y1}, colours, huc.bytes().subspan(stream_at),
+               pixels, scanlines);
 }
 
 void draw_preview(std::span<std::uint8_t> out, const PreviewExtents& e,
