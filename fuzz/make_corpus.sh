@@ -12,7 +12,7 @@ ninja -C "$build" -j2 korvane_make_example >/dev/null
 tool=$build/tools/korvane_make_example
 corpus=$root/fuzz/corpus
 rm -rf "$corpus"
-mkdir -p "$corpus"/{split,combine,lumbrel,shv_walk,survey}
+mkdir -p "$corpus"/{split,combine,lumbrel,shv_walk,survey,shv_read,shv_round_trip}
 
 # seed FILE MODE_BYTE_HEX ARGS...: a container, then its mode byte.
 seed() {
@@ -56,5 +56,19 @@ seed "$corpus/lumbrel/huc_big" 01 --seed 26 --designs 1 --colours 2 --words 60 -
 "$tool" --reach 120 --seed 32 --designs 2 --colours 1 --words 30 --spread 30000 -o "$corpus/survey/far_placements"
 "$tool" --reach 120 --seed 33 --designs 1 --colours 3 --words 60 --emit shv -o "$corpus/survey/design"
 "$tool" --seed 34 --designs 1 --colours 2 --words 60 --big --emit shv -o "$corpus/survey/big_design"
+
+# The pattern readers: mode 00 an SHV design, 01 a HUC image, 02 a container's
+# designs one by one, 03 combined.
+seed "$corpus/shv_read/shv" 00 --reach 120 --seed 41 --designs 1 --colours 3 --words 80 --emit shv
+seed "$corpus/shv_read/huc" 01 --reach 120 --seed 42 --designs 1 --colours 2 --words 60 --emit huc
+seed "$corpus/shv_read/designs" 02 --reach 120 --seed 43 --designs 3 --colours 2 --words 40
+seed "$corpus/shv_read/combined" 03 --reach 120 --seed 44 --designs 3 --colours 2 --words 40
+
+# Round trips read the bytes as a small program (tests/support/shv_round_trip.cpp):
+# a shape byte (bit 0: threads), the first block's jump, then ops and their bytes.
+printf '\x01\x05\x00\x10\x00\x10\x00\x05\x05\x00\x7f\x80\x0d\x0b\x70\x70\x0f\x03\x00\x00\x00\x00\x00\x01' \
+  >"$corpus/shv_round_trip/short_trim_colour"
+printf '\x00\x00\x00\x00\x00\x09\x40\x00\xc0\x00\x1b\x7f\xff\x80\x00\x1c\x20\x00\x20\x00\x0d\x00\x81\x81' \
+  >"$corpus/shv_round_trip/long_stitch_far_jumps"
 
 du -sh "$corpus"/*
