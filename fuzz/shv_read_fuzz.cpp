@@ -44,8 +44,17 @@ void check(const f::Pattern& p) {
   }
   const auto back = f::read_shv(f::ByteReader(*shv, "out.shv"));
   KORVANE_FUZZ_CHECK(back.has_value(), "korvane's own SHV did not read back");
-  KORVANE_FUZZ_CHECK(*back == expected_back(p),
-                     "an SHV written from a reading reads back otherwise");
+  const f::Pattern want = expected_back(p);
+  std::size_t i = 0;
+  while (i < want.events.size() && i < back->events.size() && want.events[i] == back->events[i])
+    ++i;
+  const auto show = [](const std::vector<f::NeedleEvent>& v, std::size_t k) {
+    return k < v.size() ? "(" + std::to_string(v[k].x) + ", " + std::to_string(v[k].y) + ", op " +
+                              std::to_string(static_cast<int>(v[k].op)) + ")"
+                        : std::string("nothing");
+  };
+  KORVANE_FUZZ_CHECK(*back == want, "read back differs at event " + std::to_string(i) + ": " +
+                                        show(back->events, i) + " for " + show(want.events, i));
 }
 
 }  // namespace

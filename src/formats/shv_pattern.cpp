@@ -14,7 +14,7 @@
 namespace kvn::formats {
 namespace {
 
-struct BlockSpec {
+struct BlockCount {
   std::uint32_t words;
   std::uint8_t code;
 };
@@ -22,7 +22,7 @@ struct BlockSpec {
 // The stream decoded block by block. Positions keep the stream's 16-bit wrap,
 // so that a long move across more than 32767 lands where the machine lands.
 Result<Pattern> decode(const ByteReader& in, std::size_t stream_at,
-                       std::span<const std::uint8_t> stream, const std::vector<BlockSpec>& blocks,
+                       std::span<const std::uint8_t> stream, const std::vector<BlockCount>& blocks,
                        std::string name) {
   Pattern p;
   p.name = std::move(name);
@@ -66,10 +66,10 @@ Result<Pattern> decode(const ByteReader& in, std::size_t stream_at,
 }
 
 Status check_counts(const ByteReader& in, std::size_t total_at,
-                    const std::vector<BlockSpec>& blocks, std::uint64_t total) {
+                    const std::vector<BlockCount>& blocks, std::uint64_t total) {
   const std::uint64_t sum =
       std::accumulate(blocks.begin(), blocks.end(), std::uint64_t{0},
-                      [](std::uint64_t s, const BlockSpec& b) { return s + b.words; });
+                      [](std::uint64_t s, const BlockCount& b) { return s + b.words; });
   if (sum != total)
     return in.error_at(total_at, ErrorCode::kMalformedDesign,
                        "the colour records count " + std::to_string(sum) +
@@ -118,17 +118,21 @@ class Encoder {
   // Equal steps along the line: each point rounded to the nearest tenth, so
   // none lies more than 0.071 mm off it, and the last one exact. A normal
   // record reaches -127..127 in x and -128..127 in y; rounded steps stay
-  // within the bounds the exact step keeps.
+  // within the bounds the exact step keeps. Like a jump, a stitch goes the
+  // way the stream's 16-bit positions lead: for two positions less than
+  // 32768 apart, straight there; further apart (only ever read from a stream
+  // that wrapped), round the wrap, which is how the reader reads it back.
   void stitch(std::int32_t x, std::int32_t y) {
-    const std::int64_t dx = std::int64_t{x} - x_, dy = std::int64_t{y} - y_;
+    const std::int64_t dx = wrap16(x - x_), dy = wrap16(y - y_);
     const std::int64_t steps = stitch_steps(dx, dy);
-    const std::int32_t from_x = x_, from_y = y_;
+    std::int64_t done_x = 0, done_y = 0;
     for (std::int64_t i = 1; i <= steps; ++i) {
-      const auto px = static_cast<std::int32_t>(from_x + round_div(dx * i, steps));
-      const auto py = static_cast<std::int32_t>(from_y + round_div(dy * i, steps));
-      out_.u8(static_cast<std::uint8_t>(px - x_));
-      out_.u8(static_cast<std::uint8_t>(py - y_));
-      move_to(px, py);
+      const std::int64_t to_x = round_div(dx * i, steps), to_y = round_div(dy * i, steps);
+      out_.u8(static_cast<std::uint8_t>(to_x - done_x));
+      out_.u8(static_cast<std::uint8_t>(to_y - done_y));
+      move_to(wrap16(x_ + to_x - done_x), wrap16(y_ + to_y - done_y));
+      done_x = to_x;
+      done_y = to_y;
     }
   }
 
@@ -180,7 +184,7 @@ std::int64_t stitch_steps(std::int64_t dx, std::int64_t dy) {
 
 Result<Pattern> read_shv(const ByteReader& in) {
   KORVANE_TRY(d, read_shv_design(in));
-  std::vector<BlockSpec> blocks;
+  std::vector<BlockCount> blocks;
   blocks.reserve(d.colours.size());
   for (const auto& c : d.colours) blocks.push_back({c.Stitches, c.Color});
   auto ok = check_counts(in, d.header_at + shvhdr_at::kStitches, blocks, d.header.Stitches);
@@ -193,7 +197,7 @@ Result<Pattern> read_huc(const ByteReader& in) {
   auto ok = check_huc_image(in);
   if (!ok) return ok.error();
   KORVANE_TRY(h, read_huchdr(in));
-  std::vector<BlockSpec> blocks;
+  std::vector<BlockCount> blocks;
   blocks.reserve(h.nColors);
   for (std::size_t i = 0; i < h.nColors; ++i) {
     KORVANE_TRY(c, read_huccolor(in, i));

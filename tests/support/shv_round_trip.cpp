@@ -36,7 +36,11 @@ std::string at(const NeedleEvent& e) {
 
 }  // namespace
 
-formats::Pattern shv_shaped_pattern(std::span<const std::uint8_t> bytes) {
+// Ops: 0-8 a stitch of one record, 9-10 a longer stitch, 11-12 a small jump
+// (with bit 4 set: 11 anywhere in range, 12 middling), 13-14 a trim, 15 a
+// colour change and the next block's jump.
+formats::Pattern shv_shaped_pattern(std::span<const std::uint8_t> bytes,
+                                    std::span<const std::uint8_t> ops) {
   Source src(bytes);
   formats::Pattern p;
   const std::uint8_t shape = src.u8();
@@ -55,7 +59,8 @@ formats::Pattern shv_shaped_pattern(std::span<const std::uint8_t> bytes) {
   };
   open_block();
   while (src.more()) {
-    const std::uint8_t op = src.u8();
+    const std::uint8_t pick = src.u8();
+    const std::uint8_t op = ops.empty() ? pick : ops[pick % ops.size()];
     switch (op % 16) {
       case 0:
       case 1:
