@@ -14,6 +14,9 @@
 namespace kvn::formats {
 namespace {
 
+// Where huchdr_t keeps the stream's total, for refusals that point at it.
+constexpr std::size_t kHucStitchesAt = 27;
+
 struct BlockCount {
   std::uint32_t words;
   std::uint8_t code;
@@ -203,7 +206,7 @@ Result<Pattern> read_huc(const ByteReader& in) {
     KORVANE_TRY(c, read_huccolor(in, i));
     blocks.push_back({c.Stitches, c.Color});
   }
-  auto counts = check_counts(in, 27, blocks, h.Stitches);
+  auto counts = check_counts(in, kHucStitchesAt, blocks, h.Stitches);
   if (!counts) return counts.error();
   const std::size_t stream_at = huc_stream_at(h.nColors);
   return decode(in, stream_at, in.bytes().subspan(stream_at), blocks, trimmed_name(h.Name));
