@@ -7,9 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <numeric>
 
-#include "convert/combine.hpp"
 #include "formats/byte_writer.hpp"
 #include "formats/huc_layout.hpp"
 #include "formats/shv_design.hpp"
