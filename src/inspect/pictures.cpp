@@ -269,13 +269,17 @@ Result<Pattern> shv_pattern(std::span<const std::uint8_t> image, const std::stri
     p.threads.push_back(t);
   }
   std::size_t block = 0;
+  bool first = true;  // a block's first record moves to where the block begins
   formats::walk_blocks(design.stream, design.colours, 0, 0, [&](const formats::WalkStep& s) {
-    for (; block < s.block; ++block)
+    for (; block < s.block; ++block) {
       p.events.push_back({formats::wrap16(s.x0), formats::wrap16(s.y0), NeedleOp::kColourChange});
+      first = true;
+    }
     if (s.record.kind == formats::RecordKind::kControl) return;
-    p.events.push_back(
-        {formats::wrap16(s.x1), formats::wrap16(s.y1),
-         s.record.kind == formats::RecordKind::kStitch ? NeedleOp::kStitch : NeedleOp::kJump});
+    const bool stitch = s.record.kind == formats::RecordKind::kStitch && !first;
+    first = false;
+    p.events.push_back({formats::wrap16(s.x1), formats::wrap16(s.y1),
+                        stitch ? NeedleOp::kStitch : NeedleOp::kJump});
   });
   // Blocks without a record still count.
   const std::int32_t x = p.events.empty() ? 0 : p.events.back().x;
