@@ -251,7 +251,7 @@ TEST(ConvertCli, EveryInputToEveryFormatAsFarAsThisBuildReadsAndWrites) {
       if (!writes(f)) {
         EXPECT_EQ(r.code, 1);
         EXPECT_THAT(r.err, testing::HasSubstr("cannot write " + ext));
-        EXPECT_EQ(dir.files().size(), 2u + into_folder);  // the input, .out/.err gone
+        EXPECT_EQ(dir.files(), std::vector<std::string>{in.file});  // nothing written
         continue;
       }
       ++ran;
