@@ -307,7 +307,8 @@ TEST(ConvertCli, RefusesBeforeWritingAnything) {
        "korvane writes shv, dst, exp, jef, pes, svg, csv, json"},
       {"--convert a/rose.shv -o rose.foo", 1, "rose.foo: "},
       {"--convert a/rose.shv b/rose.shv -o out --to json", 1, "same name"},
-      {"--convert a/rose.shv", 1, "a/rose.shv: refusing to overwrite the input file"},
+      {"--convert a/rose.shv -o a/rose.shv --to json", 1,
+       "a/rose.shv: refusing to overwrite the input file"},
       {"--convert pic.png --to svg", 1,
        "this is a PNG picture, which korvane cannot read; "
        "korvane reads DHV, SHV, HUC"},
