@@ -19,6 +19,10 @@ _korvane() {
   fi
 
   case $prev in
+    --to)
+      COMPREPLY=($(compgen -W $'shv\ndst\nexp\njef\npes\nsvg\ncsv\njson' -- "$cur"))
+      return
+      ;;
     -o | --output)
       if [[ $words == *" --preview "* ]]; then
         COMPREPLY=($(compgen -d -- "$cur"))  # the directory for the pictures
@@ -30,15 +34,25 @@ _korvane() {
   esac
 
   if [[ $cur == -* ]]; then
-    COMPREPLY=($(compgen -W $'--split\n--combine\n--huc\n--info\n--json\n--preview\n-o\n--output\n--dialogs=\n-h\n--help\n--version\n--' -- "$cur"))
+    COMPREPLY=($(compgen -W $'--split\n--combine\n--convert\n--to\n--huc\n--info\n--json\n--stitches\n--preview\n-o\n--output\n--dialogs=\n-h\n--help\n--version\n--' -- "$cur"))
     [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
     return
   fi
 
-  # Containers and designs (any case), or HUC files after --huc; and directories to walk into.
+  # Containers and designs (any case), or HUC files after --huc, or designs of
+  # every format read after --convert, --info and --preview; and directories
+  # to walk into.
   local keep='!*.[dDsS][hH][vV]'
   [[ $words == *" --huc "* ]] && keep='!*.[hH][uU][cC]'
+  if [[ $words == *" --convert "* || $words == *" --info "* || $words == *" --preview "* ]]; then
+    keep='!*.@([dDsS][hH][vV]|[hH][uU][cC]|[dD][sS][tT]|[eE][xX][pP]|[jJ][eE][fF]|[pP][eE][sScC]|[vV][pP]3|[hH][uU][sS]|[vV][iI][pP]|[xX][xX][xX]|[sS][eE][wW])'
+  fi
+  # The pattern needs extglob; the user's setting is put back afterwards.
+  local restore
+  restore=$(shopt -p extglob)
+  shopt -s extglob
   COMPREPLY=($(compgen -f -X "$keep" -- "$cur") $(compgen -d -- "$cur"))
+  eval "$restore"
   return 0
 }
 

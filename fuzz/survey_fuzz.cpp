@@ -32,7 +32,8 @@ std::uint64_t check_picture(const kvn::inspect::Picture& p, std::uint64_t max_si
   KORVANE_FUZZ_CHECK(p.pixels.size() == std::uint64_t{p.width} * p.height,
                      "pixels do not fill the picture");
   for (const std::uint8_t v : p.pixels)
-    KORVANE_FUZZ_CHECK(v < kvn::inspect::kPicturePalette.size(), "a pixel outside the palette");
+    KORVANE_FUZZ_CHECK(v < p.palette.size(), "a pixel outside the palette");
+  KORVANE_FUZZ_CHECK(!p.palette.empty() && p.palette.size() <= 256, "palette size");
   return p.pixels.size();
 }
 
@@ -47,8 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const kvn::formats::ByteReader in(input, "in.dhv");
   auto r = s::recognise(in);
   auto info = s::survey_image(in);
-  // --info also tells a HUC design, which is neither a container nor an SHV design.
-  const bool huc = info && info->kind == kvn::FileKind::kHucDesign;
+  // --info also tells a HUC design and the designs of other formats, which are
+  // neither a container nor an SHV design.
+  const bool huc =
+      info && (info->kind == kvn::FileKind::kHucDesign || info->kind == kvn::FileKind::kPattern);
   KORVANE_FUZZ_CHECK(r.has_value() == info.has_value() || (huc && !r),
                      "recognition and info disagree");
 
@@ -84,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   std::uint64_t pixels = 0;
-  std::vector<s::PlacedDesign> placed;
+  std::vector<kvn::formats::Pattern> patterns;
+  patterns.reserve(r->designs.size());
   for (std::size_t i = 0; i < r->designs.size(); ++i) {
     const auto& v = r->designs[i];
     const auto& d = info->designs[i];
@@ -98,9 +102,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::max<std::uint64_t>({std::uint64_t{d.scanlines} * s::kMaxPreviewScale,
                                  std::uint64_t{d.pixels} * s::kMaxPreviewScale, 1});
     pixels = std::max(pixels, check_picture(s::stored_preview_picture(v.design), preview_side));
-    pixels = std::max(pixels, check_picture(s::stitch_picture(v.design), kMaxDrawing));
-    placed.push_back({&v.design, v.Xoffset, v.Yoffset});
+    auto pattern = s::shv_pattern(std::span(input).subspan(v.offset, v.length), "in.dhv", v.design);
+    if (!pattern) return 0;  // the SHV reader is stricter than the preview's walk
+    KORVANE_FUZZ_CHECK(kvn::formats::check_pattern(*pattern, "in.dhv").has_value(),
+                       "a pattern writers cannot take");
+    pixels = std::max(pixels, check_picture(s::stitch_picture(*pattern), kMaxDrawing));
+    patterns.push_back(std::move(*pattern));
   }
+  std::vector<s::PlacedPattern> placed;
+  for (std::size_t i = 0; i < patterns.size(); ++i)
+    placed.push_back({&patterns[i], r->designs[i].Xoffset, r->designs[i].Yoffset});
   if (container) pixels = std::max(pixels, check_picture(s::layout_picture(placed), kMaxDrawing));
   if (pixels > kMaxEncodedPixels || !s::png_supported()) return 0;
 

@@ -272,6 +272,7 @@ std::vector<std::string> completions(const ScopedTempDir& dir,
 
 TEST_F(Batch, BashCompletesOptionsAndTheFilesEachCommandReads) {
   write_bytes(dir_.file("plan.HUC"), {1});
+  write_bytes(dir_.file("star.Dst"), {1});
   write_bytes(dir_.file("notes.txt"), {1});
   std::filesystem::create_directory(dir_.path() / "pics");
   using V = std::vector<std::string>;
@@ -279,8 +280,12 @@ TEST_F(Batch, BashCompletesOptionsAndTheFilesEachCommandReads) {
       {{"korvane", "--in"}, {"--info"}},
       {{"korvane", "--p"}, {"--preview"}},
       {{"korvane", "--dialogs", "=", ""}, {"gtk", "terminal"}},
-      {{"korvane", "--info", ""}, {"bad.dhv", "garden.dhv", "pics", "rose.shv"}},
+      // --info, --preview and --convert read designs of every format.
+      {{"korvane", "--info", ""},
+       {"bad.dhv", "garden.dhv", "pics", "plan.HUC", "rose.shv", "star.Dst"}},
+      {{"korvane", "--split", ""}, {"bad.dhv", "garden.dhv", "pics", "rose.shv"}},
       {{"korvane", "--huc", ""}, {"pics", "plan.HUC"}},
+      {{"korvane", "--convert", "x.pes", "--to", "s"}, {"shv", "svg"}},
       {{"korvane", "--preview", "garden.dhv", "-o", ""}, {"pics"}},
   };
   for (const auto& [words, offered] : cases) {

@@ -225,10 +225,6 @@ TEST_F(WrongKind, EveryCommandSaysWhatTheFileIsInOneLine) {
        "pic.png: this is a PNG picture, not a DHV container or SHV design; korvane reads "
        "embroidery "
        "files, not pictures"},
-      {"--preview rose.huc",
-       "rose.huc: this is a HUC design, not a DHV container or SHV design; use --huc to make an "
-       "SHV "
-       "design of it"},
       {"--preview garden.dst",
        "garden.dst: this is a DST design, not a DHV container or SHV design; save it as SHV with "
        "embroidery software first"},

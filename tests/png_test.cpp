@@ -14,18 +14,20 @@
 namespace kvn::convert {
 namespace {
 
+using formats::NeedleOp;
+using formats::Pattern;
 using inspect::kDrawingMargin;
-using inspect::kPicturePalette;
 using test::Bytes;
 using test::DecodedPng;
 using test::DhvBuilder;
 using test::FakeFileSystem;
 
-DecodedPng::Colour colour(std::uint8_t index) {
-  return {kPicturePalette[index].r, kPicturePalette[index].g, kPicturePalette[index].b};
+DecodedPng::Colour colour(const inspect::Rgb& c) { return {c.r, c.g, c.b}; }
+const DecodedPng::Colour kMark = colour(inspect::kBasePalette[inspect::kMarkIndex]);
+bool is_background(const DecodedPng::Colour& c) {
+  return c == colour(inspect::kBasePalette[inspect::kBackgroundIndex]) ||
+         c == colour(inspect::kBasePalette[inspect::kBackgroundAltIndex]);
 }
-const DecodedPng::Colour kBackground = colour(inspect::kBackgroundIndex);
-const DecodedPng::Colour kMark = colour(inspect::kMarkIndex);
 
 // Without libpng (the Windows cross build) there is nothing to encode.
 #ifdef KORVANE_HAVE_PNG
@@ -45,6 +47,12 @@ DecodedPng round_trip(const inspect::Picture& p) {
   return decoded ? *decoded : DecodedPng{};
 }
 
+formats::Thread thread(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  formats::Thread t;
+  t.r = r, t.g = g, t.b = b;
+  return t;
+}
+
 // An SHV image with a stored preview of 2 rows of 3 pixels: row 0 holds the
 // values 1, 2, 3 and row 1 the values 4, 5, 6, two to a byte.
 Bytes two_by_three_preview() {
@@ -60,7 +68,8 @@ Bytes two_by_three_preview() {
 TEST(Pictures, StoredPreviewIsTurnedUprightAndScaledWithSquarePixels) {
   const DecodedPng png =
       round_trip(inspect::stored_preview_picture(design_of(two_by_three_preview())));
-  // Rows run along x and become columns; a row's first pixel (largest y) is the top.
+  // Rows run along x and become columns; a row's first pixel (largest y) is
+  // the bottom, as y runs downwards.
   constexpr std::uint32_t kScale = 16;  // 512 / 3 is more than the largest factor
   ASSERT_EQ(png.width, 2 * kScale);
   ASSERT_EQ(png.height, 3 * kScale);
@@ -70,8 +79,10 @@ TEST(Pictures, StoredPreviewIsTurnedUprightAndScaledWithSquarePixels) {
   } cells[] = {{0, 0, 1}, {0, 1, 2}, {0, 2, 3}, {1, 0, 4}, {1, 1, 5}, {1, 2, 6}};
   for (const auto& c : cells) {
     SCOPED_TRACE("row " + std::to_string(c.row) + " pixel " + std::to_string(c.cell));
-    EXPECT_EQ(png.at(c.row * kScale, c.cell * kScale), colour(c.value));
-    EXPECT_EQ(png.at(c.row * kScale + kScale - 1, c.cell * kScale + kScale - 1), colour(c.value));
+    const std::uint32_t top = (2 - c.cell) * kScale;
+    const auto want = colour(inspect::kPreviewPalette[c.value]);
+    EXPECT_EQ(png.at(c.row * kScale, top), want);
+    EXPECT_EQ(png.at(c.row * kScale + kScale - 1, top + kScale - 1), want);
   }
 }
 
@@ -80,70 +91,101 @@ TEST(Pictures, AnEmptyStoredPreviewIsOneBackgroundPixel) {
       design_of(test::written_shv(test::HucBuilder{}.colour(1, test::rec(0, 0)), "empty"))));
   ASSERT_EQ(png.width, 1u);
   ASSERT_EQ(png.height, 1u);
-  EXPECT_EQ(png.at(0, 0), kBackground);
+  EXPECT_TRUE(is_background(png.at(0, 0)));
 }
 
-TEST(Pictures, OneStitchIsOneLineInItsBlocksColourAndNothingElse) {
-  // Code 0 is drawn in preview colour 1. The stitch runs 1 mm to the right:
-  // 4 pixels at 4 pixels per millimetre.
-  ASSERT_EQ(shvgen::pixel_for_colour(0), 1);
-  const DecodedPng png =
-      round_trip(inspect::stitch_picture(design_of(test::one_stitch_shv(0, 10, 0))));
+TEST(Pictures, OneStitchIsOneLineInItsThreadsColourOnTheChecker) {
+  // The stitch runs 1 mm to the right: 4 pixels at 4 pixels per millimetre.
+  // A white thread, which a light background would hide.
+  Pattern p{
+      "one", {thread(0xFF, 0xFF, 0xFF)}, {{10, 0, NeedleOp::kStitch}, {10, 0, NeedleOp::kEnd}}};
+  const DecodedPng png = round_trip(inspect::stitch_picture(p));
   ASSERT_EQ(png.width, 2 * kDrawingMargin + 4 + 1);
   ASSERT_EQ(png.height, 2 * kDrawingMargin + 1);
   for (std::uint32_t y = 0; y < png.height; ++y)
     for (std::uint32_t x = 0; x < png.width; ++x) {
       const bool on_line = y == kDrawingMargin && x >= kDrawingMargin && x <= kDrawingMargin + 4;
-      ASSERT_EQ(png.at(x, y), on_line ? colour(1) : kBackground) << x << ", " << y;
+      if (on_line)
+        ASSERT_EQ(png.at(x, y), (DecodedPng::Colour{0xFF, 0xFF, 0xFF})) << x << ", " << y;
+      else
+        ASSERT_TRUE(is_background(png.at(x, y))) << x << ", " << y;
     }
+  // Both squares of the checker are there.
+  EXPECT_NE(png.at(0, 0), png.at(inspect::kCheckerSide, 0));
 }
 
-TEST(Pictures, StitchDrawingHasYUpAndLeavesMovesOut) {
-  // A long move of 20 mm to the right (too long to be a stitch), then a stitch 1 mm up.
-  const Bytes shv = test::written_shv(
-      test::HucBuilder{}
-          .extents(200, 10, 0, 0)
-          .colour(33, test::cat({test::rec(0, 0), test::long_move(200, 0), test::rec(0, 10)})),
-      "up");
-  const DecodedPng png = round_trip(inspect::stitch_picture(design_of(shv)));
-  ASSERT_EQ(png.width, 2 * kDrawingMargin + 80 + 1);
-  ASSERT_EQ(png.height, 2 * kDrawingMargin + 4 + 1);
-  const auto c = colour(shvgen::pixel_for_colour(33));
-  EXPECT_EQ(png.at(kDrawingMargin + 80, kDrawingMargin), c);                // top: y = 10
-  EXPECT_EQ(png.at(kDrawingMargin + 80, kDrawingMargin + 4), c);            // bottom: y = 0
-  EXPECT_EQ(png.at(kDrawingMargin + 40, kDrawingMargin + 4), kBackground);  // the move
+TEST(Pictures, StitchDrawingHasYDownBlockColoursAndLeavesJumpsOut) {
+  // A jump 20 mm to the right, a stitch 1 mm down (y grows downwards), a
+  // colour change, a stitch back 1 mm up. Without threads each block gets
+  // its own colour; with threads, the thread's.
+  const std::vector<formats::NeedleEvent> events = {{200, 0, NeedleOp::kJump},
+                                                    {200, 10, NeedleOp::kStitch},
+                                                    {200, 10, NeedleOp::kColourChange},
+                                                    {210, 0, NeedleOp::kStitch},
+                                                    {210, 0, NeedleOp::kEnd}};
+  const struct {
+    const char* name;
+    std::vector<formats::Thread> threads;
+  } cases[] = {{"Threads", {thread(200, 10, 10), thread(10, 10, 200)}}, {"NoColours", {}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Pattern p{"down", c.threads, events};
+    const DecodedPng png = round_trip(inspect::stitch_picture(p));
+    ASSERT_EQ(png.width, 2 * kDrawingMargin + 84 + 1);
+    ASSERT_EQ(png.height, 2 * kDrawingMargin + 4 + 1);
+    const auto first = colour(inspect::thread_colour(p, 0));
+    const auto second = colour(inspect::thread_colour(p, 1));
+    EXPECT_NE(first, second);
+    EXPECT_EQ(png.at(kDrawingMargin + 80, kDrawingMargin + 1), first);        // y = 0 is the top
+    EXPECT_EQ(png.at(kDrawingMargin + 80, kDrawingMargin + 3), first);        // y = 10 below it
+    EXPECT_EQ(png.at(kDrawingMargin + 84, kDrawingMargin), second);           // the way back up
+    EXPECT_TRUE(is_background(png.at(kDrawingMargin + 40, kDrawingMargin)));  // the jump
+  }
 }
 
 TEST(Pictures, LayoutPlacesEachDesignAndMarksTheStartPoint) {
-  const Bytes a = test::one_stitch_shv(0, 100, 0, "a");  // 10 mm right, colour 1
-  const Bytes b = test::one_stitch_shv(1, 100, 0, "b");  // the same in colour 3, placed 20 mm up
-  const auto da = design_of(a);
-  const auto db = design_of(b);
-  const inspect::PlacedDesign placed[] = {{&da, 0, 0}, {&db, 0, 200}};
+  // 10 mm to the right, once at the start point and once placed 20 mm down.
+  const Pattern a{
+      "a", {thread(255, 0, 0)}, {{100, 0, NeedleOp::kStitch}, {100, 0, NeedleOp::kEnd}}};
+  const Pattern b{
+      "b", {thread(0, 0, 255)}, {{100, 0, NeedleOp::kStitch}, {100, 0, NeedleOp::kEnd}}};
+  const inspect::PlacedPattern placed[] = {{&a, 0, 0}, {&b, 0, 200}};
   const DecodedPng png = round_trip(inspect::layout_picture(placed));
   ASSERT_EQ(png.width, 2 * kDrawingMargin + 40 + 1);
   ASSERT_EQ(png.height, 2 * kDrawingMargin + 80 + 1);
-  const std::uint32_t start_row = kDrawingMargin + 80;
-  EXPECT_EQ(png.at(kDrawingMargin, start_row), kMark);
-  EXPECT_EQ(png.at(kDrawingMargin, start_row - inspect::kMarkArm), kMark);
-  EXPECT_EQ(png.at(kDrawingMargin + 30, start_row), colour(1));
-  EXPECT_EQ(png.at(kDrawingMargin + 30, kDrawingMargin), colour(shvgen::pixel_for_colour(1)));
-  EXPECT_EQ(png.at(kDrawingMargin + 30, kDrawingMargin + 40), kBackground);
+  EXPECT_EQ(png.at(kDrawingMargin, kDrawingMargin), kMark);
+  EXPECT_EQ(png.at(kDrawingMargin, kDrawingMargin + inspect::kMarkArm), kMark);
+  EXPECT_EQ(png.at(kDrawingMargin + 30, kDrawingMargin), (DecodedPng::Colour{255, 0, 0}));
+  EXPECT_EQ(png.at(kDrawingMargin + 30, kDrawingMargin + 80), (DecodedPng::Colour{0, 0, 255}));
+  EXPECT_TRUE(is_background(png.at(kDrawingMargin + 30, kDrawingMargin + 40)));
 }
 
 TEST(Pictures, FarFlungStitchesAreScaledDownToTheSizeCap) {
-  Bytes block = test::rec(0, 0);
-  for (int i = 0; i < 200; ++i) block = test::cat({block, test::rec(127, 0)});
-  const Bytes shv =
-      test::written_shv(test::HucBuilder{}.extents(25400, 0, 0, 0).colour(2, block), "far");
-  const auto stitches = inspect::stitch_picture(design_of(shv));
+  Pattern p{"far", {}, {}};
+  for (int i = 1; i <= 200; ++i) p.events.push_back({127 * i, 0, NeedleOp::kStitch});
+  p.events.push_back({127 * 200, 0, NeedleOp::kEnd});
+  const auto stitches = inspect::stitch_picture(p);
   EXPECT_EQ(stitches.width, 2 * kDrawingMargin + inspect::kMaxDrawingSide + 1);
   EXPECT_EQ(stitches.height, 2 * kDrawingMargin + 1);
-  const auto d = design_of(shv);
-  const inspect::PlacedDesign placed[] = {{&d, -32768, 32767}};
+  const inspect::PlacedPattern placed[] = {{&p, -32768, 32767}};
   const auto layout = inspect::layout_picture(placed);
   EXPECT_LE(layout.width, 2 * kDrawingMargin + inspect::kMaxDrawingSide + 1);
   EXPECT_LE(layout.height, 2 * kDrawingMargin + inspect::kMaxDrawingSide + 1);
+}
+
+TEST(Pictures, ManyThreadColoursShareTheNearestPaletteEntry) {
+  // 300 blocks of different greys: more than a palette holds.
+  Pattern p{"many", {}, {}};
+  for (int i = 0; i < 300; ++i) {
+    if (i) p.events.push_back({i, 0, NeedleOp::kColourChange});
+    p.events.push_back({i + 1, 0, NeedleOp::kStitch});
+    p.threads.push_back(thread(static_cast<std::uint8_t>(i % 256), static_cast<std::uint8_t>(i / 2),
+                               static_cast<std::uint8_t>(i / 3)));
+  }
+  p.events.push_back({300, 0, NeedleOp::kEnd});
+  const auto picture = inspect::stitch_picture(p);
+  EXPECT_EQ(picture.palette.size(), 256u);
+  EXPECT_TRUE(encode_png(picture, "many.png").has_value());
 }
 
 #endif  // KORVANE_HAVE_PNG

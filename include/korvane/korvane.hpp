@@ -17,7 +17,14 @@ struct Outcome {
   std::vector<std::string> written;
 };
 
-enum class Conversion { kSplit, kCombine, kHuc, kPreview };
+/// kConvert turns designs of any format korvane reads into the format of
+/// ConvertOptions.
+enum class Conversion { kSplit, kCombine, kHuc, kPreview, kConvert };
+
+struct ConvertOptions {
+  std::string to;        // the output format ("dst", "svg", ...); empty: from -o, else SHV
+  bool combine = false;  // a DHV container gives one design of all its designs
+};
 
 /// One run of a conversion over several inputs, as a command line asks for it.
 /// Making it plans the output names of every input (reading each one) and
@@ -30,9 +37,9 @@ enum class Conversion { kSplit, kCombine, kHuc, kPreview };
 class Invocation {
  public:
   /// `output` is the output file of a single input, or with kPreview the
-  /// directory for the pictures.
+  /// directory for the pictures; with kConvert either.
   Invocation(Conversion what, std::vector<std::string> inputs,
-             std::optional<std::string> output = std::nullopt);
+             std::optional<std::string> output = std::nullopt, ConvertOptions convert = {});
   ~Invocation();
   Invocation(Invocation&&) noexcept;
   Invocation& operator=(Invocation&&) noexcept;

@@ -25,6 +25,22 @@ struct ColourInfo {
   std::uint8_t preview_value = 0;  // the 4-bit preview colour (1-15) the code maps to
 };
 
+/// A needle event of --info --stitches: 0.1 mm from the start point, y down.
+enum class EventOp { kStitch, kJump, kTrim, kColourChange, kStop, kEnd };
+struct EventInfo {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+  EventOp op = EventOp::kStitch;
+};
+
+/// A thread of a design in a format that stores colours as RGB.
+struct ThreadInfo {
+  std::uint8_t r = 0, g = 0, b = 0;
+  std::string name;            // empty when the file names none
+  std::string catalogue;       // the maker's number, empty when none
+  std::uint64_t stitches = 0;  // stitches of its colour block
+};
+
 struct DesignInfo {
   unsigned number = 1;  // 1-based place in its file
   std::string name;     // the name bytes as stored; any byte value may occur
@@ -48,11 +64,21 @@ struct DesignInfo {
   std::uint64_t preview_bytes = 0;  // the stored 4-bit bitmap
   std::uint64_t offset = 0;         // where the design's SHV image begins in its file
   std::uint64_t bytes = 0;          // length of the SHV image
+  // Only for designs of other formats (FileKind::kPattern): the colour blocks
+  // (threads empty when the format stores no colours) and what the needle does.
+  std::vector<ThreadInfo> threads;
+  std::uint64_t blocks = 0;
+  std::uint64_t stitch_count = 0, jump_count = 0, trim_count = 0, stop_count = 0;
+  // With events asked for: every needle event, or why they could not be read.
+  bool has_events = false;
+  std::vector<EventInfo> events;
+  std::string events_error;
 };
 
 /// What --info found: a DHV container, an SHV design, or a HUC design (the
 /// intermediate image --huc converts), which has no preview of its own.
-enum class FileKind { kContainer, kDesign, kHucDesign };
+/// kPattern is a design in any other format korvane reads (DST, PES, ...).
+enum class FileKind { kContainer, kDesign, kHucDesign, kPattern };
 
 struct FileInfo {
   std::string file;  // as the user named it
@@ -60,12 +86,15 @@ struct FileInfo {
   std::string name;  // the container's name, or the design's, as stored
   std::uint64_t bytes = 0;
   std::vector<DesignInfo> designs;  // one for an SHV or HUC design file
+  std::string format;               // kPattern: "DST", "PES", ...
 };
 
 /// Reads `path` and tells what it holds. DHV containers, SHV designs and HUC
-/// designs are recognised by their content, never by the file's extension; a
-/// file of another kind fails with kWrongKind, naming the kind it is.
-Result<FileInfo> survey_file(const std::string& path);
+/// designs are recognised by their content, never by the file's extension, and
+/// so are the designs of every other format korvane reads; a file of another
+/// kind fails with kWrongKind, naming the kind it is.
+/// With `events`, every design also carries its needle events.
+Result<FileInfo> survey_file(const std::string& path, bool events = false);
 
 /// Writes the PNG pictures of `path`: for every design its stored preview
 /// (NAME-preview.png) and a drawing of its stitches (NAME-stitches.png); for

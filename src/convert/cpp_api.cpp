@@ -23,17 +23,18 @@ struct Invocation::State {
   Conversion what;
   std::vector<std::string> inputs;
   std::optional<std::string> output;
+  ConvertOptions convert;
   std::vector<Error> refusals;
   convert::OutputWriter writer{convert::real_file_system()};
 };
 
 Invocation::Invocation(Conversion what, std::vector<std::string> inputs,
-                       std::optional<std::string> output)
-    : state_(new State{what, std::move(inputs), std::move(output), {}}) {
+                       std::optional<std::string> output, ConvertOptions convert)
+    : state_(new State{what, std::move(inputs), std::move(output), std::move(convert), {}}) {
   auto& s = *state_;
   const std::string* out = s.output ? &*s.output : nullptr;
   try {
-    s.refusals = convert::plan_invocation(what, s.inputs, out, s.writer.fs());
+    s.refusals = convert::plan_invocation(what, s.inputs, out, s.writer.fs(), s.convert);
   } catch (const std::bad_alloc&) {
     // Planning could not finish: refuse rather than run unchecked.
     s.refusals = {make_error(ErrorCode::kOutOfMemory, s.inputs.empty() ? "" : s.inputs.front(),
@@ -57,7 +58,8 @@ Result<Outcome> Invocation::convert(std::size_t i) {
   convert::Diagnostics diag;
   int r = 0;
   try {
-    r = convert::convert_input(s.what, input, s.output ? &*s.output : nullptr, s.writer, diag);
+    r = convert::convert_input(s.what, input, s.output ? &*s.output : nullptr, s.writer, diag,
+                               s.convert);
   } catch (const std::bad_alloc&) {
     diag.errors.push_back(make_error(ErrorCode::kOutOfMemory, input));
     r = -1;

@@ -1,6 +1,7 @@
 #include "convert/invocation.hpp"
 
 #include "convert/naming.hpp"
+#include "convert/pattern_convert.hpp"
 #include "convert/previews.hpp"
 #include "formats/container.hpp"
 #include "formats/file_kind.hpp"
@@ -21,7 +22,8 @@ KorvaneCall korvane_call(Conversion what, const std::string& input, const std::s
 // The files one input gives; none when it cannot be read, is malformed or is
 // plainly another kind of file, which converting it then says.
 std::vector<std::string> outputs_of(Conversion what, const std::string& input,
-                                    const std::string* output, FileSystem& fs) {
+                                    const std::string* output, FileSystem& fs,
+                                    const ConvertOptions& options) {
   auto bytes = fs.read_whole(input);
   if (!bytes) return {};
   struct KeepForConversion {
@@ -38,10 +40,15 @@ std::vector<std::string> outputs_of(Conversion what, const std::string& input,
     return {output ? *output : shv_name(input)};
   }
   const formats::ByteReader in(*bytes, input);
+  if (what == Conversion::kConvert) {
+    auto names = converted_names(input, output, options, in, fs);
+    if (!names) return {};
+    return std::move(*names);
+  }
   if (what == Conversion::kPreview) {
-    auto r = inspect::recognise(in);
-    if (!r) return {};
-    return picture_names(input, output, r->kind == FileKind::kContainer, r->designs.size());
+    auto names = preview_names(input, output, in);
+    if (!names) return {};
+    return std::move(*names);
   }
   if (kind != formats::ContentKind::kDhvContainer) return {};
   auto layout = formats::read_container(in);
@@ -52,9 +59,20 @@ std::vector<std::string> outputs_of(Conversion what, const std::string& input,
 }  // namespace
 
 std::vector<Error> plan_invocation(Conversion what, const std::vector<std::string>& inputs,
-                                   const std::string* output, FileSystem& fs) {
+                                   const std::string* output, FileSystem& fs,
+                                   const ConvertOptions& options) {
   std::vector<PlannedOutput> planned;
   std::vector<Error> refusals;
+  if (what == Conversion::kConvert && !inputs.empty()) {
+    // A format korvane cannot write refuses the whole run, before any input is read.
+    auto f = target_format(options, output, names_folder(output, fs));
+    if (!f) return {f.error()};
+    formats::Pattern probe;
+    probe.events.push_back({0, 0, formats::NeedleOp::kEnd});
+    auto w =
+        write_pattern(probe, *f, output && !names_folder(output, fs) ? *output : inputs.front());
+    if (!w && w.error().code == ErrorCode::kUnsupportedForm) return {w.error()};
+  }
   for (const auto& input : inputs) {
     if (output && output->empty()) {
       refusals.push_back(make_error(ErrorCode::kEmptyOutputName, input,
@@ -63,7 +81,7 @@ std::vector<Error> plan_invocation(Conversion what, const std::vector<std::strin
                                         : "-o '' names no output file"));
       continue;
     }
-    for (auto& name : outputs_of(what, input, output, fs))
+    for (auto& name : outputs_of(what, input, output, fs, options))
       planned.push_back({std::move(name), input});
   }
   for (auto& e : check_outputs(planned, inputs, fs)) refusals.push_back(std::move(e));
@@ -71,8 +89,10 @@ std::vector<Error> plan_invocation(Conversion what, const std::vector<std::strin
 }
 
 int convert_input(Conversion what, const std::string& input, const std::string* output,
-                  OutputWriter& out, Diagnostics& diag) {
+                  OutputWriter& out, Diagnostics& diag, const ConvertOptions& options) {
   switch (what) {
+    case Conversion::kConvert:
+      return run_pattern_conversion(input, output, options, out, diag);
     case Conversion::kHuc: {
       LumbrelCall call;
       call.pFileShv = output ? output->c_str() : nullptr;

@@ -14,11 +14,12 @@ namespace kvn::convert {
 /// to learn how many files it gives. An input that cannot be read or is
 /// malformed plans no outputs; converting it reports why.
 std::vector<Error> plan_invocation(Conversion what, const std::vector<std::string>& inputs,
-                                   const std::string* output, FileSystem& fs);
+                                   const std::string* output, FileSystem& fs,
+                                   const ConvertOptions& options = {});
 
 /// Converts one input of a run through `out`. Returns 0 or the failing
 /// result of the matching C function, with the reasons in `diag`.
 int convert_input(Conversion what, const std::string& input, const std::string* output,
-                  OutputWriter& out, Diagnostics& diag);
+                  OutputWriter& out, Diagnostics& diag, const ConvertOptions& options = {});
 
 }  // namespace kvn::convert

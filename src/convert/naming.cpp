@@ -24,9 +24,17 @@ std::string shv_name(std::string_view path) {
 }
 
 std::string numbered_name(std::string_view path, unsigned number) {
+  return numbered_name(path, number, "shv");
+}
+
+std::string with_extension(std::string_view path, std::string_view ext) {
+  return std::string(path.substr(0, stem_end(path))) + "." + std::string(ext);
+}
+
+std::string numbered_name(std::string_view path, unsigned number, std::string_view ext) {
   char num[32];
-  std::snprintf(num, sizeof num, "%03u.shv", number);
-  return std::string(path.substr(0, stem_end(path))) + num;
+  std::snprintf(num, sizeof num, "%03u.", number);
+  return std::string(path.substr(0, stem_end(path))) + num + std::string(ext);
 }
 
 std::string design_name(std::string_view path) {

@@ -16,6 +16,13 @@ std::string shv_name(std::string_view path);
 /// '.' of its file-name part (or whole), then "%03d.shv".
 std::string numbered_name(std::string_view path, unsigned number);
 
+/// The path with the extension of its file-name part replaced by `ext` (or
+/// "." and `ext` appended when it has none).
+std::string with_extension(std::string_view path, std::string_view ext);
+
+/// numbered_name() with the extension `ext` instead of "shv".
+std::string numbered_name(std::string_view path, unsigned number, std::string_view ext);
+
 /// The file-name part without its extension: the design name stored in an SHV file.
 std::string design_name(std::string_view path);
 

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <utility>
 
+#include "convert/pattern_text.hpp"
 #include "shvgen/shv_writer.hpp"
 
 namespace kvn::convert {
@@ -54,10 +55,13 @@ Result<std::vector<std::uint8_t>> write_pattern(const formats::Pattern& p, Desig
     case DesignFormat::kExp:
     case DesignFormat::kJef:
     case DesignFormat::kPes:
-    case DesignFormat::kSvg:
-    case DesignFormat::kCsv:
-    case DesignFormat::kJson:
       break;
+    case DesignFormat::kSvg:
+      return write_svg(p);
+    case DesignFormat::kCsv:
+      return write_csv(p);
+    case DesignFormat::kJson:
+      return write_json(p);
   }
   return make_error(ErrorCode::kUnsupportedForm, file,
                     std::string("korvane cannot write ") + extension_of(f) + " yet");

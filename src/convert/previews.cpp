@@ -6,6 +6,8 @@
 
 #include "convert/naming.hpp"
 #include "convert/output_plan.hpp"
+#include "formats/file_kind.hpp"
+#include "formats/pattern_read.hpp"
 #include "inspect/pictures.hpp"
 #include "inspect/png_encode.hpp"
 #include "inspect/survey.hpp"
@@ -64,6 +66,19 @@ std::vector<std::string> picture_names(const std::string& path, const std::strin
   return names;
 }
 
+Result<std::vector<std::string>> preview_names(const std::string& path, const std::string* out_dir,
+                                               const formats::ByteReader& in) {
+  const auto kind = formats::recognise_kind(in.bytes());
+  if (kind == formats::ContentKind::kDhvContainer || kind == formats::ContentKind::kShvDesign) {
+    KORVANE_TRY(r, inspect::recognise(in));
+    return picture_names(path, out_dir, r.kind == FileKind::kContainer, r.designs.size());
+  }
+  // Any other kind is refused as recognise() refuses it.
+  if (!inspect::pattern_readable(kind)) return inspect::recognise(in).error();
+  // A design without a stored preview has its drawing only.
+  return std::vector<std::string>{picture_name(path, out_dir, PictureKind::kStitches, 0)};
+}
+
 int run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out,
                  Diagnostics& diag) {
   if (out_dir && out_dir->empty())
@@ -75,13 +90,10 @@ int run_previews(const std::string& path, const std::string* out_dir, OutputWrit
   auto bytes = out.fs().read_whole(path);
   if (!bytes) return fail(diag, bytes.error());
   const formats::ByteReader in(*bytes, path);
-  auto r = inspect::recognise(in);
-  if (!r) return fail(diag, r.error());
-
-  const bool container = r->kind == FileKind::kContainer;
-  const auto names = picture_names(path, out_dir, container, r->designs.size());
+  auto names = preview_names(path, out_dir, in);
+  if (!names) return fail(diag, names.error());
   std::vector<PlannedOutput> planned;
-  for (const auto& n : names) planned.push_back({n, path});
+  for (const auto& n : *names) planned.push_back({n, path});
   auto refusals = check_outputs(planned, {path}, out.fs());
   if (!refusals.empty()) {
     for (auto& e : refusals) diag.errors.push_back(std::move(e));
@@ -92,7 +104,7 @@ int run_previews(const std::string& path, const std::string* out_dir, OutputWrit
   // the encoded files are kept, never more than one picture's pixels.
   std::vector<std::vector<std::uint8_t>> files;
   auto add = [&](const inspect::Picture& picture) -> bool {
-    auto png = inspect::encode_png(picture, names[files.size()]);
+    auto png = inspect::encode_png(picture, (*names)[files.size()]);
     if (!png) {
       fail(diag, png.error());
       return false;
@@ -100,16 +112,32 @@ int run_previews(const std::string& path, const std::string* out_dir, OutputWrit
     files.push_back(std::move(*png));
     return true;
   };
-  std::vector<inspect::PlacedDesign> placed;
-  for (const auto& v : r->designs) {
-    if (!add(inspect::stored_preview_picture(v.design)) || !add(inspect::stitch_picture(v.design)))
-      return kPreviewsFailed;
-    placed.push_back({&v.design, v.Xoffset, v.Yoffset});
+  const auto kind = formats::recognise_kind(in.bytes());
+  if (kind == formats::ContentKind::kDhvContainer || kind == formats::ContentKind::kShvDesign) {
+    auto r = inspect::recognise(in);
+    if (!r) return fail(diag, r.error());
+    const bool container = r->kind == FileKind::kContainer;
+    std::vector<formats::Pattern> patterns;
+    patterns.reserve(r->designs.size());
+    for (const auto& v : r->designs) {
+      auto p = inspect::shv_pattern(in.bytes().subspan(v.offset, v.length), path, v.design);
+      if (!p) return fail(diag, p.error());
+      if (!add(inspect::stored_preview_picture(v.design)) || !add(inspect::stitch_picture(*p)))
+        return kPreviewsFailed;
+      if (container) patterns.push_back(std::move(*p));
+    }
+    std::vector<inspect::PlacedPattern> placed;
+    for (std::size_t i = 0; i < patterns.size(); ++i)
+      placed.push_back({&patterns[i], r->designs[i].Xoffset, r->designs[i].Yoffset});
+    if (container && !add(inspect::layout_picture(placed))) return kPreviewsFailed;
+  } else {
+    auto p = formats::read_pattern(in, kind);
+    if (!p) return fail(diag, p.error());
+    if (!add(inspect::stitch_picture(*p))) return kPreviewsFailed;
   }
-  if (container && !add(inspect::layout_picture(placed))) return kPreviewsFailed;
 
   for (std::size_t i = 0; i < files.size(); ++i)
-    if (!out.write(names[i], files[i], diag)) return kPreviewsFailed;
+    if (!out.write((*names)[i], files[i], diag)) return kPreviewsFailed;
   return 0;
 }
 

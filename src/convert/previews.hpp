@@ -6,6 +6,7 @@
 #include "convert/entry.hpp"
 #include "convert/file_io.hpp"
 #include "convert/output_plan.hpp"
+#include "formats/byte_reader.hpp"
 
 namespace kvn::convert {
 
@@ -22,6 +23,13 @@ std::string picture_name(const std::string& path, const std::string* out_dir, Pi
 /// stitches of each design, then a container's layout.
 std::vector<std::string> picture_names(const std::string& path, const std::string* out_dir,
                                        bool container, std::size_t designs);
+
+/// Every picture of the image `in` of `path`, in the order they are written:
+/// for a DHV container or SHV design as picture_names() tells, for a design
+/// of any other format korvane reads its drawing only; an error for a file
+/// that is none of these.
+Result<std::vector<std::string>> preview_names(const std::string& path, const std::string* out_dir,
+                                               const formats::ByteReader& in);
 
 /// Reads `path` through `fs`, draws every picture in memory, and only then
 /// writes them, each completely or not at all. Returns 0, or -1 with the

@@ -7,11 +7,11 @@
 
 namespace kvn {
 
-Result<FileInfo> survey_file(const std::string& path) {
+Result<FileInfo> survey_file(const std::string& path, bool events) {
   try {
     auto bytes = convert::real_file_system().read_whole(path);
     if (!bytes) return bytes.error();
-    return inspect::survey_image(formats::ByteReader(*bytes, path));
+    return inspect::survey_image(formats::ByteReader(*bytes, path), events);
   } catch (const std::bad_alloc&) {
     return make_error(ErrorCode::kOutOfMemory, path);
   }

@@ -117,6 +117,8 @@ Conversion conversion_of(Command c) {
       return Conversion::kPreview;
     case Command::kCombine:
       return Conversion::kCombine;
+    case Command::kConvert:
+      return Conversion::kConvert;
     case Command::kSplit:
     // Not conversions: run() never sends these here.
     case Command::kHelp:
@@ -134,7 +136,7 @@ Conversion conversion_of(Command c) {
 int run_conversions(const Options& o, std::ostream& out, std::ostream& err) {
   print_banner(out);
   const Conversion what = conversion_of(o.command);
-  Invocation run(what, o.files, o.output);
+  Invocation run(what, o.files, o.output, ConvertOptions{o.to, o.combine});
   if (refused(run, out, err)) return kExitFailed;
   bool any_failed = false;
   Progress progress(err, o.files.size(), progress_wanted(err));
@@ -171,7 +173,7 @@ int run_info(const Options& o, std::ostream& out, std::ostream& err) {
   Progress progress(err, o.files.size(), progress_wanted(err));
   for (std::size_t i = 0; i < o.files.size(); ++i) {
     progress.show(i + 1, o.files[i]);
-    Result<FileInfo> r = survey_file(o.files[i]);
+    Result<FileInfo> r = survey_file(o.files[i], o.stitches);
     progress.clear();
     if (!r) {
       any_failed = true;
@@ -238,6 +240,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     case Command::kCombine:
     case Command::kHuc:
     case Command::kPreview:
+    case Command::kConvert:
       return run_conversions(*o, out, err);
   }
   return kExitUsage;

@@ -128,6 +128,80 @@ std::string dimension_text(const DesignInfo& d) {
          std::to_string(d.x_offset) + ", " + std::to_string(d.y_offset);
 }
 
+const char* event_name(EventOp op) {
+  switch (op) {
+    case EventOp::kStitch:
+      return "stitch";
+    case EventOp::kJump:
+      return "jump";
+    case EventOp::kTrim:
+      return "trim";
+    case EventOp::kColourChange:
+      return "colour_change";
+    case EventOp::kStop:
+      return "stop";
+    case EventOp::kEnd:
+      return "end";
+  }
+  return "stitch";
+}
+
+// The needle events, blocks counted from 1, a colour change in the block it ends.
+void write_events(JsonWriter& j, const DesignInfo& d) {
+  if (!d.has_events) return;
+  if (!d.events_error.empty()) {
+    j.key("events").null();
+    j.field("events_error", d.events_error);
+    return;
+  }
+  j.key("events").open_array();
+  std::uint64_t block = 1;
+  for (const auto& e : d.events) {
+    j.open_object(true);
+    j.field("x", e.x).field("y", e.y).field("op", std::string(event_name(e.op)));
+    j.field("block", block);
+    j.close_object();
+    if (e.op == EventOp::kColourChange) ++block;
+  }
+  j.close_array();
+}
+
+std::string hex_colour(const ThreadInfo& t) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02x%02x%02x", t.r, t.g, t.b);
+  return buf;
+}
+
+void write_pattern_design(JsonWriter& j, const DesignInfo& d) {
+  j.open_object();
+  j.field("number", d.number);
+  j.name_field("name", d.name);
+  j.field("bytes", d.bytes);
+  j.key("width_mm").raw(millimetres(d.width));
+  j.key("height_mm").raw(millimetres(d.height));
+  j.key("extents").open_object(true);
+  j.field("x0", d.x0).field("y0", d.y0).field("x1", d.x1).field("y1", d.y1);
+  j.close_object();
+  j.field("hoop", std::string(hoop_class_name(d.hoop)));
+  j.field("colour_count", d.blocks);
+  j.key("threads").open_array();
+  for (const auto& t : d.threads) {
+    j.open_object(true);
+    j.field("rgb", hex_colour(t));
+    j.name_field("name", t.name);
+    j.name_field("catalogue", t.catalogue);
+    j.field("stitches", t.stitches);
+    j.close_object();
+  }
+  j.close_array();
+  j.field("stitches", d.stitch_count).field("jumps", d.jump_count);
+  j.field("trims", d.trim_count).field("stops", d.stop_count);
+  write_events(j, d);
+  j.close_object();
+}
+
+void print_pattern_table(std::ostream& out, const FileInfo& info);
+
 void write_design(JsonWriter& j, const DesignInfo& d, bool has_preview) {
   j.open_object();
   j.field("number", d.number);
@@ -162,6 +236,7 @@ void write_design(JsonWriter& j, const DesignInfo& d, bool has_preview) {
   if (!has_preview) {
     j.key("dimension_block").null();
     j.key("preview").null();
+    write_events(j, d);
     j.close_object();
     return;
   }
@@ -173,6 +248,7 @@ void write_design(JsonWriter& j, const DesignInfo& d, bool has_preview) {
   j.key("preview").open_object(true);
   j.field("rows", d.scanlines).field("pixels_per_row", d.pixels).field("bytes", d.preview_bytes);
   j.close_object();
+  write_events(j, d);
   j.close_object();
 }
 
@@ -269,6 +345,7 @@ std::string json_string(std::string_view bytes) {
 }
 
 void print_info_table(std::ostream& out, const FileInfo& info) {
+  if (info.kind == FileKind::kPattern) return print_pattern_table(out, info);
   const bool container = info.kind == FileKind::kContainer;
   const bool huc = info.kind == FileKind::kHucDesign;
   out << info.file << ": "
@@ -325,8 +402,60 @@ const char* kind_text(FileKind kind) {
       return "design";
     case FileKind::kHucDesign:
       return "huc";
+    case FileKind::kPattern:
+      return "pattern";
   }
   return "design";
+}
+
+// Rows of cells, columns as wide as their widest cell; the columns in
+// `right` line up on the right.
+void print_rows(std::ostream& out, const std::vector<std::vector<std::string>>& rows,
+                const std::vector<bool>& right) {
+  std::vector<std::size_t> widths(rows[0].size(), 0);
+  for (const auto& r : rows)
+    for (std::size_t c = 0; c < r.size(); ++c) widths[c] = std::max(widths[c], r[c].size());
+  for (const auto& r : rows) {
+    std::string line = " ";
+    for (std::size_t c = 0; c < r.size(); ++c) {
+      line += ' ';
+      const std::string pad(widths[c] - r[c].size(), ' ');
+      line += right[c] ? pad + r[c] : r[c] + (c + 1 < r.size() ? pad : "");
+      if (c + 1 < r.size()) line += ' ';
+    }
+    out << line << "\n";
+  }
+}
+
+}  // namespace
+
+namespace {
+
+void print_pattern_table(std::ostream& out, const FileInfo& info) {
+  out << info.file << ": " << info.format << " design \"" << printable(info.name) << "\", "
+      << info.bytes << " bytes\n";
+  std::vector<std::vector<std::string>> rows = {
+      {"#", "name", "size mm", "hoop", "colours", "stitches", "jumps", "trims"}};
+  for (const auto& d : info.designs)
+    rows.push_back({std::to_string(d.number), printable(d.name), size_text(d),
+                    hoop_class_name(d.hoop), std::to_string(d.blocks),
+                    std::to_string(d.stitch_count), std::to_string(d.jump_count),
+                    std::to_string(d.trim_count)});
+  print_rows(out, rows, {true, false, false, false, true, true, true, true});
+  for (const auto& d : info.designs) {
+    out << "  colours of design " << d.number << ":";
+    if (d.threads.empty())
+      out << " " << d.blocks << (d.blocks == 1 ? " block" : " blocks")
+          << ", the file stores no colours";
+    for (std::size_t i = 0; i < d.threads.size(); ++i) {
+      const auto& t = d.threads[i];
+      out << (i ? ", " : " ") << hex_colour(t);
+      if (!t.name.empty()) out << " " << printable(t.name);
+      if (!t.catalogue.empty()) out << " (" << printable(t.catalogue) << ")";
+      out << ": " << t.stitches << (t.stitches == 1 ? " stitch" : " stitches");
+    }
+    out << "\n";
+  }
 }
 
 }  // namespace
@@ -348,11 +477,17 @@ void print_info_json(std::ostream& out, const std::vector<Result<FileInfo>>& res
     j.name_field("file", f.file);
     j.field("ok", true);
     j.field("kind", std::string(kind_text(f.kind)));
+    if (f.kind == FileKind::kPattern) j.field("format", f.format);
     j.name_field("name", f.name);
     j.field("bytes", f.bytes);
     j.field("design_count", f.designs.size());
     j.key("designs").open_array();
-    for (const auto& d : f.designs) write_design(j, d, f.kind != FileKind::kHucDesign);
+    for (const auto& d : f.designs) {
+      if (f.kind == FileKind::kPattern)
+        write_pattern_design(j, d);
+      else
+        write_design(j, d, f.kind != FileKind::kHucDesign);
+    }
     j.close_array();
     j.close_object();
   }

@@ -29,7 +29,21 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     if (a == "--split") {
       if (!set_command(Command::kSplit, a)) return std::nullopt;
     } else if (a == "--combine") {
-      if (!set_command(Command::kCombine, a)) return std::nullopt;
+      // With --convert, --combine only says how a container is converted.
+      o.combine = true;
+      if (!(command_seen && o.command == Command::kConvert) && !set_command(Command::kCombine, a))
+        return std::nullopt;
+    } else if (a == "--convert") {
+      if (command_seen && o.command == Command::kCombine) o.command = Command::kConvert;
+      if (!set_command(Command::kConvert, a)) return std::nullopt;
+    } else if (a == "--to") {
+      if (i + 1 >= args.size()) {
+        problem = "'--to' needs a format, such as shv, dst or svg";
+        return std::nullopt;
+      }
+      o.to = args[++i];
+    } else if (a == "--stitches") {
+      o.stitches = true;
     } else if (a == "--huc") {
       if (!set_command(Command::kHuc, a)) return std::nullopt;
     } else if (a == "--info") {
@@ -80,11 +94,21 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     problem = "--json goes with --info";
     return std::nullopt;
   }
+  if (o.stitches && !o.json) {
+    problem = "--stitches goes with --info --json";
+    return std::nullopt;
+  }
+  if (!o.to.empty() && o.command != Command::kConvert) {
+    problem = "--to goes with --convert";
+    return std::nullopt;
+  }
+  if (o.command != Command::kConvert) o.combine = false;
   if (o.output && o.command == Command::kInfo) {
     problem = "--info prints what it finds and writes no file: it takes no -o";
     return std::nullopt;
   }
-  if (o.output && o.files.size() > 1 && o.command != Command::kPreview) {
+  if (o.output && o.files.size() > 1 && o.command != Command::kPreview &&
+      o.command != Command::kConvert) {
     problem = "-o names the output of one input file only";
     return std::nullopt;
   }
@@ -102,11 +126,17 @@ void print_help(std::ostream& out) {
          "  --split FILE...          split each container into SHV designs (the default)\n"
          "  --combine FILE...        combine all designs of each container into one SHV design\n"
          "  --huc FILE               build an SHV design from a HUC design file\n"
+         "  --convert FILE...        convert designs of any format korvane reads\n"
+         "  --to FORMAT              with --convert: write shv (the default), dst, exp,\n"
+         "                           jef, pes, svg, csv or json\n"
          "  --info FILE...           tell what each container or design holds\n"
          "  --json                   with --info: print it as one JSON document\n"
+         "  --stitches               with --info --json: list every needle event too\n"
          "  --preview FILE...        write PNG pictures of each container or design\n"
          "  -o, --output OUT         name the output of a single input file;\n"
-         "                           with --preview, the directory for the pictures\n"
+         "                           with --preview, the directory for the pictures;\n"
+         "                           with --convert, a file (its extension names the\n"
+         "                           format) or an existing folder\n"
          "  --dialogs=gtk|terminal   run the dialog flow with the chosen dialogs\n"
          "  -h, --help               show this help\n"
          "  --version                show the version\n"
@@ -116,6 +146,8 @@ void print_help(std::ostream& out) {
          "Pictures: garden-preview-001.png, garden-stitches-001.png, ... per design\n"
          "and garden-layout.png for a container; rose-preview.png and\n"
          "rose-stitches.png for the design rose.shv.\n"
+         "Converting: rose.dst gives rose.shv; garden.dhv gives garden001.shv, ...\n"
+         "(one per design) or with --combine garden.shv.\n"
          "Exit status: 0 success, 1 a conversion failed, 2 bad command line.\n";
 }
 

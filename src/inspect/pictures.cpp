@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "formats/byte_reader.hpp"
+#include "formats/pattern_read.hpp"
 #include "formats/stitch.hpp"
 #include "shvgen/colour_tables.hpp"
 #include "shvgen/line_dda.hpp"
@@ -10,29 +11,69 @@
 namespace kvn::inspect {
 namespace {
 
+using formats::NeedleOp;
+using formats::Pattern;
 using shvgen::line_dda;
-using shvgen::pixel_for_colour;
 
-using formats::wrap16;
+// For formats without colours: neighbours differ in hue and in lightness.
+constexpr std::array<Rgb, 10> kDefaultThreads = {{
+    {0x1F, 0x3A, 0x93},
+    {0xE0, 0x30, 0x20},
+    {0x20, 0xA0, 0x40},
+    {0xF0, 0xC0, 0x10},
+    {0x80, 0x30, 0xA0},
+    {0x10, 0xB0, 0xC0},
+    {0xFF, 0xFF, 0xFF},
+    {0x8B, 0x4A, 0x1C},
+    {0xF0, 0x70, 0xB0},
+    {0x10, 0x10, 0x10},
+}};
 
 Picture blank(std::uint32_t width, std::uint32_t height) {
   Picture p;
   p.width = width;
   p.height = height;
-  p.pixels.assign(std::size_t{width} * height, kBackgroundIndex);
+  p.palette.assign(kBasePalette.begin(), kBasePalette.end());
+  p.pixels.resize(std::size_t{width} * height);
+  for (std::uint32_t y = 0; y < height; ++y)
+    for (std::uint32_t x = 0; x < width; ++x)
+      p.pixels[std::size_t{y} * width + x] =
+          ((x / kCheckerSide + y / kCheckerSide) & 1) ? kBackgroundAltIndex : kBackgroundIndex;
   return p;
 }
 
-// Walks every colour block of the design's stream from the start point, as
-// the preview renderer does, and reports each stitch, its ends with the 16-bit
-// wrap of the stream, with its block's preview value.
+// The palette index of `c` in `p`, added when there is room, else the
+// nearest colour already there: a picture has at most 256.
+std::uint8_t index_of(Picture& p, const Rgb& c) {
+  for (std::size_t i = kFirstColourIndex; i < p.palette.size(); ++i)
+    if (p.palette[i] == c) return static_cast<std::uint8_t>(i);
+  if (p.palette.size() < 256) {
+    p.palette.push_back(c);
+    return static_cast<std::uint8_t>(p.palette.size() - 1);
+  }
+  std::size_t best = kFirstColourIndex;
+  long best_d = -1;
+  for (std::size_t i = kFirstColourIndex; i < p.palette.size(); ++i) {
+    const long dr = long{p.palette[i].r} - c.r, dg = long{p.palette[i].g} - c.g,
+               db = long{p.palette[i].b} - c.b;
+    const long d = dr * dr + dg * dg + db * db;
+    if (best_d < 0 || d < best_d) best = i, best_d = d;
+  }
+  return static_cast<std::uint8_t>(best);
+}
+
+// Calls on_stitch(x0, y0, x1, y1, block) for every stitch, from where the
+// needle stood.
 template <class OnStitch>
-void walk_stitches(const formats::ShvDesign& d, OnStitch&& on_stitch) {
-  formats::walk_blocks(d.stream, d.colours, 0, 0, [&](const formats::WalkStep& s) {
-    if (s.record.kind != formats::RecordKind::kStitch) return;
-    on_stitch(wrap16(s.x0), wrap16(s.y0), wrap16(s.x1), wrap16(s.y1),
-              pixel_for_colour(d.colours[s.block].Color));
-  });
+void walk_stitches(const Pattern& p, OnStitch&& on_stitch) {
+  std::int64_t x = 0, y = 0;
+  std::size_t block = 0;
+  for (const auto& e : p.events) {
+    if (e.op == NeedleOp::kStitch) on_stitch(x, y, std::int64_t{e.x}, std::int64_t{e.y}, block);
+    if (e.op == NeedleOp::kColourChange) ++block;
+    x = e.x;
+    y = e.y;
+  }
 }
 
 // The design area a drawing covers, in tenths of a millimetre.
@@ -59,11 +100,14 @@ class Canvas {
               static_cast<std::uint32_t>(2 * kDrawingMargin + scaled(box.maxy - box.miny) + 1));
   }
 
-  // Column of design x, row of design y: x to the right, y up.
+  // Column of design x, row of design y: x to the right, y down, as the
+  // design lies in the hoop.
   int column(std::int64_t x) const {
     return static_cast<int>(kDrawingMargin + scaled(x - box_.minx));
   }
-  int row(std::int64_t y) const { return static_cast<int>(kDrawingMargin + scaled(box_.maxy - y)); }
+  int row(std::int64_t y) const { return static_cast<int>(kDrawingMargin + scaled(y - box_.miny)); }
+
+  std::uint8_t colour(const Rgb& c) { return index_of(picture_, c); }
 
   void plot(int px, int py, std::uint8_t value) {
     if (px < 0 || py < 0 || static_cast<std::uint32_t>(px) >= picture_.width ||
@@ -102,7 +146,24 @@ class Canvas {
   Picture picture_;
 };
 
+// The thread colours of every block, as palette indices of the canvas.
+std::vector<std::uint8_t> block_colours(Canvas& canvas, const Pattern& p) {
+  std::vector<std::uint8_t> v;
+  const std::size_t blocks = formats::block_count(p);
+  v.reserve(blocks);
+  for (std::size_t b = 0; b < blocks; ++b) v.push_back(canvas.colour(thread_colour(p, b)));
+  return v;
+}
+
 }  // namespace
+
+Rgb thread_colour(const Pattern& p, std::size_t block) {
+  if (block < p.threads.size()) {
+    const auto& t = p.threads[block];
+    return {t.r, t.g, t.b};
+  }
+  return kDefaultThreads[block % kDefaultThreads.size()];
+}
 
 Picture stored_preview_picture(const formats::ShvDesign& design) {
   const std::uint32_t rows = design.dimensions.scanlines;  // along x: columns of the picture
@@ -111,6 +172,7 @@ Picture stored_preview_picture(const formats::ShvDesign& design) {
   const std::uint32_t scale =
       std::clamp<std::uint32_t>(kPreviewSide / std::max(rows, cells), 1, kMaxPreviewScale);
   Picture p = blank(rows * scale, cells * scale);
+  for (std::size_t v = 1; v < kPreviewPalette.size(); ++v) p.palette.push_back(kPreviewPalette[v]);
   const formats::ByteReader bitmap(design.bitmap, "the preview");
   const auto bytes_per_row = static_cast<std::size_t>(formats::preview_row_size(cells));
   for (std::uint32_t r = 0; r < rows; ++r) {
@@ -120,10 +182,13 @@ Picture stored_preview_picture(const formats::ShvDesign& design) {
     for (const std::uint8_t b : *row) {
       for (const std::uint8_t value :
            {static_cast<std::uint8_t>(b >> 4), static_cast<std::uint8_t>(b & 0x0F)}) {
-        if (c < cells) {
+        // A row's first pixel is its largest y: the bottom of the picture.
+        if (c < cells && value != 0) {
+          const auto index = static_cast<std::uint8_t>(kFirstColourIndex + value - 1);
+          const std::uint32_t top = (cells - 1 - c) * scale;
           for (std::uint32_t dy = 0; dy < scale; ++dy) {
-            const std::size_t at = (std::size_t{c} * scale + dy) * p.width + std::size_t{r} * scale;
-            std::fill_n(p.pixels.begin() + static_cast<std::ptrdiff_t>(at), scale, value);
+            const std::size_t at = (std::size_t{top} + dy) * p.width + std::size_t{r} * scale;
+            std::fill_n(p.pixels.begin() + static_cast<std::ptrdiff_t>(at), scale, index);
           }
         }
         ++c;
@@ -133,48 +198,48 @@ Picture stored_preview_picture(const formats::ShvDesign& design) {
   return p;
 }
 
-Picture stitch_picture(const formats::ShvDesign& design) {
+Picture stitch_picture(const Pattern& pattern) {
   Box box;
-  walk_stitches(design, [&](std::int16_t x0, std::int16_t y0, std::int16_t x1, std::int16_t y1,
-                            std::uint8_t) {
+  walk_stitches(pattern, [&](std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                             std::size_t) {
     box.add(x0, y0);
     box.add(x1, y1);
   });
   Canvas canvas(box);
-  walk_stitches(design, [&](std::int16_t x0, std::int16_t y0, std::int16_t x1, std::int16_t y1,
-                            std::uint8_t value) { canvas.line(x0, y0, x1, y1, value); });
+  const auto colours = block_colours(canvas, pattern);
+  walk_stitches(pattern, [&](std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                             std::size_t block) { canvas.line(x0, y0, x1, y1, colours[block]); });
   return canvas.take();
 }
 
-Picture layout_picture(std::span<const PlacedDesign> designs) {
+Picture layout_picture(std::span<const PlacedPattern> designs) {
   Box box;
   for (const auto& p : designs) {
-    const auto& h = p.design->header;
-    box.add(std::int64_t{h.x0} + p.Xoffset, std::int64_t{h.y0} + p.Yoffset);
-    box.add(std::int64_t{h.x1} + p.Xoffset, std::int64_t{h.y1} + p.Yoffset);
-    walk_stitches(*p.design, [&](std::int16_t x0, std::int16_t y0, std::int16_t x1, std::int16_t y1,
-                                 std::uint8_t) {
-      box.add(std::int64_t{x0} + p.Xoffset, std::int64_t{y0} + p.Yoffset);
-      box.add(std::int64_t{x1} + p.Xoffset, std::int64_t{y1} + p.Yoffset);
+    walk_stitches(*p.pattern, [&](std::int64_t x0, std::int64_t y0, std::int64_t x1,
+                                  std::int64_t y1, std::size_t) {
+      box.add(x0 + p.x_offset, y0 + p.y_offset);
+      box.add(x1 + p.x_offset, y1 + p.y_offset);
     });
   }
   Canvas canvas(box);
   for (const auto& p : designs) {
-    const auto& h = p.design->header;
-    const std::int64_t left = std::int64_t{h.x1} + p.Xoffset,
-                       right = std::int64_t{h.x0} + p.Xoffset;
-    const std::int64_t bottom = std::int64_t{h.y1} + p.Yoffset,
-                       top = std::int64_t{h.y0} + p.Yoffset;
+    const auto e = formats::stitch_extents(*p.pattern);
+    if (e.empty) continue;
+    const std::int64_t left = std::int64_t{e.min_x} + p.x_offset,
+                       right = std::int64_t{e.max_x} + p.x_offset;
+    const std::int64_t top = std::int64_t{e.min_y} + p.y_offset,
+                       bottom = std::int64_t{e.max_y} + p.y_offset;
     canvas.line(left, bottom, right, bottom, kOutlineIndex);
     canvas.line(right, bottom, right, top, kOutlineIndex);
     canvas.line(right, top, left, top, kOutlineIndex);
     canvas.line(left, top, left, bottom, kOutlineIndex);
   }
   for (const auto& p : designs) {
-    walk_stitches(*p.design, [&](std::int16_t x0, std::int16_t y0, std::int16_t x1, std::int16_t y1,
-                                 std::uint8_t value) {
-      canvas.line(std::int64_t{x0} + p.Xoffset, std::int64_t{y0} + p.Yoffset,
-                  std::int64_t{x1} + p.Xoffset, std::int64_t{y1} + p.Yoffset, value);
+    const auto colours = block_colours(canvas, *p.pattern);
+    walk_stitches(*p.pattern, [&](std::int64_t x0, std::int64_t y0, std::int64_t x1,
+                                  std::int64_t y1, std::size_t block) {
+      canvas.line(x0 + p.x_offset, y0 + p.y_offset, x1 + p.x_offset, y1 + p.y_offset,
+                  colours[block]);
     });
   }
   const int cx = canvas.column(0);
@@ -186,6 +251,42 @@ Picture layout_picture(std::span<const PlacedDesign> designs) {
     }
   }
   return canvas.take();
+}
+
+Result<Pattern> shv_pattern(std::span<const std::uint8_t> image, const std::string& file,
+                            const formats::ShvDesign& design) {
+  auto read =
+      formats::read_pattern(formats::ByteReader(image, file), formats::ContentKind::kShvDesign);
+  if (read || read.error().code != ErrorCode::kUnsupportedForm) return read;
+  // The stream as the preview renderer walks it, with the 16-bit wrap of its sums.
+  Pattern p;
+  p.name.assign(design.name.begin(), design.name.end());
+  for (const auto& c : design.colours) {
+    const auto& rgb = kPreviewPalette[shvgen::pixel_for_colour(c.Color) & 0x0F];
+    formats::Thread t;
+    t.r = rgb.r, t.g = rgb.g, t.b = rgb.b;
+    t.shv_code = c.Color;
+    p.threads.push_back(t);
+  }
+  std::size_t block = 0;
+  bool first = true;  // a block's first record moves to where the block begins
+  formats::walk_blocks(design.stream, design.colours, 0, 0, [&](const formats::WalkStep& s) {
+    for (; block < s.block; ++block) {
+      p.events.push_back({formats::wrap16(s.x0), formats::wrap16(s.y0), NeedleOp::kColourChange});
+      first = true;
+    }
+    if (s.record.kind == formats::RecordKind::kControl) return;
+    const bool stitch = s.record.kind == formats::RecordKind::kStitch && !first;
+    first = false;
+    p.events.push_back({formats::wrap16(s.x1), formats::wrap16(s.y1),
+                        stitch ? NeedleOp::kStitch : NeedleOp::kJump});
+  });
+  // Blocks without a record still count.
+  const std::int32_t x = p.events.empty() ? 0 : p.events.back().x;
+  const std::int32_t y = p.events.empty() ? 0 : p.events.back().y;
+  for (; block + 1 < p.threads.size(); ++block) p.events.push_back({x, y, NeedleOp::kColourChange});
+  p.events.push_back({x, y, NeedleOp::kEnd});
+  return p;
 }
 
 }  // namespace kvn::inspect

@@ -3,8 +3,10 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
+#include "formats/pattern.hpp"
 #include "formats/shv_design.hpp"
 
 namespace kvn::inspect {
@@ -14,14 +16,26 @@ struct Rgb {
   friend bool operator==(const Rgb&, const Rgb&) = default;
 };
 
-/// One palette serves every picture. Indices 1-15 are the 4-bit preview
-/// values in the 16-colour palette; 0, which a preview leaves unstitched,
-/// is a light background instead of that palette's black.
+/// Every picture starts its palette with these. The background is a checker
+/// of two mid greys, so that white and black threads both stay visible.
 inline constexpr std::uint8_t kBackgroundIndex = 0;
-inline constexpr std::uint8_t kMarkIndex = 16;     // the start point
-inline constexpr std::uint8_t kOutlineIndex = 17;  // a design's extents in the layout
-inline constexpr std::array<Rgb, 18> kPicturePalette = {{
-    {0xE8, 0xE8, 0xE0},  // background
+inline constexpr std::uint8_t kBackgroundAltIndex = 1;
+inline constexpr std::uint8_t kMarkIndex = 2;     // the start point
+inline constexpr std::uint8_t kOutlineIndex = 3;  // a design's extents in the layout
+inline constexpr std::uint8_t kFirstColourIndex = 4;
+inline constexpr std::array<Rgb, 4> kBasePalette = {{
+    {0x80, 0x80, 0x80},  // background
+    {0x94, 0x94, 0x94},  // background, the other squares of the checker
+    {0x00, 0x00, 0x00},  // start point mark
+    {0xD8, 0xD8, 0xD0},  // outline
+}};
+/// The side of a checker square, in pixels.
+inline constexpr std::uint32_t kCheckerSide = 8;
+
+/// The 16 colours of a stored 4-bit preview; 0 is left unstitched and shows
+/// the background instead.
+inline constexpr std::array<Rgb, 16> kPreviewPalette = {{
+    {0x00, 0x00, 0x00},
     {0x80, 0x00, 0x00},
     {0x00, 0x80, 0x00},
     {0x80, 0x80, 0x00},
@@ -37,16 +51,23 @@ inline constexpr std::array<Rgb, 18> kPicturePalette = {{
     {0xFF, 0x00, 0xFF},
     {0x00, 0xFF, 0xFF},
     {0xFF, 0xFF, 0xFF},
-    {0x00, 0x00, 0x00},  // start point mark
-    {0xA0, 0xA0, 0x98},  // outline
 }};
 
-/// An indexed picture, rows top to bottom, one kPicturePalette index a pixel.
-/// Never empty: at least 1 x 1.
+/// An indexed picture, rows top to bottom, one palette index a pixel. Never
+/// empty: at least 1 x 1. The palette holds at most 256 colours.
 struct Picture {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::vector<std::uint8_t> pixels;  // width * height
+  std::vector<Rgb> palette;
+
+  Rgb at(std::uint32_t x, std::uint32_t y) const {
+    return palette[pixels[std::size_t{y} * width + x]];
+  }
+  bool background_at(std::uint32_t x, std::uint32_t y) const {
+    const auto i = pixels[std::size_t{y} * width + x];
+    return i == kBackgroundIndex || i == kBackgroundAltIndex;
+  }
 };
 
 /// The stored preview scaled up by this whole factor until its longer side
@@ -62,26 +83,37 @@ inline constexpr std::int64_t kMaxDrawingSide = 2000;
 // The start point mark: a cross this many pixels from its middle each way, 3 pixels thick.
 inline constexpr int kMarkArm = 10;
 
+/// The colour block `block` of `p` is drawn in: its thread's colour, or for a
+/// format without colours one of a sequence of clearly different colours.
+Rgb thread_colour(const formats::Pattern& p, std::size_t block);
+
 /// The design's stored 4-bit preview turned back as the design is sewn: x to
-/// the right (bitmap rows become columns), y up (a row's first pixel, its
-/// largest y, at the top), each cell a square of whole pixels. An empty
+/// the right (bitmap rows become columns), y down (a row's first pixel, its
+/// largest y, at the bottom), each cell a square of whole pixels. An empty
 /// preview gives one background pixel.
 Picture stored_preview_picture(const formats::ShvDesign& design);
 
-/// Every stitch of the design's stream as a line in its colour block's
-/// preview colour; moves are not drawn. The picture spans the start point and
-/// every stitch, x to the right and y up.
-Picture stitch_picture(const formats::ShvDesign& design);
+/// Every stitch of the pattern as a line in its block's thread colour; jumps
+/// are not drawn. The picture spans the start point and every stitch, x to
+/// the right and y down, as the design lies in the hoop.
+Picture stitch_picture(const formats::Pattern& pattern);
 
-struct PlacedDesign {
-  const formats::ShvDesign* design;
-  std::int16_t Xoffset;
-  std::int16_t Yoffset;
+struct PlacedPattern {
+  const formats::Pattern* pattern;
+  std::int32_t x_offset;  // where its start point lies from the common one
+  std::int32_t y_offset;
 };
 
 /// All designs drawn where combining puts them, each shifted by its placement
-/// from the common start point, with each design's extents outlined and the
-/// start point marked by a cross.
-Picture layout_picture(std::span<const PlacedDesign> designs);
+/// from the common start point, with each design's stitch extents outlined and
+/// the start point marked by a cross.
+Picture layout_picture(std::span<const PlacedPattern> designs);
+
+/// The needle events of an SHV design whose whole image is `image`: what the
+/// SHV reader makes of it, or, in a build whose reader does not take SHV yet,
+/// its stream walked block by block (long moves as jumps, stitches in the
+/// colours of the stored preview).
+Result<formats::Pattern> shv_pattern(std::span<const std::uint8_t> image, const std::string& file,
+                                     const formats::ShvDesign& design);
 
 }  // namespace kvn::inspect

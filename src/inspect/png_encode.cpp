@@ -3,7 +3,6 @@
 #ifdef KORVANE_HAVE_PNG
 #include <png.h>
 
-#include <array>
 #include <cstring>
 #endif
 
@@ -15,12 +14,20 @@ bool png_supported() { return true; }
 
 Result<std::vector<std::uint8_t>> encode_png(const inspect::Picture& picture,
                                              const std::string& name) {
-  std::array<std::uint8_t, 3 * inspect::kPicturePalette.size()> colormap{};
-  for (std::size_t i = 0; i < inspect::kPicturePalette.size(); ++i) {
-    colormap[3 * i] = inspect::kPicturePalette[i].r;
-    colormap[3 * i + 1] = inspect::kPicturePalette[i].g;
-    colormap[3 * i + 2] = inspect::kPicturePalette[i].b;
+  const auto& palette = picture.palette;
+  std::vector<std::uint8_t> colormap(3 * palette.size());
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    colormap[3 * i] = palette[i].r;
+    colormap[3 * i + 1] = palette[i].g;
+    colormap[3 * i + 2] = palette[i].b;
   }
+  if (palette.empty() || palette.size() > 256)
+    return make_error(ErrorCode::kCannotEncode, name,
+                      "a picture of " + std::to_string(palette.size()) + " colours");
+  // Every pixel must name a colour of the palette.
+  for (const auto px : picture.pixels)
+    if (px >= palette.size())
+      return make_error(ErrorCode::kCannotEncode, name, "a pixel outside the palette");
   if (picture.width == 0 || picture.height == 0 ||
       picture.pixels.size() != std::size_t{picture.width} * picture.height)
     return make_error(ErrorCode::kCannotEncode, name,
@@ -35,7 +42,7 @@ Result<std::vector<std::uint8_t>> encode_png(const inspect::Picture& picture,
   image.width = picture.width;
   image.height = picture.height;
   image.format = PNG_FORMAT_RGB_COLORMAP;
-  image.colormap_entries = static_cast<png_uint_32>(inspect::kPicturePalette.size());
+  image.colormap_entries = static_cast<png_uint_32>(palette.size());
   png_alloc_size_t size = 0;
   std::vector<std::uint8_t> out;
   if (png_image_write_to_memory(&image, nullptr, &size, 0, picture.pixels.data(), 0,

@@ -1,11 +1,14 @@
 #include "inspect/survey.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "formats/container.hpp"
 #include "formats/file_kind.hpp"
 #include "formats/hoop.hpp"
 #include "formats/huc_layout.hpp"
+#include "formats/pattern_read.hpp"
+#include "inspect/pictures.hpp"
 #include "shvgen/colour_tables.hpp"
 
 namespace kvn {
@@ -179,9 +182,149 @@ Result<Recognised> recognise(const ByteReader& in) {
   return recognise_as(in, formats::recognise_kind(in.bytes()));
 }
 
-Result<FileInfo> survey_image(const ByteReader& in) {
+namespace {
+
+EventOp event_op(formats::NeedleOp op) {
+  switch (op) {
+    case formats::NeedleOp::kStitch:
+      return EventOp::kStitch;
+    case formats::NeedleOp::kJump:
+      return EventOp::kJump;
+    case formats::NeedleOp::kTrim:
+      return EventOp::kTrim;
+    case formats::NeedleOp::kColourChange:
+      return EventOp::kColourChange;
+    case formats::NeedleOp::kStop:
+      return EventOp::kStop;
+    case formats::NeedleOp::kEnd:
+      return EventOp::kEnd;
+  }
+  return EventOp::kStitch;
+}
+
+void set_events(DesignInfo& d, const Result<formats::Pattern>& p) {
+  d.has_events = true;
+  if (!p) {
+    d.events_error = p.error().message();
+    return;
+  }
+  d.events.reserve(p->events.size());
+  for (const auto& e : p->events) d.events.push_back({e.x, e.y, event_op(e.op)});
+}
+
+std::int16_t clamp16(std::int32_t v) {
+  return static_cast<std::int16_t>(std::clamp<std::int32_t>(v, -32768, 32767));
+}
+
+Result<FileInfo> survey_pattern(const ByteReader& in, formats::ContentKind kind, bool events) {
+  KORVANE_TRY(p, formats::read_pattern(in, kind));
+  DesignInfo d;
+  d.name = p.name;
+  const auto e = formats::stitch_extents(p);
+  if (!e.empty) {
+    d.x0 = clamp16(e.max_x), d.y0 = clamp16(e.max_y);
+    d.x1 = clamp16(e.min_x), d.y1 = clamp16(e.min_y);
+    d.width = e.max_x - e.min_x;
+    d.height = e.max_y - e.min_y;
+  }
+  d.hoop = hoop_class_for(d.width, d.height);
+  d.bytes = in.size();
+  d.blocks = formats::block_count(p);
+  std::vector<std::uint64_t> per_block(d.blocks, 0);
+  std::size_t block = 0;
+  for (const auto& ev : p.events) {
+    switch (ev.op) {
+      case formats::NeedleOp::kStitch:
+        ++d.stitch_count;
+        ++per_block[block];
+        break;
+      case formats::NeedleOp::kJump:
+        ++d.jump_count;
+        break;
+      case formats::NeedleOp::kTrim:
+        ++d.trim_count;
+        break;
+      case formats::NeedleOp::kStop:
+        ++d.stop_count;
+        break;
+      case formats::NeedleOp::kColourChange:
+        ++block;
+        break;
+      case formats::NeedleOp::kEnd:
+        break;
+    }
+  }
+  for (std::size_t i = 0; i < p.threads.size(); ++i) {
+    const auto& t = p.threads[i];
+    d.threads.push_back({t.r, t.g, t.b, t.name, t.catalogue, per_block[i]});
+  }
+  if (events) set_events(d, p);
+  FileInfo info;
+  info.file = in.file();
+  info.kind = FileKind::kPattern;
+  const std::string kind_text = formats::kind_name(kind);
+  info.format = kind_text.substr(0, kind_text.find(' '));
+  info.name = p.name;
+  info.bytes = in.size();
+  info.designs.push_back(std::move(d));
+  return info;
+}
+
+// Every kind read_pattern() may read, in the order they are listed to users.
+constexpr formats::ContentKind kPatternKinds[] = {
+    formats::ContentKind::kShvDesign, formats::ContentKind::kHucDesign, formats::ContentKind::kDst,
+    formats::ContentKind::kExp,       formats::ContentKind::kJef,       formats::ContentKind::kPes,
+    formats::ContentKind::kPec,       formats::ContentKind::kVp3,       formats::ContentKind::kHus,
+    formats::ContentKind::kVip,       formats::ContentKind::kXxx,       formats::ContentKind::kSew,
+};
+
+}  // namespace
+
+bool pattern_readable(formats::ContentKind kind) {
+  // A reader that is there refuses no bytes at all as too short or damaged;
+  // only a missing one answers that it cannot read the kind.
+  static const std::vector<std::uint8_t> kNothing;
+  const auto r = formats::read_pattern(ByteReader(kNothing, ""), kind);
+  return r ||
+         (r.error().code != ErrorCode::kUnsupportedForm && r.error().code != ErrorCode::kWrongKind);
+}
+
+std::string readable_formats() {
+  std::string s = "DHV";
+  for (const auto k : kPatternKinds) {
+    // SHV and HUC are always read, for --info and --preview at least.
+    if (k != formats::ContentKind::kShvDesign && k != formats::ContentKind::kHucDesign &&
+        !pattern_readable(k))
+      continue;
+    const std::string name = formats::kind_name(k);
+    s += ", " + name.substr(0, name.find(' '));
+  }
+  return s;
+}
+
+Error not_readable(const ByteReader& in, formats::ContentKind kind) {
+  const std::string reads = "korvane reads " + readable_formats() + " files";
+  if (kind == formats::ContentKind::kUnknown)
+    return make_error(ErrorCode::kNotRecognised, in.file(), "not a file korvane knows; " + reads);
+  const std::string name = formats::kind_name(kind);
+  const bool vowel =
+      std::string("AEIOX").find(name[0]) != std::string::npos || name.rfind("SHV", 0) == 0;
+  return make_error(ErrorCode::kWrongKind, in.file(),
+                    std::string("this is ") + (vowel ? "an " : "a ") + name +
+                        ", which korvane cannot read; " + reads);
+}
+
+Result<FileInfo> survey_image(const ByteReader& in, bool events) {
   const auto kind = formats::recognise_kind(in.bytes());
-  if (kind == formats::ContentKind::kHucDesign) return survey_huc(in);
+  if (kind == formats::ContentKind::kHucDesign) {
+    KORVANE_TRY(info, survey_huc(in));
+    if (events) set_events(info.designs[0], formats::read_pattern(in, kind));
+    return info;
+  }
+  if (kind != formats::ContentKind::kDhvContainer && kind != formats::ContentKind::kShvDesign &&
+      kind != formats::ContentKind::kUnknown) {
+    if (pattern_readable(kind)) return survey_pattern(in, kind, events);
+  }
   KORVANE_TRY(r, recognise_as(in, kind));
   FileInfo info;
   info.file = in.file();
@@ -189,8 +332,14 @@ Result<FileInfo> survey_image(const ByteReader& in) {
   info.name.assign(r.name.begin(), r.name.end());
   info.bytes = in.size();
   info.designs.reserve(r.designs.size());
-  for (std::size_t i = 0; i < r.designs.size(); ++i)
+  for (std::size_t i = 0; i < r.designs.size(); ++i) {
     info.designs.push_back(describe_design(r.designs[i], static_cast<unsigned>(i + 1)));
+    if (events) {
+      const auto& v = r.designs[i];
+      set_events(info.designs.back(),
+                 shv_pattern(in.bytes().subspan(v.offset, v.length), in.file(), v.design));
+    }
+  }
   return info;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "formats/byte_reader.hpp"
+#include "formats/file_kind.hpp"
 #include "formats/shv_design.hpp"
 #include "korvane/survey.hpp"
 
@@ -36,9 +37,20 @@ Result<Recognised> recognise(const formats::ByteReader& in);
 /// The hoop class a design `width` x `height` (tenths of a millimetre) calls for.
 HoopClass hoop_class_for(std::int32_t width, std::int32_t height);
 
-/// What --info tells of the image `in`: a container, an SHV design or a HUC
-/// design.
-Result<FileInfo> survey_image(const formats::ByteReader& in);
+/// What --info tells of the image `in`: a container, an SHV design, a HUC
+/// design or a design of any other format read_pattern() reads; with
+/// `events`, every design's needle events too.
+Result<FileInfo> survey_image(const formats::ByteReader& in, bool events = false);
+
+/// True when read_pattern() reads designs of `kind` in this build.
+bool pattern_readable(formats::ContentKind kind);
+
+/// "DHV, SHV, HUC, DST, ...": the formats this build reads.
+std::string readable_formats();
+
+/// The error for a file korvane cannot read as a design: what it is and what
+/// korvane reads.
+Error not_readable(const formats::ByteReader& in, formats::ContentKind kind);
 
 /// What --info tells of a HUC design image: its header and colour table.
 Result<FileInfo> survey_huc(const formats::ByteReader& in);

@@ -1,0 +1,139 @@
+#include "convert/pattern_convert.hpp"
+
+#include <utility>
+
+#include "convert/naming.hpp"
+#include "formats/container.hpp"
+#include "formats/file_kind.hpp"
+#include "formats/pattern_read.hpp"
+#include "formats/shv_pattern.hpp"
+#include "inspect/survey.hpp"
+
+namespace kvn::convert {
+namespace {
+
+using formats::NeedleOp;
+using formats::Pattern;
+
+constexpr int kConversionFailed = -1;
+
+int fail(Diagnostics& diag, Error e) {
+  diag.errors.push_back(std::move(e));
+  return kConversionFailed;
+}
+
+std::string written_formats() {
+  std::string s;
+  for (const auto f :
+       {DesignFormat::kShv, DesignFormat::kDst, DesignFormat::kExp, DesignFormat::kJef,
+        DesignFormat::kPes, DesignFormat::kSvg, DesignFormat::kCsv, DesignFormat::kJson})
+    s += std::string(s.empty() ? "" : ", ") + extension_of(f);
+  return s;
+}
+
+}  // namespace
+
+Result<std::vector<Pattern>> container_patterns(const formats::ByteReader& in, bool combine) {
+  if (!combine) return formats::read_dhv_designs(in);
+  KORVANE_TRY(all, formats::read_dhv_combined(in));
+  return std::vector<Pattern>{std::move(all)};
+}
+
+bool names_folder(const std::string* output, FileSystem& fs) {
+  if (!output || output->empty()) return false;
+  const char last = output->back();
+  return last == '/' || last == '\\' || fs.identify(*output).type == FileType::kDirectory;
+}
+
+Result<DesignFormat> target_format(const ConvertOptions& options, const std::string* output,
+                                   bool output_is_folder) {
+  if (!options.to.empty()) {
+    // --to takes a bare name only: "dst", not "x.dst".
+    if (auto f = design_format_named(options.to); f && options.to.find('.') == std::string::npos)
+      return *f;
+    return make_error(ErrorCode::kBadArgument, "--to " + options.to,
+                      "korvane writes " + written_formats());
+  }
+  if (output && !output_is_folder) {
+    if (auto f = design_format_named(*output);
+        f && output->find('.', file_name_start(*output)) != std::string::npos)
+      return *f;
+    return make_error(ErrorCode::kBadArgument, *output,
+                      "the name does not tell which format to write; give it one of the "
+                      "extensions " +
+                          written_formats() + ", or use --to");
+  }
+  return DesignFormat::kShv;
+}
+
+Result<std::vector<std::string>> converted_names(const std::string& input,
+                                                 const std::string* output,
+                                                 const ConvertOptions& options,
+                                                 const formats::ByteReader& in, FileSystem& fs) {
+  const bool folder = names_folder(output, fs);
+  KORVANE_TRY(format, target_format(options, output, folder));
+  const std::string ext = extension_of(format);
+  // Beside the input, or in the folder -o names, with the input's file-name part.
+  std::string base = input;
+  if (folder) {
+    base = *output;
+    if (base.back() != '/' && base.back() != '\\') base += '/';
+    base += input.substr(file_name_start(input));
+  }
+  const auto kind = formats::recognise_kind(in.bytes());
+  std::size_t designs = 1;
+  if (kind == formats::ContentKind::kDhvContainer) {
+    KORVANE_TRY(layout, formats::read_container(in));
+    if (!options.combine) designs = layout.designs.size();
+  } else if (kind != formats::ContentKind::kShvDesign && kind != formats::ContentKind::kHucDesign &&
+             !inspect::pattern_readable(kind)) {
+    return inspect::not_readable(in, kind);
+  }
+  const bool named = output && !folder;
+  if (designs == 1) return std::vector<std::string>{named ? *output : with_extension(base, ext)};
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < designs; ++i)
+    names.push_back(numbered_name(named ? *output : base, static_cast<unsigned>(i + 1), ext));
+  return names;
+}
+
+int run_pattern_conversion(const std::string& input, const std::string* output,
+                           const ConvertOptions& options, OutputWriter& out, Diagnostics& diag) {
+  auto bytes = out.fs().read_whole(input);
+  if (!bytes) return fail(diag, bytes.error());
+  const formats::ByteReader in(*bytes, input);
+  auto names = converted_names(input, output, options, in, out.fs());
+  if (!names) return fail(diag, names.error());
+  const bool folder = names_folder(output, out.fs());
+  auto format = target_format(options, output, folder);
+  if (!format) return fail(diag, format.error());
+
+  std::vector<Pattern> patterns;
+  const auto kind = formats::recognise_kind(in.bytes());
+  if (kind == formats::ContentKind::kDhvContainer) {
+    auto all = container_patterns(in, options.combine);
+    if (!all) return fail(diag, all.error());
+    patterns = std::move(*all);
+  } else {
+    auto p = formats::read_pattern(in, kind);
+    if (!p) return fail(diag, p.error());
+    patterns.push_back(std::move(*p));
+  }
+  // A design without a name of its own takes the input's.
+  for (auto& p : patterns)
+    if (p.name.empty()) p.name = design_name(input);
+  if (patterns.size() != names->size())
+    return fail(diag, make_error(ErrorCode::kInternal, input, "the designs changed while read"));
+
+  std::vector<std::vector<std::uint8_t>> files;
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    auto image = write_pattern(patterns[i], *format, (*names)[i]);
+    if (!image) return fail(diag, image.error());
+    files.push_back(std::move(*image));
+  }
+  for (std::size_t i = 0; i < files.size(); ++i)
+    if (!out.write((*names)[i], files[i], diag)) return kConversionFailed;
+  return 0;
+}
+
+}  // namespace kvn::convert

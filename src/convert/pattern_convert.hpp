@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "convert/entry.hpp"
+#include "convert/output_plan.hpp"
+#include "convert/pattern_write.hpp"
+#include "formats/byte_reader.hpp"
+#include "formats/pattern.hpp"
+#include "korvane/korvane.hpp"
+
+namespace kvn::convert {
+
+/// The designs of a DHV container as patterns: each design on its own, or
+/// with `combine` one pattern of all of them placed as combining places them.
+Result<std::vector<formats::Pattern>> container_patterns(const formats::ByteReader& in,
+                                                         bool combine);
+
+/// The format a --convert run writes: `options.to`, else the extension of
+/// `output` when that names a file, else SHV.
+Result<DesignFormat> target_format(const ConvertOptions& options, const std::string* output,
+                                   bool output_is_folder);
+
+/// True when `output` names a folder: it ends in a separator or is one.
+bool names_folder(const std::string* output, FileSystem& fs);
+
+/// The files --convert makes of the image `in` of `input`, in order.
+Result<std::vector<std::string>> converted_names(const std::string& input,
+                                                 const std::string* output,
+                                                 const ConvertOptions& options,
+                                                 const formats::ByteReader& in, FileSystem& fs);
+
+/// Converts `input` into every file of converted_names(), each encoded before
+/// the first is written. Returns 0, or -1 with the reason in `diag`.
+int run_pattern_conversion(const std::string& input, const std::string* output,
+                           const ConvertOptions& options, OutputWriter& out, Diagnostics& diag);
+
+}  // namespace kvn::convert

@@ -1,0 +1,207 @@
+#include "convert/pattern_text.hpp"
+
+#include <cstdio>
+#include <string_view>
+
+#include "inspect/pictures.hpp"
+
+namespace kvn::convert {
+namespace {
+
+using formats::NeedleOp;
+using formats::Pattern;
+
+std::vector<std::uint8_t> bytes_of(const std::string& s) { return {s.begin(), s.end()}; }
+
+// Tenths of a millimetre as millimetres, exactly: "12.3", "-0.5", "7".
+std::string mm(std::int64_t tenths) {
+  const bool negative = tenths < 0;
+  const std::uint64_t m =
+      negative ? static_cast<std::uint64_t>(-(tenths + 1)) + 1 : static_cast<std::uint64_t>(tenths);
+  std::string s = (negative ? "-" : "") + std::to_string(m / 10);
+  if (m % 10 != 0) s += "." + std::to_string(m % 10);
+  return s;
+}
+
+std::string hex_colour(const inspect::Rgb& c) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02x%02x%02x", c.r, c.g, c.b);
+  return buf;
+}
+
+// Names come from files and may hold any byte: XML and JSON get printable
+// ASCII, and UTF-8 only where the whole name is well formed.
+bool plain_utf8(std::string_view s) {
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    std::size_t n = b < 0x80                 ? 1
+                    : b >= 0xC2 && b <= 0xDF ? 2
+                    : b >= 0xE0 && b <= 0xEF ? 3
+                    : b >= 0xF0 && b <= 0xF4 ? 4
+                                             : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (std::size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+std::string xml_text(std::string_view s) {
+  const bool utf8 = plain_utf8(s);
+  std::string r;
+  for (const char ch : s) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (ch == '<')
+      r += "&lt;";
+    else if (ch == '>')
+      r += "&gt;";
+    else if (ch == '&')
+      r += "&amp;";
+    else if (ch == '"')
+      r += "&quot;";
+    else if (b < 0x20 || b == 0x7F || (b >= 0x80 && !utf8))
+      r += '?';
+    else
+      r += ch;
+  }
+  return r;
+}
+
+std::string json_text(std::string_view s) {
+  const bool utf8 = plain_utf8(s);
+  std::string r = "\"";
+  for (const char ch : s) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (ch == '"' || ch == '\\') {
+      r += '\\';
+      r += ch;
+    } else if (b < 0x20 || b == 0x7F) {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\u%04x", b);
+      r += esc;
+    } else if (b >= 0x80 && !utf8) {
+      r += "\\ufffd";
+    } else {
+      r += ch;
+    }
+  }
+  return r + "\"";
+}
+
+// Calls on_event(event, block) with blocks counted from 1; a colour change
+// belongs to the block it ends.
+template <class F>
+void each_event(const Pattern& p, F&& on_event) {
+  std::size_t block = 1;
+  for (const auto& e : p.events) {
+    on_event(e, block);
+    if (e.op == NeedleOp::kColourChange) ++block;
+  }
+}
+
+}  // namespace
+
+const char* op_name(NeedleOp op) {
+  switch (op) {
+    case NeedleOp::kStitch:
+      return "stitch";
+    case NeedleOp::kJump:
+      return "jump";
+    case NeedleOp::kTrim:
+      return "trim";
+    case NeedleOp::kColourChange:
+      return "colour_change";
+    case NeedleOp::kStop:
+      return "stop";
+    case NeedleOp::kEnd:
+      return "end";
+  }
+  return "stitch";
+}
+
+std::vector<std::uint8_t> write_svg(const Pattern& p) {
+  const auto ext = formats::stitch_extents(p);
+  // A margin of 1 mm keeps the round line caps of the outermost stitches inside.
+  constexpr std::int64_t kMargin = 10;
+  const std::int64_t x = ext.empty ? 0 : ext.min_x, y = ext.empty ? 0 : ext.min_y;
+  const std::int64_t w = ext.empty ? 0 : std::int64_t{ext.max_x} - ext.min_x;
+  const std::int64_t h = ext.empty ? 0 : std::int64_t{ext.max_y} - ext.min_y;
+  std::string s =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<svg xmlns=\"http://www.w3.org/2000/svg\"\n"
+      "     xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\"\n"
+      "     version=\"1.1\" width=\"" +
+      mm(w + 2 * kMargin) + "mm\" height=\"" + mm(h + 2 * kMargin) + "mm\" viewBox=\"" +
+      mm(x - kMargin) + " " + mm(y - kMargin) + " " + mm(w + 2 * kMargin) + " " +
+      mm(h + 2 * kMargin) + "\">\n<title>" + xml_text(p.name) + "</title>\n";
+  const std::size_t blocks = formats::block_count(p);
+  std::size_t at = 0;
+  std::int64_t px = 0, py = 0;
+  for (std::size_t b = 0; b < blocks; ++b) {
+    const auto colour = inspect::thread_colour(p, b);
+    s += "<g id=\"block-" + std::to_string(b + 1) + "\" stroke=\"" + hex_colour(colour) + "\"";
+    if (b < p.threads.size() && !p.threads[b].name.empty())
+      s += " inkscape:label=\"" + xml_text(p.threads[b].name) + "\"";
+    s += " fill=\"none\" stroke-width=\"0.3\" stroke-linecap=\"round\" "
+         "stroke-linejoin=\"round\">\n";
+    std::string d;
+    bool pen_down = false;  // the last point of d is the needle's position
+    for (; at < p.events.size(); ++at) {
+      const auto& e = p.events[at];
+      if (e.op == NeedleOp::kColourChange) {
+        ++at;
+        break;
+      }
+      if (e.op == NeedleOp::kStitch) {
+        if (!pen_down) d += (d.empty() ? "M" : " M") + mm(px) + " " + mm(py);
+        d += " L" + mm(e.x) + " " + mm(e.y);
+        pen_down = true;
+      } else if (e.x != px || e.y != py) {
+        pen_down = false;
+      }
+      px = e.x;
+      py = e.y;
+    }
+    if (!d.empty()) s += "<path d=\"" + d + "\"/>\n";
+    s += "</g>\n";
+  }
+  s += "</svg>\n";
+  return bytes_of(s);
+}
+
+std::vector<std::uint8_t> write_csv(const Pattern& p) {
+  std::string s = "index,x,y,op,block\n";
+  std::size_t i = 0;
+  each_event(p, [&](const formats::NeedleEvent& e, std::size_t block) {
+    s += std::to_string(i++) + "," + std::to_string(e.x) + "," + std::to_string(e.y) + "," +
+         op_name(e.op) + "," + std::to_string(block) + "\n";
+  });
+  return bytes_of(s);
+}
+
+std::vector<std::uint8_t> write_json(const Pattern& p) {
+  std::string s = "{\n  \"name\": " + json_text(p.name) + ",\n  \"unit\": \"0.1 mm, y down\",\n";
+  s += "  \"threads\": [";
+  for (std::size_t i = 0; i < p.threads.size(); ++i) {
+    const auto& t = p.threads[i];
+    const auto c = inspect::thread_colour(p, i);
+    s += std::string(i ? "," : "") + "\n    {\"r\": " + std::to_string(t.r) +
+         ", \"g\": " + std::to_string(t.g) + ", \"b\": " + std::to_string(t.b) + ", \"rgb\": \"" +
+         hex_colour(c) + "\", \"name\": " + json_text(t.name) +
+         ", \"catalogue\": " + json_text(t.catalogue) + "}";
+  }
+  s += p.threads.empty() ? "],\n" : "\n  ],\n";
+  s += "  \"events\": [";
+  bool first = true;
+  each_event(p, [&](const formats::NeedleEvent& e, std::size_t block) {
+    s += std::string(first ? "" : ",") + "\n    {\"x\": " + std::to_string(e.x) +
+         ", \"y\": " + std::to_string(e.y) + ", \"op\": \"" + op_name(e.op) +
+         "\", \"block\": " + std::to_string(block) + "}";
+    first = false;
+  });
+  s += first ? "]\n}\n" : "\n  ]\n}\n";
+  return bytes_of(s);
+}
+
+}  // namespace kvn::convert

@@ -1,0 +1,391 @@
+// Conversions between formats, through the writers and through the built
+// program as a user runs it.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "convert/pattern_convert.hpp"
+#include "convert/pattern_text.hpp"
+#include "convert/pattern_write.hpp"
+#include "formats/file_kind.hpp"
+#include "formats/pattern_read.hpp"
+#include "inspect/pictures.hpp"
+#include "inspect/png_encode.hpp"
+#include "inspect/survey.hpp"
+#include "support/builders.hpp"
+#include "support/mini_json.hpp"
+#include "support/png_decode.hpp"
+#include "support/sample_designs.hpp"
+
+#ifndef _WIN32
+#include "support/run_korvane.hpp"
+#include "support/temp_dir.hpp"
+#endif
+
+namespace kvn::test {
+namespace {
+
+using convert::DesignFormat;
+using formats::NeedleOp;
+using formats::Pattern;
+
+std::string text_of(const std::vector<std::uint8_t>& b) { return {b.begin(), b.end()}; }
+
+std::size_t count_of(const std::string& s, const std::string& what) {
+  std::size_t n = 0;
+  for (auto at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
+  return n;
+}
+
+// Two blocks with a jump, a trim and a name that needs escaping everywhere.
+Pattern two_blocks() {
+  Pattern p;
+  p.name = "A \"<b>\" & c";
+  formats::Thread red;
+  red.r = 200, red.name = "Red & Rose";
+  formats::Thread blue;
+  blue.b = 220;
+  p.threads = {red, blue};
+  p.events = {{0, 0, NeedleOp::kStitch},     {100, 0, NeedleOp::kStitch},
+              {100, 50, NeedleOp::kStitch},  {100, 50, NeedleOp::kTrim},
+              {300, -40, NeedleOp::kJump},   {300, -40, NeedleOp::kColourChange},
+              {310, -40, NeedleOp::kStitch}, {310, -45, NeedleOp::kStitch},
+              {310, -45, NeedleOp::kEnd}};
+  return p;
+}
+
+// A minimal check that the SVG is well formed: every element opened is closed
+// in order, attribute values quoted, no raw '&' or '<' in text.
+bool well_formed_xml(const std::string& s) {
+  std::vector<std::string> open;
+  std::size_t i = s.find("?>");
+  if (s.rfind("<?xml", 0) != 0 || i == std::string::npos) return false;
+  for (i += 2; i < s.size(); ++i) {
+    if (s[i] == '&') {
+      const auto semi = s.find(';', i);
+      const std::string ent = s.substr(i, semi == std::string::npos ? 0 : semi - i + 1);
+      if (ent != "&lt;" && ent != "&gt;" && ent != "&amp;" && ent != "&quot;") return false;
+      continue;
+    }
+    if (s[i] != '<') continue;
+    const auto end = s.find('>', i);
+    if (end == std::string::npos) return false;
+    std::string tag = s.substr(i + 1, end - i - 1);
+    if (count_of(tag, "\"") % 2 != 0 || tag.find('<') != std::string::npos) return false;
+    i = end;
+    if (tag[0] == '/') {
+      if (open.empty() || open.back() != tag.substr(1)) return false;
+      open.pop_back();
+    } else if (tag.back() != '/') {
+      open.push_back(tag.substr(0, tag.find(' ')));
+    }
+  }
+  return open.empty();
+}
+
+TEST(TextWriters, SvgJsonAndCsvCarryEveryBlockAndEvent) {
+  const Pattern p = two_blocks();
+  const std::string svg = text_of(convert::write_svg(p));
+  EXPECT_TRUE(well_formed_xml(svg)) << svg;
+  // One group per block, in its thread's colour; the jump and trim start a
+  // new subpath instead of a line.
+  EXPECT_EQ(count_of(svg, "<g "), 2u);
+  EXPECT_THAT(svg, testing::HasSubstr("stroke=\"#c80000\""));
+  EXPECT_THAT(svg, testing::HasSubstr("stroke=\"#0000dc\""));
+  EXPECT_THAT(svg, testing::HasSubstr("d=\"M0 0 L0 0 L10 0 L10 5\""));
+  EXPECT_THAT(svg, testing::HasSubstr("d=\"M30 -4 L31 -4 L31 -4.5\""));
+  // The viewBox spans the stitches in millimetres, with 1 mm around them.
+  EXPECT_THAT(svg, testing::HasSubstr("viewBox=\"-1 -5.5 33 11.5\""));
+  EXPECT_THAT(svg, testing::HasSubstr("<title>A &quot;&lt;b&gt;&quot; &amp; c</title>"));
+
+  const auto json = parse_json(text_of(convert::write_json(p)));
+  ASSERT_TRUE(json.has_value());
+  EXPECT_EQ((*json)["name"].text, p.name);
+  ASSERT_EQ((*json)["threads"].items.size(), 2u);
+  EXPECT_EQ((*json)["threads"][0]["name"].text, "Red & Rose");
+  const auto& events = (*json)["events"].items;
+  ASSERT_EQ(events.size(), p.events.size());
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(events[i]["x"].integer(), p.events[i].x);
+    EXPECT_EQ(events[i]["y"].integer(), p.events[i].y);
+    EXPECT_EQ(events[i]["op"].text, convert::op_name(p.events[i].op));
+    EXPECT_EQ(events[i]["block"].integer(), i <= 5 ? 1 : 2);
+  }
+
+  const std::string csv = text_of(convert::write_csv(p));
+  EXPECT_EQ(count_of(csv, "\n"), p.events.size() + 1);
+  EXPECT_THAT(csv, testing::StartsWith("index,x,y,op,block\n0,0,0,stitch,1\n"));
+  EXPECT_THAT(csv, testing::HasSubstr("\n5,300,-40,colour_change,1\n6,310,-40,stitch,2\n"));
+}
+
+TEST(TextWriters, AnEmptyDesignAndAnyNameBytesStayWellFormed) {
+  Pattern p;
+  p.name = std::string("\xff\x01 x", 4);
+  p.events = {{0, 0, NeedleOp::kEnd}};
+  const std::string svg = text_of(convert::write_svg(p));
+  EXPECT_TRUE(well_formed_xml(svg)) << svg;
+  EXPECT_THAT(svg, testing::Not(testing::HasSubstr("\xff")));
+  const auto json = parse_json(text_of(convert::write_json(p)));
+  ASSERT_TRUE(json.has_value());
+  EXPECT_EQ((*json)["events"].items.size(), 1u);
+}
+
+#ifndef _WIN32
+
+// A Tajima file: the 512-byte header, then 3-byte records whose bits carry
+// each move in balanced threes, y upwards; a jump is 0x83 in the third byte.
+Bytes dst(const std::vector<std::pair<int, int>>& stitches) {
+  std::string head = "LA:rose            \rST:      4\r";
+  head.resize(512, ' ');
+  head[511] = 0x1A;
+  Bytes b(head.begin(), head.end());
+  auto record = [&](int dx, int dy, std::uint8_t flags) {
+    std::uint8_t r[3] = {0, 0, flags};
+    // Bits for +1/-1, +3/-3, +9/-9, +27/-27, +81/-81 of x and of y.
+    const struct {
+      int byte;
+      std::uint8_t plus, minus;
+    } xbits[] = {{0, 0x01, 0x02},
+                 {1, 0x01, 0x02},
+                 {0, 0x04, 0x08},
+                 {1, 0x04, 0x08},
+                 {2, 0x04, 0x08}},
+      ybits[] = {
+          {0, 0x80, 0x40}, {1, 0x80, 0x40}, {0, 0x20, 0x10}, {1, 0x20, 0x10}, {2, 0x20, 0x10}};
+    for (auto [v, bits] : {std::pair{dx, xbits}, std::pair{-dy, ybits}}) {
+      for (int k = 0; k < 5; ++k) {
+        int digit = ((v % 3) + 3) % 3;
+        if (digit == 2) digit = -1;
+        if (digit == 1) r[bits[k].byte] |= bits[k].plus;
+        if (digit == -1) r[bits[k].byte] |= bits[k].minus;
+        v = (v - digit) / 3;
+      }
+    }
+    b.insert(b.end(), r, r + 3);
+  };
+  int x = 0, y = 0;
+  for (const auto& [sx, sy] : stitches) {
+    record(sx - x, sy - y, 0x03);
+    x = sx, y = sy;
+  }
+  b.insert(b.end(), {0x00, 0x00, 0xF3});
+  return b;
+}
+
+Bytes garden() {
+  return DhvBuilder{}
+      .name("garden")
+      .add(rose_shv(), 100, -50)
+      .add(one_stitch_shv(0, 10, 0))
+      .bytes();
+}
+
+// The designs an input holds, as korvane reads them in process; nothing when
+// this build cannot read the kind yet.
+std::optional<std::vector<Pattern>> designs_of(const Bytes& bytes, bool combine) {
+  const formats::ByteReader in(bytes, "in");
+  const auto kind = formats::recognise_kind(bytes);
+  if (kind == formats::ContentKind::kDhvContainer) {
+    auto all = convert::container_patterns(in, combine);
+    if (!all && all.error().code == ErrorCode::kUnsupportedForm) return std::nullopt;
+    EXPECT_TRUE(all.has_value()) << all.error().message();
+    return all ? std::optional(*all) : std::nullopt;
+  }
+  auto p = formats::read_pattern(in, kind);
+  if (!p && p.error().code == ErrorCode::kUnsupportedForm) return std::nullopt;
+  EXPECT_TRUE(p.has_value()) << p.error().message();
+  return p ? std::optional(std::vector<Pattern>{*p}) : std::nullopt;
+}
+
+std::vector<std::pair<int, int>> stitch_positions(const Pattern& p) {
+  std::vector<std::pair<int, int>> v;
+  for (const auto& e : p.events)
+    if (e.op == NeedleOp::kStitch) v.emplace_back(e.x, e.y);
+  return v;
+}
+
+bool writes(DesignFormat f) {
+  Pattern probe;
+  probe.events = {{0, 0, NeedleOp::kEnd}};
+  const auto w = convert::write_pattern(probe, f, "probe");
+  return w || w.error().code != ErrorCode::kUnsupportedForm;
+}
+
+TEST(ConvertCli, EveryInputToEveryFormatAsFarAsThisBuildReadsAndWrites) {
+  const struct Input {
+    const char* file;
+    Bytes bytes;
+    const char* extra;               // more options
+    std::vector<std::string> stems;  // output names without the extension
+  } inputs[] = {
+      {"rose.shv", rose_shv(), "", {"rose"}},
+      {"rose.huc",
+       HucBuilder{}.extents(20, 10, 0, 0).colour(5, cat({rec(0, 0), rec(20, 10)})).bytes(),
+       "",
+       {"rose"}},
+      {"garden.dhv", garden(), "", {"garden001", "garden002"}},
+      {"garden.dhv", garden(), "--combine", {"garden"}},
+      {"star.dst", dst({{0, 0}, {50, 0}, {50, 30}, {-20, 121}}), "", {"star"}},
+  };
+  const DesignFormat formats_out[] = {DesignFormat::kShv, DesignFormat::kDst, DesignFormat::kExp,
+                                      DesignFormat::kJef, DesignFormat::kPes, DesignFormat::kSvg,
+                                      DesignFormat::kCsv, DesignFormat::kJson};
+  int ran = 0;
+  for (const auto& in : inputs) {
+    const auto designs = designs_of(in.bytes, std::string(in.extra) == "--combine");
+    for (const auto f : formats_out) {
+      const std::string ext = convert::extension_of(f);
+      SCOPED_TRACE(std::string(in.file) + " " + in.extra + " --to " + ext);
+      if (!designs) continue;  // this build cannot read the input's kind yet
+      ScopedTempDir dir;
+      write_bytes(dir.file(in.file), in.bytes);
+      // An output with the input's own name would be refused: --to shv of an
+      // SHV file is tried into a folder instead.
+      const bool into_folder = ext == std::string(in.file).substr(std::string(in.file).size() - 3);
+      if (into_folder) std::filesystem::create_directory(dir.path() / "out");
+      const Ran r = run_in(dir, std::string("--convert ") + in.extra + " " + in.file + " --to " +
+                                    ext + (into_folder ? " -o out" : ""));
+      if (!writes(f)) {
+        EXPECT_EQ(r.code, 1);
+        EXPECT_THAT(r.err, testing::HasSubstr("cannot write " + ext));
+        EXPECT_EQ(dir.files(), std::vector<std::string>{in.file});  // nothing written
+        continue;
+      }
+      ++ran;
+      ASSERT_EQ(r.code, 0) << r.err;
+      ASSERT_EQ(designs->size(), in.stems.size());
+      std::string wrote = std::string(in.file) + ": wrote ";
+      for (std::size_t i = 0; i < in.stems.size(); ++i)
+        wrote += (i ? ", " : "") + std::string(into_folder ? "out/" : "") + in.stems[i] + "." + ext;
+      EXPECT_THAT(r.out, testing::HasSubstr(wrote + "\n"));
+      for (std::size_t i = 0; i < in.stems.size(); ++i) {
+        const Pattern& want = (*designs)[i];
+        const Bytes out =
+            read_bytes(dir.file((into_folder ? "out/" : "") + in.stems[i] + "." + ext));
+        const std::string text = text_of(out);
+        if (f == DesignFormat::kJson) {
+          const auto doc = parse_json(text);
+          ASSERT_TRUE(doc.has_value()) << text;
+          EXPECT_EQ((*doc)["events"].items.size(), want.events.size());
+        } else if (f == DesignFormat::kCsv) {
+          EXPECT_EQ(count_of(text, "\n"), want.events.size() + 1);
+        } else if (f == DesignFormat::kSvg) {
+          EXPECT_TRUE(well_formed_xml(text));
+          EXPECT_EQ(count_of(text, "<g "), formats::block_count(want));
+        } else {
+          // Read back, the same stitches in the same number of blocks.
+          auto back =
+              formats::read_pattern(formats::ByteReader(out, "back"), formats::recognise_kind(out));
+          if (!back && back.error().code == ErrorCode::kUnsupportedForm) continue;
+          ASSERT_TRUE(back.has_value()) << back.error().message();
+          EXPECT_EQ(stitch_positions(*back), stitch_positions(want));
+        }
+      }
+    }
+  }
+  if (ran == 0) GTEST_SKIP() << "this build reads none of the inputs yet";
+}
+
+TEST(ConvertCli, RefusesBeforeWritingAnything) {
+  ScopedTempDir dir;
+  std::filesystem::create_directory(dir.path() / "a");
+  std::filesystem::create_directory(dir.path() / "b");
+  std::filesystem::create_directory(dir.path() / "out");
+  write_bytes(dir.file("a/rose.shv"), rose_shv());
+  write_bytes(dir.file("b/rose.shv"), rose_shv());
+  write_bytes(dir.file("pic.png"), {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13});
+  const struct {
+    const char* args;
+    int code;
+    const char* err_has;
+  } cases[] = {
+      {"--convert a/rose.shv --to xyz", 1, "korvane: --to xyz: "},
+      {"--convert a/rose.shv --to xyz", 1,
+       "korvane writes shv, dst, exp, jef, pes, svg, csv, json"},
+      {"--convert a/rose.shv -o rose.foo", 1, "rose.foo: "},
+      {"--convert a/rose.shv b/rose.shv -o out --to json", 1, "same name"},
+      {"--convert a/rose.shv -o a/rose.shv --to json", 1,
+       "a/rose.shv: refusing to overwrite the input file"},
+      {"--convert pic.png --to svg", 1,
+       "this is a PNG picture, which korvane cannot read; "
+       "korvane reads DHV, SHV, HUC"},
+      {"--info --stitches a/rose.shv", 2, "--stitches goes with --info --json"},
+      {"--preview --to svg a/rose.shv", 2, "--to goes with --convert"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const Ran r = run_in(dir, c.args);
+    EXPECT_EQ(r.code, c.code);
+    EXPECT_THAT(r.err, testing::HasSubstr(c.err_has));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "out"));
+    for (const char* d : {"a", "b"})
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / d),
+                              std::filesystem::directory_iterator()),
+                1);
+    EXPECT_EQ(dir.files(), std::vector<std::string>{"pic.png"});
+  }
+}
+
+TEST(ConvertCli, InfoJsonListsNeedleEventsOnlyWhenAsked) {
+  ScopedTempDir dir;
+  write_bytes(dir.file("rose.shv"), rose_shv());
+  const Ran plain = run_in(dir, "--info --json rose.shv");
+  EXPECT_THAT(plain.out, testing::Not(testing::HasSubstr("\"events\"")));
+  const Ran with = run_in(dir, "--info --json --stitches rose.shv");
+  ASSERT_EQ(with.code, 0) << with.err;
+  const auto doc = parse_json(with.out);
+  ASSERT_TRUE(doc.has_value()) << with.out;
+  const auto& events = (*doc)["files"][0]["designs"][0]["events"].items;
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back()["op"].text, "end");
+  // The rose's last stitch, after the long move of its second block.
+  const auto stitch = std::find_if(events.rbegin(), events.rend(),
+                                   [](const JsonValue& e) { return e["op"].text == "stitch"; });
+  ASSERT_NE(stitch, events.rend());
+  EXPECT_EQ((*stitch)["x"].integer(), 5);
+  EXPECT_EQ((*stitch)["y"].integer(), 5);
+  EXPECT_EQ((*stitch)["block"].integer(), 2);
+}
+
+TEST(ConvertCli, PicturesShowTheTopOfTheDesignAtTheTop) {
+  if (!inspect::png_supported()) GTEST_SKIP() << "no PNG library in this build";
+  // An asymmetric design: a stroke from the bottom (y = 100) to the top
+  // (y = -100), then a bar to the right along the top only.
+  ScopedTempDir dir;
+  write_bytes(
+      dir.file("flag.shv"),
+      written_shv(
+          HucBuilder{}
+              .extents(100, 100, 0, -100)
+              .colour(9, cat({rec(0, 0), rec(0, 100), rec(0, -100), rec(0, -100), rec(100, 0)})),
+          "flag"));
+  const Ran r = run_in(dir, "--preview flag.shv");
+  ASSERT_EQ(r.code, 0) << r.err;
+  for (const char* name : {"flag-stitches.png", "flag-preview.png"}) {
+    SCOPED_TRACE(name);
+    const auto png = decode_png(read_bytes(dir.file(name)));
+    ASSERT_TRUE(png.has_value());
+    // Count stitched pixels in the top and bottom quarter of the right half.
+    auto stitched = [&](std::uint32_t y0, std::uint32_t y1) {
+      int n = 0;
+      for (std::uint32_t y = y0; y < y1; ++y)
+        for (std::uint32_t x = png->width * 3 / 4; x < png->width; ++x) {
+          const auto c = png->at(x, y);
+          const bool bg = (c == DecodedPng::Colour{0x80, 0x80, 0x80}) ||
+                          (c == DecodedPng::Colour{0x94, 0x94, 0x94});
+          n += !bg;
+        }
+      return n;
+    };
+    EXPECT_GT(stitched(0, png->height / 4), 0);
+    EXPECT_EQ(stitched(png->height * 3 / 4, png->height), 0);
+  }
+}
+
+#endif  // _WIN32
+
+}  // namespace
+}  // namespace kvn::test
