@@ -1,5 +1,7 @@
 #include "inspect/pictures.hpp"
 
+#include "formats/shv_pattern.hpp"
+
 #include <algorithm>
 
 #include "formats/byte_reader.hpp"
@@ -255,38 +257,8 @@ Picture layout_picture(std::span<const PlacedPattern> designs) {
 
 Result<Pattern> shv_pattern(std::span<const std::uint8_t> image, const std::string& file,
                             const formats::ShvDesign& design) {
-  auto read =
-      formats::read_pattern(formats::ByteReader(image, file), formats::ContentKind::kShvDesign);
-  if (read || read.error().code != ErrorCode::kUnsupportedForm) return read;
-  // The stream as the preview renderer walks it, with the 16-bit wrap of its sums.
-  Pattern p;
-  p.name.assign(design.name.begin(), design.name.end());
-  for (const auto& c : design.colours) {
-    const auto& rgb = kPreviewPalette[shvgen::pixel_for_colour(c.Color) & 0x0F];
-    formats::Thread t;
-    t.r = rgb.r, t.g = rgb.g, t.b = rgb.b;
-    t.shv_code = c.Color;
-    p.threads.push_back(t);
-  }
-  std::size_t block = 0;
-  bool first = true;  // a block's first record moves to where the block begins
-  formats::walk_blocks(design.stream, design.colours, 0, 0, [&](const formats::WalkStep& s) {
-    for (; block < s.block; ++block) {
-      p.events.push_back({formats::wrap16(s.x0), formats::wrap16(s.y0), NeedleOp::kColourChange});
-      first = true;
-    }
-    if (s.record.kind == formats::RecordKind::kControl) return;
-    const bool stitch = s.record.kind == formats::RecordKind::kStitch && !first;
-    first = false;
-    p.events.push_back({formats::wrap16(s.x1), formats::wrap16(s.y1),
-                        stitch ? NeedleOp::kStitch : NeedleOp::kJump});
-  });
-  // Blocks without a record still count.
-  const std::int32_t x = p.events.empty() ? 0 : p.events.back().x;
-  const std::int32_t y = p.events.empty() ? 0 : p.events.back().y;
-  for (; block + 1 < p.threads.size(); ++block) p.events.push_back({x, y, NeedleOp::kColourChange});
-  p.events.push_back({x, y, NeedleOp::kEnd});
-  return p;
+  (void)design;
+  return formats::read_shv(formats::ByteReader(image, file));
 }
 
 }  // namespace kvn::inspect

@@ -109,10 +109,8 @@ struct PlacedPattern {
 /// the start point marked by a cross.
 Picture layout_picture(std::span<const PlacedPattern> designs);
 
-/// The needle events of an SHV design whose whole image is `image`: what the
-/// SHV reader makes of it, or, in a build whose reader does not take SHV yet,
-/// its stream walked block by block (long moves as jumps, stitches in the
-/// colours of the stored preview).
+/// The needle events of an SHV design whose whole image is `image`, as the
+/// SHV reader reads them.
 Result<formats::Pattern> shv_pattern(std::span<const std::uint8_t> image, const std::string& file,
                                      const formats::ShvDesign& design);
 
