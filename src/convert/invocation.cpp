@@ -53,9 +53,26 @@ std::vector<std::string> outputs_of(Conversion what, const std::string& input,
 
 std::vector<Error> plan_invocation(Conversion what, const std::vector<std::string>& inputs,
                                    const std::string* output, FileSystem& fs) {
+  std::vector<std::string> outputs;
+  if (output) outputs.assign(inputs.size(), *output);
+  return plan_invocation(what, inputs, outputs, fs);
+}
+
+std::string output_in_folder(Conversion what, const std::string& input, const std::string& dir) {
+  if (what == Conversion::kPreview) return dir;
+  std::string name = shv_name(std::string_view(input).substr(file_name_start(input)));
+  if (dir.empty()) return name;
+  const char last = dir.back();
+  return last == '/' || last == '\\' ? dir + name : dir + "/" + name;
+}
+
+std::vector<Error> plan_invocation(Conversion what, const std::vector<std::string>& inputs,
+                                   const std::vector<std::string>& outputs, FileSystem& fs) {
   std::vector<PlannedOutput> planned;
   std::vector<Error> refusals;
-  for (const auto& input : inputs) {
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const std::string& input = inputs[i];
+    const std::string* output = outputs.empty() ? nullptr : &outputs[i];
     if (output && output->empty()) {
       refusals.push_back(make_error(ErrorCode::kEmptyOutputName, input,
                                     what == Conversion::kPreview

@@ -16,6 +16,14 @@ namespace kvn::convert {
 std::vector<Error> plan_invocation(Conversion what, const std::vector<std::string>& inputs,
                                    const std::string* output, FileSystem& fs);
 
+/// The same, with each input's own output (`outputs` runs beside `inputs`).
+std::vector<Error> plan_invocation(Conversion what, const std::vector<std::string>& inputs,
+                                   const std::vector<std::string>& outputs, FileSystem& fs);
+
+/// What `output` means for `input` when the outputs go to folder `dir`: the
+/// folder itself for pictures, else the input's SHV name inside it.
+std::string output_in_folder(Conversion what, const std::string& input, const std::string& dir);
+
 /// Converts one input of a run through `out`. Returns 0 or the failing
 /// result of the matching C function, with the reasons in `diag`.
 int convert_input(Conversion what, const std::string& input, const std::string* output,

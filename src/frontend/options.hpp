@@ -17,6 +17,9 @@ struct Options {
   std::optional<std::string> output;  // -o: the output file, or with --preview a directory
   bool json = false;                  // --info as JSON
   DialogChoice dialogs = DialogChoice::kAuto;
+  std::optional<std::string> output_dir;  // -O: the folder for every output
+  bool quiet = false;                     // -q: no line for what succeeded
+  bool recursive = false;                 // -r: folders given include their subfolders
 };
 
 /// Reads an options-mode command line; on a mistake, says what in `problem`.
