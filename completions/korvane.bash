@@ -8,19 +8,39 @@ _korvane() {
   local words=" ${COMP_WORDS[*]} "
   local IFS=$'\n'
 
-  # "--dialogs=gtk": bash splits the word at "=".
-  if [[ $cur == "=" && $prev == --dialogs ]]; then
-    COMPREPLY=($(compgen -W $'gtk\nterminal' -- ""))
-    return
+  # "--dialogs=gtk": bash splits the word at "=". Values are words, not file
+  # names: without this, readline would escape them as names ("\=").
+  local option=$prev value=$cur
+  if [[ $cur == "=" ]]; then
+    value=""
+  elif [[ $prev == "=" ]] && ((COMP_CWORD > 1)); then
+    option=${COMP_WORDS[COMP_CWORD - 2]}
+  else
+    option=""
   fi
-  if [[ $prev == "=" ]] && ((COMP_CWORD > 1)) && [[ ${COMP_WORDS[COMP_CWORD - 2]} == --dialogs ]]; then
-    COMPREPLY=($(compgen -W $'gtk\nterminal' -- "$cur"))
-    return
-  fi
+  case $option in
+    --dialogs)
+      compopt +o filenames 2>/dev/null
+      COMPREPLY=($(compgen -W $'auto\ngtk\nterminal' -- "$value"))
+      return
+      ;;
+    --output-dir)
+      COMPREPLY=($(compgen -d -- "$value"))
+      return
+      ;;
+    --output)
+      COMPREPLY=($(compgen -f -- "$value"))
+      return
+      ;;
+  esac
 
   case $prev in
     --to)
       COMPREPLY=($(compgen -W $'shv\ndst\nexp\njef\npes\nsvg\ncsv\njson' -- "$cur"))
+      return
+      ;;
+    -O | --output-dir)
+      COMPREPLY=($(compgen -d -- "$cur"))
       return
       ;;
     -o | --output)
@@ -34,7 +54,8 @@ _korvane() {
   esac
 
   if [[ $cur == -* ]]; then
-    COMPREPLY=($(compgen -W $'--split\n--combine\n--convert\n--to\n--huc\n--info\n--json\n--stitches\n--preview\n-o\n--output\n--dialogs=\n-h\n--help\n--version\n--' -- "$cur"))
+    compopt +o filenames 2>/dev/null
+    COMPREPLY=($(compgen -W $'--split\n--combine\n--convert\n--to\n--huc\n--info\n--json\n--stitches\n--preview\n-o\n--output\n-O\n--output-dir\n-q\n--quiet\n-r\n--recursive\n--dialogs\n--dialogs=\n-h\n--help\n--version\n--' -- "$cur"))
     [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
     return
   fi

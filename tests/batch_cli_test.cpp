@@ -165,13 +165,120 @@ TEST_F(Batch, PreviewWritesDecodablePicturesIntoTheDirectory) {
 #endif
 }
 
-TEST_F(Batch, APlainFirstArgumentStillOnlySplitsIt) {
-  const Ran r = run_in(dir_, "garden.dhv --info --preview rose.shv");
-  EXPECT_EQ(r.code, 0) << r.err;
+// As Windows passes the files dropped on the program: every argument is a file.
+TEST_F(Batch, APlainFirstArgumentMakesEveryArgumentAContainer) {
+  const Ran r = run_in(dir_, "garden.dhv --info");
+  EXPECT_EQ(r.code, 1) << r.err;
   EXPECT_THAT(r.out, testing::Not(testing::HasSubstr("DHV container")));
-  EXPECT_EQ(r.err, "");
+  EXPECT_THAT(r.out, testing::HasSubstr("\ngarden.dhv: wrote garden001.shv, garden002.shv\n"
+                                        "--info: korvane aborted with error #-1\n"
+                                        "1 file converted, 1 failed\n"));
+  EXPECT_EQ(r.err, "korvane: --info: cannot open the file: No such file or directory\n");
   EXPECT_EQ(files(), (std::vector<std::string>{"bad.dhv", "garden.dhv", "garden001.shv",
                                                "garden002.shv", "rose.shv"}));
+}
+
+// Folders, --output-dir, quiet runs and collisions, each from a fresh folder:
+// designs/ holds a.dhv and b.DHV (two designs each), designs/sub/c.dhv,
+// designs/bad.dhv and -dash.dhv; other/a.dhv shares a's name.
+TEST(Batches, FoldersOutputDirsAndCollisions) {
+  struct Case {
+    const char* args;
+    int code;
+    std::vector<std::string> out_lines;  // standard output, line by line
+    const char* err_has;
+    std::vector<std::string> made;  // files beyond the inputs, sorted
+  };
+  const std::vector<std::string> ab = {"out/a001.shv", "out/a002.shv", "out/b001.shv",
+                                       "out/b002.shv"};
+  const Case cases[] = {
+      {"-O out designs",
+       1,
+       {"designs/a.dhv: wrote out/a001.shv, out/a002.shv",
+        "designs/b.DHV: wrote out/b001.shv, out/b002.shv",
+        "designs/bad.dhv: korvane aborted with error #-1", "2 files converted, 1 failed"},
+       "korvane: designs/bad.dhv: ",
+       ab},
+      {"--recursive --output-dir=out designs/sub",
+       0,
+       {"designs/sub/c.dhv: wrote out/c001.shv, out/c002.shv"},
+       "",
+       {"out/c001.shv", "out/c002.shv"}},
+      {"-q -Onew/deeper designs/a.dhv designs/b.DHV",
+       0,
+       {},
+       "",
+       {"new/deeper/a001.shv", "new/deeper/a002.shv", "new/deeper/b001.shv",
+        "new/deeper/b002.shv"}},
+      {"-q designs/a.dhv designs/bad.dhv",
+       1,
+       {"designs/bad.dhv: korvane aborted with error #-1", "1 file converted, 1 failed"},
+       "designs/bad.dhv",
+       {"designs/a001.shv", "designs/a002.shv"}},
+      // Two inputs of one name would write one file twice: nothing is written.
+      {"-O out designs/a.dhv other/a.dhv",
+       1,
+       {"korvane aborted with error #-1"},
+       "out/a001.shv",
+       {"out"}},
+      {"empty",
+       1,
+       {"korvane aborted with error #-1"},
+       "empty: the folder holds no DHV container",
+       {}},
+      {"-- -dash.dhv",
+       0,
+       {"-dash.dhv: wrote -dash001.shv, -dash002.shv"},
+       "",
+       {"-dash001.shv", "-dash002.shv"}},
+      {"'' designs/a.dhv",
+       1,
+       {"\"\": korvane aborted with error #-1",
+        "designs/a.dhv: wrote designs/a001.shv, designs/a002.shv", "1 file converted, 1 failed"},
+       "korvane: the file name is empty",
+       {"designs/a001.shv", "designs/a002.shv"}},
+      {"-O designs/a.dhv designs/b.DHV",
+       1,
+       {"korvane aborted with error #-1"},
+       "designs/a.dhv",
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    ScopedTempDir dir;
+    namespace fs = std::filesystem;
+    for (const char* d : {"designs/sub", "other", "empty"}) fs::create_directories(dir.path() / d);
+    const auto two = DhvBuilder{}.add(rose_shv(), 100, -50).add(one_stitch_shv(0, 10, 0)).bytes();
+    for (const char* f :
+         {"designs/a.dhv", "designs/b.DHV", "designs/sub/c.dhv", "other/a.dhv", "-dash.dhv"})
+      write_bytes(dir.file(f), two);
+    write_bytes(dir.file("designs/bad.dhv"), noise(200, 9));
+    std::vector<std::string> before;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+      before.push_back(fs::relative(e.path(), dir.path()).generic_string());
+
+    const Ran r = run_in(dir, c.args);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    std::string expected_out;
+    for (const auto& line : c.out_lines) expected_out += line + "\n";
+    // The banner comes first in the classic form only.
+    const std::string banner_end = "korvane@korvane.invalid\n";
+    const auto after_banner = r.out.find(banner_end);
+    EXPECT_EQ(after_banner != std::string::npos, c.args[0] != '-');
+    EXPECT_EQ(
+        after_banner == std::string::npos ? r.out : r.out.substr(after_banner + banner_end.size()),
+        expected_out);
+    EXPECT_THAT(r.err, testing::HasSubstr(c.err_has));
+    std::vector<std::string> made;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path())) {
+      const std::string name = fs::relative(e.path(), dir.path()).generic_string();
+      if (std::find(before.begin(), before.end(), name) == before.end() && name[0] != '.' &&
+          (e.is_regular_file() || fs::is_empty(e.path())))
+        made.push_back(name);
+    }
+    std::sort(made.begin(), made.end());
+    EXPECT_EQ(made, c.made);
+  }
 }
 
 // Everything under `dir`: kind, and a digest of the contents or the link target.
@@ -279,7 +386,12 @@ TEST_F(Batch, BashCompletesOptionsAndTheFilesEachCommandReads) {
   const std::pair<V, V> cases[] = {
       {{"korvane", "--in"}, {"--info"}},
       {{"korvane", "--p"}, {"--preview"}},
-      {{"korvane", "--dialogs", "=", ""}, {"gtk", "terminal"}},
+      {{"korvane", "--dialogs", "=", ""}, {"auto", "gtk", "terminal"}},
+      {{"korvane", "--dialogs", "=", "t"}, {"terminal"}},
+      // After the value, the files the dialogs convert.
+      {{"korvane", "--dialogs", "=", "gtk", ""}, {"bad.dhv", "garden.dhv", "pics", "rose.shv"}},
+      {{"korvane", "-O", ""}, {"pics"}},
+      {{"korvane", "--output-dir", "=", "p"}, {"pics"}},
       // --info, --preview and --convert read designs of every format.
       {{"korvane", "--info", ""},
        {"bad.dhv", "garden.dhv", "pics", "plan.HUC", "rose.shv", "star.Dst"}},

@@ -30,13 +30,13 @@ TEST(Cli, ExitCodesAndStreamsMatchWhatUsersAreTold) {
       {"missing.dhv extra", "", 1, "korvane aborted with error #-1\n",
        "korvane: missing.dhv: cannot open the file"},
       {"--version", "", 0, "korvane 1.0.0", ""},
-      {"--help", "", 0, "korvane FILE [...]", ""},
+      {"--help", "", 0, "korvane FILE...", ""},
       {"--bogus", "", 2, "", "unknown option '--bogus'"},
       {"--split missing.dhv g.dhv", "", 1, "g.dhv: wrote g001.shv, g002.shv",
        "missing.dhv: cannot open"},
-      {"--dialogs=terminal", "\n", 0, "https://korvane.example.org/\n",
-       "Select DHV file to convert"},
-      {"--dialogs=terminal", "g.dhv\nno\n", 0, "", "Need to combine?"},
+      {"--dialogs=terminal", "\n", 0, "", "Select DHV file to convert"},
+      {"--dialogs=terminal", "g.dhv\nno\n", 0, "g.dhv: wrote g001.shv, g002.shv\n",
+       "These designs cannot be combined:"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);

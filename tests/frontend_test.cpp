@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -21,20 +22,33 @@ struct Script {
   std::vector<std::string> shown;
 };
 
+// Records each box as its caption's first word after KORVANE and the path:
+// "created /tmp/x/two.dhv"; the texts themselves are kept for closer checks.
 class FakeDialogs final : public Dialogs {
  public:
   explicit FakeDialogs(Script& s) : s_(s) {}
-  std::optional<std::string> open_file() override {
+  std::vector<std::string> open_files() override {
     s_.shown.push_back("open");
-    return s_.choice;
+    return s_.choice ? std::vector<std::string>{*s_.choice} : std::vector<std::string>{};
   }
-  void show_failure(const std::string& path) override { s_.shown.push_back("failed " + path); }
-  bool ask_combine(const std::string& path) override {
-    s_.shown.push_back("ask " + path);
+  void show(const Box& box) override { s_.shown.push_back(record("show", box)); }
+  bool ask(const Box& box) override {
+    s_.shown.push_back(record("ask", box));
     return s_.answer;
   }
+  static inline std::vector<Box> boxes;
 
  private:
+  static std::string record(const char* how, const Box& box) {
+    boxes.push_back(box);
+    const auto start = box.caption.find(' ') + 1;
+    std::string word = box.caption.substr(start, box.caption.find(' ', start) - start);
+    if (word == "did")
+      word = box.caption.find("combine") != std::string::npos ? "uncombined" : "failed";
+    const auto line2 = box.text.find('\n') + 1;
+    return std::string(how) + " " + word + " " +
+           box.text.substr(line2, box.text.find('\n', line2) - line2);
+  }
   Script& s_;
 };
 
@@ -46,6 +60,7 @@ struct Outcome {
 
 Outcome run_with(const std::vector<std::string>& args, std::optional<std::string> choice,
                  bool answer) {
+  FakeDialogs::boxes.clear();
   std::ostringstream out, err;
   Script script{std::move(choice), answer, {}};
   const int code =
@@ -59,80 +74,144 @@ std::string banner() {
   return b.str();
 }
 
-TEST(DialogFlow, FollowsTheUsersAnswers) {
+TEST(DialogFlow, EveryBoxSaysWhatHappenedAndWhy) {
   test::ScopedTempDir dir;
   const std::string one = dir.file("one.dhv");
-  const std::string two = dir.file("two.dhv");
+  const std::string opaque = dir.file("opaque.dhv");
   const std::string bad = dir.file("bad.dhv");
+  const std::string garden = dir.file("garden.dhv");
   test::write_bytes(one, DhvBuilder{}.add(test::opaque_design(30, 1)).bytes());
+  // Opaque designs split fine but cannot be combined.
   test::write_bytes(
-      two, DhvBuilder{}.add(test::opaque_design(30, 1)).add(test::opaque_design(9, 2)).bytes());
+      opaque, DhvBuilder{}.add(test::opaque_design(30, 1)).add(test::opaque_design(9, 2)).bytes());
   test::write_bytes(bad, Bytes(50, 0));
+  test::write_bytes(garden,
+                    test::read_bytes(std::string(KORVANE_SOURCE_DIR) + "/examples/garden.dhv"));
+  const std::string in_dir = "Written in " + dir.path().string() + "/:\n";
   struct Case {
     const char* name;
     std::optional<std::string> choice;
     bool yes;
     int code;
     std::vector<std::string> shown;
-    const char* error_line;
+    std::string out;                                     // after the banner
+    std::vector<std::pair<BoxIcon, std::string>> texts;  // each box's icon and text after the path
   };
   const Case cases[] = {
-      {"Cancel", std::nullopt, false, 0, {"open"}, ""},
-      {"SplitFails", bad, true, 1, {"open", "failed " + bad}, "korvane aborted with error #-1\n"},
-      {"No", two, false, 0, {"open", "ask " + two}, ""},
-      {"YesOnOneDesign", one, true, 0, {"open", "ask " + one}, ""},
+      {"Cancel", std::nullopt, false, 0, {"open"}, "", {}},
+      {"SplitFails",
+       bad,
+       true,
+       1,
+       {"open", "show failed " + bad},
+       "korvane aborted with error #-1\n",
+       {{BoxIcon::kWarning, "the file ends too early"}}},
+      {"CannotCombineIsToldNotAsked",
+       opaque,
+       true,
+       0,
+       {"open", "show created " + opaque},
+       opaque + ": wrote " + dir.file("opaque001.shv") + ", " + dir.file("opaque002.shv") + "\n",
+       {{BoxIcon::kInformation, in_dir + "opaque001.shv, opaque002.shv\n\n"
+                                         "These designs cannot be combined:\n"}}},
+      {"No",
+       garden,
+       false,
+       0,
+       {"open", "ask created " + garden},
+       garden + ": wrote " + dir.file("garden001.shv") + ", " + dir.file("garden002.shv") + ", " +
+           dir.file("garden003.shv") + "\n",
+       {{BoxIcon::kInformation, in_dir + "3 designs: garden001.shv \u2026 garden003.shv\n\n"
+                                         "Combined, the designs measure 267.5 x 116.2 mm: "
+                                         "larger than the largest hoop (150 x 360 mm).\n\n"
+                                         "Need to combine?"}}},
+      {"YesOnOneDesign",
+       one,
+       true,
+       0,
+       {"open", "ask created " + one, "show combined " + one},
+       one + ": wrote " + dir.file("one.shv") + "\n" + one + ": wrote " + dir.file("one.shv") +
+           "\n",
+       {{BoxIcon::kInformation, in_dir + "one.shv\n\nNeed to combine?"},
+        {BoxIcon::kInformation, in_dir + "one.shv"}}},
+      {"Yes",
+       garden,
+       true,
+       0,
+       {"open", "ask created " + garden, "show combined " + garden},
+       "",
+       {{BoxIcon::kInformation, ""}, {BoxIcon::kInformation, in_dir + "garden.shv"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const Outcome r = run_with({}, c.choice, c.yes);
-    EXPECT_EQ(r.code, c.code);
+    EXPECT_EQ(r.code, c.code) << r.err;
     EXPECT_EQ(r.shown, c.shown);
-    EXPECT_EQ(r.out, banner() + c.error_line);
+    EXPECT_EQ(r.out.substr(0, banner().size()), banner());
+    if (!c.out.empty()) {
+      EXPECT_EQ(r.out.substr(banner().size()), c.out);
+    }
+    ASSERT_EQ(FakeDialogs::boxes.size(), c.texts.size());
+    for (std::size_t i = 0; i < c.texts.size(); ++i) {
+      const Box& b = FakeDialogs::boxes[i];
+      EXPECT_EQ(b.icon, c.texts[i].first);
+      // The caption's statement opens the text, then the path.
+      EXPECT_EQ(b.text.rfind(b.caption + "\n" + *c.choice + "\n\n", 0), 0u) << b.text;
+      EXPECT_NE(b.text.find(c.texts[i].second), std::string::npos) << b.text;
+    }
   }
-  EXPECT_EQ(dir.files(), (std::vector<std::string>{"bad.dhv", "one.dhv", "one.shv", "two.dhv",
-                                                   "two001.shv", "two002.shv"}));
+  EXPECT_EQ(dir.files(),
+            (std::vector<std::string>{"bad.dhv", "garden.dhv", "garden.shv", "garden001.shv",
+                                      "garden002.shv", "garden003.shv", "one.dhv", "one.shv",
+                                      "opaque.dhv", "opaque001.shv", "opaque002.shv"}));
 }
 
-TEST(DialogFlow, YesCombinesTheSameContainerAndAFailedCombineIsShown) {
+TEST(DialogFlow, GivenFilesSkipTheOpenDialogAndAFailedCombineKeepsTheSplit) {
   test::ScopedTempDir dir;
   const std::string garden = dir.file("garden.dhv");
   test::write_bytes(garden,
                     test::read_bytes(std::string(KORVANE_SOURCE_DIR) + "/examples/garden.dhv"));
-  const Outcome yes = run_with({}, garden, true);
-  EXPECT_EQ(yes.code, 0) << yes.err;
-  EXPECT_EQ(yes.shown, (std::vector<std::string>{"open", "ask " + garden}));
-  EXPECT_EQ(yes.out, banner());
-  EXPECT_EQ(dir.files(), (std::vector<std::string>{"garden.dhv", "garden.shv", "garden001.shv",
-                                                   "garden002.shv", "garden003.shv"}));
-
-  // Opaque designs split fine but cannot be combined: the user is told, as for a failed split.
-  const std::string opaque = dir.file("opaque.dhv");
-  test::write_bytes(
-      opaque, DhvBuilder{}.add(test::opaque_design(30, 1)).add(test::opaque_design(9, 2)).bytes());
-  const Outcome failed = run_with({}, opaque, true);
-  EXPECT_EQ(failed.code, 1);
-  EXPECT_EQ(failed.shown, (std::vector<std::string>{"open", "ask " + opaque, "failed " + opaque}));
-  EXPECT_EQ(failed.out, banner() + "korvane aborted with error #-1\n");
-  EXPECT_NE(failed.err.find("opaque.dhv"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("opaque.shv")));
+  // A folder where the combined design belongs: the split succeeds, the combine cannot write.
+  std::filesystem::create_directory(dir.file("garden.shv"));
+  const Outcome r =
+      run_with({"--dialogs=terminal", garden, dir.file("missing.dhv")}, std::nullopt, true);
+  EXPECT_EQ(r.code, 1);
+  const std::vector<std::string> shown = {"ask created " + garden, "show uncombined " + garden,
+                                          "show failed " + dir.file("missing.dhv")};
+  EXPECT_EQ(r.shown, shown);
+  ASSERT_EQ(FakeDialogs::boxes.size(), 3u);
+  const std::string& failed = FakeDialogs::boxes[1].text;
+  EXPECT_NE(failed.find("Combining failed:\n"), std::string::npos) << failed;
+  EXPECT_NE(failed.find("The split designs were written all the same.\nWritten in " +
+                        dir.path().string() + "/:\n3 designs: garden001.shv"),
+            std::string::npos)
+      << failed;
+  EXPECT_EQ(FakeDialogs::boxes[1].icon, BoxIcon::kWarning);
+  EXPECT_NE(FakeDialogs::boxes[2].text.find("cannot open the file"), std::string::npos);
+  // No banner in options mode.
+  EXPECT_EQ(r.out.find("KORVANE conversion utility"), std::string::npos);
 }
 
-TEST(CommandLine, SplitsOnlyTheFirstArgumentAndNeverAsks) {
+TEST(CommandLine, ConvertsEveryFileGivenAndNeverAsks) {
   test::ScopedTempDir dir;
   const std::string two = dir.file("two.dhv");
+  const std::string missing = dir.file("missing.dhv");
   test::write_bytes(
       two, DhvBuilder{}.add(test::opaque_design(30, 1)).add(test::opaque_design(9, 2)).bytes());
-  const Outcome ok = run_with({two, dir.file("missing.dhv"), "--help"}, std::nullopt, true);
-  EXPECT_EQ(ok.code, 0);
-  EXPECT_TRUE(ok.shown.empty());
-  EXPECT_EQ(ok.out, banner());
+  const Outcome both = run_with({missing, two}, std::nullopt, true);
+  EXPECT_EQ(both.code, 1);
+  EXPECT_TRUE(both.shown.empty());
+  EXPECT_EQ(both.out, banner() + missing + ": korvane aborted with error #-1\n" + two + ": wrote " +
+                          dir.file("two001.shv") + ", " + dir.file("two002.shv") +
+                          "\n1 file converted, 1 failed\n");
   EXPECT_EQ(dir.files(), (std::vector<std::string>{"two.dhv", "two001.shv", "two002.shv"}));
 
-  const Outcome missing = run_with({dir.file("missing.dhv"), two}, std::nullopt, true);
-  EXPECT_EQ(missing.code, 1);
-  EXPECT_EQ(missing.out, banner() + "korvane aborted with error #-1\n");
-  EXPECT_EQ(missing.err, "korvane: " + dir.file("missing.dhv") +
-                             ": cannot open the file: No such file or directory\n");
+  // One file alone keeps the bare error line.
+  const Outcome alone = run_with({missing}, std::nullopt, true);
+  EXPECT_EQ(alone.code, 1);
+  EXPECT_EQ(alone.out, banner() + "korvane aborted with error #-1\n");
+  EXPECT_EQ(alone.err,
+            "korvane: " + missing + ": cannot open the file: No such file or directory\n");
 }
 
 TEST(Options, ReadsCommandsAndRefusesMistakes) {
@@ -153,6 +232,10 @@ TEST(Options, ReadsCommandsAndRefusesMistakes) {
       {{"--frobnicate", "a"}, false, Command::kHelp},
       {{"--split", "a", "--combine", "b"}, false, Command::kHelp},
       {{"-o"}, false, Command::kHelp},
+      {{"--dialogs=gtk", "a.dhv"}, true, Command::kDialogs},
+      {{"--dialogs=gtk", "-O", "d"}, false, Command::kHelp},
+      {{"-o", "x", "-O", "d", "a"}, false, Command::kHelp},
+      {{"--output-dir"}, false, Command::kHelp},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : ""));
@@ -164,33 +247,82 @@ TEST(Options, ReadsCommandsAndRefusesMistakes) {
     else
       EXPECT_FALSE(problem.empty());
   }
+
+  // Each GNU spelling of a value, and "--" before names that look like options.
+  struct Spelling {
+    std::vector<std::string> args;
+    std::optional<std::string> output, output_dir;
+    std::vector<std::string> files;
+  };
+  const Spelling spellings[] = {
+      {{"--output=x.shv", "a"}, "x.shv", {}, {"a"}},
+      {{"-ox.shv", "a"}, "x.shv", {}, {"a"}},
+      {{"a", "--output", "x.shv"}, "x.shv", {}, {"a"}},
+      {{"-Oout", "a", "b"}, {}, "out", {"a", "b"}},
+      {{"--output-dir=out", "a"}, {}, "out", {"a"}},
+      {{"--output-dir", "o d", "-q", "-r", "a"}, {}, "o d", {"a"}},
+      {{"-O", "-x", "--", "-a", "--output=b"}, {}, "-x", {"-a", "--output=b"}},
+  };
+  for (const auto& c : spellings) {
+    SCOPED_TRACE(c.args[0]);
+    std::string problem;
+    const auto o = parse_options(c.args, problem);
+    ASSERT_TRUE(o) << problem;
+    EXPECT_EQ(o->output, c.output);
+    EXPECT_EQ(o->output_dir, c.output_dir);
+    EXPECT_EQ(o->files, c.files);
+  }
 }
 
-TEST(TerminalDialogs, AsksAgainForAMissingFileAndReadsOnlyYesAsYes) {
+TEST(TerminalDialogs, TakesPathsAsAShellWritesThemAndAsksUntilYesOrNo) {
   test::ScopedTempDir dir;
   const std::string real = dir.file("g.dhv");
+  const std::string spaced = dir.file("my garden.dhv");
   test::write_bytes(real, {1});
-  std::istringstream in(dir.file("nope.dhv") + "\n" + dir.path().string() + "\n" + real +
-                        "\nmaybe\n");
-  std::ostringstream out;
-  auto d = make_terminal_dialogs(in, out);
-  EXPECT_EQ(d->open_file(), real);
-  EXPECT_FALSE(d->ask_combine(real));  // "maybe"
-  EXPECT_FALSE(d->ask_combine(real));  // end of input
-  const std::string shown = out.str();
-  EXPECT_EQ(shown.rfind("Select DHV file to convert\nViking, Husqvarna (*.DHV)\n", 0), 0u);
-  EXPECT_NE(shown.find("KORVANE created design(s) from:\n" + real + "\n\nNeed to combine?"),
-            std::string::npos);
-
-  for (const auto& [answer, yes] : {std::pair{"yes\n", true}, std::pair{" Y \n", true},
-                                    std::pair{"no\n", false}, std::pair{"\n", false}}) {
-    std::istringstream a(answer);
-    EXPECT_EQ(make_terminal_dialogs(a, out)->ask_combine(real), yes) << answer;
+  test::write_bytes(spaced, {1});
+  const Box question{"KORVANE created design(s) from:",
+                     "KORVANE created design(s) from:\n" + real + "\n\nNeed to combine?"};
+  struct Case {
+    const char* name;
+    std::string typed;
+    std::vector<std::string> chosen;
+  };
+  const Case cases[] = {
+      {"MissingThenFolderThenFile",
+       dir.file("nope.dhv") + "\n" + dir.path().string() + "\n" + real + "\n",
+       {real}},
+      {"SingleQuoted", "'" + spaced + "' \n", {spaced}},
+      {"DoubleQuotedPair", "\"" + real + "\" \"" + spaced + "\"\n", {real, spaced}},
+      {"Escaped", dir.path().string() + "/my\\ garden.dhv\r\n", {spaced}},
+      {"BlanksAsTyped", spaced + "\n", {spaced}},
+      {"Cancel", "\n", {}},
+      {"EndOfInput", "", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::istringstream in(c.typed);
+    std::ostringstream out;
+    EXPECT_EQ(make_terminal_dialogs(in, out)->open_files(), c.chosen);
+    EXPECT_EQ(out.str().rfind("Select DHV file to convert\nViking, Husqvarna (*.DHV)\n", 0), 0u);
   }
-  std::istringstream cancel("\n");
-  EXPECT_EQ(make_terminal_dialogs(cancel, out)->open_file(), std::nullopt);
-  std::istringstream eof("");
-  EXPECT_EQ(make_terminal_dialogs(eof, out)->open_file(), std::nullopt);
+  // "~" is the home folder, as in a shell.
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && std::filesystem::path(real).string().rfind(home, 0) == 0) {
+    std::istringstream in("~" + real.substr(std::string(home).size()) + "\n");
+    std::ostringstream out;
+    EXPECT_EQ(make_terminal_dialogs(in, out)->open_files(), std::vector<std::string>{real});
+  }
+
+  for (const auto& [answer, yes] :
+       {std::pair{"yes\n", true}, std::pair{" Y \n", true}, std::pair{"no\n", false},
+        std::pair{"maybe\n\nYES\n", true}, std::pair{"maybe\n", false}}) {
+    std::istringstream a(answer);
+    std::ostringstream shown;
+    EXPECT_EQ(make_terminal_dialogs(a, shown)->ask(question), yes) << answer;
+    EXPECT_EQ(shown.str().rfind(question.text + " [yes/no] ", 0), 0u);
+    EXPECT_EQ(shown.str().find("Please answer yes or no") != std::string::npos,
+              std::string(answer).rfind("maybe", 0) == 0);
+  }
 }
 
 }  // namespace

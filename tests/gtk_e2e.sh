@@ -18,6 +18,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 readonly kChooserTitle="Select DHV file to convert"
 readonly kCreatedCaption="KORVANE created design(s) from:"
 readonly kFailedCaption="KORVANE did NOT create all designs from:"
+readonly kCombinedCaption="KORVANE combined the designs of:"
+readonly kNotCombinedCaption="KORVANE did NOT combine the designs of:"
 readonly kErrorLine="korvane aborted with error #-1"
 readonly kTimeout=60  # seconds for any one window or exit; a shared machine can be slow
 
@@ -127,6 +129,21 @@ export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$here/gtk_lsan.
 
 expect_fallback module-missing "korvane-gtk.so is in none of $out/lonely, " "$out/lonely/korvane"
 
+# Started from a desktop menu without the module: no terminal to fall back
+# on, so the reason goes to a box of zenity's (a stand-in here that records
+# what it was asked to show) and the exit code is 1.
+mkdir -p "$out/fakebin"
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s/zenity.args"\n' "$out" >"$out/fakebin/zenity"
+chmod +x "$out/fakebin/zenity"
+run=desktop-no-dialogs
+rc=0
+(cd "$out" && PATH="$out/fakebin:$PATH" "$out/lonely/korvane" </dev/null >"$run.out" 2>"$run.err") || rc=$?
+[ "$rc" = 1 ] || die "exit code $rc without any dialogs, expected 1"
+grep -q -- "--error" "$out/zenity.args" || die "zenity was not asked for an error box"
+grep -q "^--text=korvane cannot show its dialogs: no GTK dialogs (korvane-gtk.so is in none of" "$out/zenity.args" ||
+  die "zenity was not told why: $(cat "$out/zenity.args")"
+run=""
+
 start_korvane() {  # start_korvane NAME DIR [ARGS...]
   run=$1
   local dir=$2
@@ -223,17 +240,43 @@ done
 # Enter answers Yes, the question's default button as on Windows.
 keys "$w" Return
 if [ "$combine_rc" = 0 ]; then
+  # After Yes a box names the combined design.
+  w=$(wait_window "$kCombinedCaption")
+  shot yes-combined
+  keys "$w" Return
   expect_exit 0
-  shot yes-done
   cmp -s "$out/reference/garden.shv" "$out/yes/garden.shv" || die "garden.shv differs from korvane --combine's"
+  grep -qx "$out/yes/garden.DHV: wrote $out/yes/garden.shv" "$out/$run.out" || die "the combined file is not listed"
   no_error_line
 else
-  w=$(wait_window "$kFailedCaption")
+  w=$(wait_window "$kNotCombinedCaption")
   shot yes-combine-failed
   keys "$w" Return
   expect_exit 1
   grep -qx "$kErrorLine" "$out/$run.out" || die "no error line after a failed combine"
 fi
+grep -qx "$out/yes/garden.DHV: wrote $out/yes/garden001.shv, $out/yes/garden002.shv, $out/yes/garden003.shv" \
+  "$out/$run.out" || die "the split files are not listed"
+
+# Files given on the command line skip the chooser; each gets its boxes. A
+# folder where the combined design belongs makes combining fail after Yes,
+# and the box says so while the split stands.
+mkdir -p "$out/given/garden.shv"
+make_garden "$out/given/garden.DHV"
+head -c 100 "$out/given/garden.DHV" >"$out/given/broken.dhv"
+start_korvane given "$out/given" --dialogs=gtk garden.DHV broken.dhv
+w=$(wait_window "$kCreatedCaption")
+shot given-question
+keys "$w" Return
+w=$(wait_window "$kNotCombinedCaption")
+shot given-combine-failed
+keys "$w" Return
+w=$(wait_window "$kFailedCaption")
+shot given-split-failed
+keys "$w" Return
+expect_exit 1
+[ "$(grep -c "aborted with error" "$out/$run.out")" = 2 ] || die "not one error line per failure"
+[ -f "$out/given/garden003.shv" ] || die "the split of the given file is missing"
 
 # Closing the question is No: the split stays, nothing is combined.
 mkdir -p "$out/close"
@@ -282,7 +325,9 @@ if [ -n "$build" ] && [ -n "$cmake" ]; then
   entry="$out/prefix/share/applications/korvane.desktop"
   [ -f "$entry" ] || die "no desktop entry installed"
   exec_line=$(grep '^Exec=' "$entry")
-  [ -x "$out/prefix/bin/${exec_line#Exec=}" ] || die "the desktop entry's $exec_line is not what was installed"
+  exec_program=${exec_line#Exec=}
+  exec_program=${exec_program%% *}
+  [ -x "$out/prefix/bin/$exec_program" ] || die "the desktop entry's $exec_line is not what was installed"
   mkdir -p "$out/installed"
   korvane="$out/prefix/bin/korvane"
   start_korvane installed "$out/installed"

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace kvn::frontend::win32 {
 namespace {
@@ -35,12 +36,12 @@ TEST(Win32OpenDialog, FillsEveryFieldOfTheRecord) {
   EXPECT_EQ(ofn.nMaxCustFilter, 0u);
   EXPECT_EQ(ofn.nFilterIndex, 1u);
   EXPECT_EQ(ofn.lpstrFile, file);
-  EXPECT_EQ(ofn.nMaxFile, 1024u);
+  EXPECT_EQ(ofn.nMaxFile, 32768u);
   EXPECT_EQ(ofn.lpstrFileTitle, nullptr);
   EXPECT_EQ(ofn.nMaxFileTitle, 0u);
   EXPECT_EQ(ofn.lpstrInitialDir, dir);
   EXPECT_STREQ(ofn.lpstrTitle, "Select DHV file to convert");
-  EXPECT_EQ(ofn.Flags, 0x91804u);
+  EXPECT_EQ(ofn.Flags, 0x91A04u);
   EXPECT_EQ(ofn.nFileOffset, 0);
   EXPECT_EQ(ofn.nFileExtension, 0);
   EXPECT_EQ(ofn.lpstrDefExt, nullptr);
@@ -55,19 +56,22 @@ TEST(Win32OpenDialog, FillsEveryFieldOfTheRecord) {
   EXPECT_STREQ(dir, "");
 }
 
-TEST(Win32QuestionBox, HoldsThePathWhateverItsLength) {
+TEST(Win32OpenDialog, ReadsOneOrSeveralChosenFiles) {
   const struct {
     const char* name;
-    std::string path;
-  } kPaths[] = {
-      {"Short", "C:\\designs\\garden.DHV"},
-      {"PercentSigns", "C:\\100%s\\%d%n.DHV"},
-      // Past the 255 characters a fixed buffer would hold.
-      {"Long", "C:\\" + std::string(1000, 'd') + "\\garden.DHV"},
+    std::string buffer;
+    std::vector<std::string> paths;
+  } kCases[] = {
+      {"One", std::string("C:\\d\\garden.DHV\0\0", 18), {"C:\\d\\garden.DHV"}},
+      {"Several", std::string("C:\\d\0a.dhv\0b.DHV\0\0", 19), {"C:\\d\\a.dhv", "C:\\d\\b.DHV"}},
+      {"InRoot", std::string("C:\\\0a.dhv\0b.dhv\0\0", 17), {"C:\\a.dhv", "C:\\b.dhv"}},
+      // A buffer without its final NULs ends at its size, never past it.
+      {"Unended", std::string("C:\\d\0a.dhv", 10), {"C:\\d\\a.dhv"}},
+      {"Empty", std::string("\0\0", 2), {}},
   };
-  for (const auto& c : kPaths) {
+  for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(question_text(c.path), c.path + "\n\nNeed to combine?");
+    EXPECT_EQ(chosen_paths(c.buffer.data(), c.buffer.size()), c.paths);
   }
 }
 

@@ -1,22 +1,35 @@
 #!/usr/bin/env bash
-# Installs the Debian packages korvane needs to build and test. Safe to run
-# again: it installs only what is missing and asks nothing.
+# Installs the Debian packages korvane needs. Safe to run again: it installs
+# only what is missing and asks nothing.
+#   tools/setup.sh build   what building and running need (compiler, CMake,
+#                          Ninja, libpng for the pictures, GTK for the dialogs)
+#   tools/setup.sh         that and everything the tests and the Windows build need
 set -euo pipefail
 
-packages=(
-  # build
+build_packages=(
   g++ cmake ninja-build pkg-config
+  # PNG previews
+  libpng-dev
+  # desktop dialogs
+  libgtk-3-dev
+)
+test_packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev time groff-base
   # fuzzing: clang with libFuzzer and the sanitizer runtimes
   clang libclang-rt-14-dev llvm
-  # desktop dialogs and their end-to-end test
-  libgtk-3-dev xvfb xdotool imagemagick x11-utils
-  # PNG previews
-  libpng-dev
+  # the desktop dialogs' end-to-end test
+  xvfb xdotool imagemagick x11-utils
+  # the desktop entry, the MIME types and the icon's PNG sizes
+  desktop-file-utils libxml2-utils librsvg2-bin
   # Windows build and its tests; wine32 runs the 32-bit build
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386
 )
+case ${1:-all} in
+  build) packages=("${build_packages[@]}") ;;
+  all | test) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: tools/setup.sh [build]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -31,7 +44,9 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "setup: installing ${missing[*]}"
 # wine32 comes from the i386 side of the archive.
-dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+if [[ " ${missing[*]} " == *":i386 "* ]]; then
+  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 echo "setup: done"

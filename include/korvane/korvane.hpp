@@ -37,9 +37,12 @@ struct ConvertOptions {
 class Invocation {
  public:
   /// `output` is the output file of a single input, or with kPreview the
-  /// directory for the pictures; with kConvert either.
+  /// directory for the pictures; with kConvert either. `output_dir`, when
+  /// given instead, puts every output there under the name it would have
+  /// beside its input.
   Invocation(Conversion what, std::vector<std::string> inputs,
-             std::optional<std::string> output = std::nullopt, ConvertOptions convert = {});
+             std::optional<std::string> output = std::nullopt, ConvertOptions convert = {},
+             std::optional<std::string> output_dir = std::nullopt);
   ~Invocation();
   Invocation(Invocation&&) noexcept;
   Invocation& operator=(Invocation&&) noexcept;
@@ -62,6 +65,20 @@ class Invocation {
 /// korvane() on a container file, with file outputs only: a run of one input.
 Result<Outcome> convert_container(const std::string& dhv_path, bool combine,
                                   const std::string* shv_path = nullptr);
+
+/// Combines the container's designs in memory only, writing nothing: whether
+/// combining it would succeed, and if not, why.
+Status check_combine(const std::string& dhv_path);
+
+/// True when `path` names an existing folder.
+bool is_directory(const std::string& path);
+
+/// The DHV containers in `dir` (by extension, in any letter case), in its
+/// subfolders too when `recursive`, sorted by path.
+Result<std::vector<std::string>> containers_in(const std::string& dir, bool recursive);
+
+/// Makes `dir` and any missing parents; succeeds when it already exists.
+Status make_directories(const std::string& dir);
 
 /// lumbrel() on a HUC design file, with a file output only: a run of one input.
 Result<Outcome> convert_huc(const std::string& huc_path, const std::string* shv_path = nullptr);

@@ -1,8 +1,12 @@
 // The C++ interface of include/korvane/korvane.hpp and write_previews() of
 // survey.hpp, on the real file system.
+#include <cstdlib>
 #include <new>
 
+#include "convert/entry.hpp"
+#include "convert/file_io.hpp"
 #include "convert/invocation.hpp"
+#include "korvane/korvane.h"
 #include "korvane/korvane.hpp"
 #include "korvane/survey.hpp"
 
@@ -25,16 +29,25 @@ struct Invocation::State {
   std::optional<std::string> output;
   ConvertOptions convert;
   std::vector<Error> refusals;
+  std::vector<std::string> dir_outputs;  // one per input when a folder was given
   convert::OutputWriter writer{convert::real_file_system()};
 };
 
 Invocation::Invocation(Conversion what, std::vector<std::string> inputs,
-                       std::optional<std::string> output, ConvertOptions convert)
-    : state_(new State{what, std::move(inputs), std::move(output), std::move(convert), {}}) {
+                       std::optional<std::string> output, ConvertOptions convert,
+                       std::optional<std::string> output_dir)
+    : state_(new State{what, std::move(inputs), std::move(output), std::move(convert), {}, {}}) {
   auto& s = *state_;
   const std::string* out = s.output ? &*s.output : nullptr;
   try {
-    s.refusals = convert::plan_invocation(what, s.inputs, out, s.writer.fs(), s.convert);
+    if (output_dir && !s.output) {
+      for (const auto& input : s.inputs)
+        s.dir_outputs.push_back(convert::output_in_folder(what, input, *output_dir));
+      s.refusals =
+          convert::plan_invocation(what, s.inputs, s.dir_outputs, s.writer.fs(), s.convert);
+    } else {
+      s.refusals = convert::plan_invocation(what, s.inputs, out, s.writer.fs(), s.convert);
+    }
   } catch (const std::bad_alloc&) {
     // Planning could not finish: refuse rather than run unchecked.
     s.refusals = {make_error(ErrorCode::kOutOfMemory, s.inputs.empty() ? "" : s.inputs.front(),
@@ -58,8 +71,10 @@ Result<Outcome> Invocation::convert(std::size_t i) {
   convert::Diagnostics diag;
   int r = 0;
   try {
-    r = convert::convert_input(s.what, input, s.output ? &*s.output : nullptr, s.writer, diag,
-                               s.convert);
+    const std::string* out = s.output                 ? &*s.output
+                             : !s.dir_outputs.empty() ? &s.dir_outputs[i]
+                                                      : nullptr;
+    r = convert::convert_input(s.what, input, out, s.writer, diag, s.convert);
   } catch (const std::bad_alloc&) {
     diag.errors.push_back(make_error(ErrorCode::kOutOfMemory, input));
     r = -1;
@@ -84,6 +99,28 @@ Result<Outcome> run_one(Conversion what, const std::string& input, const std::st
 Result<Outcome> convert_container(const std::string& dhv_path, bool combine,
                                   const std::string* shv_path) {
   return run_one(combine ? Conversion::kCombine : Conversion::kSplit, dhv_path, shv_path);
+}
+
+Status check_combine(const std::string& dhv_path) {
+  convert::KorvaneCall call;
+  std::uint8_t* image = nullptr;
+  std::int32_t size = 0;
+  call.pshv = &image;
+  call.sshv = &size;
+  call.pFileDhv = dhv_path.c_str();
+  call.lParamIn = KORVANE_COMBINE;
+  convert::Diagnostics diag;
+  int r = 0;
+  try {
+    r = convert::run_korvane(call, convert::real_file_system(), diag);
+  } catch (const std::bad_alloc&) {
+    diag.errors.push_back(make_error(ErrorCode::kOutOfMemory, dhv_path));
+    r = -1;
+  }
+  std::free(image);
+  if (r == 0 && diag.errors.empty()) return Ok{};
+  if (diag.errors.empty()) return make_error(ErrorCode::kInternal, dhv_path, "combining failed");
+  return std::move(diag.errors.front());
 }
 
 Result<Outcome> convert_huc(const std::string& huc_path, const std::string* shv_path) {

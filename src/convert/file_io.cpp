@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -748,6 +749,62 @@ Status flush_output(std::ostream& out, const std::string& name) {
   if (!failed) return Ok{};
   return make_error(ErrorCode::kCannotWrite, name,
                     err ? convert::reason(err) : std::string("the write failed"));
+}
+
+}  // namespace kvn
+
+namespace kvn {
+
+namespace {
+
+bool has_dhv_extension(const std::filesystem::path& p) {
+  std::string ext = p.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  return ext == ".dhv";
+}
+
+}  // namespace
+
+bool is_directory(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_directory(path, ec);
+}
+
+Result<std::vector<std::string>> containers_in(const std::string& dir, bool recursive) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> found;
+  std::error_code ec;
+  auto take = [&](const fs::directory_entry& e) {
+    std::error_code type_ec;
+    if (has_dhv_extension(e.path()) && e.is_regular_file(type_ec))
+      found.push_back(e.path().string());
+  };
+  // A subfolder that cannot be read is skipped rather than ending the walk:
+  // the user asked for every container that can be had.
+  const auto options = fs::directory_options::skip_permission_denied;
+  if (recursive) {
+    fs::recursive_directory_iterator it(dir, options, ec), end;
+    for (; !ec && it != end; it.increment(ec)) take(*it);
+  } else {
+    fs::directory_iterator it(dir, options, ec), end;
+    for (; !ec && it != end; it.increment(ec)) take(*it);
+  }
+  if (ec) return make_error(ErrorCode::kCannotRead, dir, ec.message());
+  // The directory's own order is arbitrary; a batch should run the same way twice.
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+Status make_directories(const std::string& dir) {
+  std::error_code ec;
+  if (dir.empty()) return make_error(ErrorCode::kEmptyOutputName, dir, "no folder was named");
+  std::filesystem::create_directories(dir, ec);
+  if (ec)
+    return make_error(ErrorCode::kCannotWrite, dir, "cannot make the folder: " + ec.message());
+  if (!is_directory(dir)) return make_error(ErrorCode::kNotRegularFile, dir, "is not a folder");
+  return Ok{};
 }
 
 }  // namespace kvn

@@ -61,19 +61,43 @@ std::vector<std::string> outputs_of(Conversion what, const std::string& input,
 std::vector<Error> plan_invocation(Conversion what, const std::vector<std::string>& inputs,
                                    const std::string* output, FileSystem& fs,
                                    const ConvertOptions& options) {
+  std::vector<std::string> outputs;
+  if (output) outputs.assign(inputs.size(), *output);
+  return plan_invocation(what, inputs, outputs, fs, options);
+}
+
+std::string output_in_folder(Conversion what, const std::string& input, const std::string& dir) {
+  if (what == Conversion::kPreview) return dir;
+  if (what == Conversion::kConvert) {
+    // A folder: the conversion names its outputs there itself.
+    if (dir.empty()) return "./";
+    const char last = dir.back();
+    return last == '/' || last == '\\' ? dir : dir + "/";
+  }
+  std::string name = shv_name(std::string_view(input).substr(file_name_start(input)));
+  if (dir.empty()) return name;
+  const char last = dir.back();
+  return last == '/' || last == '\\' ? dir + name : dir + "/" + name;
+}
+
+std::vector<Error> plan_invocation(Conversion what, const std::vector<std::string>& inputs,
+                                   const std::vector<std::string>& outputs, FileSystem& fs,
+                                   const ConvertOptions& options) {
   std::vector<PlannedOutput> planned;
   std::vector<Error> refusals;
   if (what == Conversion::kConvert && !inputs.empty()) {
     // A format korvane cannot write refuses the whole run, before any input is read.
-    auto f = target_format(options, output, names_folder(output, fs));
+    const std::string* first = outputs.empty() ? nullptr : &outputs.front();
+    auto f = target_format(options, first, names_folder(first, fs));
     if (!f) return {f.error()};
     formats::Pattern probe;
     probe.events.push_back({0, 0, formats::NeedleOp::kEnd});
-    auto w =
-        write_pattern(probe, *f, output && !names_folder(output, fs) ? *output : inputs.front());
+    auto w = write_pattern(probe, *f, first && !names_folder(first, fs) ? *first : inputs.front());
     if (!w && w.error().code == ErrorCode::kUnsupportedForm) return {w.error()};
   }
-  for (const auto& input : inputs) {
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    const std::string& input = inputs[i];
+    const std::string* output = outputs.empty() ? nullptr : &outputs[i];
     if (output && output->empty()) {
       refusals.push_back(make_error(ErrorCode::kEmptyOutputName, input,
                                     what == Conversion::kPreview

@@ -17,6 +17,16 @@ std::vector<Error> plan_invocation(Conversion what, const std::vector<std::strin
                                    const std::string* output, FileSystem& fs,
                                    const ConvertOptions& options = {});
 
+/// The same, with each input's own output (`outputs` runs beside `inputs`).
+std::vector<Error> plan_invocation(Conversion what, const std::vector<std::string>& inputs,
+                                   const std::vector<std::string>& outputs, FileSystem& fs,
+                                   const ConvertOptions& options = {});
+
+/// What `output` means for `input` when the outputs go to folder `dir`: the
+/// folder itself for pictures and conversions (which name their outputs
+/// there), else the input's SHV name inside it.
+std::string output_in_folder(Conversion what, const std::string& input, const std::string& dir);
+
 /// Converts one input of a run through `out`. Returns 0 or the failing
 /// result of the matching C function, with the reasons in `diag`.
 int convert_input(Conversion what, const std::string& input, const std::string* output,

@@ -1,5 +1,6 @@
 #include "frontend/app.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <optional>
 #include <ostream>
 
+#include "frontend/boxes.hpp"
 #include "frontend/info_output.hpp"
 #include "frontend/options.hpp"
 #include "frontend/progress.hpp"
@@ -38,6 +40,12 @@ int error_number(Conversion what, const Error& e) {
   return what == Conversion::kHuc && unreadable_huc ? 1 : -1;
 }
 
+std::string join(const std::vector<std::string>& v) {
+  std::string s;
+  for (const auto& x : v) s += (s.empty() ? "" : ", ") + x;
+  return s;
+}
+
 // Prints the refusals of a planned run; true when there were any (then
 // nothing may be written).
 bool refused(const Invocation& run, std::ostream& out, std::ostream& err) {
@@ -48,59 +56,117 @@ bool refused(const Invocation& run, std::ostream& out, std::ostream& err) {
   return true;
 }
 
-// Converts one container planned alone; prints the failure. The error line is
-// left to the caller, who may show a dialog first.
-std::optional<int> convert_alone(Conversion what, const std::string& path, std::ostream& err) {
+// One input as given, or the words saying why it cannot be converted.
+struct Item {
+  std::string file;
+  std::optional<std::string> problem;
+};
+
+// A folder stands for the containers in it; an empty name is kept, to be
+// reported in its place, since a batch reports every argument.
+std::vector<Item> expand_inputs(const std::vector<std::string>& args, bool recursive) {
+  std::vector<Item> items;
+  for (const auto& a : args) {
+    if (a.empty()) {
+      items.push_back({a, "the file name is empty"});
+    } else if (is_directory(a)) {
+      auto found = containers_in(a, recursive);
+      if (!found)
+        items.push_back({a, found.error().message()});
+      else if (found->empty())
+        items.push_back({a, a + ": the folder holds no DHV container" +
+                                (recursive ? "" : " (--recursive looks in its subfolders)")});
+      for (auto& f : found ? *found : std::vector<std::string>{}) items.push_back({f, {}});
+    } else {
+      items.push_back({a, {}});
+    }
+  }
+  return items;
+}
+
+// The reason for a box, which shows the path just above it.
+std::string reason_under(const std::string& path, const Error& e) {
+  std::string m = e.message();
+  const std::string prefix = path + ": ";
+  if (m.rfind(prefix, 0) == 0) m.erase(0, prefix.size());
+  return m;
+}
+
+// Converts one container planned alone; prints the failure.
+Result<Outcome> convert_alone(Conversion what, const std::string& path, std::ostream& err) {
+  if (path.empty()) {
+    Error e = make_error(ErrorCode::kNoInputName, path, "the file name is empty");
+    err << "korvane: the file name is empty\n" << std::flush;
+    return e;
+  }
   Invocation run(what, {path});
   if (!run.refusals().empty()) {
     for (const auto& e : run.refusals()) print_message(err, e);
     err << std::flush;
-    return -1;
+    return run.refusals().front();
   }
   auto r = run.convert(0);
   auto st = run.finish();
   if (!r) print_message(err, r.error());
   if (!st) print_message(err, st.error());
   err << std::flush;
-  if (!r) return error_number(what, r.error());
-  if (!st) return -1;
-  return std::nullopt;
+  if (r && !st) return st.error();
+  return r;
 }
 
-// The described program: banner, one split, the error line when it failed.
-int run_command_line(const std::string& path, std::ostream& out, std::ostream& err) {
-  print_banner(out);
-  if (const auto failed = convert_alone(Conversion::kSplit, path, err)) {
-    print_error_line(out, *failed);
-    return kExitFailed;
-  }
-  return kExitOk;
+void print_written(std::ostream& out, const std::string& file, const Outcome& o) {
+  if (!o.written.empty()) out << file << ": wrote " << join(o.written) << "\n" << std::flush;
 }
 
-int run_dialogs(DialogChoice choice, std::ostream& out, std::ostream& err,
-                const DialogsFactory& factory) {
-  print_banner(out);
+// The desktop flow: the boxes say what was written where, and why anything
+// failed; the console gets the same lines as a command line run.
+int run_dialogs(DialogChoice choice, const Options& o, bool banner, std::ostream& out,
+                std::ostream& err, const DialogsFactory& factory) {
+  if (banner) print_banner(out);
   auto dialogs = factory(choice);
-  const auto path = dialogs->open_file();
-  if (!path) return kExitOk;
-  if (const auto failed = convert_alone(Conversion::kSplit, *path, err)) {
-    dialogs->show_failure(*path);
-    print_error_line(out, *failed);
-    return kExitFailed;
+  if (!dialogs) return kExitFailed;
+  const auto files = o.files.empty() ? dialogs->open_files() : o.files;
+  bool any_failed = false;
+  for (const auto& item : expand_inputs(files, o.recursive)) {
+    const std::string& path = item.file;
+    if (item.problem) {
+      err << "korvane: " << *item.problem << "\n" << std::flush;
+      dialogs->show(split_failed_box(path, *item.problem));
+      print_error_line(out, -1);
+      any_failed = true;
+      continue;
+    }
+    const auto split = convert_alone(Conversion::kSplit, path, err);
+    if (!split) {
+      dialogs->show(split_failed_box(path, reason_under(path, split.error())));
+      print_error_line(out, error_number(Conversion::kSplit, split.error()));
+      any_failed = true;
+      continue;
+    }
+    if (!o.quiet) print_written(out, path, *split);
+    // Asked only when combining can succeed: a No must never be the only
+    // way to avoid a failure the program could foresee.
+    std::optional<std::string> cannot;
+    if (auto st = check_combine(path); !st) cannot = reason_under(path, st.error());
+    std::optional<std::string> warning;
+    if (auto info = survey_file(path)) warning = hoop_warning(*info);
+    const Box done = split_done_box(path, split->written, warning, cannot);
+    if (cannot) {
+      dialogs->show(done);
+      continue;
+    }
+    if (!dialogs->ask(done)) continue;
+    const auto combined = convert_alone(Conversion::kCombine, path, err);
+    if (!combined) {
+      dialogs->show(combine_failed_box(path, split->written, reason_under(path, combined.error())));
+      print_error_line(out, -1);
+      any_failed = true;
+      continue;
+    }
+    if (!o.quiet) print_written(out, path, *combined);
+    dialogs->show(combined_box(path, combined->written));
   }
-  if (!dialogs->ask_combine(*path)) return kExitOk;
-  if (const auto failed = convert_alone(Conversion::kCombine, *path, err)) {
-    dialogs->show_failure(*path);
-    print_error_line(out, *failed);
-    return kExitFailed;
-  }
-  return kExitOk;
-}
-
-std::string join(const std::vector<std::string>& v) {
-  std::string s;
-  for (const auto& x : v) s += (s.empty() ? "" : ", ") + x;
-  return s;
+  return any_failed ? kExitFailed : kExitOk;
 }
 
 // Progress goes only to the process's own standard error, and only when a
@@ -132,35 +198,63 @@ Conversion conversion_of(Command c) {
 
 // Every output of the whole command line is planned and checked before the
 // first file is written; then each input converts on its own, a malformed one
-// failing alone.
-int run_conversions(const Options& o, std::ostream& out, std::ostream& err) {
-  print_banner(out);
+// failing alone. The classic form keeps its banner and, for one file, its
+// bare error line; elsewhere each error line names its file.
+int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostream& err) {
+  if (classic) print_banner(out);
   const Conversion what = conversion_of(o.command);
-  Invocation run(what, o.files, o.output, ConvertOptions{o.to, o.combine});
-  if (refused(run, out, err)) return kExitFailed;
-  bool any_failed = false;
-  Progress progress(err, o.files.size(), progress_wanted(err));
-  for (std::size_t i = 0; i < o.files.size(); ++i) {
-    const std::string& file = o.files[i];
-    progress.show(i + 1, file);
-    const auto r = run.convert(i);
-    progress.clear();
-    if (!r) {
-      any_failed = true;
-      print_message(err, r.error());
+  if (o.output_dir) {
+    if (auto st = make_directories(*o.output_dir); !st) {
+      print_message(err, st.error());
       err << std::flush;
-      print_error_line(out, error_number(what, r.error()));
-    } else if (!r->written.empty()) {
-      out << file << ": wrote " << join(r->written) << "\n";
+      print_error_line(out, -1);
+      return kExitFailed;
     }
   }
+  const auto items = expand_inputs(o.files, o.recursive);
+  std::vector<std::string> inputs;
+  for (const auto& item : items)
+    if (!item.problem) inputs.push_back(item.file);
+  Invocation run(what, inputs, o.output, ConvertOptions{o.to, o.combine}, o.output_dir);
+  if (refused(run, out, err)) return kExitFailed;
+  const bool batch = items.size() > 1;
+  const bool bare_error_line = classic && !batch;
+  std::size_t failed = 0;
+  auto fail = [&](const std::string& file, const std::string& message, int number) {
+    ++failed;
+    err << "korvane: " << message << "\n" << std::flush;
+    if (!bare_error_line) out << (file.empty() ? "\"\"" : file) << ": ";
+    print_error_line(out, number);
+  };
+  Progress progress(err, items.size(), progress_wanted(err));
+  std::size_t next = 0;  // the next of `inputs`
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const Item& item = items[i];
+    if (item.problem) {
+      fail(item.file, *item.problem, -1);
+      continue;
+    }
+    progress.show(i + 1, item.file);
+    const auto r = run.convert(next++);
+    progress.clear();
+    if (!r)
+      fail(item.file, r.error().message(), error_number(what, r.error()));
+    else if (!o.quiet)
+      print_written(out, item.file, *r);
+  }
   if (auto st = run.finish(); !st) {
-    any_failed = true;
+    failed = std::max<std::size_t>(failed, 1);
     print_message(err, st.error());
     err << std::flush;
     print_error_line(out, -1);
   }
-  return any_failed ? kExitFailed : kExitOk;
+  if (batch && (failed > 0 || !o.quiet)) {
+    const std::size_t done = items.size() - std::min(failed, items.size());
+    out << done << (done == 1 ? " file" : " files") << " converted";
+    if (failed > 0) out << ", " << failed << " failed";
+    out << "\n" << std::flush;
+  }
+  return failed > 0 ? kExitFailed : kExitOk;
 }
 
 // No banner: standard output carries only what was found, so that scripts
@@ -182,6 +276,7 @@ int run_info(const Options& o, std::ostream& out, std::ostream& err) {
       if (any_shown) out << "\n";
       any_shown = true;
       print_info_table(out, *r);
+      if (const auto warning = hoop_warning(*r)) out << "Warning: " << *warning << "\n";
       out << std::flush;
     }
     if (o.json) results.push_back(std::move(r));
@@ -214,10 +309,15 @@ void print_banner(std::ostream& out) {
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const DialogsFactory& dialogs) {
-  if (args.empty()) return run_dialogs(DialogChoice::kAuto, out, err, dialogs);
-  // Only a first argument that starts with '-' is read as options: any other
-  // command line is the described one, with every further argument ignored.
-  if (args[0].empty() || args[0][0] != '-') return run_command_line(args[0], out, err);
+  if (args.empty()) return run_dialogs(DialogChoice::kAuto, Options{}, true, out, err, dialogs);
+  // A first argument that is no option is the classic form: every argument
+  // is a container (as Windows passes the files dropped on the program), and
+  // the banner comes first.
+  if (args[0].empty() || args[0][0] != '-') {
+    Options classic;
+    classic.files = args;
+    return run_conversions(classic, true, out, err);
+  }
   std::string problem;
   const auto o = parse_options(args, problem);
   if (!o) {
@@ -233,7 +333,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       out << "korvane " << KORVANE_VERSION_STRING << "\n";
       return kExitOk;
     case Command::kDialogs:
-      return run_dialogs(o->dialogs, out, err, dialogs);
+      return run_dialogs(o->dialogs, *o, false, out, err, dialogs);
     case Command::kInfo:
       return run_info(*o, out, err);
     case Command::kSplit:
@@ -241,7 +341,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     case Command::kHuc:
     case Command::kPreview:
     case Command::kConvert:
-      return run_conversions(*o, out, err);
+      return run_conversions(*o, false, out, err);
   }
   return kExitUsage;
 }

@@ -11,7 +11,11 @@
 
 #ifndef _WIN32
 #include <dlfcn.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -80,6 +84,32 @@ std::unique_ptr<Dialogs> load_gtk_dialogs(std::string& why) {
   return nullptr;
 }
 
+extern "C" char** environ;
+
+// Runs a helper program and waits for it; true when it ran and succeeded.
+bool run_program(std::vector<std::string> argv) {
+  std::vector<char*> args;
+  for (auto& a : argv) args.push_back(a.data());
+  args.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Started from a desktop menu with neither GTK nor a terminal, nothing of
+// korvane's own can be seen: the reason goes out by whatever the desktop has,
+// a box from zenity or kdialog, else a line in the journal.
+void tell_desktop(const std::string& reason) {
+  const std::string text = "korvane cannot show its dialogs: " + reason;
+  if (run_program({"zenity", "--error", "--title=korvane", "--no-markup", "--text=" + text}))
+    return;
+  if (run_program({"kdialog", "--title", "korvane", "--error", text})) return;
+  run_program({"logger", "-t", "korvane", "--", text});
+}
+
 }  // namespace
 #endif
 
@@ -95,6 +125,11 @@ std::unique_ptr<Dialogs> make_dialogs(DialogChoice choice, std::ostream& err) {
   if (choice == DialogChoice::kGtk || (choice == DialogChoice::kAuto && has_display())) {
     std::string why;
     if (auto dialogs = load_gtk_dialogs(why)) return dialogs;
+    if (choice == DialogChoice::kAuto && isatty(STDIN_FILENO) == 0) {
+      err << "korvane: no GTK dialogs (" << why << ") and no terminal to ask on\n" << std::flush;
+      tell_desktop("no GTK dialogs (" + why + ") and no terminal to ask on");
+      return nullptr;
+    }
     err << "korvane: no GTK dialogs (" << why << "); using the terminal\n" << std::flush;
   }
 #else

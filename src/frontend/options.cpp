@@ -16,8 +16,31 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     command_seen = true;
     return true;
   };
+  // An option with a value, in each GNU spelling: "-o FILE", "-oFILE",
+  // "--output FILE" and "--output=FILE". kMissing when the value is not there.
+  enum class Valued { kNo, kYes, kMissing };
+  std::string value;
+  auto valued = [&](std::size_t& i, const char* short_form, const std::string& long_form) {
+    const std::string& a = args[i];
+    if (a == short_form || a == long_form) {
+      if (i + 1 >= args.size()) return Valued::kMissing;
+      value = args[++i];
+      return Valued::kYes;
+    }
+    const std::string long_with_value = long_form + "=";
+    if (a.rfind(long_with_value, 0) == 0) {
+      value = a.substr(long_with_value.size());
+      return Valued::kYes;
+    }
+    if (a.size() > 2 && a.rfind(short_form, 0) == 0) {
+      value = a.substr(2);
+      return Valued::kYes;
+    }
+    return Valued::kNo;
+  };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
+    Valued v = Valued::kNo;
     if (a == "-h" || a == "--help") {
       o.command = Command::kHelp;
       return o;
@@ -52,23 +75,35 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       if (!set_command(Command::kPreview, a)) return std::nullopt;
     } else if (a == "--json") {
       o.json = true;
-    } else if (a.rfind("--dialogs=", 0) == 0) {
-      const std::string kind = a.substr(10);
-      if (kind == "gtk")
+    } else if (a == "--dialogs" || a.rfind("--dialogs=", 0) == 0) {
+      const std::string kind = a.size() > 10 ? a.substr(10) : "auto";
+      if (kind == "auto")
+        o.dialogs = DialogChoice::kAuto;
+      else if (kind == "gtk")
         o.dialogs = DialogChoice::kGtk;
       else if (kind == "terminal")
         o.dialogs = DialogChoice::kTerminal;
       else {
-        problem = "unknown dialogs '" + kind + "' (use gtk or terminal)";
+        problem = "unknown dialogs '" + kind + "' (use auto, gtk or terminal)";
         return std::nullopt;
       }
       if (!set_command(Command::kDialogs, a)) return std::nullopt;
-    } else if (a == "-o" || a == "--output") {
-      if (i + 1 >= args.size()) {
+    } else if ((v = valued(i, "-o", "--output")) != Valued::kNo) {
+      if (v == Valued::kMissing) {
         problem = "'" + a + "' needs a file name";
         return std::nullopt;
       }
-      o.output = args[++i];
+      o.output = value;
+    } else if ((v = valued(i, "-O", "--output-dir")) != Valued::kNo) {
+      if (v == Valued::kMissing) {
+        problem = "'" + a + "' needs a folder name";
+        return std::nullopt;
+      }
+      o.output_dir = value;
+    } else if (a == "-q" || a == "--quiet") {
+      o.quiet = true;
+    } else if (a == "-r" || a == "--recursive") {
+      o.recursive = true;
     } else if (a == "--") {
       for (++i; i < args.size(); ++i) o.files.push_back(args[i]);
     } else if (!a.empty() && a[0] == '-') {
@@ -79,9 +114,14 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     }
   }
   // Without a command, options mode splits.
+  if (o.output && o.output_dir) {
+    problem = "-o and -O cannot go together: -o names one file, -O a folder for all";
+    return std::nullopt;
+  }
+  // With files the dialogs skip the open dialog; without, they ask for them.
   if (o.command == Command::kDialogs) {
-    if (!o.files.empty() || o.output) {
-      problem = "--dialogs takes no files: the dialog asks for one";
+    if (o.output || o.output_dir) {
+      problem = "--dialogs writes beside each container: it takes no -o or -O";
       return std::nullopt;
     }
     return o;
@@ -103,8 +143,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     return std::nullopt;
   }
   if (o.command != Command::kConvert) o.combine = false;
-  if (o.output && o.command == Command::kInfo) {
-    problem = "--info prints what it finds and writes no file: it takes no -o";
+  if ((o.output || o.output_dir) && o.command == Command::kInfo) {
+    problem = "--info prints what it finds and writes no file: it takes no -o or -O";
     return std::nullopt;
   }
   if (o.output && o.files.size() > 1 && o.command != Command::kPreview &&
@@ -119,8 +159,10 @@ void print_help(std::ostream& out) {
   out << "Usage:\n"
          "  korvane                  pick a container in a dialog, split it, then offer to "
          "combine\n"
-         "  korvane FILE [...]       split the DHV container FILE (further arguments are ignored)\n"
-         "  korvane OPTIONS FILE...  when the first argument starts with '-'\n"
+         "  korvane FILE...          split each DHV container FILE; a folder gives every\n"
+         "                           container in it\n"
+         "  korvane OPTIONS FILE...  when the first argument starts with '-'; '--' ends\n"
+         "                           the options\n"
          "\n"
          "Options:\n"
          "  --split FILE...          split each container into SHV designs (the default)\n"
@@ -137,7 +179,12 @@ void print_help(std::ostream& out) {
          "                           with --preview, the directory for the pictures;\n"
          "                           with --convert, a file (its extension names the\n"
          "                           format) or an existing folder\n"
-         "  --dialogs=gtk|terminal   run the dialog flow with the chosen dialogs\n"
+         "  -O, --output-dir DIR     put every output in DIR (made when missing)\n"
+         "  -r, --recursive          a folder given includes its subfolders\n"
+         "  -q, --quiet              print nothing for what succeeded\n"
+         "  --dialogs[=auto|gtk|terminal] [FILE...]\n"
+         "                           run the dialog flow with the system's or the chosen\n"
+         "                           dialogs; with files, without the open dialog\n"
          "  -h, --help               show this help\n"
          "  --version                show the version\n"
          "\n"

@@ -20,6 +20,9 @@ struct Options {
   std::string to;                     // --convert: the output format
   bool combine = false;               // --convert: a container gives one design
   DialogChoice dialogs = DialogChoice::kAuto;
+  std::optional<std::string> output_dir;  // -O: the folder for every output
+  bool quiet = false;                     // -q: no line for what succeeded
+  bool recursive = false;                 // -r: folders given include their subfolders
 };
 
 /// Reads an options-mode command line; on a mistake, says what in `problem`.

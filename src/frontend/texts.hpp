@@ -1,11 +1,13 @@
 #pragma once
 
 #include "korvane/korvane.h"
+#include "korvane/version.h"
 
 // Texts the product fixes, verbatim, in one place.
 namespace kvn::frontend::texts {
 
-inline constexpr const char* kBannerFirstLine = "KORVANE conversion utility version 1.0";
+inline constexpr const char* kBannerFirstLine =
+    "KORVANE conversion utility version " KORVANE_VERSION_STRING;
 inline constexpr const char* kBannerNotice =
     "(c) 2026 the korvane developers; free software, no warranty";
 inline constexpr const char* kBannerMakers = "Yet another utility from the makers of";
@@ -29,7 +31,11 @@ inline constexpr const char* kFilterDescription = "Viking, Husqvarna (*.DHV)";
 inline constexpr const char* kFilterPattern = "*.DHV";
 inline constexpr const char* kFailedCaption = "KORVANE did NOT create all designs from:";
 inline constexpr const char* kCreatedCaption = "KORVANE created design(s) from:";
-inline constexpr const char* kQuestionFormat = "%s\n\nNeed to combine?";
 inline constexpr const char* kQuestion = "Need to combine?";
+inline constexpr const char* kCannotCombine = "These designs cannot be combined:";
+inline constexpr const char* kCombinedCaption = "KORVANE combined the designs of:";
+inline constexpr const char* kNotCombinedCaption = "KORVANE did NOT combine the designs of:";
+inline constexpr const char* kCombineFailed = "Combining failed:";
+inline constexpr const char* kSplitStands = "The split designs were written all the same.";
 
 }  // namespace kvn::frontend::texts

@@ -14,7 +14,8 @@ namespace kvn::shvgen {
 
 /// Our own text at the start of every SHV image we write; the rest of the
 /// 86-byte field is zeros, so its last byte is always 0.
-inline constexpr std::string_view kShvHeaderText = "korvane 1.0 " KORVANE_WEB_ADDRESS;
+inline constexpr std::string_view kShvHeaderText =
+    "korvane " KORVANE_VERSION_STRING " " KORVANE_WEB_ADDRESS;
 /// The longest design name stored; longer names keep their first bytes.
 inline constexpr std::size_t kMaxDesignName = 127;
 /// The largest SHV image whose length the 32-bit size of the interfaces can carry.

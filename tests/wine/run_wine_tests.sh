@@ -6,8 +6,10 @@
 #      both '\' and '/' as directory separators;
 #   4. sameness: splits and combines a corpus of containers with the Linux build and
 #      with both korvane.exe builds, and requires the same exit codes and identical files;
-#   5. dialog mode on a virtual X display: picks a container in the file-open dialog
-#      and answers Yes to the question, saving screenshots.
+#   5. dialog mode on a virtual X display: picks a container in the file-open dialog,
+#      answers Yes to the question and sees the box naming the combined design; a
+#      container given with --dialogs that cannot be split shows the failure box;
+#      screenshots of every box are saved.
 #
 #   bash tests/wine/run_wine_tests.sh [BUILD_ROOT]     (default: build-wine)
 #
@@ -83,18 +85,29 @@ section "console"
 con=$root/console
 rm -rf "$con" && mkdir -p "$con/linux" "$con/wine"
 set +e
-(cd "$con/linux" && "$linux_exe" missing.dhv extra >.out 2>.err); linux_rc=$?
-wine_run "$con/wine" "$exe" missing.dhv extra; wine_rc=$?
+(cd "$con/linux" && "$linux_exe" missing.dhv >.out 2>.err); linux_rc=$?
+wine_run "$con/wine" "$exe" missing.dhv; wine_rc=$?
+mkdir -p "$con/batch-linux" "$con/batch-wine"
+(cd "$con/batch-linux" && "$linux_exe" missing.dhv "" >.out 2>.err); batch_linux_rc=$?
+wine_run "$con/batch-wine" "$exe" missing.dhv ""; batch_wine_rc=$?
 set -e
 # The Windows C library writes text mode: each line ends in CR LF there.
 tr -d '\r' <"$con/wine/.out" >"$con/wine/out.txt"
 [ "$wine_rc" = 1 ] || fail "a missing file: exit code $wine_rc, expected 1"
 [ "$wine_rc" = "$linux_rc" ] || fail "a missing file: exit code $wine_rc, the Linux build's $linux_rc"
 cmp -s "$con/linux/.out" "$con/wine/out.txt" || fail "a missing file: standard output differs from the Linux build's"
-head -n 1 "$con/wine/out.txt" | grep -q '^KORVANE conversion utility version 1\.0 ' || fail "no banner"
+head -n 1 "$con/wine/out.txt" | grep -q "^KORVANE conversion utility version $(sed -n 's/^project(korvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt) " ||
+  fail "no banner with the build's version"
 [ "$(tail -n 1 "$con/wine/out.txt")" = "korvane aborted with error #-1" ] || fail "no error line"
 grep -q '^korvane: missing.dhv: cannot open the file' "$con/wine/.err" || fail "no reason on standard error"
 [ -z "$(find "$con/wine" -name '*.shv')" ] || fail "a missing file left output behind"
+# A batch names each failed file and ends with a count, alike on both systems.
+tr -d '\r' <"$con/batch-wine/.out" >"$con/batch-wine/out.txt"
+[ "$batch_wine_rc" = 1 ] && [ "$batch_linux_rc" = 1 ] || fail "a failed batch: exit codes $batch_wine_rc and $batch_linux_rc"
+cmp -s "$con/batch-linux/.out" "$con/batch-wine/out.txt" || fail "a failed batch: standard output differs from the Linux build's"
+grep -qx 'missing.dhv: korvane aborted with error #-1' "$con/batch-wine/out.txt" || fail "the error line does not name the file"
+[ "$(tail -n 1 "$con/batch-wine/out.txt")" = "0 files converted, 2 failed" ] || fail "no summary after a batch"
+grep -q '^korvane: the file name is empty' "$con/batch-wine/.err" || fail "an empty name is not called empty"
 
 # --- corpus -------------------------------------------------------------------------------
 corpus=$root/corpus
@@ -265,6 +278,36 @@ dialog_test() {
       import -window root "$shots/question.png"
       xdotool windowfocus --sync "$w"
       xdotool key y  # the Yes button's accelerator
+      # After Yes a box names the combined design.
+      w=$(find_window '^KORVANE combined the designs of:$')
+      if [ -z "$w" ]; then
+        fail "dialog mode: no box confirmed the combined design"
+        import -window root "$shots/after-yes.png"
+        ok=0
+      else
+        sleep 0.5
+        import -window root "$shots/combined.png"
+        xdotool windowfocus --sync "$w"
+        xdotool key Return
+      fi
+    fi
+  fi
+  # A container given with --dialogs skips the file-open dialog; one that
+  # cannot be split shows the failure box with the reason.
+  if [ $ok = 1 ]; then
+    wait "$run_pid" || true
+    head -c 100 "$dir/garden.dhv" >"$dir/broken.dhv"
+    (cd "$dir" && timeout 120 wine "$exe" --dialogs broken.dhv >.out-broken 2>.err-broken; echo $? >.rc-broken) &
+    run_pid=$!
+    w=$(find_window '^KORVANE did NOT create all designs from:$')
+    if [ -z "$w" ]; then
+      fail "dialog mode: no failure box for a broken container"
+      ok=0
+    else
+      sleep 0.5
+      import -window root "$shots/failure.png"
+      xdotool windowfocus --sync "$w"
+      xdotool key Return
     fi
   fi
   # A dialog left open would hold the run: end every process of this prefix (all ours).
@@ -279,6 +322,9 @@ dialog_test() {
   [ $ok = 1 ] || return
 
   [ "$(cat "$dir/.rc")" = 0 ] || fail "dialog mode: exit code $(cat "$dir/.rc")"
+  [ "$(cat "$dir/.rc-broken")" = 1 ] || fail "dialog mode: exit code $(cat "$dir/.rc-broken") for a broken container"
+  tr -d '\r' <"$dir/.out" | grep -q '^.*garden.dhv: wrote .*garden.shv$' || fail "dialog mode: the combined file is not listed"
+  rm -f "$dir/broken.dhv"
   local name f
   name=$(basename "$pick")
   # The split's files and the combine's, in one folder.

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "frontend/dialogs.hpp"
 #include "frontend/gtk/file_pattern.hpp"
@@ -47,12 +48,13 @@ gboolean matches_dhv_filter(const GtkFileFilterInfo* info, gpointer) {
 enum class Buttons { kOk, kYesNo };
 
 // A modal box without an owner window, like a MessageBox: the caption is its
-// window title, then an information icon beside the text. Returns the response;
-// closing the window gives GTK_RESPONSE_DELETE_EVENT.
-int run_message_box(const char* caption, const char* text, Buttons buttons) {
+// window title, then the icon beside the text, whose first line (the
+// caption's statement) is set in bold so that it reads as the box's heading.
+// Returns the response; closing the window gives GTK_RESPONSE_DELETE_EVENT.
+int run_message_box(const Box& b, Buttons buttons) {
   GtkWidget* box = gtk_dialog_new();
   GtkWindow* window = GTK_WINDOW(box);
-  gtk_window_set_title(window, caption);
+  gtk_window_set_title(window, b.caption.c_str());
   gtk_window_set_modal(window, TRUE);
   gtk_window_set_resizable(window, FALSE);
   gtk_window_set_position(window, GTK_WIN_POS_CENTER);
@@ -60,17 +62,30 @@ int run_message_box(const char* caption, const char* text, Buttons buttons) {
 
   GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
   gtk_container_set_border_width(GTK_CONTAINER(row), 6);
-  GtkWidget* icon = gtk_image_new_from_icon_name("dialog-information", GTK_ICON_SIZE_DIALOG);
+  const char* icon_name = b.icon == BoxIcon::kWarning ? "dialog-warning" : "dialog-information";
+  GtkWidget* icon = gtk_image_new_from_icon_name(icon_name, GTK_ICON_SIZE_DIALOG);
   gtk_widget_set_valign(icon, GTK_ALIGN_START);
   gtk_box_pack_start(GTK_BOX(row), icon, FALSE, FALSE, 0);
-  // Plain text, never markup: a path may hold '<' or '&'. A long path with no
-  // blanks must still wrap rather than widen the box past the screen.
-  GtkWidget* label = gtk_label_new(text);
+
+  GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
+  const auto newline = b.text.find('\n');
+  const std::string heading = b.text.substr(0, newline);
+  const std::string rest = newline == std::string::npos ? "" : b.text.substr(newline + 1);
+  // Markup only around escaped text: a path may hold '<' or '&'.
+  const GChars bold(g_markup_printf_escaped("<b>%s</b>", displayable(heading).get()));
+  GtkWidget* title = gtk_label_new(nullptr);
+  gtk_label_set_markup(GTK_LABEL(title), bold.get());
+  gtk_label_set_xalign(GTK_LABEL(title), 0.0F);
+  gtk_box_pack_start(GTK_BOX(column), title, FALSE, FALSE, 0);
+  // A long path with no blanks must still wrap rather than widen the box
+  // past the screen.
+  GtkWidget* label = gtk_label_new(displayable(rest).get());
   gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
   gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD_CHAR);
   gtk_label_set_max_width_chars(GTK_LABEL(label), 60);
   gtk_label_set_xalign(GTK_LABEL(label), 0.0F);
-  gtk_box_pack_start(GTK_BOX(row), label, TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(column), label, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(row), column, TRUE, TRUE, 0);
   gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(box))), row);
   gtk_widget_show_all(row);
 
@@ -92,14 +107,14 @@ int run_message_box(const char* caption, const char* text, Buttons buttons) {
 
 class GtkDialogs final : public Dialogs {
  public:
-  std::optional<std::string> open_file() override {
+  std::vector<std::string> open_files() override {
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
         texts::kDialogTitle, nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, gtk_label("_Cancel"),
         GTK_RESPONSE_CANCEL, gtk_label("_Open"), GTK_RESPONSE_ACCEPT, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
-    gtk_file_chooser_set_select_multiple(chooser, FALSE);
+    gtk_file_chooser_set_select_multiple(chooser, TRUE);
 
     // The one filter, matched as Windows matches "*.DHV": in any letter case.
     GtkFileFilter* filter = gtk_file_filter_new();
@@ -114,33 +129,35 @@ class GtkDialogs final : public Dialogs {
     const GChars here(g_get_current_dir());
     gtk_file_chooser_set_current_folder(chooser, here.get());
 
-    std::optional<std::string> chosen;
+    std::vector<std::string> chosen;
     // Cancel, Escape and closing the window all end here as a cancel.
-    while (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-      const GChars name(gtk_file_chooser_get_filename(chooser));
-      // Only an existing file in an existing folder is an answer. GTK's open
+    while (chosen.empty() && gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+      GSList* names = gtk_file_chooser_get_filenames(chooser);
+      // Only existing files in existing folders are an answer. GTK's open
       // mode already refuses a missing name; this also keeps out what is no
       // plain file (a device, a pipe) or vanished meanwhile, and the dialog
       // stays open until there is an answer.
-      if (name && g_file_test(name.get(), G_FILE_TEST_IS_REGULAR)) {
-        chosen = name.get();
-        break;
+      bool all_files = names != nullptr;
+      for (GSList* n = names; n != nullptr; n = n->next) {
+        const auto* name = static_cast<const gchar*>(n->data);
+        if (!g_file_test(name, G_FILE_TEST_IS_REGULAR)) all_files = false;
+        chosen.emplace_back(name);
       }
-      gtk_widget_error_bell(dialog);
+      g_slist_free_full(names, g_free);
+      if (!all_files) {
+        chosen.clear();
+        gtk_widget_error_bell(dialog);
+      }
     }
     gtk_widget_destroy(dialog);
     let_windows_close();
     return chosen;
   }
 
-  void show_failure(const std::string& path) override {
-    run_message_box(texts::kFailedCaption, displayable(path).get(), Buttons::kOk);
-  }
+  void show(const Box& box) override { run_message_box(box, Buttons::kOk); }
 
-  bool ask_combine(const std::string& path) override {
-    // Sized to the path, so no path is too long for the question.
-    const GChars text(g_strdup_printf(texts::kQuestionFormat, displayable(path).get()));
-    return run_message_box(texts::kCreatedCaption, text.get(), Buttons::kYesNo) == GTK_RESPONSE_YES;
+  bool ask(const Box& box) override {
+    return run_message_box(box, Buttons::kYesNo) == GTK_RESPONSE_YES;
   }
 };
 
@@ -151,9 +168,9 @@ void tell(char* why, std::size_t why_size, const char* reason) {
 }  // namespace
 }  // namespace kvn::frontend::gtk
 
-extern "C" __attribute__((visibility("default"))) kvn::frontend::Dialogs* kvn_create_gtk_dialogs_v1(
+extern "C" __attribute__((visibility("default"))) kvn::frontend::Dialogs* kvn_create_gtk_dialogs_v2(
     char* why, std::size_t why_size) noexcept {
-  static_assert(std::is_same_v<decltype(&kvn_create_gtk_dialogs_v1), KvnCreateGtkDialogs>,
+  static_assert(std::is_same_v<decltype(&kvn_create_gtk_dialogs_v2), KvnCreateGtkDialogs>,
                 "the loader calls the entry through KvnCreateGtkDialogs");
   // The window class, so desktops match the windows to korvane.desktop.
   g_set_prgname("korvane");

@@ -16,4 +16,4 @@
 using KvnCreateGtkDialogs = kvn::frontend::Dialogs* (*)(char* why, std::size_t why_size) noexcept;
 
 /// The name under which the module exports its KvnCreateGtkDialogs entry.
-inline constexpr const char* kKvnGtkEntryName = "kvn_create_gtk_dialogs_v1";
+inline constexpr const char* kKvnGtkEntryName = "kvn_create_gtk_dialogs_v2";

@@ -14,15 +14,16 @@ class Win32Dialogs final : public Dialogs {
  public:
   explicit Win32Dialogs(std::ostream& err) : err_(err) {}
 
-  std::optional<std::string> open_file() override {
-    char file[kFileStrSize] = {};
+  std::vector<std::string> open_files() override {
+    static char file[kFileStrSize];
+    std::memset(file, 0, sizeof file);
     // Left empty: the dialog then opens in its usual folder.
     char dir[kDirStrSize] = {};
     std::snprintf(file, sizeof file, "%s", texts::kFilterPattern);
     const std::string filter = filter_list();
     OPENFILENAMEA ofn;
     fill_open_file_name(ofn, file, dir, filter.c_str());
-    if (GetOpenFileNameA(&ofn)) return std::string(file);
+    if (GetOpenFileNameA(&ofn)) return chosen_paths(file, sizeof file);
     // Zero means cancelled unless the dialog says otherwise (a path longer
     // than the buffer, no memory); say so rather than end without a word.
     if (const DWORD code = CommDlgExtendedError(); code != 0) {
@@ -31,16 +32,16 @@ class Win32Dialogs final : public Dialogs {
                     static_cast<unsigned long>(code));
       err_ << line << std::flush;
     }
-    return std::nullopt;
+    return {};
   }
 
-  void show_failure(const std::string& path) override {
-    MessageBoxA(nullptr, path.c_str(), texts::kFailedCaption, kFailureStyle);
+  void show(const Box& box) override {
+    MessageBoxA(nullptr, box.text.c_str(), box.caption.c_str(),
+                box.icon == BoxIcon::kWarning ? kFailureStyle : kNoticeStyle);
   }
 
-  bool ask_combine(const std::string& path) override {
-    const std::string text = question_text(path);
-    return MessageBoxA(nullptr, text.c_str(), texts::kCreatedCaption, kQuestionStyle) == IDYES;
+  bool ask(const Box& box) override {
+    return MessageBoxA(nullptr, box.text.c_str(), box.caption.c_str(), kQuestionStyle) == IDYES;
   }
 
  private:
@@ -87,13 +88,21 @@ void fill_open_file_name(OPENFILENAMEA& ofn, char (&file)[kFileStrSize], char (&
   ofn.FlagsEx = 0;
 }
 
-std::string question_text(const std::string& path) {
-  // Sized to the path: a long path must neither overrun nor be cut short.
-  const int n = std::snprintf(nullptr, 0, texts::kQuestionFormat, path.c_str());
-  if (n < 0) return path;
-  std::vector<char> buf(static_cast<std::size_t>(n) + 1);
-  std::snprintf(buf.data(), buf.size(), texts::kQuestionFormat, path.c_str());
-  return std::string(buf.data(), static_cast<std::size_t>(n));
+std::vector<std::string> chosen_paths(const char* buffer, std::size_t size) {
+  std::vector<std::string> parts;
+  std::size_t at = 0;
+  while (at < size && buffer[at] != '\0') {
+    const std::size_t len = strnlen(buffer + at, size - at);
+    parts.emplace_back(buffer + at, len);
+    at += len + 1;
+  }
+  if (parts.size() <= 1) return parts;
+  // The folder comes first; a drive's root already ends in a backslash.
+  const std::string folder = parts.front();
+  const std::string sep = !folder.empty() && folder.back() == '\\' ? "" : "\\";
+  std::vector<std::string> paths;
+  for (std::size_t i = 1; i < parts.size(); ++i) paths.push_back(folder + sep + parts[i]);
+  return paths;
 }
 
 std::unique_ptr<Dialogs> make_win32_dialogs(std::ostream& err) {

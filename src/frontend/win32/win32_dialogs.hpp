@@ -13,19 +13,24 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "frontend/dialogs.hpp"
 
 namespace kvn::frontend::win32 {
 
-inline constexpr std::size_t kFileStrSize = 1024;
+// Room for many chosen names: several files come back as one folder and
+// their names, each ended by a NUL.
+inline constexpr std::size_t kFileStrSize = 32768;
 inline constexpr std::size_t kDirStrSize = 261;
 
-inline constexpr DWORD kOpenFlags =
-    OFN_EXPLORER | OFN_NOTESTFILECREATE | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-static_assert(kOpenFlags == 0x91804);
-inline constexpr UINT kFailureStyle = MB_OK | MB_ICONINFORMATION;
-static_assert(kFailureStyle == 0x40);
+inline constexpr DWORD kOpenFlags = OFN_EXPLORER | OFN_NOTESTFILECREATE | OFN_FILEMUSTEXIST |
+                                    OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT;
+static_assert(kOpenFlags == 0x91A04);
+inline constexpr UINT kFailureStyle = MB_OK | MB_ICONWARNING;
+static_assert(kFailureStyle == 0x30);
+inline constexpr UINT kNoticeStyle = MB_OK | MB_ICONINFORMATION;
+static_assert(kNoticeStyle == 0x40);
 inline constexpr UINT kQuestionStyle = MB_YESNO | MB_ICONINFORMATION;
 static_assert(kQuestionStyle == 0x44);
 
@@ -39,8 +44,10 @@ std::string filter_list();
 void fill_open_file_name(OPENFILENAMEA& ofn, char (&file)[kFileStrSize], char (&dir)[kDirStrSize],
                          const char* filter);
 
-/// The question box's text for `path`, however long the path is.
-std::string question_text(const std::string& path);
+/// The paths the dialog returned in `buffer` (of `size` bytes): one full path,
+/// or with several files the folder, then each name, every part ended by a
+/// NUL and the list by an empty part.
+std::vector<std::string> chosen_paths(const char* buffer, std::size_t size);
 
 /// Dialogs drawn by Windows; a dialog that fails (rather than being
 /// cancelled) is reported on `err`.
