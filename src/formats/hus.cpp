@@ -1,6 +1,7 @@
 #include "formats/hus.hpp"
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "formats/husvip_compress.hpp"
@@ -115,6 +116,9 @@ Result<std::vector<std::uint8_t>> section(const ByteReader& in, std::size_t from
   KORVANE_TRY(w, in.window(from, to - from, what));
   return expand_husvip(w, expected, what);
 }
+
+// Moves of at most 128 per stitch cannot carry the needle out of an int32.
+static_assert(kMaxExpandedSection * 128 < std::size_t{INT32_MAX});
 
 std::int32_t signed8(std::uint8_t b) { return static_cast<std::int8_t>(b); }
 

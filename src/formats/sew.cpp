@@ -3,6 +3,8 @@
 #include <array>
 #include <string>
 
+#include "formats/needle_step.hpp"
+
 namespace kvn::formats {
 
 namespace {
@@ -137,8 +139,9 @@ Result<Pattern> read_sew(const ByteReader& in) {
     KORVANE_TRY(r, in.take<2>(at, "a stitch"));
     at += 2;
     if (r[0] != kCommand) {
-      x += s8(r[0]);
-      y -= s8(r[1]);
+      if (!step(x, s8(r[0])) || !step(y, -s8(r[1])))
+        return in.error_at(at - 2, ErrorCode::kMalformedDesign,
+                           "the stitches walk the needle past 10 km");
       p.events.push_back({x, y, NeedleOp::kStitch});
       continue;
     }
@@ -150,8 +153,9 @@ Result<Pattern> read_sew(const ByteReader& in) {
       p.events.push_back({x, y, NeedleOp::kColourChange});
       ++blocks;
     } else if (command == kMove || command == kMoveToo) {
-      x += s8(args[0]);
-      y -= s8(args[1]);
+      if (!step(x, s8(args[0])) || !step(y, -s8(args[1])))
+        return in.error_at(at - 4, ErrorCode::kMalformedDesign,
+                           "the stitches walk the needle past 10 km");
       p.events.push_back({x, y, NeedleOp::kJump});
     } else {
       return in.error_at(at - 4, ErrorCode::kMalformedDesign,

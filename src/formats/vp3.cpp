@@ -3,6 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "formats/needle_step.hpp"
+
 namespace kvn::formats {
 
 namespace {
@@ -84,8 +86,9 @@ Status read_stitches(const ByteReader& block, std::size_t at, Pattern& p, std::i
     KORVANE_TRY(b, block.take<2>(at, "a stitch"));
     at += 2;
     if (b[0] != kEscape) {
-      x += static_cast<std::int8_t>(b[0]);
-      y += static_cast<std::int8_t>(b[1]);
+      if (!step(x, static_cast<std::int8_t>(b[0])) || !step(y, static_cast<std::int8_t>(b[1])))
+        return block.error_at(at - 2, ErrorCode::kMalformedDesign,
+                              "the stitches walk the needle past 10 km");
       p.events.push_back({x, y, NeedleOp::kStitch});
       continue;
     }
@@ -96,8 +99,9 @@ Status read_stitches(const ByteReader& block, std::size_t at, Pattern& p, std::i
         at += 4;
         const std::int32_t sx = static_cast<std::int16_t>(dx);
         const std::int32_t sy = static_cast<std::int16_t>(dy);
-        x += sx;
-        y += sy;
+        if (!step(x, sx) || !step(y, sy))
+          return block.error_at(at - 6, ErrorCode::kMalformedDesign,
+                                "the stitches walk the needle past 10 km");
         const bool jump = std::abs(sx) > kLongestStitch || std::abs(sy) > kLongestStitch;
         p.events.push_back({x, y, jump ? NeedleOp::kJump : NeedleOp::kStitch});
         break;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "formats/needle_step.hpp"
+
 namespace kvn::formats {
 
 namespace {
@@ -33,17 +35,19 @@ Result<Pattern> read_xxx(const ByteReader& in) {
     if (b1 == kLongMove || b1 == kLongMoveToo) {
       KORVANE_TRY(dx, in.s16le(at + 1, "a long move"));
       KORVANE_TRY(dy, in.s16le(at + 3, "a long move"));
+      if (!step(x, dx) || !step(y, -dy))
+        return in.error_at(at, ErrorCode::kMalformedDesign,
+                           "the stitches walk the needle past 10 km");
       at += 5;
-      x += dx;
-      y -= dy;
       p.events.push_back({x, y, NeedleOp::kJump});
       continue;
     }
     KORVANE_TRY(b2, in.u8(at + 1, "a stitch"));
     if (b1 != kCommand) {
+      if (!step(x, s8(b1)) || !step(y, -s8(b2)))
+        return in.error_at(at, ErrorCode::kMalformedDesign,
+                           "the stitches walk the needle past 10 km");
       at += 2;
-      x += s8(b1);
-      y -= s8(b2);
       p.events.push_back({x, y, NeedleOp::kStitch});
       continue;
     }
@@ -52,15 +56,17 @@ Result<Pattern> read_xxx(const ByteReader& in) {
     const std::int32_t dx = s8(args[0]), dy = -s8(args[1]);
     switch (b2) {
       case kJump:
-        x += dx;
-        y += dy;
+        if (!step(x, dx) || !step(y, dy))
+          return in.error_at(at, ErrorCode::kMalformedDesign,
+                             "the stitches walk the needle past 10 km");
         p.events.push_back({x, y, NeedleOp::kJump});
         break;
       case kTrim:
         p.events.push_back({x, y, NeedleOp::kTrim});
         if (dx != 0 || dy != 0) {
-          x += dx;
-          y += dy;
+          if (!step(x, dx) || !step(y, dy))
+            return in.error_at(at, ErrorCode::kMalformedDesign,
+                               "the stitches walk the needle past 10 km");
           p.events.push_back({x, y, NeedleOp::kJump});
         }
         break;
