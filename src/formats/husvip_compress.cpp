@@ -15,7 +15,7 @@ constexpr std::uint16_t kEndSymbol = 510;
 constexpr std::uint16_t kFirstLengthSymbol = 256;
 constexpr std::size_t kLengthBias = 253;
 // The code-length code stores a 2-bit run of zero lengths after its third entry.
-constexpr std::size_t kSpecialIndex = 3;
+constexpr std::size_t kZeroRunIndex = 3;
 
 /// The section's bits, most significant first. Bits past the end read as
 /// zero, because a code is looked at before its length is known; `overrun`
@@ -189,7 +189,7 @@ class Expander {
     if (n == 0) return std::optional<Code>(Code::fixed(static_cast<std::uint16_t>(bits_.take(5))));
     std::vector<std::uint8_t> lengths(n, 0);
     for (std::size_t i = 0; i < n;) {
-      if (i == kSpecialIndex) {
+      if (i == kZeroRunIndex) {
         i += bits_.take(2);
         if (i > n) return fail("skips past the end of its code-length table");
         if (i == n) break;
