@@ -10,7 +10,7 @@ class BitWriter {
  public:
   void put(std::uint32_t value, int bits) {
     for (int i = bits - 1; i >= 0; --i) {
-      acc_ = static_cast<std::uint8_t>((acc_ << 1) | ((value >> i) & 1u));
+      acc_ = static_cast<std::uint8_t>((unsigned{acc_} << 1) | ((value >> i) & 1u));
       if (++n_ == 8) {
         out_.push_back(acc_);
         acc_ = 0;
