@@ -2,9 +2,9 @@
 
 #include "formats/hus.hpp"
 #include "formats/sew.hpp"
+#include "formats/shv_pattern.hpp"
 #include "formats/vp3.hpp"
 #include "formats/xxx.hpp"
-#include "formats/shv_pattern.hpp"
 
 namespace kvn::formats {
 
