@@ -19,7 +19,30 @@ using formats::NeedleOp;
 
 // Files whose stitch positions korvane reads differently from the reference,
 // and why; their block structure is still compared.
-const std::map<std::string, std::string> kPositionsDiffer = {};
+const std::map<std::string, std::string> kPositionsDiffer = {
+    // Its blocks open with long moves (80 01) of up to 60 mm from the block's
+    // start; korvane takes a long move over 25.5 mm for a jump, the reference
+    // for a stitch, so each block has a few stitches fewer here. Positions and
+    // extents agree with the file's own head.
+    {"julie__01Peacock.vp3", "long moves are jumps, not stitches"},
+};
+
+// Files whose end record (80 10) is followed by zero bytes that the reference
+// reads as stitches that do not move; those are dropped from its reading.
+const std::set<std::string> kReferenceReadsPadding = {"em__Embroidermodder.sew", "em__Star.sew",
+                                                      "em__shamrockin.sew"};
+
+void drop_padding_stitches(test::ReferenceDesign& ref) {
+  auto& ev = ref.events;
+  if (!ev.empty() && ev.back().op == NeedleOp::kEnd) {
+    while (ev.size() >= 3 && ev[ev.size() - 2].op == NeedleOp::kStitch &&
+           ev[ev.size() - 2].x == ev[ev.size() - 3].x &&
+           ev[ev.size() - 2].y == ev[ev.size() - 3].y) {
+      ev.erase(ev.end() - 2);
+      --ref.stitches_per_block.back();
+    }
+  }
+}
 
 std::vector<std::uint8_t> read_file(const std::filesystem::path& p) {
   std::ifstream f(p, std::ios::binary);
@@ -63,11 +86,15 @@ TEST(RealDesigns, ReadAsTheReferenceReadsThem) {
       }
       ASSERT_TRUE(pattern) << pattern.error().message();
       ++read;
-      const auto ref = test::load_reference(test::reference_path(entry.path()));
+      auto ref = test::load_reference(test::reference_path(entry.path()));
       if (!ref) continue;  // the library has no reader for it
       ++compared;
+      if (kReferenceReadsPadding.count(name)) drop_padding_stitches(*ref);
+      if (kPositionsDiffer.count(name)) {
+        EXPECT_EQ(formats::block_count(*pattern), ref->stitches_per_block.size()) << name;
+        continue;
+      }
       EXPECT_EQ(stitches_per_block(*pattern), ref->stitches_per_block) << name;
-      if (kPositionsDiffer.count(name)) continue;
       const auto ours = stitches_of(pattern->events);
       const auto theirs = stitches_of(ref->events);
       ASSERT_EQ(ours.size(), theirs.size()) << name;

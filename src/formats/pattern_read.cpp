@@ -1,6 +1,10 @@
 #include "formats/pattern_read.hpp"
 
+#include "formats/hus.hpp"
+#include "formats/sew.hpp"
 #include "formats/shv_pattern.hpp"
+#include "formats/vp3.hpp"
+#include "formats/xxx.hpp"
 
 namespace kvn::formats {
 
@@ -30,15 +34,15 @@ Result<Pattern> read_pattern(const ByteReader& in, ContentKind kind) {
     case ContentKind::kPec:
       return not_yet(in, kind);
     case ContentKind::kVp3:
-      return not_yet(in, kind);
+      return read_vp3(in);
     case ContentKind::kHus:
-      return not_yet(in, kind);
+      return read_hus(in);
     case ContentKind::kVip:
-      return not_yet(in, kind);
+      return read_vip(in);
     case ContentKind::kXxx:
-      return not_yet(in, kind);
+      return read_xxx(in);
     case ContentKind::kSew:
-      return not_yet(in, kind);
+      return read_sew(in);
     case ContentKind::kDhvContainer:
     case ContentKind::kVp4:
     case ContentKind::kPng:

@@ -1,0 +1,215 @@
+#include "formats/hus.hpp"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "formats/husvip_compress.hpp"
+
+namespace kvn::formats {
+
+namespace {
+
+constexpr std::size_t kStitchCountAt = 0x04;
+constexpr std::size_t kColourCountAt = 0x08;
+constexpr std::size_t kAttributesAt = 0x14;
+constexpr std::size_t kXsAt = 0x18;
+constexpr std::size_t kYsAt = 0x1C;
+constexpr std::size_t kHusColoursAt = 0x2A;
+constexpr std::size_t kVipColoursAt = 0x2E;
+
+constexpr std::uint8_t kAttrStitch = 0x80;
+constexpr std::uint8_t kAttrJump = 0x81;
+constexpr std::uint8_t kAttrColourChange = 0x84;
+constexpr std::uint8_t kAttrTrim = 0x88;
+constexpr std::uint8_t kAttrEnd = 0x90;
+
+struct ChartThread {
+  std::uint32_t rgb;
+  const char* name;
+  const char* catalogue;
+};
+
+// The HUS chart, by the index the file stores.
+constexpr std::array<ChartThread, 29> kHusChart = {{
+    {0x000000, "Black", "026"},        {0x0000E7, "Blue", "005"},
+    {0x00C600, "Green", "002"},        {0xFF0000, "Red", "014"},
+    {0x840084, "Purple", "008"},       {0xFFFF00, "Yellow", "020"},
+    {0x848484, "Grey", "024"},         {0x8484E7, "Light Blue", "006"},
+    {0x00FF84, "Light Green", "003"},  {0xFF7B31, "Orange", "017"},
+    {0xFF8CA5, "Pink", "011"},         {0x845200, "Brown", "028"},
+    {0xFFFFFF, "White", "022"},        {0x000084, "Dark Blue", "004"},
+    {0x008400, "Dark Green", "001"},   {0x7B0000, "Dark Red", "013"},
+    {0xFF6384, "Light Red", "015"},    {0x522952, "Dark Purple", "007"},
+    {0xFF00FF, "Light Purple", "009"}, {0xFFDE00, "Dark Yellow", "019"},
+    {0xFFFF9C, "Light Yellow", "021"}, {0x525252, "Dark Grey", "025"},
+    {0xD6D6D6, "Light Grey", "023"},   {0xFF5208, "Dark Orange", "016"},
+    {0xFF9C5A, "Light Orange", "018"}, {0xFF52B5, "Dark Pink", "010"},
+    {0xFFC6DE, "Light Pink", "012"},   {0x523100, "Dark Brown", "027"},
+    {0xB5A584, "Light Brown", "029"},
+}};
+
+// VIP stores each thread as R, G, B, 0, every byte XORed with this table and
+// with the stored byte before it.
+constexpr std::array<std::uint8_t, 400> kVipMask = {
+    0x2E, 0x82, 0xE4, 0x6F, 0x38, 0xA9, 0xDC, 0xC6, 0x7B, 0xB6, 0x28, 0xAC, 0xFD, 0xAA, 0x8A, 0x4E,
+    0x76, 0x2E, 0xF0, 0xE4, 0x25, 0x1B, 0x8A, 0x68, 0x4E, 0x92, 0xB9, 0xB4, 0x95, 0xF0, 0x3E, 0xEF,
+    0xF7, 0x40, 0x24, 0x18, 0x39, 0x31, 0xBB, 0xE1, 0x53, 0xA8, 0x1F, 0xB1, 0x3A, 0x07, 0xFB, 0xCB,
+    0xE6, 0x00, 0x81, 0x50, 0x0E, 0x40, 0xE1, 0x2C, 0x73, 0x50, 0x0D, 0x91, 0xD6, 0x0A, 0x5D, 0xD6,
+    0x8B, 0xB8, 0x62, 0xAE, 0x47, 0x00, 0x53, 0x5A, 0xB7, 0x80, 0xAA, 0x28, 0xF7, 0x5D, 0x70, 0x5E,
+    0x2C, 0x0B, 0x98, 0xE3, 0xA0, 0x98, 0x60, 0x47, 0x89, 0x9B, 0x82, 0xFB, 0x40, 0xC9, 0xB4, 0x00,
+    0x0E, 0x68, 0x6A, 0x1E, 0x09, 0x85, 0xC0, 0x53, 0x81, 0xD1, 0x98, 0x89, 0xAF, 0xE8, 0x85, 0x4F,
+    0xE3, 0x69, 0x89, 0x03, 0xA1, 0x2E, 0x8F, 0xCF, 0xED, 0x91, 0x9F, 0x58, 0x1E, 0xD6, 0x84, 0x3C,
+    0x09, 0x27, 0xBD, 0xF4, 0xC3, 0x90, 0xC0, 0x51, 0x1B, 0x2B, 0x63, 0xBC, 0xB9, 0x3D, 0x40, 0x4D,
+    0x62, 0x6F, 0xE0, 0x8C, 0xF5, 0x5D, 0x08, 0xFD, 0x3D, 0x50, 0x36, 0xD7, 0xC9, 0xC9, 0x43, 0xE4,
+    0x2D, 0xCB, 0x95, 0xB6, 0xF4, 0x0D, 0xEA, 0xC2, 0xFD, 0x66, 0x3F, 0x5E, 0xBD, 0x69, 0x06, 0x2A,
+    0x03, 0x19, 0x47, 0x2B, 0xDF, 0x38, 0xEA, 0x4F, 0x80, 0x49, 0x95, 0xB2, 0xD6, 0xF9, 0x9A, 0x75,
+    0xF4, 0xD8, 0x9B, 0x1D, 0xB0, 0xA4, 0x69, 0xDB, 0xA9, 0x21, 0x79, 0x6F, 0xD8, 0xDE, 0x33, 0xFE,
+    0x9F, 0x04, 0xE5, 0x9A, 0x6B, 0x9B, 0x73, 0x83, 0x62, 0x7C, 0xB9, 0x66, 0x76, 0xF2, 0x5B, 0xC9,
+    0x5E, 0xFC, 0x74, 0xAA, 0x6C, 0xF1, 0xCD, 0x93, 0xCE, 0xE9, 0x80, 0x53, 0x03, 0x3B, 0x97, 0x4B,
+    0x39, 0x76, 0xC2, 0xC1, 0x56, 0xCB, 0x70, 0xFD, 0x3B, 0x3E, 0x52, 0x57, 0x81, 0x5D, 0x56, 0x8D,
+    0x51, 0x90, 0xD4, 0x76, 0xD7, 0xD5, 0x16, 0x02, 0x6D, 0xF2, 0x4D, 0xE1, 0x0E, 0x96, 0x4F, 0xA1,
+    0x3A, 0xA0, 0x60, 0x59, 0x64, 0x04, 0x1A, 0xE4, 0x67, 0xB6, 0xED, 0x3F, 0x74, 0x20, 0x55, 0x1F,
+    0xFB, 0x23, 0x92, 0x91, 0x53, 0xC8, 0x65, 0xAB, 0x9D, 0x51, 0xD6, 0x73, 0xDE, 0x01, 0xB1, 0x80,
+    0xB7, 0xC0, 0xD6, 0x80, 0x1C, 0x2E, 0x3C, 0x83, 0x63, 0xEE, 0xBC, 0x33, 0x25, 0xE2, 0x0E, 0x7A,
+    0x67, 0xDE, 0x3F, 0x71, 0x14, 0x49, 0x9C, 0x92, 0x93, 0x0D, 0x26, 0x9A, 0x0E, 0xDA, 0xED, 0x6F,
+    0xA4, 0x89, 0x0C, 0x1B, 0xF0, 0xA1, 0xDF, 0xE1, 0x9E, 0x3C, 0x04, 0x78, 0xE4, 0xAB, 0x6D, 0xFF,
+    0x9C, 0xAF, 0xCA, 0xC7, 0x88, 0x17, 0x9C, 0xE5, 0xB7, 0x33, 0x6D, 0xDC, 0xED, 0x8F, 0x6C, 0x18,
+    0x1D, 0x71, 0x06, 0xB1, 0xC5, 0xE2, 0xCF, 0x13, 0x77, 0x81, 0xC5, 0xB7, 0x0A, 0x14, 0x0A, 0x6B,
+    0x40, 0x26, 0xA0, 0x88, 0xD1, 0x62, 0x6A, 0xB3, 0x50, 0x12, 0xB9, 0x9B, 0xB5, 0x83, 0x9B, 0x37,
+};
+constexpr std::size_t kVipMaxColours = kVipMask.size() / 4;
+
+struct Head {
+  std::uint32_t stitches = 0;
+  std::uint32_t colours = 0;
+  std::uint32_t attributes_at = 0, xs_at = 0, ys_at = 0;
+};
+
+Result<Head> read_head(const ByteReader& in, std::size_t colours_at, std::size_t colour_size,
+                       std::size_t max_colours) {
+  Head h;
+  KORVANE_TRY(stitches, in.u32le(kStitchCountAt, "the stitch count"));
+  KORVANE_TRY(colours, in.u32le(kColourCountAt, "the colour count"));
+  KORVANE_TRY(a, in.u32le(kAttributesAt, "the offset of the attributes"));
+  KORVANE_TRY(x, in.u32le(kXsAt, "the offset of the x moves"));
+  KORVANE_TRY(y, in.u32le(kYsAt, "the offset of the y moves"));
+  h = {stitches, colours, a, x, y};
+  if (h.colours > max_colours ||
+      h.colours * colour_size > in.size() - std::min(in.size(), colours_at)) {
+    return in.error_at(kColourCountAt, ErrorCode::kMalformedDesign,
+                       std::to_string(h.colours) + " colours do not fit the file");
+  }
+  const std::uint64_t table_end = colours_at + std::uint64_t{h.colours} * colour_size;
+  if (h.attributes_at < table_end || h.attributes_at > h.xs_at || h.xs_at > h.ys_at ||
+      h.ys_at > in.size()) {
+    return in.error_at(kAttributesAt, ErrorCode::kMalformedDesign,
+                       "the sections' offsets (" + std::to_string(h.attributes_at) + ", " +
+                           std::to_string(h.xs_at) + ", " + std::to_string(h.ys_at) +
+                           ") are out of order or past the end of the file");
+  }
+  return h;
+}
+
+Result<std::vector<std::uint8_t>> section(const ByteReader& in, std::size_t from, std::size_t to,
+                                          std::size_t expected, std::string_view what) {
+  KORVANE_TRY(w, in.window(from, to - from, what));
+  return expand_husvip(w, expected, what);
+}
+
+// Moves of at most 128 per stitch cannot carry the needle out of an int32.
+static_assert(kMaxExpandedSection * 128 < std::size_t{INT32_MAX});
+
+std::int32_t signed8(std::uint8_t b) { return static_cast<std::int8_t>(b); }
+
+Result<Pattern> read_sections(const ByteReader& in, const Head& h, std::vector<Thread> threads) {
+  KORVANE_TRY(attrs, section(in, h.attributes_at, h.xs_at, h.stitches, "the attribute section"));
+  KORVANE_TRY(xs, section(in, h.xs_at, h.ys_at, h.stitches, "the x section"));
+  KORVANE_TRY(ys, section(in, h.ys_at, in.size(), h.stitches, "the y section"));
+
+  Pattern p;
+  p.events.reserve(attrs.size() + 1);
+  std::int32_t x = 0, y = 0;
+  std::size_t blocks = 1;
+  for (std::size_t i = 0; i < attrs.size(); ++i) {
+    const std::int32_t dx = signed8(xs[i]);
+    const std::int32_t dy = -signed8(ys[i]);  // stored y upwards
+    const auto a = attrs[i];
+    if (a == kAttrEnd) break;
+    x += dx;
+    y += dy;
+    switch (a) {
+      case kAttrStitch:
+        p.events.push_back({x, y, NeedleOp::kStitch});
+        break;
+      case kAttrJump:
+        p.events.push_back({x, y, NeedleOp::kJump});
+        break;
+      case kAttrColourChange:
+        // The change's move takes the needle to the next colour's start.
+        p.events.push_back({x - dx, y - dy, NeedleOp::kColourChange});
+        if (dx != 0 || dy != 0) p.events.push_back({x, y, NeedleOp::kJump});
+        ++blocks;
+        break;
+      case kAttrTrim:
+        if (dx != 0 || dy != 0) p.events.push_back({x, y, NeedleOp::kJump});
+        p.events.push_back({x, y, NeedleOp::kTrim});
+        break;
+      default:
+        return in.error_at(
+            h.attributes_at, ErrorCode::kMalformedDesign,
+            "stitch " + std::to_string(i) + " has the unknown attribute " + std::to_string(a));
+    }
+  }
+  p.events.push_back({x, y, NeedleOp::kEnd});
+  if (!threads.empty()) {
+    // A design program may list a thread it never reaches, or end on a change.
+    if (threads.size() < blocks) {
+      return in.error_at(kColourCountAt, ErrorCode::kMalformedDesign,
+                         "the design has " + std::to_string(blocks) + " colour blocks but " +
+                             std::to_string(threads.size()) + " threads");
+    }
+    threads.resize(blocks);
+  }
+  p.threads = std::move(threads);
+  return p;
+}
+
+}  // namespace
+
+Result<Pattern> read_hus(const ByteReader& in) {
+  KORVANE_TRY(h, read_head(in, kHusColoursAt, 2, 0xFFFF));
+  std::vector<Thread> threads;
+  for (std::size_t c = 0; c < h.colours; ++c) {
+    const std::size_t at = kHusColoursAt + 2 * c;
+    KORVANE_TRY(index, in.u16le(at, "a thread index"));
+    if (index >= kHusChart.size()) {
+      return in.error_at(at, ErrorCode::kMalformedDesign,
+                         "thread " + std::to_string(c + 1) + " names colour " +
+                             std::to_string(index) + ", which the HUS chart does not have");
+    }
+    const auto& t = kHusChart[index];
+    threads.push_back({static_cast<std::uint8_t>(t.rgb >> 16),
+                       static_cast<std::uint8_t>(t.rgb >> 8), static_cast<std::uint8_t>(t.rgb),
+                       t.name, t.catalogue, std::nullopt});
+  }
+  return read_sections(in, h, std::move(threads));
+}
+
+Result<Pattern> read_vip(const ByteReader& in) {
+  KORVANE_TRY(h, read_head(in, kVipColoursAt, 4, kVipMaxColours));
+  KORVANE_TRY(stored, in.span_at(kVipColoursAt, 4 * std::size_t{h.colours}, "the threads"));
+  std::vector<std::uint8_t> plain(stored.size());
+  std::uint8_t previous = 0;
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    plain[i] = static_cast<std::uint8_t>(stored[i] ^ kVipMask[i] ^ previous);
+    previous = stored[i];
+  }
+  std::vector<Thread> threads;
+  for (std::size_t c = 0; c < h.colours; ++c) {
+    threads.push_back({plain[4 * c], plain[4 * c + 1], plain[4 * c + 2], {}, {}, std::nullopt});
+  }
+  return read_sections(in, h, std::move(threads));
+}
+
+}  // namespace kvn::formats
