@@ -9,6 +9,7 @@
 #include <string>
 
 #include "formats/file_kind.hpp"
+#include "support/reference_design.hpp"
 #include "support/builders.hpp"
 #include "support/design_builders.hpp"
 #include "support/sample_designs.hpp"
@@ -143,9 +144,9 @@ TEST(FileKind, RecognisesEachKindFromItsBytesAlone) {
 }
 
 TEST(FileKind, RecognisesEveryRealDesignAsItsFolderSays) {
-  const std::filesystem::path root =
-      std::filesystem::path(KORVANE_SOURCE_DIR) / ".." / "shared" / "realdesigns";
-  if (!std::filesystem::is_directory(root)) GTEST_SKIP() << "no real designs at " << root;
+  const auto found = test::real_designs_dir();
+  if (!found) GTEST_SKIP() << "the real designs (../shared/realdesigns) are not here";
+  const std::filesystem::path root = *found;
   const std::map<std::string, ContentKind> folders = {
       {"dst", ContentKind::kDst}, {"exp", ContentKind::kExp}, {"jef", ContentKind::kJef},
       {"pes", ContentKind::kPes}, {"pec", ContentKind::kPec}, {"vp3", ContentKind::kVp3},
@@ -186,8 +187,8 @@ class WrongKind : public testing::Test {
 
 TEST_F(WrongKind, EveryCommandSaysWhatTheFileIsInOneLine) {
   const std::string dst_not_container =
-      "garden.dst: this is a DST design, not a DHV container; save it as SHV with embroidery "
-      "software first";
+      "garden.dst: this is a DST design, not a DHV container; use --convert to make an SHV "
+      "design of it";
   const struct {
     const char* args;
     std::string line;  // the whole of standard error, without "korvane: " and the newline
@@ -207,8 +208,8 @@ TEST_F(WrongKind, EveryCommandSaysWhatTheFileIsInOneLine) {
        "pic.png: this is a PNG picture, not a DHV container; korvane reads embroidery files, not "
        "pictures"},
       {"--split junk.bin",
-       "junk.bin: not a file korvane knows; korvane reads DHV containers, SHV designs and HUC "
-       "designs"},
+       "junk.bin: not a file korvane knows; korvane reads DHV containers, SHV and HUC designs, "
+       "and DST, EXP, JEF, PES, PEC, VP3, HUS, VIP, XXX and SEW designs"},
       {"--huc garden.dhv",
        "garden.dhv: this is a DHV container, not a HUC design; use --split or --combine to make "
        "SHV "
@@ -216,18 +217,12 @@ TEST_F(WrongKind, EveryCommandSaysWhatTheFileIsInOneLine) {
       {"--huc rose.shv",
        "rose.shv: this is an SHV design, not a HUC design; it is already an SHV design"},
       {"--huc garden.dst",
-       "garden.dst: this is a DST design, not a HUC design; save it as SHV with embroidery "
-       "software first"},
-      {"--info garden.dst",
-       "garden.dst: this is a DST design, not a DHV container or SHV design; save it as SHV with "
-       "embroidery software first"},
+       "garden.dst: this is a DST design, not a HUC design; use --convert to make an SHV design "
+       "of it"},
       {"--info pic.png",
        "pic.png: this is a PNG picture, not a DHV container or SHV design; korvane reads "
        "embroidery "
        "files, not pictures"},
-      {"--preview garden.dst",
-       "garden.dst: this is a DST design, not a DHV container or SHV design; save it as SHV with "
-       "embroidery software first"},
   };
   const auto before = dir_.files();
   for (const auto& c : cases) {

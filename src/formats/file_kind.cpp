@@ -204,12 +204,15 @@ std::string what_to_do(ContentKind found, WantedKind wanted) {
       return "use --split or --combine to make SHV designs of it";
     case ContentKind::kPng:
       return "korvane reads embroidery files, not pictures";
+    case ContentKind::kVp4:
+      return "save it as SHV with embroidery software first";
     case ContentKind::kUnknown:
       break;
     default:
-      return "save it as SHV with embroidery software first";
+      return "use --convert to make an SHV design of it";
   }
-  return "korvane reads DHV containers, SHV designs and HUC designs";
+  return "korvane reads DHV containers, SHV and HUC designs, and DST, EXP, JEF, PES, PEC, VP3, "
+         "HUS, VIP, XXX and SEW designs";
 }
 
 }  // namespace
