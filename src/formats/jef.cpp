@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "formats/byte_writer.hpp"
+#include "formats/line_steps.hpp"
 
 namespace kvn::formats {
 
@@ -26,7 +27,10 @@ constexpr std::uint8_t kControl = 0x80;
 constexpr std::uint8_t kChange = 0x01;
 constexpr std::uint8_t kMove = 0x02;
 constexpr std::uint8_t kEndMark = 0x10;
-constexpr std::int32_t kMaxStep = 127;  // -128 would read as a control record
+// A step is a signed byte on each axis, y negated; a stitch's x byte may not
+// be 0x80 (-128), which marks a control record.
+constexpr StepLimits kStitchSteps{-127, 127, -127, 128};
+constexpr StepLimits kJumpSteps{-128, 127, -127, 128};
 
 constexpr std::array<ChartColour, 79> kJanomeChart{{
     {0, 0, 0, "Placeholder", "000"},
@@ -231,19 +235,6 @@ constexpr std::array<Hoop, 4> kEdgeHoops{{
     {4, 2000, 2000},
 }};
 
-void steps(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, const auto& emit) {
-  const std::int64_t dx = std::int64_t{x1} - x0, dy = std::int64_t{y1} - y0;
-  const std::int64_t n =
-      std::max<std::int64_t>(1, (std::max(abs64(dx), abs64(dy)) + kMaxStep - 1) / kMaxStep);
-  std::int64_t px = x0, py = y0;
-  for (std::int64_t i = 1; i <= n; ++i) {
-    const std::int64_t nx = x0 + dx * i / n, ny = y0 + dy * i / n;
-    emit(static_cast<std::int32_t>(nx - px), static_cast<std::int32_t>(ny - py));
-    px = nx;
-    py = ny;
-  }
-}
-
 std::uint8_t byte_of(std::int32_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
 
 }  // namespace
@@ -271,7 +262,7 @@ Result<std::vector<std::uint8_t>> write_jef(const Pattern& p, const std::string&
     if (e.op == NeedleOp::kEnd) break;
     switch (e.op) {
       case NeedleOp::kStitch:
-        steps(x, y, e.x, e.y, [&](std::int32_t dx, std::int32_t dy) {
+        line_steps(x, y, e.x, e.y, kStitchSteps, [&](std::int32_t dx, std::int32_t dy) {
           stream.u8(byte_of(dx));
           stream.u8(byte_of(-dy));
         });
@@ -281,7 +272,8 @@ Result<std::vector<std::uint8_t>> write_jef(const Pattern& p, const std::string&
       case NeedleOp::kJump:
         // A move of nothing would read back as a trim.
         if (e.x == x && e.y == y) break;
-        steps(x, y, e.x, e.y, [&](std::int32_t dx, std::int32_t dy) { control(kMove, dx, dy); });
+        line_steps(x, y, e.x, e.y, kStitchSteps,
+                   [&](std::int32_t dx, std::int32_t dy) { control(kMove, dx, dy); });
         x = e.x;
         y = e.y;
         break;

@@ -6,6 +6,8 @@
 #include <limits>
 #include <vector>
 
+#include "formats/line_steps.hpp"
+
 namespace kvn::formats {
 
 namespace {
@@ -30,6 +32,7 @@ constexpr std::uint8_t kChangeMark2 = 0xB0;
 
 // A long form carries a 12-bit signed step, a short one 7 bits.
 constexpr std::int32_t kMaxLong = 2047;
+constexpr StepLimits kLongSteps{-kMaxLong - 1, kMaxLong, -kMaxLong - 1, kMaxLong};
 constexpr std::int32_t kMinShort = -64;
 constexpr std::int32_t kMaxShort = 63;
 
@@ -329,22 +332,9 @@ class PecEncoder {
     out_.u8(static_cast<std::uint8_t>(v & 0xFF));
   }
 
-  // Equal steps along the straight line, none longer than a long form holds;
-  // the end point is exact.
   template <typename Emit>
   void steps_to(std::int32_t tx, std::int32_t ty, Emit emit) {
-    const std::int64_t dx = std::int64_t{tx} - x_;
-    const std::int64_t dy = std::int64_t{ty} - y_;
-    const std::int64_t longest = std::max(abs64(dx), abs64(dy));
-    const std::int64_t n = std::max<std::int64_t>(1, (longest + kMaxLong - 1) / kMaxLong);
-    std::int64_t px = x_, py = y_;
-    for (std::int64_t i = 1; i <= n; ++i) {
-      const std::int64_t nx = x_ + dx * i / n;
-      const std::int64_t ny = y_ + dy * i / n;
-      emit(static_cast<std::int32_t>(nx - px), static_cast<std::int32_t>(ny - py));
-      px = nx;
-      py = ny;
-    }
+    line_steps(x_, y_, tx, ty, kLongSteps, emit);
     x_ = tx;
     y_ = ty;
   }
