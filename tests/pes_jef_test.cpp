@@ -287,7 +287,9 @@ void put32(Bytes& b, std::size_t at, std::uint32_t v) {
 }
 
 std::size_t pec_stitches_at(const Bytes& pes) {
-  return (pes[8] | (pes[9] << 8) | (pes[10] << 16) | (std::size_t{pes[11]} << 24)) + 0x210;
+  return (std::size_t{pes[8]} | (std::size_t{pes[9]} << 8) | (std::size_t{pes[10]} << 16) |
+          (std::size_t{pes[11]} << 24)) +
+         0x210;
 }
 
 const Damage kDamages[] = {
@@ -312,7 +314,7 @@ const Damage kDamages[] = {
      [](Bytes& b) { put32(b, 0, 0xFFFFFFF0u); }, ErrorCode::kMalformedDesign},
     {"JEF unknown control record", convert::DesignFormat::kJef,
      [](Bytes& b) {
-       const std::size_t at = b[0] | (b[1] << 8);
+       const std::size_t at = std::size_t{b[0]} | (std::size_t{b[1]} << 8);
        b[at] = 0x80;
        b[at + 1] = 0x07;
      },
