@@ -8,11 +8,11 @@ build=${1:-$root/build-examples}
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DKORVANE_TESTS=OFF >/dev/null
 fi
-ninja -C "$build" -j2 korvane_make_example >/dev/null
+ninja -C "$build" -j2 korvane_make_example korvane_make_pattern_seeds >/dev/null
 tool=$build/tools/korvane_make_example
 corpus=$root/fuzz/corpus
 rm -rf "$corpus"
-mkdir -p "$corpus"/{split,combine,lumbrel,shv_walk,survey,shv_read,shv_round_trip,vp3,hus_vip,xxx_sew}
+mkdir -p "$corpus"/{split,combine,lumbrel,shv_walk,survey,shv_read,shv_round_trip,vp3,hus_vip,xxx_sew,pes_pec,jef}
 
 # seed FILE MODE_BYTE_HEX ARGS...: a container, then its mode byte.
 seed() {
@@ -73,5 +73,7 @@ printf '\x00\x00\x00\x00\x00\x09\x40\x00\xc0\x00\x1b\x7f\xff\x80\x00\x1c\x20\x00
 
 # The foreign design readers: small files written from their layouts.
 python3 "$root/fuzz/make_format_seeds.py" "$corpus"
+# The stitch-pattern readers: PES, PEC and JEF designs korvane writes.
+"$build/tools/korvane_make_pattern_seeds" "$corpus"
 
 du -sh "$corpus"/*

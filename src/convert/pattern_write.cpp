@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "convert/pattern_text.hpp"
+#include "formats/jef.hpp"
+#include "formats/pes.hpp"
 #include "shvgen/shv_writer.hpp"
 
 namespace kvn::convert {
@@ -53,9 +55,11 @@ Result<std::vector<std::uint8_t>> write_pattern(const formats::Pattern& p, Desig
       return shvgen::write_shv(p, file);
     case DesignFormat::kDst:
     case DesignFormat::kExp:
-    case DesignFormat::kJef:
-    case DesignFormat::kPes:
       break;
+    case DesignFormat::kJef:
+      return formats::write_jef(p, file);
+    case DesignFormat::kPes:
+      return formats::write_pes(p, file);
     case DesignFormat::kSvg:
       return write_svg(p);
     case DesignFormat::kCsv:

@@ -1,6 +1,8 @@
 #include "formats/pattern_read.hpp"
 
 #include "formats/hus.hpp"
+#include "formats/jef.hpp"
+#include "formats/pes.hpp"
 #include "formats/sew.hpp"
 #include "formats/shv_pattern.hpp"
 #include "formats/vp3.hpp"
@@ -28,11 +30,11 @@ Result<Pattern> read_pattern(const ByteReader& in, ContentKind kind) {
     case ContentKind::kExp:
       return not_yet(in, kind);
     case ContentKind::kJef:
-      return not_yet(in, kind);
+      return read_jef(in);
     case ContentKind::kPes:
-      return not_yet(in, kind);
+      return read_pes(in);
     case ContentKind::kPec:
-      return not_yet(in, kind);
+      return read_pec(in);
     case ContentKind::kVp3:
       return read_vp3(in);
     case ContentKind::kHus:

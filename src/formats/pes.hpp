@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "formats/byte_reader.hpp"
+#include "formats/pattern.hpp"
+
+namespace kvn::formats {
+
+/// A PES design of any version: the PES header says where its PEC section
+/// lies, and from version 5 on lists the design's threads in RGB.
+Result<Pattern> read_pes(const ByteReader& in);
+
+/// A standalone PEC design: "#PEC0001" and the PEC section.
+Result<Pattern> read_pec(const ByteReader& in);
+
+/// PES version 1: a header holding no objects of its own, then the PEC
+/// section, which is all a machine reads.
+Result<std::vector<std::uint8_t>> write_pes(const Pattern& p, const std::string& file);
+
+}  // namespace kvn::formats
