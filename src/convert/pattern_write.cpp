@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "convert/pattern_text.hpp"
+#include "formats/dst.hpp"
+#include "formats/exp.hpp"
 #include "shvgen/shv_writer.hpp"
 
 namespace kvn::convert {
@@ -52,7 +54,9 @@ Result<std::vector<std::uint8_t>> write_pattern(const formats::Pattern& p, Desig
     case DesignFormat::kShv:
       return shvgen::write_shv(p, file);
     case DesignFormat::kDst:
+      return formats::write_dst(p, file);
     case DesignFormat::kExp:
+      return formats::write_exp(p, file);
     case DesignFormat::kJef:
     case DesignFormat::kPes:
       break;

@@ -1,5 +1,7 @@
 #include "formats/pattern_read.hpp"
 
+#include "formats/dst.hpp"
+#include "formats/exp.hpp"
 #include "formats/shv_pattern.hpp"
 
 namespace kvn::formats {
@@ -20,9 +22,9 @@ Result<Pattern> read_pattern(const ByteReader& in, ContentKind kind) {
     case ContentKind::kHucDesign:
       return read_huc(in);
     case ContentKind::kDst:
-      return not_yet(in, kind);
+      return read_dst(in);
     case ContentKind::kExp:
-      return not_yet(in, kind);
+      return read_exp(in);
     case ContentKind::kJef:
       return not_yet(in, kind);
     case ContentKind::kPes:
