@@ -8,11 +8,11 @@ build=${1:-$root/build-examples}
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DKORVANE_TESTS=OFF >/dev/null
 fi
-ninja -C "$build" -j2 korvane_make_example >/dev/null
+ninja -C "$build" -j2 korvane_make_example korvane_make_pattern_seeds >/dev/null
 tool=$build/tools/korvane_make_example
 corpus=$root/fuzz/corpus
 rm -rf "$corpus"
-mkdir -p "$corpus"/{split,combine,lumbrel,shv_walk,survey,shv_read,shv_round_trip}
+mkdir -p "$corpus"/{split,combine,lumbrel,shv_walk,survey,shv_read,shv_round_trip,dst_exp}
 
 # seed FILE MODE_BYTE_HEX ARGS...: a container, then its mode byte.
 seed() {
@@ -70,5 +70,8 @@ printf '\x01\x05\x00\x10\x00\x10\x00\x05\x05\x00\x7f\x80\x0d\x0b\x70\x70\x0f\x03
   >"$corpus/shv_round_trip/short_trim_colour"
 printf '\x00\x00\x00\x00\x00\x09\x40\x00\xc0\x00\x1b\x7f\xff\x80\x00\x1c\x20\x00\x20\x00\x0d\x00\x81\x81' \
   >"$corpus/shv_round_trip/long_stitch_far_jumps"
+
+# DST and EXP: small generated designs, each with the mode byte of its reader.
+"$build/tools/korvane_make_pattern_seeds" "$corpus/dst_exp"
 
 du -sh "$corpus"/*

@@ -14,8 +14,8 @@
 #include "formats/exp.hpp"
 #include "formats/file_kind.hpp"
 #include "formats/pattern_read.hpp"
-#include "support/generated_pattern.hpp"
 #include "support/reference_design.hpp"
+#include "tools/pattern_gen.hpp"
 
 namespace kvn {
 namespace {
@@ -143,7 +143,7 @@ TEST(DstExp, RealFilesReadAsTheReferenceAndSurviveWritingBack) {
 TEST(DstExp, GeneratedDesignsKeepTheirStitchesBlocksAndTrims) {
   struct Case {
     const char* what;
-    test::PatternShape shape;
+    example::PatternShape shape;
   };
   const Case cases[] = {
       {"one block", {.stitches = 300, .blocks = 1}},
@@ -161,7 +161,7 @@ TEST(DstExp, GeneratedDesignsKeepTheirStitchesBlocksAndTrims) {
         // takes for moves (two records at most), not for trims.
         shape.max_stitch = std::min(shape.max_stitch, f.max_step);
         shape.max_jump = std::min(shape.max_jump, 2 * formats::kDstMaxStep);
-        const Pattern p = test::generated_pattern(shape);
+        const Pattern p = example::generated_pattern(shape);
         SCOPED_TRACE(std::string(f.name) + " " + c.what + " seed " + std::to_string(seed));
         const auto bytes = f.write(p, "gen");
         ASSERT_TRUE(bytes) << bytes.error().message();

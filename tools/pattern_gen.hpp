@@ -5,7 +5,7 @@
 
 #include "formats/pattern.hpp"
 
-namespace kvn::test {
+namespace kvn::example {
 
 /// What a generated design looks like. The same shape and seed give the same
 /// pattern on every platform.
@@ -23,4 +23,4 @@ struct PatternShape {
 /// it keeps within some 75 mm of the start and ends with kEnd.
 formats::Pattern generated_pattern(const PatternShape& shape);
 
-}  // namespace kvn::test
+}  // namespace kvn::example

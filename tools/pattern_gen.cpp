@@ -1,8 +1,8 @@
-#include "support/generated_pattern.hpp"
+#include "tools/pattern_gen.hpp"
 
 #include <algorithm>
 
-namespace kvn::test {
+namespace kvn::example {
 
 namespace {
 
@@ -74,4 +74,4 @@ formats::Pattern generated_pattern(const PatternShape& shape) {
   return p;
 }
 
-}  // namespace kvn::test
+}  // namespace kvn::example
