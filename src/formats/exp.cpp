@@ -112,6 +112,10 @@ Result<std::vector<std::uint8_t>> write_exp(const Pattern& p, const std::string&
       step(sx, sy);
     });
   };
+  // EXP has no header: a file is known by the command it opens with, so one
+  // that would open with a stitch opens with a jump of nothing.
+  if (!p.events.empty() && p.events.front().op == NeedleOp::kStitch)
+    out.insert(out.end(), {kEscape, kJump, 0x00, 0x00});
   for (const auto& e : p.events) {
     if (e.op == NeedleOp::kEnd) break;
     switch (e.op) {
