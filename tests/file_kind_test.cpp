@@ -218,16 +218,10 @@ TEST_F(WrongKind, EveryCommandSaysWhatTheFileIsInOneLine) {
       {"--huc garden.dst",
        "garden.dst: this is a DST design, not a HUC design; save it as SHV with embroidery "
        "software first"},
-      {"--info garden.dst",
-       "garden.dst: this is a DST design, not a DHV container or SHV design; save it as SHV with "
-       "embroidery software first"},
       {"--info pic.png",
        "pic.png: this is a PNG picture, not a DHV container or SHV design; korvane reads "
        "embroidery "
        "files, not pictures"},
-      {"--preview garden.dst",
-       "garden.dst: this is a DST design, not a DHV container or SHV design; save it as SHV with "
-       "embroidery software first"},
   };
   const auto before = dir_.files();
   for (const auto& c : cases) {

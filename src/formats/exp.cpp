@@ -112,10 +112,6 @@ Result<std::vector<std::uint8_t>> write_exp(const Pattern& p, const std::string&
       step(sx, sy);
     });
   };
-  // EXP has no header: a file is known by the command it opens with, so one
-  // that would open with a stitch opens with a jump of nothing.
-  if (!p.events.empty() && p.events.front().op == NeedleOp::kStitch)
-    out.insert(out.end(), {kEscape, kJump, 0x00, 0x00});
   for (const auto& e : p.events) {
     if (e.op == NeedleOp::kEnd) break;
     switch (e.op) {
@@ -138,6 +134,9 @@ Result<std::vector<std::uint8_t>> write_exp(const Pattern& p, const std::string&
         break;
     }
   }
+  // EXP has no header: a file is known by the command it opens with, so one
+  // that would open otherwise (or hold nothing) opens with a jump of nothing.
+  if (out.empty() || out.front() != kEscape) out.insert(out.begin(), {kEscape, kJump, 0x00, 0x00});
   return out;
 }
 
