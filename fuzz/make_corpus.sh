@@ -12,7 +12,7 @@ ninja -C "$build" -j2 korvane_make_example korvane_make_pattern_seeds >/dev/null
 tool=$build/tools/korvane_make_example
 corpus=$root/fuzz/corpus
 rm -rf "$corpus"
-mkdir -p "$corpus"/{split,combine,lumbrel,shv_walk,survey,shv_read,shv_round_trip,vp3,hus_vip,xxx_sew,pes_pec,jef}
+mkdir -p "$corpus"/{split,combine,lumbrel,shv_walk,survey,shv_read,shv_round_trip,vp3,hus_vip,xxx_sew,pes_pec,jef,dst_exp}
 
 # seed FILE MODE_BYTE_HEX ARGS...: a container, then its mode byte.
 seed() {
@@ -75,5 +75,7 @@ printf '\x00\x00\x00\x00\x00\x09\x40\x00\xc0\x00\x1b\x7f\xff\x80\x00\x1c\x20\x00
 python3 "$root/fuzz/make_format_seeds.py" "$corpus"
 # The stitch-pattern readers: PES, PEC and JEF designs korvane writes.
 "$build/tools/korvane_make_pattern_seeds" "$corpus"
+# DST and EXP: small generated designs, each with the mode byte of its reader.
+"$build/tools/korvane_make_dst_exp_seeds" "$corpus/dst_exp"
 
 du -sh "$corpus"/*

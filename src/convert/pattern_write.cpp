@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "convert/pattern_text.hpp"
+#include "formats/dst.hpp"
+#include "formats/exp.hpp"
 #include "formats/jef.hpp"
 #include "formats/pes.hpp"
 #include "shvgen/shv_writer.hpp"
@@ -54,8 +56,9 @@ Result<std::vector<std::uint8_t>> write_pattern(const formats::Pattern& p, Desig
     case DesignFormat::kShv:
       return shvgen::write_shv(p, file);
     case DesignFormat::kDst:
+      return formats::write_dst(p, file);
     case DesignFormat::kExp:
-      break;
+      return formats::write_exp(p, file);
     case DesignFormat::kJef:
       return formats::write_jef(p, file);
     case DesignFormat::kPes:

@@ -1,5 +1,7 @@
 #include "formats/pattern_read.hpp"
 
+#include "formats/dst.hpp"
+#include "formats/exp.hpp"
 #include "formats/hus.hpp"
 #include "formats/jef.hpp"
 #include "formats/pes.hpp"
@@ -12,9 +14,11 @@ namespace kvn::formats {
 
 namespace {
 
-Error not_yet(const ByteReader& in, ContentKind kind) {
+// No open description of the format is known: it stays unread rather than guessed at.
+Error unread(const ByteReader& in, ContentKind kind) {
   return make_error(ErrorCode::kUnsupportedForm, in.file(),
-                    std::string("korvane cannot read a ") + kind_name(kind) + " yet");
+                    std::string("korvane cannot read a ") + kind_name(kind) +
+                        "; save it in another format with embroidery software first");
 }
 
 }  // namespace
@@ -26,9 +30,9 @@ Result<Pattern> read_pattern(const ByteReader& in, ContentKind kind) {
     case ContentKind::kHucDesign:
       return read_huc(in);
     case ContentKind::kDst:
-      return not_yet(in, kind);
+      return read_dst(in);
     case ContentKind::kExp:
-      return not_yet(in, kind);
+      return read_exp(in);
     case ContentKind::kJef:
       return read_jef(in);
     case ContentKind::kPes:
@@ -45,8 +49,9 @@ Result<Pattern> read_pattern(const ByteReader& in, ContentKind kind) {
       return read_xxx(in);
     case ContentKind::kSew:
       return read_sew(in);
-    case ContentKind::kDhvContainer:
     case ContentKind::kVp4:
+      return unread(in, kind);
+    case ContentKind::kDhvContainer:
     case ContentKind::kPng:
     case ContentKind::kUnknown:
       break;

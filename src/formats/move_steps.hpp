@@ -1,0 +1,30 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+namespace kvn::formats {
+
+/// Calls `step(x, y)` with the points that take the needle from (x0, y0) to
+/// (x1, y1) in equal steps, none longer than `max_step` in either axis. Each
+/// point is rounded from the straight line, so none strays from it by more
+/// than half a unit, and the last is (x1, y1) exactly. A move of no length
+/// is one step, so that a stitch in place still sews.
+template <class Step>
+void for_each_step(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                   std::int64_t max_step, Step&& step) {
+  const std::int64_t dx = x1 - x0;
+  const std::int64_t dy = y1 - y0;
+  const std::int64_t longest = std::max(std::llabs(dx), std::llabs(dy));
+  const std::int64_t n = longest == 0 ? 1 : (longest + max_step - 1) / max_step;
+  // Rounds a * i / n to the nearest whole unit, halves away from zero, in
+  // integers so that every platform gives the same bytes.
+  const auto along = [n](std::int64_t a, std::int64_t i) {
+    const std::int64_t num = a * i;
+    return num >= 0 ? (2 * num + n) / (2 * n) : -((-2 * num + n) / (2 * n));
+  };
+  for (std::int64_t i = 1; i <= n; ++i) step(x0 + along(dx, i), y0 + along(dy, i));
+}
+
+}  // namespace kvn::formats
