@@ -5,24 +5,29 @@
 #include <ostream>
 #include <vector>
 
+#include "convert/utf16.hpp"
 #include "frontend/texts.hpp"
 
 namespace kvn::frontend::win32 {
 namespace {
+
+using convert::from_wide;
+using convert::to_wide;
 
 class Win32Dialogs final : public Dialogs {
  public:
   explicit Win32Dialogs(std::ostream& err) : err_(err) {}
 
   std::optional<std::string> open_file() override {
-    char file[kFileStrSize] = {};
+    wchar_t file[kFileStrSize] = {};
     // Left empty: the dialog then opens in its usual folder.
-    char dir[kDirStrSize] = {};
-    std::snprintf(file, sizeof file, "%s", texts::kFilterPattern);
-    const std::string filter = filter_list();
-    OPENFILENAMEA ofn;
+    wchar_t dir[kDirStrSize] = {};
+    const std::wstring pattern = to_wide(texts::kFilterPattern);
+    pattern.copy(file, kFileStrSize - 1);
+    const std::wstring filter = to_wide(filter_list());
+    OPENFILENAMEW ofn;
     fill_open_file_name(ofn, file, dir, filter.c_str());
-    if (GetOpenFileNameA(&ofn)) return std::string(file);
+    if (GetOpenFileNameW(&ofn)) return from_wide(file);
     // Zero means cancelled unless the dialog says otherwise (a path longer
     // than the buffer, no memory); say so rather than end without a word.
     if (const DWORD code = CommDlgExtendedError(); code != 0) {
@@ -35,12 +40,14 @@ class Win32Dialogs final : public Dialogs {
   }
 
   void show_failure(const std::string& path) override {
-    MessageBoxA(nullptr, path.c_str(), texts::kFailedCaption, kFailureStyle);
+    MessageBoxW(nullptr, to_wide(path).c_str(), to_wide(texts::kFailedCaption).c_str(),
+                kFailureStyle);
   }
 
   bool ask_combine(const std::string& path) override {
     const std::string text = question_text(path);
-    return MessageBoxA(nullptr, text.c_str(), texts::kCreatedCaption, kQuestionStyle) == IDYES;
+    return MessageBoxW(nullptr, to_wide(text).c_str(), to_wide(texts::kCreatedCaption).c_str(),
+                       kQuestionStyle) == IDYES;
   }
 
  private:
@@ -58,9 +65,11 @@ std::string filter_list() {
   return list;
 }
 
-void fill_open_file_name(OPENFILENAMEA& ofn, char (&file)[kFileStrSize], char (&dir)[kDirStrSize],
-                         const char* filter) {
-  ofn.lStructSize = sizeof(OPENFILENAMEA);
+void fill_open_file_name(OPENFILENAMEW& ofn, wchar_t (&file)[kFileStrSize],
+                         wchar_t (&dir)[kDirStrSize], const wchar_t* filter) {
+  // Static: the dialog reads the title while it runs, after this returns.
+  static const std::wstring title = to_wide(texts::kDialogTitle);
+  ofn.lStructSize = sizeof(OPENFILENAMEW);
   ofn.hwndOwner = nullptr;
   ofn.hInstance = nullptr;
   ofn.lpstrFilter = filter;
@@ -72,7 +81,7 @@ void fill_open_file_name(OPENFILENAMEA& ofn, char (&file)[kFileStrSize], char (&
   ofn.lpstrFileTitle = nullptr;
   ofn.nMaxFileTitle = 0;
   ofn.lpstrInitialDir = dir;
-  ofn.lpstrTitle = texts::kDialogTitle;
+  ofn.lpstrTitle = title.c_str();
   ofn.Flags = kOpenFlags;
   ofn.nFileOffset = 0;
   ofn.nFileExtension = 0;

@@ -34,10 +34,10 @@ static_assert(kQuestionStyle == 0x44);
 std::string filter_list();
 
 /// Fills every field of `ofn` for the container dialog. `file` must already
-/// hold the initial file name; `filter` is filter_list().c_str(). All three
+/// hold the initial file name; `filter` is filter_list() in UTF-16. All three
 /// buffers must outlive the dialog call.
-void fill_open_file_name(OPENFILENAMEA& ofn, char (&file)[kFileStrSize], char (&dir)[kDirStrSize],
-                         const char* filter);
+void fill_open_file_name(OPENFILENAMEW& ofn, wchar_t (&file)[kFileStrSize],
+                         wchar_t (&dir)[kDirStrSize], const wchar_t* filter);
 
 /// The question box's text for `path`, however long the path is.
 std::string question_text(const std::string& path);
