@@ -3,7 +3,6 @@
 #include "inspect/png_encode.hpp"
 #include "inspect/wic.hpp"
 
-#include <array>
 #include <cstring>
 
 namespace kvn::inspect {
@@ -39,10 +38,10 @@ Result<std::vector<std::uint8_t>> encode(const Picture& picture, const std::stri
   if (FAILED(hr = frame->SetPixelFormat(&format))) return fail("choosing the pixel format", hr);
   const bool indexed = IsEqualGUID(format, GUID_WICPixelFormat8bppIndexed) != 0;
   if (indexed) {
-    std::array<WICColor, kPicturePalette.size()> colours{};
+    std::vector<WICColor> colours(picture.palette.size());
     for (std::size_t i = 0; i < colours.size(); ++i)
-      colours[i] = 0xFF000000u | (WICColor{kPicturePalette[i].r} << 16) |
-                   (WICColor{kPicturePalette[i].g} << 8) | kPicturePalette[i].b;
+      colours[i] = 0xFF000000u | (WICColor{picture.palette[i].r} << 16) |
+                   (WICColor{picture.palette[i].g} << 8) | picture.palette[i].b;
     Com<IWICPalette> palette;
     if (FAILED(hr = factory->CreatePalette(palette.put())) ||
         FAILED(hr = palette->InitializeCustom(colours.data(), static_cast<UINT>(colours.size()))) ||
@@ -53,7 +52,7 @@ Result<std::vector<std::uint8_t>> encode(const Picture& picture, const std::stri
   } else if (IsEqualGUID(format, GUID_WICPixelFormat24bppBGR)) {
     std::vector<BYTE> bgr(picture.pixels.size() * 3);
     for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
-      const Rgb c = kPicturePalette[picture.pixels[i] % kPicturePalette.size()];
+      const Rgb c = picture.palette[picture.pixels[i]];
       bgr[3 * i] = c.b;
       bgr[3 * i + 1] = c.g;
       bgr[3 * i + 2] = c.r;
@@ -87,6 +86,14 @@ Result<std::vector<std::uint8_t>> encode(const Picture& picture, const std::stri
 bool png_supported() { return true; }
 
 Result<std::vector<std::uint8_t>> encode_png(const Picture& picture, const std::string& name) {
+  const auto& palette = picture.palette;
+  if (palette.empty() || palette.size() > 256)
+    return make_error(ErrorCode::kCannotEncode, name,
+                      "a picture of " + std::to_string(palette.size()) + " colours");
+  // Every pixel must name a colour of the palette.
+  for (const auto px : picture.pixels)
+    if (px >= palette.size())
+      return make_error(ErrorCode::kCannotEncode, name, "a pixel outside the palette");
   if (picture.width == 0 || picture.height == 0 ||
       picture.pixels.size() != std::size_t{picture.width} * picture.height)
     return make_error(ErrorCode::kCannotEncode, name,
