@@ -29,7 +29,7 @@ bool is_background(const DecodedPng::Colour& c) {
          c == colour(inspect::kBasePalette[inspect::kBackgroundAltIndex]);
 }
 
-// Without libpng (the Windows cross build) there is nothing to encode.
+// Without a PNG library there is nothing to encode (Windows has its own).
 #ifdef KORVANE_HAVE_PNG
 
 formats::ShvDesign design_of(const Bytes& shv) {

@@ -4,6 +4,8 @@
 
 #include "frontend/win32/win32_dialogs.hpp"
 
+#include "convert/utf16.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -20,15 +22,15 @@ TEST(Win32OpenDialog, FilterListIsOnePairEndedByAnEmptyEntry) {
 }
 
 TEST(Win32OpenDialog, FillsEveryFieldOfTheRecord) {
-  char file[kFileStrSize] = "*.DHV";
-  char dir[kDirStrSize] = {};
-  const std::string filter = filter_list();
-  OPENFILENAMEA ofn;
+  wchar_t file[kFileStrSize] = L"*.DHV";
+  wchar_t dir[kDirStrSize] = {};
+  const std::wstring filter = convert::to_wide(filter_list());
+  OPENFILENAMEW ofn;
   // Garbage first: any field the front end forgets would show it.
   std::memset(&ofn, 0xA5, sizeof ofn);
   fill_open_file_name(ofn, file, dir, filter.c_str());
 
-  EXPECT_EQ(ofn.lStructSize, sizeof(OPENFILENAMEA));
+  EXPECT_EQ(ofn.lStructSize, sizeof(OPENFILENAMEW));
   EXPECT_EQ(ofn.hwndOwner, nullptr);
   EXPECT_EQ(ofn.hInstance, nullptr);
   EXPECT_EQ(ofn.lpstrFilter, filter.c_str());
@@ -40,7 +42,7 @@ TEST(Win32OpenDialog, FillsEveryFieldOfTheRecord) {
   EXPECT_EQ(ofn.lpstrFileTitle, nullptr);
   EXPECT_EQ(ofn.nMaxFileTitle, 0u);
   EXPECT_EQ(ofn.lpstrInitialDir, dir);
-  EXPECT_STREQ(ofn.lpstrTitle, "Select DHV file to convert");
+  EXPECT_STREQ(ofn.lpstrTitle, L"Select DHV file to convert");
   EXPECT_EQ(ofn.Flags, 0x91A04u);
   EXPECT_EQ(ofn.nFileOffset, 0);
   EXPECT_EQ(ofn.nFileExtension, 0);
@@ -52,8 +54,8 @@ TEST(Win32OpenDialog, FillsEveryFieldOfTheRecord) {
   EXPECT_EQ(ofn.dwReserved, 0u);
   EXPECT_EQ(ofn.FlagsEx, 0u);
   // The buffers themselves are the caller's and stay as given.
-  EXPECT_STREQ(file, "*.DHV");
-  EXPECT_STREQ(dir, "");
+  EXPECT_STREQ(file, L"*.DHV");
+  EXPECT_STREQ(dir, L"");
 }
 
 TEST(Win32OpenDialog, ReadsOneOrSeveralChosenFiles) {

@@ -1,4 +1,5 @@
 #include "convert/file_io.hpp"
+#include "convert/utf16.hpp"
 #include "korvane/process.hpp"
 
 #include <algorithm>
@@ -108,9 +109,15 @@ constexpr std::size_t kSlotPathBytes = 4096;
 enum SlotState : int { kFree = 0, kClaimed = 1, kArmed = 2 };
 static_assert(std::atomic<int>::is_always_lock_free, "the interrupt handler reads the state");
 
+#ifdef _WIN32
+using SlotChar = wchar_t;  // converted when armed: the handler may not allocate
+#else
+using SlotChar = char;
+#endif
+
 struct TemporarySlot {
   std::atomic<int> state{kFree};
-  char path[kSlotPathBytes];
+  SlotChar path[kSlotPathBytes];
 };
 
 TemporarySlot g_slots[4];
@@ -119,7 +126,7 @@ void remove_armed_temporaries() {
   for (auto& slot : g_slots) {
     if (slot.state.load() != kArmed) continue;
 #ifdef _WIN32
-    DeleteFileA(slot.path);
+    DeleteFileW(slot.path);
 #else
     ::unlink(slot.path);
 #endif
@@ -144,8 +151,13 @@ class TemporaryGuard {
 
   /// Call once `path` exists: from now on an interrupt removes it.
   void arm(const std::string& path) {
-    if (!slot_ || path.size() >= kSlotPathBytes) return;
-    std::memcpy(slot_->path, path.c_str(), path.size() + 1);
+#ifdef _WIN32
+    const std::wstring native = to_wide(path);
+#else
+    const std::string& native = path;
+#endif
+    if (!slot_ || native.size() >= kSlotPathBytes) return;
+    std::memcpy(slot_->path, native.c_str(), (native.size() + 1) * sizeof(SlotChar));
     slot_->state.store(kArmed);
   }
   /// Call once the file is renamed or removed. Between that and this call the
@@ -544,9 +556,7 @@ class RealFileSystem final : public FileSystem {
 
 // ---------------------------------------------------------------------------------------
 #else  // _WIN32
-// The A functions: names reach the program in the ANSI code page (char argv,
-// GetOpenFileNameA), and these read them in that same code page. Converting
-// them as UTF-8 for the W functions would turn any non-ASCII name into another.
+// Names are UTF-8 here and UTF-16 for Windows: every call takes the W form.
 
 std::string last_error_words() { return win32_error_words(GetLastError()); }
 
@@ -577,10 +587,10 @@ class RealFileSystem final : public FileSystem {
   explicit RealFileSystem(WriteHook hook) : hook_(hook) {}
 
   Result<std::vector<std::uint8_t>> read_whole(const std::string& path) override {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(to_wide(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
       return not_regular(path, "a directory");
-    Handle h{CreateFileA(path.c_str(), GENERIC_READ,
+    Handle h{CreateFileW(to_wide(path).c_str(), GENERIC_READ,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!h.valid()) return make_error(ErrorCode::kCannotOpen, path, last_error_words());
@@ -619,8 +629,8 @@ class RealFileSystem final : public FileSystem {
          ++attempt) {
       tmp = temporary_name(directory);
       // FILE_SHARE_DELETE lets the console handler remove it while it is open.
-      created = CreateFileA(tmp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+      created = CreateFileW(to_wide(tmp).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
       err = GetLastError();
       if (created != INVALID_HANDLE_VALUE)
         guard.arm(tmp);
@@ -633,7 +643,7 @@ class RealFileSystem final : public FileSystem {
 
     const auto fail = [&](DWORD e) -> Status {
       if (h.valid()) h.close_checked();
-      DeleteFileA(tmp.c_str());
+      DeleteFileW(to_wide(tmp).c_str());
       return make_error(ErrorCode::kCannotWrite, path, win32_error_words(e));
     };
     std::size_t done = 0;
@@ -652,10 +662,11 @@ class RealFileSystem final : public FileSystem {
     if (!h.close_checked()) return fail(GetLastError());
     if (hook_) hook_(tmp);
     if (auto refused = refuse_unless_regular_or_missing(path); !refused) {
-      DeleteFileA(tmp.c_str());
+      DeleteFileW(to_wide(tmp).c_str());
       return refused;
     }
-    if (!MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!MoveFileExW(to_wide(tmp).c_str(), to_wide(path).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       return fail(GetLastError());
     guard.disarm();
     return Ok{};
@@ -664,8 +675,9 @@ class RealFileSystem final : public FileSystem {
   FileIdentity identify(const std::string& path) override {
     FileIdentity id;
     // No access asked for: examining a file must not fail on how others share it.
-    Handle h{CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    Handle h{CreateFileW(to_wide(path).c_str(), 0,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
     if (!h.valid()) return id;
     if (GetFileType(h.get()) != FILE_TYPE_DISK) {
       id.type = FileType::kOther;

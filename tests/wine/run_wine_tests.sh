@@ -6,6 +6,8 @@
 #      both '\' and '/' as directory separators;
 #   4. sameness: splits and combines a corpus of containers with the Linux build and
 #      with both korvane.exe builds, and requires the same exit codes and identical files;
+#   4b. names outside every ANSI code page, wildcards cmd leaves unexpanded, and
+#      --preview pictures (decoded with libpng on this side), against the Linux build;
 #   5. dialog mode on a virtual X display: picks a container in the file-open dialog,
 #      answers Yes to the question and sees the box naming the combined design; a
 #      container given with --dialogs that cannot be split shows the failure box;
@@ -45,9 +47,19 @@ linux_exe=$root/linux/src/frontend/korvane
 dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' | sort | tr '\n' ' ')
 for dll in $dlls; do
   case $dll in
-    kernel32.dll | user32.dll | gdi32.dll | comdlg32.dll | msvcrt.dll) ;;
+    kernel32.dll | user32.dll | gdi32.dll | comdlg32.dll | msvcrt.dll | ole32.dll) ;;
     *) fail "korvane.exe needs $dll" ;;
   esac
+done
+# The icon, the version from project() and the manifest are in the program.
+version=$(sed -n 's/^project(korvane VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
+for e in "$exe" "$exe32"; do
+  resources=$(x86_64-w64-mingw32-windres -i "$e" -O rc 2>/dev/null || true)
+  grep -q 'RT_GROUP_ICON' <<<"$resources" || fail "$e has no icon"
+  grep -q "VALUE \"FileVersion\", \"$version\"" <<<"$resources" || fail "$e has no version $version"
+  for m in Microsoft.Windows.Common-Controls PerMonitorV2; do
+    grep -aq "$m" "$e" || fail "$e: the manifest lacks $m"
+  done
 done
 
 # --- wine ----------------------------------------------------------------------------------
@@ -55,6 +67,8 @@ export WINEDEBUG=-all
 export WINEPREFIX=$root/wineprefix
 # No Mono or Gecko: their installers would ask on the display.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine reads the arguments and file names it is given in the locale's encoding.
+export LC_ALL=C.UTF-8
 unset DISPLAY
 rm -rf "$WINEPREFIX"
 section "fresh wine prefix"
@@ -199,6 +213,79 @@ for case in "$corpus"/*/; do
 done
 echo "wine: sameness compared $compared runs ($files files), $refused of them refused alike"
 [ "$compared" -gt 0 ] || fail "sameness: the corpus is empty"
+
+# --- 4b. Names, wildcards and pictures ---------------------------------------------------
+section "Unicode names, wildcards and pictures"
+names=$root/names
+rm -rf "$names"
+# One case a line: a name; the files to make (copies of the bundled example; a
+# .txt name is an empty file); the arguments, as typed in cmd. The Linux build
+# gets them expanded by bash, which keeps a pattern that matches nothing as
+# typed: what korvane.exe must do itself.
+name_cases=(
+  "split-cjk|花.dhv|花.dhv"
+  "combine-accent|rosé.dhv|--combine rosé.dhv"
+  "info-both|花.dhv rosé.dhv|--info rosé.dhv 花.dhv"
+  "info-wildcard|b.dhv a.dhv 花.dhv notes.txt|--info *.dhv"
+  "split-wildcard-folder|sub/x.dhv sub/y.dhv|sub/*.dhv"
+  "wildcard-no-match|a.dhv|--info *.xyz"
+  "preview-cjk|花.dhv|--preview 花.dhv"
+  "preview-wildcard|rosé.dhv a.dhv pics/keep.txt|--preview -o pics r*.dhv a?dhv"
+)
+pictures=0
+for c in "${name_cases[@]}"; do
+  IFS='|' read -r label files args <<<"$c"
+  read -r -a made <<<"$files"
+  read -r -a typed <<<"$args"
+  for side in linux wine wine32; do
+    d=$names/$side/$label
+    mkdir -p "$d"
+    for f in "${made[@]}"; do
+      mkdir -p "$d/$(dirname "$f")"
+      case $f in *.txt) : >"$d/$f" ;; *) cp "$src/examples/garden.dhv" "$d/$f" ;; esac
+    done
+  done
+  expanded=()
+  for t in "${typed[@]}"; do
+    # shellcheck disable=SC2206 # the glob is the point
+    g=($(cd "$names/linux/$label" && echo $t))
+    expanded+=("${g[@]}")
+  done
+  set +e
+  (cd "$names/linux/$label" && "$linux_exe" "${expanded[@]}" >.out 2>.err); lrc=$?
+  wine_run "$names/wine/$label" "$exe" "${typed[@]}"; wrc=$?
+  wine_run "$names/wine32/$label" "$exe32" "${typed[@]}"; w32rc=$?
+  set -e
+  lfiles=$(cd "$names/linux/$label" && find . -type f ! -name '.*' | sort)
+  for side in wine wine32; do
+    d=$names/$side/$label
+    rc=$([ $side = wine ] && echo "$wrc" || echo "$w32rc")
+    [ "$rc" = "$lrc" ] || fail "$label ($side): exit code $rc, the Linux build's $lrc"
+    for stream in out err; do
+      tr -d '\r' <"$d/.$stream" >"$d/.$stream-lf"
+      cmp -s "$names/linux/$label/.$stream" "$d/.$stream-lf" ||
+        fail "$label ($side): standard $stream differs: $(diff "$names/linux/$label/.$stream" "$d/.$stream-lf" | head -n 3 | tr '\n' ' ')"
+    done
+    wfiles=$(cd "$d" && find . -type f ! -name '.*' | sort)
+    [ "$lfiles" = "$wfiles" ] || fail "$label ($side): files differ: Linux [$(tr '\n' ' ' <<<"$lfiles")], $side [$(tr '\n' ' ' <<<"$wfiles")]"
+    for f in $lfiles; do
+      [ -f "$d/$f" ] || continue
+      case $f in
+        *.png)
+          # Encoded by another library, so compared as pixels: libpng decodes both.
+          if ! cmp -s <(convert "$names/linux/$label/$f" -depth 8 rgb:-) <(convert "$d/$f" -depth 8 rgb:-) ||
+            [ "$(identify -format '%wx%h' "$names/linux/$label/$f")" != "$(identify -format '%wx%h' "$d/$f")" ]; then
+            fail "$label ($side): $f shows other pixels"
+          fi
+          pictures=$((pictures + 1))
+          ;;
+        *) cmp -s "$names/linux/$label/$f" "$d/$f" || fail "$label ($side): $f differs" ;;
+      esac
+    done
+  done
+done
+echo "wine: ${#name_cases[@]} name cases, $pictures pictures compared as pixels"
+[ "$pictures" -gt 0 ] || fail "no --preview picture was compared"
 
 # --- 5. Dialog mode -----------------------------------------------------------------------
 section "dialog mode"

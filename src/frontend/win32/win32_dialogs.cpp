@@ -1,29 +1,49 @@
 #include "frontend/win32/win32_dialogs.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <iterator>
 #include <ostream>
 #include <vector>
 
+#include "convert/utf16.hpp"
 #include "frontend/texts.hpp"
 
 namespace kvn::frontend::win32 {
 namespace {
+
+using convert::from_wide;
+using convert::to_wide;
 
 class Win32Dialogs final : public Dialogs {
  public:
   explicit Win32Dialogs(std::ostream& err) : err_(err) {}
 
   std::vector<std::string> open_files() override {
-    static char file[kFileStrSize];
-    std::memset(file, 0, sizeof file);
+    // Static: large enough for many chosen names.
+    static wchar_t file[kFileStrSize];
+    std::fill(std::begin(file), std::end(file), L'\0');
     // Left empty: the dialog then opens in its usual folder.
-    char dir[kDirStrSize] = {};
-    std::snprintf(file, sizeof file, "%s", texts::kFilterPattern);
-    const std::string filter = filter_list();
-    OPENFILENAMEA ofn;
+    wchar_t dir[kDirStrSize] = {};
+    const std::wstring pattern = to_wide(texts::kFilterPattern);
+    pattern.copy(file, kFileStrSize - 1);
+    const std::wstring filter = to_wide(filter_list());
+    OPENFILENAMEW ofn;
     fill_open_file_name(ofn, file, dir, filter.c_str());
-    if (GetOpenFileNameA(&ofn)) return chosen_paths(file, sizeof file);
+    if (GetOpenFileNameW(&ofn)) {
+      // Each NUL-ended part in UTF-8, the list ended by an empty part.
+      std::string parts;
+      for (std::size_t at = 0; at < kFileStrSize && file[at] != L'\0';) {
+        const std::size_t len = wcsnlen(file + at, kFileStrSize - at);
+        parts += from_wide(std::wstring_view(file + at, len));
+        parts += '\0';
+        at += len + 1;
+      }
+      parts += '\0';
+      return chosen_paths(parts.data(), parts.size());
+    }
     // Zero means cancelled unless the dialog says otherwise (a path longer
     // than the buffer, no memory); say so rather than end without a word.
     if (const DWORD code = CommDlgExtendedError(); code != 0) {
@@ -36,12 +56,13 @@ class Win32Dialogs final : public Dialogs {
   }
 
   void show(const Box& box) override {
-    MessageBoxA(nullptr, box.text.c_str(), box.caption.c_str(),
+    MessageBoxW(nullptr, to_wide(box.text).c_str(), to_wide(box.caption).c_str(),
                 box.icon == BoxIcon::kWarning ? kFailureStyle : kNoticeStyle);
   }
 
   bool ask(const Box& box) override {
-    return MessageBoxA(nullptr, box.text.c_str(), box.caption.c_str(), kQuestionStyle) == IDYES;
+    return MessageBoxW(nullptr, to_wide(box.text).c_str(), to_wide(box.caption).c_str(),
+                       kQuestionStyle) == IDYES;
   }
 
  private:
@@ -59,9 +80,11 @@ std::string filter_list() {
   return list;
 }
 
-void fill_open_file_name(OPENFILENAMEA& ofn, char (&file)[kFileStrSize], char (&dir)[kDirStrSize],
-                         const char* filter) {
-  ofn.lStructSize = sizeof(OPENFILENAMEA);
+void fill_open_file_name(OPENFILENAMEW& ofn, wchar_t (&file)[kFileStrSize],
+                         wchar_t (&dir)[kDirStrSize], const wchar_t* filter) {
+  // Static: the dialog reads the title while it runs, after this returns.
+  static const std::wstring title = to_wide(texts::kDialogTitle);
+  ofn.lStructSize = sizeof(OPENFILENAMEW);
   ofn.hwndOwner = nullptr;
   ofn.hInstance = nullptr;
   ofn.lpstrFilter = filter;
@@ -73,7 +96,7 @@ void fill_open_file_name(OPENFILENAMEA& ofn, char (&file)[kFileStrSize], char (&
   ofn.lpstrFileTitle = nullptr;
   ofn.nMaxFileTitle = 0;
   ofn.lpstrInitialDir = dir;
-  ofn.lpstrTitle = texts::kDialogTitle;
+  ofn.lpstrTitle = title.c_str();
   ofn.Flags = kOpenFlags;
   ofn.nFileOffset = 0;
   ofn.nFileExtension = 0;

@@ -39,10 +39,10 @@ static_assert(kQuestionStyle == 0x44);
 std::string filter_list();
 
 /// Fills every field of `ofn` for the container dialog. `file` must already
-/// hold the initial file name; `filter` is filter_list().c_str(). All three
+/// hold the initial file name; `filter` is filter_list() in UTF-16. All three
 /// buffers must outlive the dialog call.
-void fill_open_file_name(OPENFILENAMEA& ofn, char (&file)[kFileStrSize], char (&dir)[kDirStrSize],
-                         const char* filter);
+void fill_open_file_name(OPENFILENAMEW& ofn, wchar_t (&file)[kFileStrSize],
+                         wchar_t (&dir)[kDirStrSize], const wchar_t* filter);
 
 /// The paths the dialog returned in `buffer` (of `size` bytes): one full path,
 /// or with several files the folder, then each name, every part ended by a

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kvn::convert {
+
+// Inside korvane every name is UTF-8; Windows hands names over and takes them
+// back in UTF-16. Windows allows a lone surrogate in a name, which UTF-8
+// cannot hold: it travels as the three bytes its code unit would take if it
+// were a character (the "WTF-8" convention), so every name survives the trip
+// there and back and still opens the same file.
+
+/// UTF-16 for `utf8`; each byte that starts no valid sequence becomes U+FFFD.
+std::u16string utf16_from_utf8(std::string_view utf8);
+/// UTF-8 for `utf16`, lone surrogates included as above.
+std::string utf8_from_utf16(std::u16string_view utf16);
+
+#ifdef _WIN32
+// wchar_t is UTF-16 on Windows: the same code units under the type its API takes.
+inline std::wstring to_wide(std::string_view utf8) {
+  const std::u16string u = utf16_from_utf8(utf8);
+  return std::wstring(u.begin(), u.end());
+}
+inline std::string from_wide(std::wstring_view wide) {
+  return utf8_from_utf16(std::u16string(wide.begin(), wide.end()));
+}
+#endif
+
+}  // namespace kvn::convert
