@@ -21,6 +21,7 @@
 #include "inspect/pictures.hpp"
 #include "inspect/survey.hpp"
 #include "korvane/types.h"
+#include "web/web_api.h"
 
 namespace kvn::web {
 namespace {
@@ -156,7 +157,7 @@ void add_rgba(const inspect::Picture& pic) {
     for (std::uint32_t x = 0; x < pic.width; ++x) {
       const auto idx = pic.pixels[from + x];
       const auto c = idx < inspect::kPicturePalette.size() ? inspect::kPicturePalette[idx]
-                                                          : inspect::kPicturePalette[0];
+                                                           : inspect::kPicturePalette[0];
       to[x * 4 + 0] = c.r;
       to[x * 4 + 1] = c.g;
       to[x * 4 + 2] = c.b;
