@@ -74,7 +74,7 @@ TEST(WebApi, SplitAndCombineHandOutWhatTheLibraryMakes) {
 TEST(WebApi, HucConvertsToTheShvLumbrelWrites) {
   const Bytes huc =
       HucBuilder{}.extents(40, 30, -5, -6).colour(3, cat({rec(5, 5), rec(-9, 2)})).bytes();
-  ASSERT_EQ(kvw_convert("dir/rose.huc", huc.data(), size_of(huc), "shv"), 0) << kvw_error();
+  ASSERT_EQ(kvw_convert("dir/rose.huc", huc.data(), size_of(huc), "shv", 0), 0) << kvw_error();
   const auto out = outputs();
   unsigned char* shv = nullptr;
   std::int32_t sshv = 0;
@@ -83,7 +83,7 @@ TEST(WebApi, HucConvertsToTheShvLumbrelWrites) {
   EXPECT_EQ(out[0].name, "dir/rose.shv");
   EXPECT_EQ(out[0].bytes, Bytes(shv, shv + sshv));
   std::free(shv);
-  EXPECT_NE(kvw_convert("rose.huc", huc.data(), size_of(huc), "nonsense"), 0);
+  EXPECT_NE(kvw_convert("rose.huc", huc.data(), size_of(huc), "nonsense", 0), 0);
   EXPECT_EQ(kvw_error_code(), 27);  // kBadArgument
 }
 

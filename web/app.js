@@ -133,7 +133,7 @@ function korvaneApi(m) {
     },
     split: (name, bytes) => run("split", name, bytes),
     combine: (name, bytes) => run("combine", name, bytes),
-    convert: (name, bytes, to) => run("convert", name, bytes, to),
+    convert: (name, bytes, to, combine) => run("convert", name, bytes, to, combine ? 1 : 0),
     picture: (name, bytes, design) => run("picture", name, bytes, design),
   };
 }
@@ -323,22 +323,29 @@ if (typeof document !== "undefined") (function page() {
           note.textContent = `Combined into ${r.outputs[0].name} in ${r.ms.toFixed(1)} ms.`;
           offer(r.outputs);
         } }, "Combine into one SHV"));
-    } else if (seen.kind !== KIND_SHV) {
-      // Tried at once: a reader or writer that is not in yet says so, and
-      // its words tell why the button is off.
-      const r = api.convert(file.name, bytes, "shv");
-      const button = el("button", { type: "button", "data-action": "convert", onclick: () => {
-        const again = api.convert(file.name, bytes, "shv");
+    }
+    // Every format the library writes, tried at once: one that cannot be
+    // made (a reader or writer not in yet, a design too large) is offered
+    // switched off, with the library's words saying why.
+    const formats = ["shv", "dst", "exp", "jef", "pes", "svg"].filter((f) =>
+      !(f === "shv" && (seen.kind === KIND_SHV || seen.kind === KIND_DHV)));
+    for (const to of formats) {
+      const r = api.convert(file.name, bytes, to);
+      const label = `Convert to ${to.toUpperCase()}`;
+      const button = el("button", { type: "button", class: "secondary", "data-action": "convert-" + to, onclick: () => {
+        const again = api.convert(file.name, bytes, to);
         say(again);
-        if (again.ok) { note.textContent = `Converted to ${again.outputs[0].name}.`; offer(again.outputs); }
-      } }, "Convert to SHV");
+        if (!again.ok) return;
+        note.textContent = `Converted to ${again.outputs.map((o) => o.name).join(", ")}.`;
+        offer(again.outputs, `${baseName(file.name)}-${to}.zip`);
+      } }, label);
       actions.append(button);
       if (!r.ok) {
         button.disabled = true;
-        const why = el("p", { class: "note", id: id + "-why" }, "Not available: " + r.error);
-        button.setAttribute("aria-describedby", id + "-why");
+        const why = el("p", { class: "note", id: `${id}-${to}-why` }, `${label} is not available: ${r.error}`);
+        button.setAttribute("aria-describedby", why.id);
         actions.append(why);
-        if (!fileInfo && r.code !== 30) say(r); // 30: not in yet, which is no fault of the file
+        if (!fileInfo && seen.kind === 0 && to === "shv") say(r);
       }
     }
     return card;

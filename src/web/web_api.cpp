@@ -11,7 +11,10 @@
 
 #include "convert/entry.hpp"
 #include "convert/file_io.hpp"
+#include "convert/invocation.hpp"
 #include "convert/naming.hpp"
+#include "convert/output_plan.hpp"
+#include "convert/pattern_convert.hpp"
 #include "convert/pattern_write.hpp"
 #include "formats/byte_reader.hpp"
 #include "formats/file_kind.hpp"
@@ -43,19 +46,41 @@ Results& results() {
   return r;
 }
 
-// The browser has no files: every conversion here reads and writes memory
-// only, so anything that still asks for a file is a fault in this layer and
-// must fail loudly rather than pretend.
-class NoFileSystem final : public convert::FileSystem {
+// The browser has no files: the one input is the dropped file's bytes under
+// its name, and what a conversion writes is kept in memory, in order. A name
+// that is neither is missing, so the output checks see a folder of one file.
+class MemoryFileSystem final : public convert::FileSystem {
  public:
+  MemoryFileSystem() = default;
+  MemoryFileSystem(std::string input, std::span<const std::uint8_t> bytes)
+      : input_(std::move(input)), bytes_(bytes) {}
+
   Result<std::vector<std::uint8_t>> read_whole(const std::string& path) override {
-    return make_error(ErrorCode::kCannotOpen, path, "the page reads no files");
+    if (path != input_ || input_.empty())
+      return make_error(ErrorCode::kCannotOpen, path, "the page holds no such file");
+    return std::vector<std::uint8_t>(bytes_.begin(), bytes_.end());
   }
-  Status replace(const std::string& path, std::span<const std::uint8_t>) override {
-    return make_error(ErrorCode::kCannotWrite, path, "the page writes no files");
+  Status replace(const std::string& path, std::span<const std::uint8_t> bytes) override {
+    written.push_back({path, {bytes.begin(), bytes.end()}});
+    return Ok{};
   }
-  convert::FileIdentity identify(const std::string&) override { return {}; }
+  convert::FileIdentity identify(const std::string& path) override {
+    if (!input_.empty() && path == input_) return {convert::FileType::kRegular, 1, 1};
+    for (std::size_t i = 0; i < written.size(); ++i)
+      if (written[i].name == path) return {convert::FileType::kRegular, 1, i + 2};
+    return {};
+  }
   Status sync_written() override { return Ok{}; }
+
+  struct File {
+    std::string name;
+    std::vector<std::uint8_t> bytes;
+  };
+  std::vector<File> written;
+
+ private:
+  std::string input_;
+  std::span<const std::uint8_t> bytes_;
 };
 
 std::span<const std::uint8_t> bytes_of(const std::uint8_t* p, std::int32_t n) {
@@ -95,7 +120,7 @@ int run_container(const char* file, const std::uint8_t* p, std::int32_t n, bool 
   call.pshv = &single;
   call.sshv = &single_size;
   call.lpParamOut = &list;
-  NoFileSystem fs;
+  MemoryFileSystem fs;
   convert::Diagnostics diag;
   if (convert::run_korvane(call, fs, diag) != 0 || !diag.errors.empty())
     return fail_first(diag, file);
@@ -134,7 +159,7 @@ int run_huc(const char* file, std::span<const std::uint8_t> image) {
   call.sshv = &size;
   // The design name comes from the output name, as on the command line.
   call.pFileShv = nullptr;
-  NoFileSystem fs;
+  MemoryFileSystem fs;
   convert::Diagnostics diag;
   if (convert::run_lumbrel(call, fs, diag) != 0 || !diag.errors.empty()) {
     std::free(shv);
@@ -144,25 +169,18 @@ int run_huc(const char* file, std::span<const std::uint8_t> image) {
   return 0;
 }
 
-// Rows turned over: the pictures are drawn y up, the page shows y growing
-// downwards as the stitch coordinates are stored.
 void add_rgba(const inspect::Picture& pic) {
   auto& r = results();
   r.width = pic.width;
   r.height = pic.height;
   std::vector<std::uint8_t> rgba(std::size_t{pic.width} * pic.height * 4);
-  for (std::uint32_t y = 0; y < pic.height; ++y) {
-    const std::size_t from = std::size_t{pic.height - 1 - y} * pic.width;
-    std::uint8_t* to = rgba.data() + std::size_t{y} * pic.width * 4;
-    for (std::uint32_t x = 0; x < pic.width; ++x) {
-      const auto idx = pic.pixels[from + x];
-      const auto c = idx < inspect::kPicturePalette.size() ? inspect::kPicturePalette[idx]
-                                                           : inspect::kPicturePalette[0];
-      to[x * 4 + 0] = c.r;
-      to[x * 4 + 1] = c.g;
-      to[x * 4 + 2] = c.b;
-      to[x * 4 + 3] = 0xFF;
-    }
+  for (std::size_t i = 0; i < pic.pixels.size(); ++i) {
+    const auto idx = pic.pixels[i];
+    const auto c = idx < pic.palette.size() ? pic.palette[idx] : inspect::Rgb{};
+    rgba[i * 4 + 0] = c.r;
+    rgba[i * 4 + 1] = c.g;
+    rgba[i * 4 + 2] = c.b;
+    rgba[i * 4 + 3] = 0xFF;
   }
   r.outputs.push_back({"picture", std::move(rgba)});
 }
@@ -216,30 +234,36 @@ int kvw_combine(const char* file, const std::uint8_t* p, std::int32_t n) {
   return kvn::web::run_container(file, p, n, true);
 }
 
-/// A single design in the format `to` names ("shv", "dst", ...). A HUC design
-/// becomes SHV through the SHV writer; every other kind goes through the
-/// stitch pattern readers and writers, which say which ones are not in yet.
-int kvw_convert(const char* file, const std::uint8_t* p, std::int32_t n, const char* to) {
+/// A design in the format `to` names ("shv", "dst", ...), as `korvane
+/// --convert FILE --to FORMAT` makes it: a HUC design becomes SHV through the
+/// SHV writer; everything else goes through the stitch pattern readers and
+/// writers, which say which formats are not in yet. `combine` (non-zero) makes
+/// one design of a container's designs.
+int kvw_convert(const char* file, const std::uint8_t* p, std::int32_t n, const char* to,
+                int combine) {
   using namespace kvn;
   kvw_clear();
   const auto image = web::bytes_of(p, n);
-  const auto format = convert::design_format_named(to);
-  if (!format)
-    return web::fail(make_error(ErrorCode::kBadArgument, file,
-                                std::string("no design format is named \"") + to + "\""));
   const auto kind = formats::recognise_kind(image);
-  if (kind == formats::ContentKind::kHucDesign && *format == convert::DesignFormat::kShv)
+  if (kind == formats::ContentKind::kHucDesign && convert::design_format_named(to) &&
+      *convert::design_format_named(to) == convert::DesignFormat::kShv)
     return web::run_huc(file, image);
-  auto pattern = formats::read_pattern(formats::ByteReader(image, file), kind);
-  if (!pattern) return web::fail(pattern.error());
-  std::string out = file;
-  const auto start = convert::file_name_start(out);
-  const auto dot = out.rfind('.');
-  if (dot != std::string::npos && dot >= start) out.resize(dot);
-  out = out + "." + convert::extension_of(*format);
-  auto bytes = convert::write_pattern(*pattern, *format, out);
-  if (!bytes) return web::fail(bytes.error());
-  web::add(out, *bytes);
+  // Planned and run as the command line runs it, so the page refuses what
+  // the program refuses, in the same words.
+  web::MemoryFileSystem fs(file, image);
+  ConvertOptions options;
+  options.to = to;
+  options.combine = combine != 0;
+  const std::vector<std::string> inputs{file};
+  if (auto refusals = convert::plan_invocation(Conversion::kConvert, inputs, nullptr, fs, options);
+      !refusals.empty())
+    return web::fail(std::move(refusals.front()));
+  convert::OutputWriter out(fs);
+  convert::Diagnostics diag;
+  if (convert::convert_input(Conversion::kConvert, file, nullptr, out, diag, options) != 0 ||
+      !diag.errors.empty())
+    return web::fail_first(diag, file);
+  for (auto& f : fs.written) web::add(f.name, f.bytes);
   return 0;
 }
 
@@ -249,18 +273,37 @@ int kvw_convert(const char* file, const std::uint8_t* p, std::int32_t n, const c
 int kvw_picture(const char* file, const std::uint8_t* p, std::int32_t n, std::int32_t design) {
   using namespace kvn;
   kvw_clear();
-  auto seen = inspect::recognise(formats::ByteReader(web::bytes_of(p, n), file));
-  if (!seen) return web::fail(seen.error());
-  if (design < 0) {
-    std::vector<inspect::PlacedDesign> placed;
-    for (const auto& d : seen->designs) placed.push_back({&d.design, d.Xoffset, d.Yoffset});
-    web::add_rgba(inspect::layout_picture(placed));
+  const formats::ByteReader in(web::bytes_of(p, n), file);
+  const auto kind = formats::recognise_kind(in.bytes());
+  if (kind != formats::ContentKind::kDhvContainer && kind != formats::ContentKind::kShvDesign) {
+    if (design > 0)
+      return web::fail(make_error(ErrorCode::kBadArgument, file,
+                                  "no design number " + std::to_string(design + 1)));
+    auto pattern = formats::read_pattern(in, kind);
+    if (!pattern) return web::fail(pattern.error());
+    web::add_rgba(inspect::stitch_picture(*pattern));
     return 0;
   }
-  if (static_cast<std::size_t>(design) >= seen->designs.size())
+  auto seen = inspect::recognise(in);
+  if (!seen) return web::fail(seen.error());
+  if (design >= 0 && static_cast<std::size_t>(design) >= seen->designs.size())
     return web::fail(make_error(ErrorCode::kBadArgument, file,
                                 "no design number " + std::to_string(design + 1)));
-  web::add_rgba(inspect::stitch_picture(seen->designs[static_cast<std::size_t>(design)].design));
+  std::vector<formats::Pattern> patterns;
+  for (const auto& v : seen->designs) {
+    auto pattern = inspect::shv_pattern(
+        in.bytes().subspan(static_cast<std::size_t>(v.offset), v.length), file, v.design);
+    if (!pattern) return web::fail(pattern.error());
+    patterns.push_back(std::move(*pattern));
+  }
+  if (design >= 0) {
+    web::add_rgba(inspect::stitch_picture(patterns[static_cast<std::size_t>(design)]));
+    return 0;
+  }
+  std::vector<inspect::PlacedPattern> placed;
+  for (std::size_t i = 0; i < patterns.size(); ++i)
+    placed.push_back({&patterns[i], seen->designs[i].Xoffset, seen->designs[i].Yoffset});
+  web::add_rgba(inspect::layout_picture(placed));
   return 0;
 }
 

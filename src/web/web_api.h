@@ -16,7 +16,7 @@ const char* kvw_kind_name(int kind);
 int kvw_info(const char* file, const uint8_t* p, int32_t n);
 int kvw_split(const char* file, const uint8_t* p, int32_t n);
 int kvw_combine(const char* file, const uint8_t* p, int32_t n);
-int kvw_convert(const char* file, const uint8_t* p, int32_t n, const char* to);
+int kvw_convert(const char* file, const uint8_t* p, int32_t n, const char* to, int combine);
 int kvw_picture(const char* file, const uint8_t* p, int32_t n, int32_t design);
 uint32_t kvw_picture_width(void);
 uint32_t kvw_picture_height(void);

@@ -157,7 +157,8 @@ try {
   const drawn = await page.$eval(`${card} canvas`, (c) => {
     const d = c.getContext("2d").getImageData(0, 0, c.width, c.height).data;
     let n = 0;
-    for (let i = 0; i < d.length; i += 4) if (!(d[i] === 0xe8 && d[i + 1] === 0xe8 && d[i + 2] === 0xe0)) n++;
+    // Anything but the grey checker of the background.
+    for (let i = 0; i < d.length; i += 4) if (!(d[i] === d[i + 1] && d[i] === d[i + 2] && (d[i] === 0x80 || d[i] === 0x94))) n++;
     return { n, w: c.width, h: c.height };
   });
   check(drawn.w > 1 && drawn.n > 500, `the canvas shows the designs (${drawn.n} drawn pixels of ${drawn.w} x ${drawn.h})`);
