@@ -220,7 +220,7 @@ if (typeof document !== "undefined") (function page() {
   }
 
   function designTable(info) {
-    const head = el("tr", {}, ...["#", "Name", "Size (mm)", "Hoop", "Placement (mm)", "Colours", "Stitch words"]
+    const head = el("tr", {}, ...["#", "Name", "Size (mm)", "Hoop", "Placement (mm)", "Colours (swatch: preview colour)", "Stitch words"]
       .map((h) => el("th", { scope: "col" }, h)));
     const rows = info.designs.map((d) => el("tr", {},
       el("td", { class: "num" }, String(d.number)),
