@@ -24,6 +24,10 @@ test_packages=(
   desktop-file-utils libxml2-utils librsvg2-bin
   # Windows build and its tests; wine32 runs the 32-bit build
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386
+  # the browser page: emscripten builds it (its tools run on node and find
+  # node-acorn through NODE_PATH=/usr/share/nodejs, which the build sets);
+  # its test drives chromium headless with puppeteer-core from npm
+  emscripten chromium
 )
 case ${1:-all} in
   build) packages=("${build_packages[@]}") ;;
@@ -31,12 +35,31 @@ case ${1:-all} in
   *) echo "usage: tools/setup.sh [build]" >&2; exit 2 ;;
 esac
 
+# puppeteer-core for the page's browser test, exactly as package-lock.json
+# pins it. Without it that one test skips and says why, so a failure here
+# does not stop the setup.
+web_test_packages() {
+  local dir
+  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/web"
+  if [ -d "$dir/node_modules/puppeteer-core" ] && [ "$dir/node_modules/.package-lock.json" -nt "$dir/package-lock.json" ]; then
+    return 0
+  fi
+  if ! command -v npm >/dev/null; then
+    echo "setup: npm is missing; the browser test will skip until it is there"
+    return 0
+  fi
+  echo "setup: npm ci in tests/web"
+  (cd "$dir" && npm ci --ignore-scripts --no-audit --no-fund >/dev/null) ||
+    echo "setup: npm ci failed; the browser test will skip until it succeeds"
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup: all ${#packages[@]} packages present"
+  web_test_packages
   exit 0
 fi
 
@@ -49,4 +72,5 @@ if [[ " ${missing[*]} " == *":i386 "* ]]; then
 fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+web_test_packages
 echo "setup: done"

@@ -120,7 +120,9 @@ int run_previews(const std::string& path, const std::string* out_dir, OutputWrit
     std::vector<formats::Pattern> patterns;
     patterns.reserve(r->designs.size());
     for (const auto& v : r->designs) {
-      auto p = inspect::shv_pattern(in.bytes().subspan(v.offset, v.length), path, v.design);
+      auto p = inspect::shv_pattern(in.bytes().subspan(static_cast<std::size_t>(v.offset),
+                                                       static_cast<std::size_t>(v.length)),
+                                    path, v.design);
       if (!p) return fail(diag, p.error());
       if (!add(inspect::stored_preview_picture(v.design)) || !add(inspect::stitch_picture(*p)))
         return kPreviewsFailed;

@@ -230,7 +230,7 @@ Result<FileInfo> survey_pattern(const ByteReader& in, formats::ContentKind kind,
   d.hoop = hoop_class_for(d.width, d.height);
   d.bytes = in.size();
   d.blocks = formats::block_count(p);
-  std::vector<std::uint64_t> per_block(d.blocks, 0);
+  std::vector<std::uint64_t> per_block(formats::block_count(p), 0);
   std::size_t block = 0;
   for (const auto& ev : p.events) {
     switch (ev.op) {
@@ -337,7 +337,9 @@ Result<FileInfo> survey_image(const ByteReader& in, bool events) {
     if (events) {
       const auto& v = r.designs[i];
       set_events(info.designs.back(),
-                 shv_pattern(in.bytes().subspan(v.offset, v.length), in.file(), v.design));
+                 shv_pattern(in.bytes().subspan(static_cast<std::size_t>(v.offset),
+                                                static_cast<std::size_t>(v.length)),
+                             in.file(), v.design));
     }
   }
   return info;

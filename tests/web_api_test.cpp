@@ -1,0 +1,145 @@
+// The page's C interface natively, so the sanitizers see it: what it hands
+// out must be what the library's own entries make, and no input may crash it
+// or leave a failure looking like a success.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "korvane/korvane.h"
+#include "support/design_builders.hpp"
+#include "web/web_api.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using kvn::test::cat;
+using kvn::test::HucBuilder;
+using kvn::test::rec;
+
+Bytes garden() {
+  std::ifstream in(std::string(KORVANE_SOURCE_DIR) + "/examples/garden.dhv", std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Out {
+  std::string name;
+  Bytes bytes;
+};
+
+std::vector<Out> outputs() {
+  std::vector<Out> out;
+  for (std::int32_t i = 0; i < kvw_result_count(); ++i) {
+    const auto* d = kvw_result_data(i);
+    out.push_back({kvw_result_name(i), Bytes(d, d + kvw_result_size(i))});
+  }
+  return out;
+}
+
+std::int32_t size_of(const Bytes& b) { return static_cast<std::int32_t>(b.size()); }
+
+TEST(WebApi, SplitAndCombineHandOutWhatTheLibraryMakes) {
+  const Bytes dhv = garden();
+  ASSERT_GT(dhv.size(), 1000u);
+  ASSERT_EQ(kvw_split("garden.dhv", dhv.data(), size_of(dhv)), 0) << kvw_error();
+  const auto split = outputs();
+  void* list = nullptr;
+  unsigned char* none = nullptr;
+  ASSERT_EQ(korvane(nullptr, &none, nullptr, "garden.dhv", dhv.data(), size_of(dhv), 0, &list), 0);
+  const auto* designs = static_cast<pbcb_list_t*>(list);
+  ASSERT_EQ(split.size(), designs->count);
+  for (std::size_t i = 0; i < split.size(); ++i) {
+    EXPECT_EQ(split[i].name, "garden00" + std::to_string(i + 1) + ".shv");
+    EXPECT_EQ(split[i].bytes,
+              Bytes(designs->entry[i].pb, designs->entry[i].pb + designs->entry[i].cb));
+  }
+  korvane_free_design_list(list);
+
+  ASSERT_EQ(kvw_combine("garden.dhv", dhv.data(), size_of(dhv)), 0) << kvw_error();
+  const auto combined = outputs();
+  unsigned char* shv = nullptr;
+  std::int32_t sshv = 0;
+  ASSERT_EQ(korvane(nullptr, &shv, &sshv, "garden.dhv", dhv.data(), size_of(dhv), KORVANE_COMBINE,
+                    nullptr),
+            0);
+  ASSERT_EQ(combined.size(), 1u);
+  EXPECT_EQ(combined[0].name, "garden.shv");
+  EXPECT_EQ(combined[0].bytes, Bytes(shv, shv + sshv));
+  std::free(shv);
+}
+
+TEST(WebApi, HucConvertsToTheShvLumbrelWrites) {
+  const Bytes huc =
+      HucBuilder{}.extents(40, 30, -5, -6).colour(3, cat({rec(5, 5), rec(-9, 2)})).bytes();
+  ASSERT_EQ(kvw_convert("dir/rose.huc", huc.data(), size_of(huc), "shv", 0), 0) << kvw_error();
+  const auto out = outputs();
+  unsigned char* shv = nullptr;
+  std::int32_t sshv = 0;
+  ASSERT_EQ(lumbrel(nullptr, &shv, &sshv, "dir/rose.huc", huc.data(), size_of(huc)), 0);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].name, "dir/rose.shv");
+  EXPECT_EQ(out[0].bytes, Bytes(shv, shv + sshv));
+  std::free(shv);
+  EXPECT_NE(kvw_convert("rose.huc", huc.data(), size_of(huc), "nonsense", 0), 0);
+  EXPECT_EQ(kvw_error_code(), 27);  // kBadArgument
+}
+
+// Every cut and many flipped bytes of the example, through every entry: a
+// failure always has its message and no outputs, a success no message, and a
+// picture exactly width x height RGBA pixels.
+TEST(WebApi, DamagedInputsFailCleanlyEverywhere) {
+  const Bytes dhv = garden();
+  std::vector<Bytes> inputs;
+  for (std::size_t len = 0; len <= dhv.size(); len += len < 300 ? 1 : 97)
+    inputs.emplace_back(dhv.begin(), dhv.begin() + static_cast<std::ptrdiff_t>(len));
+  for (std::size_t at = 0; at < dhv.size(); at += 53) {
+    Bytes b = dhv;
+    b[at] = static_cast<std::uint8_t>(b[at] ^ (0x11 * (at % 15 + 1)));
+    inputs.push_back(std::move(b));
+  }
+  int failed = 0;
+  for (const auto& in : inputs) {
+    const std::int32_t n = size_of(in);
+    for (int entry = 0; entry < 5; ++entry) {
+      int r = 0;
+      switch (entry) {
+        case 0:
+          r = kvw_split("g.dhv", in.data(), n);
+          break;
+        case 1:
+          r = kvw_combine("g.dhv", in.data(), n);
+          break;
+        case 2:
+          r = kvw_picture("g.dhv", in.data(), n, -1);
+          break;
+        case 3:
+          r = kvw_picture("g.dhv", in.data(), n, 1);
+          break;
+        default:
+          r = kvw_info("g.dhv", in.data(), n);
+          break;
+      }
+      const std::string error = kvw_error();
+      SCOPED_TRACE("entry " + std::to_string(entry) + ", " + std::to_string(n) + " bytes");
+      EXPECT_EQ(r != 0, !error.empty());
+      if (r != 0) {
+        ++failed;
+        EXPECT_EQ(error.rfind("g.dhv: ", 0), 0u) << error;
+        // --info still says why, in its document.
+        EXPECT_EQ(kvw_result_count(), entry == 4 ? 1 : 0);
+      } else if (entry == 2 || entry == 3) {
+        ASSERT_EQ(kvw_result_count(), 1);
+        EXPECT_GE(kvw_picture_width(), 1u);
+        EXPECT_EQ(std::size_t(kvw_result_size(0)),
+                  std::size_t{kvw_picture_width()} * kvw_picture_height() * 4);
+      }
+    }
+  }
+  EXPECT_GT(failed, 100);
+  kvw_clear();
+}
+
+}  // namespace
