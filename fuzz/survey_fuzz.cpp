@@ -102,7 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::max<std::uint64_t>({std::uint64_t{d.scanlines} * s::kMaxPreviewScale,
                                  std::uint64_t{d.pixels} * s::kMaxPreviewScale, 1});
     pixels = std::max(pixels, check_picture(s::stored_preview_picture(v.design), preview_side));
-    auto pattern = s::shv_pattern(std::span(input).subspan(v.offset, v.length), "in.dhv", v.design);
+    auto pattern = s::shv_pattern(std::span(input).subspan(static_cast<std::size_t>(v.offset),
+                                                           static_cast<std::size_t>(v.length)),
+                                  "in.dhv", v.design);
     if (!pattern) return 0;  // the SHV reader is stricter than the preview's walk
     KORVANE_FUZZ_CHECK(kvn::formats::check_pattern(*pattern, "in.dhv").has_value(),
                        "a pattern writers cannot take");
