@@ -58,30 +58,32 @@ struct Win32Words {
 };
 
 constexpr Win32Words kWin32Words[] = {
-    {2, "No such file or directory"},    // ERROR_FILE_NOT_FOUND
-    {3, "No such file or directory"},    // ERROR_PATH_NOT_FOUND
-    {4, "Too many open files"},          // ERROR_TOO_MANY_OPEN_FILES
-    {5, "Permission denied"},            // ERROR_ACCESS_DENIED
-    {6, "Bad file descriptor"},          // ERROR_INVALID_HANDLE
-    {8, "Cannot allocate memory"},       // ERROR_NOT_ENOUGH_MEMORY
-    {14, "Cannot allocate memory"},      // ERROR_OUTOFMEMORY
-    {15, "No such file or directory"},   // ERROR_INVALID_DRIVE
-    {17, "Invalid cross-device link"},   // ERROR_NOT_SAME_DEVICE
-    {19, "Read-only file system"},       // ERROR_WRITE_PROTECT
-    {21, "No such device"},              // ERROR_NOT_READY
-    {23, "Input/output error"},          // ERROR_CRC
-    {29, "Input/output error"},          // ERROR_WRITE_FAULT
-    {30, "Input/output error"},          // ERROR_READ_FAULT
-    {32, "Device or resource busy"},     // ERROR_SHARING_VIOLATION
-    {33, "Device or resource busy"},     // ERROR_LOCK_VIOLATION
-    {39, "No space left on device"},     // ERROR_HANDLE_DISK_FULL
-    {53, "No such file or directory"},   // ERROR_BAD_NETPATH
-    {67, "No such file or directory"},   // ERROR_BAD_NET_NAME
-    {80, "File exists"},                 // ERROR_FILE_EXISTS
-    {87, "Invalid argument"},            // ERROR_INVALID_PARAMETER
-    {109, "Broken pipe"},                // ERROR_BROKEN_PIPE
-    {112, "No space left on device"},    // ERROR_DISK_FULL
-    {123, "Invalid argument"},           // ERROR_INVALID_NAME
+    {2, "No such file or directory"},   // ERROR_FILE_NOT_FOUND
+    {3, "No such file or directory"},   // ERROR_PATH_NOT_FOUND
+    {4, "Too many open files"},         // ERROR_TOO_MANY_OPEN_FILES
+    {5, "Permission denied"},           // ERROR_ACCESS_DENIED
+    {6, "Bad file descriptor"},         // ERROR_INVALID_HANDLE
+    {8, "Cannot allocate memory"},      // ERROR_NOT_ENOUGH_MEMORY
+    {14, "Cannot allocate memory"},     // ERROR_OUTOFMEMORY
+    {15, "No such file or directory"},  // ERROR_INVALID_DRIVE
+    {17, "Invalid cross-device link"},  // ERROR_NOT_SAME_DEVICE
+    {19, "Read-only file system"},      // ERROR_WRITE_PROTECT
+    {21, "No such device"},             // ERROR_NOT_READY
+    {23, "Input/output error"},         // ERROR_CRC
+    {29, "Input/output error"},         // ERROR_WRITE_FAULT
+    {30, "Input/output error"},         // ERROR_READ_FAULT
+    {32, "Device or resource busy"},    // ERROR_SHARING_VIOLATION
+    {33, "Device or resource busy"},    // ERROR_LOCK_VIOLATION
+    {39, "No space left on device"},    // ERROR_HANDLE_DISK_FULL
+    {53, "No such file or directory"},  // ERROR_BAD_NETPATH
+    {67, "No such file or directory"},  // ERROR_BAD_NET_NAME
+    {80, "File exists"},                // ERROR_FILE_EXISTS
+    {87, "Invalid argument"},           // ERROR_INVALID_PARAMETER
+    {109, "Broken pipe"},               // ERROR_BROKEN_PIPE
+    {112, "No space left on device"},   // ERROR_DISK_FULL
+    // A name Windows cannot hold (a wildcard that matched nothing) names no
+    // file, which is what Linux says of the same name.
+    {123, "No such file or directory"},  // ERROR_INVALID_NAME
     {145, "Directory not empty"},        // ERROR_DIR_NOT_EMPTY
     {161, "No such file or directory"},  // ERROR_BAD_PATHNAME
     {183, "File exists"},                // ERROR_ALREADY_EXISTS

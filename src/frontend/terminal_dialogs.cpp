@@ -30,6 +30,12 @@ std::string expand_home(const std::string& word) {
 // (single or double) and backslashes keep what they enclose or precede.
 // Dragging files into a terminal writes them so.
 std::vector<std::string> shell_words(const std::string& line) {
+#ifdef _WIN32
+  // Backslashes separate folders there: they escape nothing.
+  constexpr bool kBackslashEscapes = false;
+#else
+  constexpr bool kBackslashEscapes = true;
+#endif
   std::vector<std::string> words;
   std::string word;
   bool in_word = false, expandable = false;
@@ -44,14 +50,14 @@ std::vector<std::string> shell_words(const std::string& line) {
     if (quote != 0) {
       if (c == quote)
         quote = 0;
-      else if (c == '\\' && quote == '"' && i + 1 < line.size())
+      else if (kBackslashEscapes && c == '\\' && quote == '"' && i + 1 < line.size())
         word += line[++i];
       else
         word += c;
     } else if (c == '\'' || c == '"') {
       quote = c;
       in_word = true;
-    } else if (c == '\\' && i + 1 < line.size()) {
+    } else if (kBackslashEscapes && c == '\\' && i + 1 < line.size()) {
       word += line[++i];
       in_word = true;
     } else if (std::isspace(static_cast<unsigned char>(c))) {
