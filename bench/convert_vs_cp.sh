@@ -4,6 +4,8 @@
 # 100,000 stitches (DST -> SHV, PES -> SHV, SHV -> DST) and on the largest real
 # DST design when the shared designs are there, alternating which runs first,
 # and prints the medians of the wall times and their ratios. Goal: at most 1.5.
+# On a busy machine the wall times mostly measure the other processes, so the
+# CPU times (user + system) of the same commands are given beside them.
 #   bench/convert_vs_cp.sh [BUILD_DIR] [RUNS]   (default: build-bench, a Release build; 21 runs)
 # KORVANE_SHARED_DIR names the shared folder (default: ../shared beside the checkout).
 set -eu
@@ -36,17 +38,22 @@ ok=0
 for c in $cases; do
   in=${c%%:*}
   out=out_${in%.*}.${c##*:}
-  rm -f k.us cp.us
+  rm -f k.us cp.us k.cpu cp.cpu
   "$korvane" --convert "$in" -o "$out" >/dev/null
   [ -s "$out" ] || { echo "korvane did not convert $in"; exit 1; }
   # Both sides replace the file the run before wrote; the sync is not timed.
   time_korvane() { sync; time_into k.us "$korvane" --convert "$in" -o "$out"; }
   time_cp() { sync; time_into cp.us cp "$in" copy; }
   alternate "$runs" time_korvane time_cp
+  cpu_korvane() { sync; cpu_into k.cpu "$korvane" --convert "$in" -o "$out"; }
+  cpu_cp() { sync; cpu_into cp.cpu cp "$in" copy; }
+  alternate "$runs" cpu_korvane cpu_cp
   k=$(median k.us)
   p=$(median cp.us)
   r=$(ratio "$k" "$p")
   within "$r" "$goal" || ok=1
-  echo "$in -> ${c##*:}: korvane $k us, cp $p us, ratio $r (goal <= $goal), $(stat -c %s "$in") -> $(stat -c %s "$out") bytes, $runs runs each (median), load $(cut -d' ' -f1-3 /proc/loadavg)"
+  kc=$(median k.cpu)
+  pc=$(median cp.cpu)
+  echo "$in -> ${c##*:}: korvane $k us, cp $p us, ratio $r (goal <= $goal), CPU time korvane $kc us, cp $pc us, ratio $(ratio "$kc" "$pc"), $(stat -c %s "$in") -> $(stat -c %s "$out") bytes, $runs runs each (median), load $(cut -d' ' -f1-3 /proc/loadavg)"
 done
 exit $ok
