@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <utility>
 #include <vector>
+
+#include "formats/shv_layout.hpp"
+#include "formats/shv_pattern.hpp"
+#include "formats/stitch.hpp"
 
 #include "shvgen/colour_tables.hpp"
 #include "shvgen/line_dda.hpp"
 #include "shvgen/preview.hpp"
 #include "support/design_builders.hpp"
+#include "tools/pattern_gen.hpp"
 
 namespace kvn::shvgen {
 namespace {
@@ -48,6 +55,91 @@ TEST(LineDda, ReportsThePointsGdiReports) {
     line_dda(c.x1, c.y1, c.x2, c.y2, collect, reinterpret_cast<std::intptr_t>(&platform));
     EXPECT_EQ(portable, c.points);
     EXPECT_EQ(platform, c.points);  // on Windows: GDI's own LineDDA
+  }
+}
+
+TEST(LineDda, InlineSteppingReportsWhatLineDdaReports) {
+  // The preview draws with the inline stepping; on Windows line_dda is GDI's.
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> near(-300, 300);
+  for (int i = 0; i < 2000; ++i) {
+    const int x1 = near(rng), y1 = near(rng), x2 = near(rng), y2 = near(rng);
+    Points inline_points, called;
+    dda_points(x1, y1, x2, y2, [&](int x, int y) { inline_points.push_back({x, y}); });
+    line_dda(x1, y1, x2, y2, collect, reinterpret_cast<std::intptr_t>(&called));
+    ASSERT_EQ(inline_points, called) << x1 << "," << y1 << " -> " << x2 << "," << y2;
+  }
+}
+
+// The preview as drawn one point at a time through ShvLineDDAProc, with
+// 64-bit cells: what draw_preview must give however it gets there.
+Bytes point_by_point(const PreviewExtents& e, std::span<const formats::shvcolor_t> colours,
+                     std::span<const std::uint8_t> stream, std::int32_t pixels,
+                     std::int32_t scanlines) {
+  const auto row = static_cast<std::size_t>((scanlines + 1) / 2);
+  Bytes out(static_cast<std::size_t>(pixels) * row, 0);
+  auto wide_abs = [](std::int64_t v) { return v < 0 ? -v : v; };
+  const std::int64_t width = 2 * std::max(wide_abs(e.x0), wide_abs(e.x1));
+  const std::int64_t height = 2 * std::max(wide_abs(e.y0), wide_abs(e.y1));
+  const std::int64_t fx = (width + pixels - 1) / pixels, fy = (height + scanlines - 1) / scanlines;
+  Q2PARAM d;
+  d.ppic = out;
+  d.oX1 = static_cast<std::int32_t>((pixels - (width + fx - 1) / fx) / 2);
+  d.oY1 = static_cast<std::int32_t>((scanlines - (height + fy - 1) / fy) / 2);
+  d.scanlines = scanlines;
+  d.pixels = pixels;
+  std::int64_t x0 = e.x0, x1 = e.x1, y0 = e.y0, y1 = e.y1;
+  if (x0 < 0) std::swap(x0, x1);
+  if (y0 < 0) std::swap(y0, y1);
+  const auto lp = reinterpret_cast<std::intptr_t>(&d);
+  formats::walk_blocks(
+      stream, colours, std::max(-x1, x0), std::max(-y1, y0), [&](const formats::WalkStep& s) {
+        if (s.record.kind != formats::RecordKind::kStitch) return;
+        d.color = pixel_for_colour(colours[s.block].Color);
+        const auto a = static_cast<int>(s.x0 / fx), b = static_cast<int>(s.y0 / fy);
+        const auto c = static_cast<int>(s.x1 / fx), f = static_cast<int>(s.y1 / fy);
+        ShvLineDDAProc(c, f, lp);
+        line_dda(a, b, c, f, ShvLineDDAProc, lp);
+      });
+  return out;
+}
+
+TEST(DrawPreview, GivesWhatDrawingPointByPointGives) {
+  struct Shape {
+    const char* name;
+    std::size_t stitches, blocks;
+    std::int32_t max_stitch, max_jump;
+    std::uint32_t seed;
+  };
+  // Long stitches cross many cells, short ones stay in one; jumps and trims
+  // leave gaps the cached cell must not bridge.
+  const Shape shapes[] = {
+      {"ManyShortStitches", 20000, 12, 15, 242, 1},
+      {"LongStitchesAndJumps", 5000, 5, 121, 2000, 2},
+      {"StitchesLongerThanOneRecord", 3000, 3, 400, 300, 3},
+  };
+  for (const auto& sh : shapes) {
+    SCOPED_TRACE(sh.name);
+    example::PatternShape shape;
+    shape.stitches = sh.stitches;
+    shape.blocks = sh.blocks;
+    shape.max_stitch = sh.max_stitch;
+    shape.max_jump = sh.max_jump;
+    shape.seed = sh.seed;
+    const auto e = formats::encode_shv(example::generated_pattern(shape), "t.shv");
+    ASSERT_TRUE(e) << e.error().message();
+    const PreviewExtents box{e->x0, e->y0, e->x1, e->y1};
+    // The design's own grid, and odd-sized ones that centre it off the middle.
+    const auto dims = formats::dimensions_for_extents(e->x0, e->y0, e->x1, e->y1);
+    for (const auto& [pixels, scanlines] :
+         {std::pair<int, int>{dims.scanlines, dims.pixels}, {37, 91}, {151, 3}}) {
+      SCOPED_TRACE(std::to_string(pixels) + " x " + std::to_string(scanlines));
+      const Bytes want = point_by_point(box, e->colours, e->stream, pixels, scanlines);
+      Bytes got(want.size(), 0);
+      draw_preview(got, box, e->colours, e->stream, pixels, scanlines);
+      EXPECT_EQ(got, want);
+      EXPECT_GT(std::count_if(got.begin(), got.end(), [](std::uint8_t b) { return b != 0; }), 0);
+    }
   }
 }
 

@@ -7,35 +7,7 @@
 namespace kvn::shvgen {
 
 void line_dda_portable(int x1, int y1, int x2, int y2, LineProc proc, std::intptr_t lpData) {
-  // 64-bit error terms: twice a 32-bit extent does not fit in an int.
-  const std::int64_t dx = std::int64_t{x2} - x1;
-  const std::int64_t dy = std::int64_t{y2} - y1;
-  const int xstep = dx < 0 ? -1 : 1;
-  const int ystep = dy < 0 ? -1 : 1;
-  const std::int64_t adx = dx < 0 ? -dx : dx;
-  const std::int64_t ady = dy < 0 ? -dy : dy;
-  const bool x_major = adx > ady;
-  const std::int64_t major = x_major ? adx : ady;
-  const std::int64_t minor = x_major ? ady : adx;
-  std::int64_t err = 2 * minor - major;
-  int x = x1;
-  int y = y1;
-  for (std::int64_t i = 0; i < major; ++i) {
-    proc(x, y, lpData);
-    if (err > 0) {
-      if (x_major)
-        y += ystep;
-      else
-        x += xstep;
-      err += 2 * minor - 2 * major;
-    } else {
-      err += 2 * minor;
-    }
-    if (x_major)
-      x += xstep;
-    else
-      y += ystep;
-  }
+  dda_points(x1, y1, x2, y2, [&](int x, int y) { proc(x, y, lpData); });
 }
 
 #ifdef _WIN32

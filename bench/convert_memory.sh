@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Peak memory of `korvane --convert` on the generated design of 100,000
+# stitches (the largest the benchmarks use; DST -> SHV, PES -> SHV, SHV -> DST)
+# and on the largest real DST design when the shared designs are there: the
+# largest maximum resident set size /usr/bin/time -v reports over RUNS runs,
+# against 3 x (input + output size) + 16 MB.
+#   bench/convert_memory.sh [BUILD_DIR] [RUNS]   (default: build-bench, a Release build; 5 runs)
+set -eu
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=$(mkdir -p "${1:-$src/build-bench}" && cd "${1:-$src/build-bench}" && pwd)
+runs=${2:-5}
+shared=${KORVANE_SHARED_DIR:-$src/../shared}
+
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
+ninja -C "$build" -j2 korvane make_bench_pattern >/dev/null
+korvane=$build/src/frontend/korvane
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+"$build/bench/make_bench_pattern" 100000 g100k.dst g100k.pes g100k.shv
+cases="g100k.dst:shv g100k.pes:shv g100k.shv:dst"
+peacock=$shared/realdesigns/dst/julie__01Peacock.dst
+if [ -f "$peacock" ]; then
+  cp "$peacock" peacock.dst
+  cases="$cases peacock.dst:shv"
+fi
+
+ok=0
+for c in $cases; do
+  in=${c%%:*}
+  out=out_${in%.*}.${c##*:}
+  peak=0
+  for _ in $(seq 1 "$runs"); do
+    kb=$(/usr/bin/time -v "$korvane" --convert "$in" -o "$out" 2>&1 >/dev/null |
+      sed -n 's/.*Maximum resident set size (kbytes): *//p')
+    [ "${kb:-0}" -gt "$peak" ] && peak=$kb
+  done
+  bytes=$(($(stat -c %s "$in") + $(stat -c %s "$out")))
+  limit=$(((3 * bytes + 16 * 1024 * 1024) / 1024))
+  verdict=yes
+  [ "$peak" -gt 0 ] && [ "$peak" -lt "$limit" ] || { verdict=no; ok=1; }
+  echo "$in -> ${c##*:}: peak $peak kB, goal < $limit kB (3 x $bytes bytes + 16 MB), within: $verdict"
+done
+exit $ok

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# A conversion must cost about what copying the file costs. Times
+# `korvane --convert IN -o OUT` against `cp IN OUT` on a generated design of
+# 100,000 stitches (DST -> SHV, PES -> SHV, SHV -> DST) and on the largest real
+# DST design when the shared designs are there, alternating which runs first,
+# and prints the medians of the wall times and their ratios. Goal: at most 1.5.
+# On a busy machine the wall times mostly measure the other processes, so the
+# CPU times (user + system) of the same commands are given beside them.
+#   bench/convert_vs_cp.sh [BUILD_DIR] [RUNS]   (default: build-bench, a Release build; 21 runs)
+# KORVANE_SHARED_DIR names the shared folder (default: ../shared beside the checkout).
+set -eu
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=$(mkdir -p "${1:-$src/build-bench}" && cd "${1:-$src/build-bench}" && pwd)
+runs=${2:-21}
+goal=1.5
+shared=${KORVANE_SHARED_DIR:-$src/../shared}
+. "$src/bench/timing.sh"
+
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
+ninja -C "$build" -j2 korvane make_bench_pattern >/dev/null
+korvane=$build/src/frontend/korvane
+
+# Beside the build, not in /tmp: both sides write to the disk the project lives on.
+work=$(mktemp -d "$build/convert-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+"$build/bench/make_bench_pattern" 100000 g100k.dst g100k.pes g100k.shv
+cases="g100k.dst:shv g100k.pes:shv g100k.shv:dst"
+peacock=$shared/realdesigns/dst/julie__01Peacock.dst
+if [ -f "$peacock" ]; then
+  cp "$peacock" peacock.dst
+  cases="$cases peacock.dst:shv"
+else
+  echo "peacock: skipped, $peacock is not there"
+fi
+
+ok=0
+for c in $cases; do
+  in=${c%%:*}
+  out=out_${in%.*}.${c##*:}
+  rm -f k.us cp.us k.cpu cp.cpu
+  "$korvane" --convert "$in" -o "$out" >/dev/null
+  [ -s "$out" ] || { echo "korvane did not convert $in"; exit 1; }
+  # Both sides replace the file the run before wrote; the sync is not timed.
+  time_korvane() { sync; time_into k.us "$korvane" --convert "$in" -o "$out"; }
+  time_cp() { sync; time_into cp.us cp "$in" copy; }
+  alternate "$runs" time_korvane time_cp
+  cpu_korvane() { sync; cpu_into k.cpu "$korvane" --convert "$in" -o "$out"; }
+  cpu_cp() { sync; cpu_into cp.cpu cp "$in" copy; }
+  alternate "$runs" cpu_korvane cpu_cp
+  k=$(median k.us)
+  p=$(median cp.us)
+  r=$(ratio "$k" "$p")
+  within "$r" "$goal" || ok=1
+  kc=$(median k.cpu)
+  pc=$(median cp.cpu)
+  echo "$in -> ${c##*:}: korvane $k us, cp $p us, ratio $r (goal <= $goal), CPU time korvane $kc us, cp $pc us, ratio $(ratio "$kc" "$pc"), $(stat -c %s "$in") -> $(stat -c %s "$out") bytes, $runs runs each (median), load $(cut -d' ' -f1-3 /proc/loadavg)"
+done
+exit $ok
