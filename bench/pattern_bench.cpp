@@ -5,14 +5,15 @@
 
 #include "formats/jef.hpp"
 #include "formats/pes.hpp"
-#include "tools/example_patterns.hpp"
+#include "tools/pattern_gen.hpp"
 
 namespace {
 
 constexpr std::uint32_t kStitches = 100'000;
 
 const kvn::formats::Pattern& design() {
-  static const auto p = kvn::tools::example_pattern(42, kStitches, 12, 60);
+  static const auto p = kvn::example::generated_pattern(
+      {.stitches = kStitches, .blocks = 12, .max_stitch = 60, .threads = true, .seed = 42});
   return p;
 }
 

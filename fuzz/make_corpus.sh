@@ -73,9 +73,8 @@ printf '\x00\x00\x00\x00\x00\x09\x40\x00\xc0\x00\x1b\x7f\xff\x80\x00\x1c\x20\x00
 
 # The foreign design readers: small files written from their layouts.
 python3 "$root/fuzz/make_format_seeds.py" "$corpus"
-# The stitch-pattern readers: PES, PEC and JEF designs korvane writes.
+# The stitch-pattern readers: generated designs as korvane writes them in
+# PES, PEC, JEF, DST and EXP (DST and EXP with the mode byte of their reader).
 "$build/tools/korvane_make_pattern_seeds" "$corpus"
-# DST and EXP: small generated designs, each with the mode byte of its reader.
-"$build/tools/korvane_make_dst_exp_seeds" "$corpus/dst_exp"
 
 du -sh "$corpus"/*

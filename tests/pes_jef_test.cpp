@@ -20,6 +20,7 @@
 #include "formats/pec.hpp"
 #include "formats/pes.hpp"
 #include "support/reference_design.hpp"
+#include "tools/pattern_gen.hpp"
 
 namespace kvn {
 namespace {
@@ -106,39 +107,17 @@ TEST(PesJefRealDesigns, ReadWithTheReferenceExtentsBlocksAndColours) {
   EXPECT_GT(checked, 0u);
 }
 
-// A generated pattern: blocks of stitches with jumps, trims and stops between
-// them. `reach` bounds one stitch's length on each axis.
+// A generated pattern of one to six threaded blocks with jumps of up to
+// 300 mm, trims and (when `stops`) stops; `reach` bounds one stitch's length
+// on each axis.
 Pattern generated(std::uint32_t seed, std::int32_t reach, bool stops) {
-  std::mt19937 rng(seed);
-  const auto uniform = [&](std::int32_t lo, std::int32_t hi) {
-    return std::uniform_int_distribution<std::int32_t>(lo, hi)(rng);
-  };
-  Pattern p;
-  p.name = "gen" + std::to_string(seed);
-  std::int32_t x = 0, y = 0;
-  const int blocks = uniform(1, 6);
-  for (int b = 0; b < blocks; ++b) {
-    if (b > 0) p.events.push_back({x, y, NeedleOp::kColourChange});
-    p.threads.push_back({static_cast<std::uint8_t>(uniform(0, 255)),
-                         static_cast<std::uint8_t>(uniform(0, 255)),
-                         static_cast<std::uint8_t>(uniform(0, 255)), "", "", std::nullopt});
-    const int runs = uniform(1, 4);
-    for (int r = 0; r < runs; ++r) {
-      if (uniform(0, 2) == 0) p.events.push_back({x, y, NeedleOp::kTrim});
-      x += uniform(-3000, 3000);
-      y += uniform(-3000, 3000);
-      p.events.push_back({x, y, NeedleOp::kJump});
-      const int n = uniform(1, 60);
-      for (int i = 0; i < n; ++i) {
-        x += uniform(-reach, reach);
-        y += uniform(-reach, reach);
-        p.events.push_back({x, y, NeedleOp::kStitch});
-      }
-      if (stops && uniform(0, 4) == 0) p.events.push_back({x, y, NeedleOp::kStop});
-    }
-  }
-  p.events.push_back({x, y, NeedleOp::kEnd});
-  return p;
+  return example::generated_pattern({.stitches = 20 + seed * 37 % 200,
+                                     .blocks = 1 + seed % 6,
+                                     .max_stitch = reach,
+                                     .max_jump = 3000,
+                                     .threads = true,
+                                     .stops = stops,
+                                     .seed = seed});
 }
 
 std::size_t count_op(const Pattern& p, NeedleOp op) {

@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <set>
 
+#include "convert/pattern_write.hpp"
 #include "formats/file_kind.hpp"
+#include "formats/move_steps.hpp"
 #include "formats/pattern_read.hpp"
 #include "support/reference_design.hpp"
 
@@ -110,6 +113,101 @@ TEST(RealDesigns, ReadAsTheReferenceReadsThem) {
   }
   std::cout << "[ note ] " << read << " real designs read, " << compared
             << " compared with the reference\n";
+}
+
+// Whether ev[0, k) are the k equal steps on a straight line from (x, y) to
+// ev[k - 1] that a writer cuts one long stitch into.
+bool is_cut(std::int32_t x, std::int32_t y, const formats::NeedleEvent* ev, std::size_t k) {
+  const std::int64_t longest = std::max(std::abs(ev[k - 1].x - x), std::abs(ev[k - 1].y - y));
+  const std::int64_t steps = static_cast<std::int64_t>(k);
+  std::size_t at = 0;
+  bool same = true;
+  formats::for_each_step(x, y, ev[k - 1].x, ev[k - 1].y,
+                         std::max<std::int64_t>(1, (longest + steps - 1) / steps),
+                         [&](std::int64_t sx, std::int64_t sy) {
+                           same = same && at < k && ev[at].x == sx && ev[at].y == sy;
+                           ++at;
+                         });
+  return same && at == k;
+}
+
+// The needle events of a design as DST keeps them, so that SHV -> DST -> SHV
+// is compared on what DST holds rather than on how it spells it. Ops and
+// positions stay exact; only these are rewritten:
+// - a stitch cut into equal steps on a straight line (DST steps at most 121,
+//   SHV 127) is one stitch again: the longest such run from the last position;
+// - a run of jumps is one move to where it ends (SHV jumps have any length,
+//   DST's are cut into steps), and a jump that does not move is nothing;
+// - trims in a row are one cut (DST marks a cut by a run of jumps, and a run
+//   of runs reads as one; the logo's SHV ends with three 0x80 0x03 in a row);
+// - DST keeps no colours: threads are not compared, blocks are.
+// DST also reads three jumps in a row after a stitch as a cut, which could
+// add a trim; the real designs put a trim before every such jump already.
+std::vector<formats::NeedleEvent> as_dst_keeps(const std::vector<formats::NeedleEvent>& events) {
+  std::vector<formats::NeedleEvent> out;
+  std::int32_t x = 0, y = 0;
+  for (std::size_t i = 0; i < events.size();) {
+    const auto op = events[i].op;
+    std::size_t run = 1;
+    if (op == NeedleOp::kJump) {
+      while (i + run < events.size() && events[i + run].op == NeedleOp::kJump) ++run;
+    } else if (op == NeedleOp::kStitch) {
+      while (i + run < events.size() && events[i + run].op == NeedleOp::kStitch &&
+             is_cut(x, y, &events[i], run + 1)) {
+        ++run;
+      }
+    }
+    const auto& last = events[i + run - 1];
+    const bool again = op == NeedleOp::kTrim && !out.empty() && out.back().op == NeedleOp::kTrim;
+    if (!again && (op != NeedleOp::kJump || last.x != x || last.y != y)) out.push_back(last);
+    x = last.x;
+    y = last.y;
+    i += run;
+  }
+  return out;
+}
+
+// " x,y op" of the event at `at`, or " (none)" past the end.
+std::string describe(const std::vector<formats::NeedleEvent>& events,
+                     std::vector<formats::NeedleEvent>::const_iterator at) {
+  if (at == events.end()) return " (none)";
+  return " " + std::to_string(at->x) + "," + std::to_string(at->y) + " op " +
+         std::to_string(static_cast<int>(at->op));
+}
+
+TEST(RealDesigns, ShvToDstAndBackKeepsTheNeedleEvents) {
+  const auto root = test::real_designs_dir();
+  if (!root || !std::filesystem::is_directory(*root / "shv")) {
+    GTEST_SKIP() << "the real SHV designs (../shared/realdesigns/shv) are not here";
+  }
+  std::size_t converted = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(*root / "shv")) {
+    const auto name = entry.path().filename().string();
+    const auto read = [&](const std::vector<std::uint8_t>& bytes) {
+      return formats::read_pattern(formats::ByteReader(bytes, name),
+                                   formats::recognise_kind(bytes));
+    };
+    const auto original = read(read_file(entry.path()));
+    ASSERT_TRUE(original) << original.error().message();
+    const auto dst = convert::write_pattern(*original, convert::DesignFormat::kDst, name);
+    ASSERT_TRUE(dst) << dst.error().message();
+    const auto via_dst = read(*dst);
+    ASSERT_TRUE(via_dst) << via_dst.error().message();
+    const auto shv = convert::write_pattern(*via_dst, convert::DesignFormat::kShv, name);
+    ASSERT_TRUE(shv) << shv.error().message();
+    const auto back = read(*shv);
+    ASSERT_TRUE(back) << back.error().message();
+
+    EXPECT_EQ(formats::block_count(*back), formats::block_count(*original)) << name;
+    const auto want = as_dst_keeps(original->events);
+    const auto got = as_dst_keeps(back->events);
+    const auto differ = std::mismatch(want.begin(), want.end(), got.begin(), got.end());
+    ASSERT_TRUE(differ.first == want.end() && differ.second == got.end())
+        << name << ": event " << differ.first - want.begin() << " of " << want.size() << " differs"
+        << describe(want, differ.first) << " / after DST" << describe(got, differ.second);
+    ++converted;
+  }
+  std::cout << "[ note ] " << converted << " real SHV designs through DST and back\n";
 }
 
 }  // namespace

@@ -1,27 +1,41 @@
-// Writes small PES, PEC and JEF designs for the fuzz targets' seed corpora:
+// Writes the seed corpora of the stitch-pattern fuzz targets from generated
+// designs: PES and PEC in CORPUS_DIR/pes_pec, JEF in CORPUS_DIR/jef, and DST
+// and EXP in CORPUS_DIR/dst_exp, each of those followed by the mode byte that
+// picks its reader (even DST, odd EXP).
 //   korvane_make_pattern_seeds CORPUS_DIR
-// (CORPUS_DIR/pes_pec and CORPUS_DIR/jef must exist).
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "formats/dst.hpp"
+#include "formats/exp.hpp"
 #include "formats/jef.hpp"
 #include "formats/pes.hpp"
-#include "tools/example_patterns.hpp"
+#include "tools/pattern_gen.hpp"
 
 namespace {
 
-bool save(const std::string& path, const kvn::Result<std::vector<std::uint8_t>>& image) {
+using Image = kvn::Result<std::vector<std::uint8_t>>;
+
+bool save(const std::string& path, Image image, int mode = -1) {
   if (!image) {
     std::fprintf(stderr, "%s: %s\n", path.c_str(), image.error().message().c_str());
     return false;
   }
+  if (mode >= 0) image->push_back(static_cast<std::uint8_t>(mode));
   std::ofstream f(path, std::ios::binary);
   f.write(reinterpret_cast<const char*>(image->data()),
           static_cast<std::streamsize>(image->size()));
+  if (!f) std::fprintf(stderr, "cannot write %s\n", path.c_str());
   return static_cast<bool>(f);
 }
+
+struct Seed {
+  const char* name;
+  kvn::example::PatternShape shape;
+};
 
 }  // namespace
 
@@ -30,25 +44,32 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: korvane_make_pattern_seeds CORPUS_DIR\n");
     return 2;
   }
+  namespace f = kvn::formats;
   const std::string dir = argv[1];
-  struct Seed {
-    const char* name;
-    std::uint32_t seed, stitches, blocks;
-    std::int32_t reach;
-    bool stops;
-  };
+  for (const char* sub : {"/pes_pec", "/jef", "/dst_exp"})
+    std::filesystem::create_directories(dir + sub);
+  bool ok = true;
+
   // Short and long stitches (both PEC record forms, split JEF steps), one
   // block and several, stops.
-  const Seed seeds[] = {
-      {"short_one_block", 1, 40, 1, 60, false},
-      {"long_stitches", 2, 30, 2, 400, false},
-      {"many_blocks_stops", 3, 80, 6, 120, true},
-      {"very_long_jumps", 4, 20, 3, 3000, false},
+  const Seed threaded[] = {
+      {"short_one_block",
+       {.stitches = 40, .blocks = 1, .max_stitch = 60, .threads = true, .seed = 1}},
+      {"long_stitches",
+       {.stitches = 30, .blocks = 2, .max_stitch = 400, .threads = true, .seed = 2}},
+      {"many_blocks_stops",
+       {.stitches = 80, .blocks = 6, .max_stitch = 120, .threads = true, .stops = true, .seed = 3}},
+      {"very_long_jumps",
+       {.stitches = 20,
+        .blocks = 3,
+        .max_stitch = 3000,
+        .max_jump = 3000,
+        .threads = true,
+        .seed = 4}},
   };
-  bool ok = true;
-  for (const auto& s : seeds) {
-    const auto p = kvn::tools::example_pattern(s.seed, s.stitches, s.blocks, s.reach, s.stops);
-    const auto pes = kvn::formats::write_pes(p, s.name);
+  for (const auto& s : threaded) {
+    const auto p = kvn::example::generated_pattern(s.shape);
+    const auto pes = f::write_pes(p, s.name);
     ok &= save(dir + "/pes_pec/" + s.name + ".pes", pes);
     if (pes) {
       // A standalone PEC: its own signature before the PES file's PEC section.
@@ -56,7 +77,21 @@ int main(int argc, char** argv) {
       pec.insert(pec.end(), pes->begin() + 22, pes->end());
       ok &= save(dir + "/pes_pec/" + s.name + ".pec", pec);
     }
-    ok &= save(dir + "/jef/" + s.name + ".jef", kvn::formats::write_jef(p, s.name));
+    ok &= save(dir + "/jef/" + s.name + ".jef", f::write_jef(p, s.name));
+  }
+
+  // DST and EXP keep no colours: plain designs, short steps and long jumps.
+  const Seed plain[] = {
+      {"one_block", {.stitches = 40, .blocks = 1, .seed = 1}},
+      {"three_blocks", {.stitches = 90, .blocks = 3, .seed = 2}},
+      {"short_steps", {.stitches = 60, .blocks = 2, .max_stitch = 6, .max_jump = 12, .seed = 3}},
+      {"long_jumps", {.stitches = 60, .blocks = 2, .max_jump = 2000, .seed = 4}},
+  };
+  for (const auto& s : plain) {
+    const auto p = kvn::example::generated_pattern(s.shape);
+    const std::string base = dir + "/dst_exp/" + s.name;
+    ok &= save(base + "_dst", f::write_dst(p, s.name), 0);
+    ok &= save(base + "_exp", f::write_exp(p, s.name), 1);
   }
   return ok ? 0 : 1;
 }

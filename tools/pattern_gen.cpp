@@ -57,6 +57,12 @@ formats::Pattern generated_pattern(const PatternShape& shape) {
   };
   for (std::size_t b = 0; b < blocks; ++b) {
     if (b > 0) p.events.push_back({x, y, NeedleOp::kColourChange});
+    if (shape.threads) {
+      const std::uint32_t rgb = rng.next();
+      p.threads.push_back({static_cast<std::uint8_t>(rgb >> 16),
+                           static_cast<std::uint8_t>(rgb >> 8), static_cast<std::uint8_t>(rgb), "",
+                           "", std::nullopt});
+    }
     jump();
     // Every block holds at least one stitch.
     const std::size_t in_block = std::max<std::size_t>(1, shape.stitches / blocks);
@@ -64,6 +70,9 @@ formats::Pattern generated_pattern(const PatternShape& shape) {
       x += step(rng, x, shape.max_stitch);
       y += step(rng, y, shape.max_stitch);
       p.events.push_back({x, y, NeedleOp::kStitch});
+      // Only the shapes that ask for them draw numbers for these, so that
+      // the others stay as they were.
+      if (shape.stops && rng.next() % 20 == 0) p.events.push_back({x, y, NeedleOp::kStop});
       if (i + 1 < in_block && rng.next() % 40 == 0) {
         if (shape.trims && rng.next() % 2 == 0) p.events.push_back({x, y, NeedleOp::kTrim});
         jump();
