@@ -172,6 +172,49 @@ TEST(DialogFlow, EveryBoxSaysWhatHappenedAndWhy) {
                                       "opaque.dhv", "opaque001.shv", "opaque002.shv"}));
 }
 
+// Explorer starts korvane with a console of its own, which is released at
+// once: files given the classic way must reach the dialogs, or nobody sees
+// what happened. From a console, or with options typed, nothing changes.
+TEST(StartFromExplorer, ClassicFilesGoToTheDialogsOnlyWithoutAConsole) {
+  using Args = std::vector<std::string>;
+  const struct {
+    const char* name;
+    Args args;
+    bool own_console;
+    Args expected;
+  } kCases[] = {
+      {"DroppedFile", {"C:\\d\\garden.dhv"}, true, {"--dialogs", "--", "C:\\d\\garden.dhv"}},
+      {"SeveralDropped", {"a.dhv", "b.dhv"}, true, {"--dialogs", "--", "a.dhv", "b.dhv"}},
+      {"LaterDashNameStaysAName",
+       {"a.dhv", "-b.dhv"},
+       true,
+       {"--dialogs", "--", "a.dhv", "-b.dhv"}},
+      {"EmptyNameStillShownInABox", {"", "a.dhv"}, true, {"--dialogs", "--", "", "a.dhv"}},
+      {"DoubleClickedAlone", {}, true, {}},
+      {"OptionsFromAShortcut", {"--info", "a.dhv"}, true, {"--info", "a.dhv"}},
+      {"DialogsAlready", {"--dialogs", "a.dhv"}, true, {"--dialogs", "a.dhv"}},
+      {"FromCmd", {"a.dhv", "b.dhv"}, false, {"a.dhv", "b.dhv"}},
+      {"FromCmdWithOptions", {"--split", "a.dhv"}, false, {"--split", "a.dhv"}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(arguments_for_start(c.args, c.own_console), c.expected);
+  }
+
+  // The whole way: dropped containers are split and the boxes say so, with
+  // no open dialog and no banner.
+  test::ScopedTempDir dir;
+  const std::string one = dir.file("one.dhv");
+  const std::string bad = dir.file("bad.dhv");
+  test::write_bytes(one, DhvBuilder{}.add(test::opaque_design(30, 1)).bytes());
+  test::write_bytes(bad, Bytes(50, 0));
+  const Outcome r = run_with(arguments_for_start({one, bad}, true), std::nullopt, false);
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(r.shown, (std::vector<std::string>{"ask created " + one, "show failed " + bad}));
+  EXPECT_EQ(r.out.find("KORVANE conversion utility"), std::string::npos) << r.out;
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"bad.dhv", "one.dhv", "one.shv"}));
+}
+
 TEST(DialogFlow, GivenFilesSkipTheOpenDialogAndAFailedCombineKeepsTheSplit) {
   test::ScopedTempDir dir;
   const std::string garden = dir.file("garden.dhv");

@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "convert/file_io.hpp"
+#include "convert/output_plan.hpp"
 #include "convert/utf16.hpp"
 #include "frontend/wildcards.hpp"
+#include "korvane/korvane.hpp"
 #include "support/temp_dir.hpp"
 
 #ifdef _WIN32
@@ -62,6 +64,36 @@ TEST(Utf16, BytesThatAreNotUtf8BecomeReplacementCharacters) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(utf16_from_utf8(c.utf8), c.utf16);
   }
+}
+
+// std::filesystem would read these names in the ANSI code page on Windows.
+TEST(Utf16, PathsTakeAndGiveBackUtf8Names) {
+  const struct {
+    const char* name;
+    std::string path;
+    std::string file_name;
+  } kCases[] = {
+      {"Ascii", "designs/garden.dhv", "garden.dhv"},
+      {"Cjk", "\xE8\x8A\xB1/\xE8\x8A\xB1.dhv", "\xE8\x8A\xB1.dhv"},
+      {"Latin", "ros\xC3\xA9 folder/ros\xC3\xA9.dhv", "ros\xC3\xA9.dhv"},
+      {"BeyondTheBasicPlane", "\xF0\x9F\xA7\xB5.dhv", "\xF0\x9F\xA7\xB5.dhv"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const auto p = convert::path_from_utf8(c.path);
+    EXPECT_EQ(convert::generic_utf8_from_path(p), c.path);
+    EXPECT_EQ(convert::utf8_from_path(p.filename()), c.file_name);
+    EXPECT_EQ(convert::path_from_utf8(convert::utf8_from_path(p)), p);
+  }
+  // Two outputs whose names differ only outside the code page are two files.
+  const std::vector<convert::PlannedOutput> outputs = {{"out/\xE8\x8A\xB1.shv", "a.dhv"},
+                                                       {"out/\xE8\x8F\xAF.shv", "b.dhv"},
+                                                       {"out//./\xE8\x8A\xB1.shv", "c.dhv"}};
+  const auto refusals =
+      convert::check_outputs(outputs, {"a.dhv", "b.dhv", "c.dhv"}, convert::real_file_system());
+  ASSERT_EQ(refusals.size(), 1u);
+  EXPECT_EQ(refusals[0].code, ErrorCode::kDuplicateOutput);
+  EXPECT_EQ(refusals[0].file, outputs[2].name);
 }
 
 TEST(Wildcards, MatchLikeWindowsNames) {
@@ -141,6 +173,17 @@ TEST(WindowsNames, UnicodeNamesWorkThroughTheFileCallsAndWildcards) {
     EXPECT_EQ(fs.identify(folder + n).type, convert::FileType::kRegular);
   }
   EXPECT_FALSE(fs.same_file(folder + names[0], folder + names[1]));
+
+  // Folders: made, recognised and listed under such names.
+  const std::string sub = folder + "\xE8\x8A\xB1 ros\xC3\xA9";
+  ASSERT_TRUE(make_directories(sub + "\\\xE8\x8F\xAF"));
+  EXPECT_TRUE(is_directory(sub + "\\\xE8\x8F\xAF"));
+  ASSERT_TRUE(fs.replace(sub + "\\\xE8\x8F\xAF\\ros\xC3\xA9.DHV", {}));
+  const auto found = containers_in(folder, true);
+  ASSERT_TRUE(found.has_value()) << found.error().message();
+  EXPECT_EQ(*found,
+            (std::vector<std::string>{folder + names[1], sub + "\\\xE8\x8F\xAF\\ros\xC3\xA9.DHV",
+                                      folder + names[0], folder + names[2]}));
 
   std::wstring program = L"korvane.exe", pattern = convert::to_wide(folder + "*.dhv");
   wchar_t* argv[] = {program.data(), pattern.data()};

@@ -772,7 +772,7 @@ namespace kvn {
 namespace {
 
 bool has_dhv_extension(const std::filesystem::path& p) {
-  std::string ext = p.extension().string();
+  std::string ext = convert::utf8_from_path(p.extension());
   std::transform(ext.begin(), ext.end(), ext.begin(), [](char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
   });
@@ -783,7 +783,7 @@ bool has_dhv_extension(const std::filesystem::path& p) {
 
 bool is_directory(const std::string& path) {
   std::error_code ec;
-  return !path.empty() && std::filesystem::is_directory(path, ec);
+  return !path.empty() && std::filesystem::is_directory(convert::path_from_utf8(path), ec);
 }
 
 Result<std::vector<std::string>> containers_in(const std::string& dir, bool recursive) {
@@ -793,16 +793,16 @@ Result<std::vector<std::string>> containers_in(const std::string& dir, bool recu
   auto take = [&](const fs::directory_entry& e) {
     std::error_code type_ec;
     if (has_dhv_extension(e.path()) && e.is_regular_file(type_ec))
-      found.push_back(e.path().string());
+      found.push_back(convert::utf8_from_path(e.path()));
   };
   // A subfolder that cannot be read is skipped rather than ending the walk:
   // the user asked for every container that can be had.
   const auto options = fs::directory_options::skip_permission_denied;
   if (recursive) {
-    fs::recursive_directory_iterator it(dir, options, ec), end;
+    fs::recursive_directory_iterator it(convert::path_from_utf8(dir), options, ec), end;
     for (; !ec && it != end; it.increment(ec)) take(*it);
   } else {
-    fs::directory_iterator it(dir, options, ec), end;
+    fs::directory_iterator it(convert::path_from_utf8(dir), options, ec), end;
     for (; !ec && it != end; it.increment(ec)) take(*it);
   }
   if (ec) return make_error(ErrorCode::kCannotRead, dir, ec.message());
@@ -814,7 +814,7 @@ Result<std::vector<std::string>> containers_in(const std::string& dir, bool recu
 Status make_directories(const std::string& dir) {
   std::error_code ec;
   if (dir.empty()) return make_error(ErrorCode::kEmptyOutputName, dir, "no folder was named");
-  std::filesystem::create_directories(dir, ec);
+  std::filesystem::create_directories(convert::path_from_utf8(dir), ec);
   if (ec)
     return make_error(ErrorCode::kCannotWrite, dir, "cannot make the folder: " + ec.message());
   if (!is_directory(dir)) return make_error(ErrorCode::kNotRegularFile, dir, "is not a folder");

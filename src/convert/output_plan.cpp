@@ -3,12 +3,14 @@
 #include <filesystem>
 #include <map>
 
+#include "convert/utf16.hpp"
+
 namespace kvn::convert {
 namespace {
 
 // Two spellings of one path ("pics/a.png", "pics//./a.png") must meet.
 std::string normal(const std::string& path) {
-  return std::filesystem::path(path).lexically_normal().generic_string();
+  return generic_utf8_from_path(path_from_utf8(path).lexically_normal());
 }
 
 std::string join(const std::vector<std::string>& names) {

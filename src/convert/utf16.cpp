@@ -88,4 +88,16 @@ std::string utf8_from_utf16(std::u16string_view utf16) {
   return out;
 }
 
+#ifdef _WIN32
+std::filesystem::path path_from_utf8(std::string_view name) { return to_wide(name); }
+std::string utf8_from_path(const std::filesystem::path& p) { return from_wide(p.native()); }
+std::string generic_utf8_from_path(const std::filesystem::path& p) {
+  return from_wide(p.generic_wstring());
+}
+#else
+std::filesystem::path path_from_utf8(std::string_view name) { return std::string(name); }
+std::string utf8_from_path(const std::filesystem::path& p) { return p.native(); }
+std::string generic_utf8_from_path(const std::filesystem::path& p) { return p.generic_string(); }
+#endif
+
 }  // namespace kvn::convert

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -26,5 +27,16 @@ inline std::string from_wide(std::wstring_view wide) {
   return utf8_from_utf16(std::u16string(wide.begin(), wide.end()));
 }
 #endif
+
+// std::filesystem reads a narrow name in the ANSI code page on Windows, where
+// "\xE8\x8A\xB1.dhv" would become another name or an exception: every path
+// made from one of korvane's names, and every name taken from a path, goes
+// through these.
+/// The path named by the UTF-8 `name`.
+std::filesystem::path path_from_utf8(std::string_view name);
+/// The UTF-8 name of `p`, with the system's own separators.
+std::string utf8_from_path(const std::filesystem::path& p);
+/// The UTF-8 name of `p`, with '/' as the separator.
+std::string generic_utf8_from_path(const std::filesystem::path& p);
 
 }  // namespace kvn::convert

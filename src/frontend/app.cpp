@@ -307,6 +307,15 @@ void print_banner(std::ostream& out) {
   out << std::flush;
 }
 
+std::vector<std::string> arguments_for_start(std::vector<std::string> args, bool own_console) {
+  // Options were typed by someone (a shortcut, a script): they get what they
+  // asked for. "--" keeps a name that starts with a dash a name.
+  const bool classic = !args.empty() && (args[0].empty() || args[0][0] != '-');
+  if (!own_console || !classic) return args;
+  args.insert(args.begin(), {"--dialogs", "--"});
+  return args;
+}
+
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const DialogsFactory& dialogs) {
   if (args.empty()) return run_dialogs(DialogChoice::kAuto, Options{}, true, out, err, dialogs);

@@ -18,4 +18,11 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
 void print_banner(std::ostream& out);
 
+/// The arguments to run with. `own_console` is true when Windows made a
+/// console for korvane alone (Explorer starts it so, with the files dropped
+/// on it or opened with it); that console is gone before any message, so
+/// files given the classic way go to the dialogs, which show what happened.
+/// Otherwise `args` are returned as they are.
+std::vector<std::string> arguments_for_start(std::vector<std::string> args, bool own_console);
+
 }  // namespace kvn::frontend

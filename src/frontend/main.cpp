@@ -10,8 +10,9 @@
 
 // Wide, so that names outside the ANSI code page arrive whole (linked with -municode).
 int wmain(int argc, wchar_t** argv) {
-  kvn::frontend::win32::settle_console();
-  const std::vector<std::string> args = kvn::frontend::win32::utf8_arguments(argc, argv);
+  const bool own_console = kvn::frontend::win32::settle_console();
+  const std::vector<std::string> args = kvn::frontend::arguments_for_start(
+      kvn::frontend::win32::utf8_arguments(argc, argv), own_console);
 #else
 int main(int argc, char** argv) {
   std::vector<std::string> args;

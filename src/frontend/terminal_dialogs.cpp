@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/utf16.hpp"
 #include "frontend/dialogs.hpp"
 #include "frontend/texts.hpp"
 
@@ -14,15 +15,28 @@ namespace {
 
 bool is_file(const std::string& path) {
   std::error_code ec;
-  return !path.empty() && std::filesystem::is_regular_file(std::filesystem::path(path), ec);
+  return !path.empty() && std::filesystem::is_regular_file(convert::path_from_utf8(path), ec);
 }
 
 // "~" and "~/..." as a shell reads them; a path from a terminal is typed or
 // dragged in, and either way the user expects what the shell would do.
 std::string expand_home(const std::string& word) {
-  if (word.empty() || word[0] != '~' || (word.size() > 1 && word[1] != '/')) return word;
+#ifdef _WIN32
+  const bool separator = word.size() > 1 && (word[1] == '/' || word[1] == '\\');
+#else
+  const bool separator = word.size() > 1 && word[1] == '/';
+#endif
+  if (word.empty() || word[0] != '~' || (word.size() > 1 && !separator)) return word;
+#ifdef _WIN32
+  // The narrow environment is in the ANSI code page there; a user's folder
+  // may well have a name outside it. PowerShell reads "~" as the profile.
+  const wchar_t* wide = _wgetenv(L"USERPROFILE");
+  if (wide == nullptr || *wide == L'\0') return word;
+  const std::string home = convert::from_wide(wide);
+#else
   const char* home = std::getenv("HOME");
   if (home == nullptr || *home == '\0') return word;
+#endif
   return home + word.substr(1);
 }
 

@@ -59,7 +59,7 @@ std::vector<std::string> utf8_arguments(int argc, wchar_t** argv) {
   return expand_wildcards(args, list_matches);
 }
 
-void settle_console() {
+bool settle_console() {
   DWORD processes[2] = {};
   if (GetConsoleProcessList(processes, 2) == 1) {
     // Only streams that went to that console lose their way; one that the
@@ -71,14 +71,15 @@ void settle_console() {
     if (out) (void)std::freopen("NUL", "w", stdout);
     if (err) (void)std::freopen("NUL", "w", stderr);
     if (in) (void)std::freopen("NUL", "r", stdin);
-    return;
+    return true;
   }
-  if (GetConsoleWindow() == nullptr) return;
+  if (GetConsoleWindow() == nullptr) return false;
   g_output_code_page = GetConsoleOutputCP();
   g_input_code_page = GetConsoleCP();
   SetConsoleOutputCP(CP_UTF8);
   SetConsoleCP(CP_UTF8);
   std::atexit(restore_code_pages);
+  return false;
 }
 
 }  // namespace kvn::frontend::win32

@@ -13,8 +13,8 @@ namespace kvn::frontend::win32 {
 std::vector<std::string> utf8_arguments(int argc, wchar_t** argv);
 
 /// Started from Explorer, Windows makes a console for korvane alone: let it
-/// go, so only the dialogs show, and send what would have gone there nowhere.
-/// Otherwise the console shows UTF-8 until korvane ends.
-void settle_console();
+/// go, so only the dialogs show, send what would have gone there nowhere,
+/// and return true. Otherwise the console shows UTF-8 until korvane ends.
+bool settle_console();
 
 }  // namespace kvn::frontend::win32
