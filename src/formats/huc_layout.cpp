@@ -1,5 +1,7 @@
 #include "formats/huc_layout.hpp"
 
+#include "formats/error.hpp"
+
 #include <cstdio>
 #include <string>
 
@@ -45,7 +47,7 @@ Status check_huc_image(const ByteReader& huc) {
                         "its header counts " + std::to_string(h.Stitches) +
                             " stitch words, which need " + std::to_string(stream_bytes) +
                             " bytes after the colour table; " +
-                            std::to_string(huc.size() - stream_at) + " are there");
+                            bytes_there(huc.size() - stream_at));
   return Ok{};
 }
 

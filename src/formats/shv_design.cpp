@@ -1,5 +1,7 @@
 #include "formats/shv_design.hpp"
 
+#include "formats/error.hpp"
+
 #include <algorithm>
 #include <string>
 
@@ -22,7 +24,7 @@ class Sections {
     if (bytes > there)
       return make_error(ErrorCode::kDesignTruncated, shv_.file(),
                         std::string(what) + " " + std::to_string(bytes) + " bytes, " +
-                            std::to_string(there) + " are there",
+                            bytes_there(there),
                         shv_.base() + std::min<std::uint64_t>(at_, shv_.size()));
     const auto start = static_cast<std::size_t>(at_);
     at_ += bytes;
