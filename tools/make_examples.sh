@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Regenerates the bundled example container examples/garden.dhv (three
-# placed designs of three colours each) with the example tool. Review the
+# Regenerates the bundled example container examples/garden.dhv (a flower,
+# a leaf with a ladybird and the word GARDEN, placed to fit one hoop) with the
+# example tool. Review the
 # diff before committing: the file is compared byte for byte downstream.
 #   tools/make_examples.sh [BUILD_DIR]     (default: build-examples)
 set -euo pipefail
@@ -12,6 +13,5 @@ fi
 ninja -C "$build" -j2 korvane_make_example >/dev/null
 tool=$build/tools/korvane_make_example
 
-"$tool" --seed 2024 --designs 3 --colours 3 --words 500 --name garden \
-  -o "$root/examples/garden.dhv"
+"$tool" --garden -o "$root/examples/garden.dhv"
 ls -l "$root/examples/garden.dhv"

@@ -370,11 +370,13 @@ Picture layout_picture(std::span<const PlacedPattern> designs) {
     const auto e = formats::stitch_extents(*p.pattern);
     if (e.empty) continue;
     const std::string label = std::to_string(n + 1) + " " + label_name(p.pattern->name);
+    // Above the outline, clear of the stitches, where the picture has room.
     const int x = canvas.column(std::int64_t{e.min_x} + p.x_offset);
-    const int y = canvas.row(std::int64_t{e.min_y} + p.y_offset);
+    const int height = (kGlyphHeight + 2) * kTextScale;
+    const int top = canvas.row(std::int64_t{e.min_y} + p.y_offset);
+    const int y = top >= height ? top - height : top;
     const auto chars = static_cast<int>(label.size() - (p.pattern->name.empty() ? 1 : 0));
-    canvas.fill(x, y, x + chars * Canvas::kTextAdvance + kTextScale,
-                y + (kGlyphHeight + 2) * kTextScale - 1, kMarkIndex);
+    canvas.fill(x, y, x + chars * Canvas::kTextAdvance + kTextScale, y + height - 1, kMarkIndex);
     canvas.text(x + 2 * kTextScale, y + kTextScale, label, label_text);
   }
 
@@ -393,7 +395,7 @@ Picture layout_picture(std::span<const PlacedPattern> designs) {
   canvas.fill(left, mid - 1, left + bar, mid, kMarkIndex);
   canvas.fill(left, line1, left + 1, line1 + kGlyphHeight * kTextScale - 1, kMarkIndex);
   canvas.fill(left + bar - 1, line1, left + bar, line1 + kGlyphHeight * kTextScale - 1, kMarkIndex);
-  canvas.text(left + bar + 3 * kTextScale, line1, std::to_string(bar_mm) + " mm", kMarkIndex);
+  canvas.text(left + bar + 5 * kTextScale, line1, std::to_string(bar_mm) + " mm", kMarkIndex);
   if (any) canvas.text(left, line2, caption.text, hoop_colour);
   return canvas.take();
 }
