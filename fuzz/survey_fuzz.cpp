@@ -22,12 +22,15 @@ using kvn::fuzz::Bytes;
 
 constexpr std::uint64_t kMaxDrawing =
     2 * kvn::inspect::kDrawingMargin + kvn::inspect::kMaxDrawingSide + 1;
-// Pictures larger than this are drawn but not encoded, to keep each run short.
-constexpr std::uint64_t kMaxEncodedPixels = 1u << 16;
+// Pictures larger than this are drawn but not encoded, to keep each run short;
+// a layout is at least its smallest hoop, 100 mm (400 pixels) square, and is
+// still encoded.
+constexpr std::uint64_t kMaxEncodedPixels = 1u << 18;
 
-std::uint64_t check_picture(const kvn::inspect::Picture& p, std::uint64_t max_side) {
+std::uint64_t check_picture(const kvn::inspect::Picture& p, std::uint64_t max_side,
+                            std::uint64_t below = 0) {
   KORVANE_FUZZ_CHECK(p.width >= 1 && p.height >= 1, "an empty picture");
-  KORVANE_FUZZ_CHECK(p.width <= max_side && p.height <= max_side,
+  KORVANE_FUZZ_CHECK(p.width <= max_side && p.height <= max_side + below,
                      std::to_string(p.width) + " x " + std::to_string(p.height));
   KORVANE_FUZZ_CHECK(p.pixels.size() == std::uint64_t{p.width} * p.height,
                      "pixels do not fill the picture");
@@ -121,7 +124,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<s::PlacedPattern> placed;
   for (std::size_t i = 0; i < patterns.size(); ++i)
     placed.push_back({&patterns[i], r->designs[i].Xoffset, r->designs[i].Yoffset});
-  if (container) pixels = std::max(pixels, check_picture(s::layout_picture(placed), kMaxDrawing));
+  if (container)
+    pixels = std::max(
+        pixels, check_picture(s::layout_picture(placed), kMaxDrawing, s::kLayoutCaptionHeight));
   if (pixels > kMaxEncodedPixels || !s::png_supported()) return 0;
 
   const int res = c::run_previews("in.dhv", nullptr, fs, diag);

@@ -7,6 +7,7 @@
 #include "frontend/app.hpp"
 #include "frontend/options.hpp"
 #include "support/builders.hpp"
+#include "support/sample_designs.hpp"
 #include "support/temp_dir.hpp"
 
 namespace kvn::frontend {
@@ -93,6 +94,10 @@ TEST(DialogFlow, EveryBoxSaysWhatHappenedAndWhy) {
   test::write_bytes(bad, Bytes(50, 0));
   test::write_bytes(garden,
                     test::read_bytes(std::string(KORVANE_SOURCE_DIR) + "/examples/garden.dhv"));
+  // Two roses 200 mm apart: wider than every hoop.
+  const std::string wide = dir.file("wide.dhv");
+  test::write_bytes(
+      wide, DhvBuilder{}.add(test::rose_shv(), -1000, 0).add(test::rose_shv(), 1000, 0).bytes());
   const std::string in_dir = "Written in " + dir.path().string() + kSeparator + ":\n";
   struct Case {
     const char* name;
@@ -128,7 +133,15 @@ TEST(DialogFlow, EveryBoxSaysWhatHappenedAndWhy) {
        garden + ": wrote " + dir.file("garden001.shv") + ", " + dir.file("garden002.shv") + ", " +
            dir.file("garden003.shv") + "\n",
        {{BoxIcon::kInformation, in_dir + "3 designs: garden001.shv \u2026 garden003.shv\n\n"
-                                         "Combined, the designs measure 267.5 x 116.2 mm: "
+                                         "Need to combine?"}}},
+      {"WideLayoutWarnsBeforeAsking",
+       wide,
+       false,
+       0,
+       {"open", "ask created " + wide},
+       "",
+       {{BoxIcon::kInformation, in_dir + "wide001.shv, wide002.shv\n\n"
+                                         "Combined, the designs measure 239.2 x 40.0 mm: "
                                          "larger than the largest hoop (150 x 360 mm).\n\n"
                                          "Need to combine?"}}},
       {"YesOnOneDesign",
@@ -169,7 +182,8 @@ TEST(DialogFlow, EveryBoxSaysWhatHappenedAndWhy) {
   EXPECT_EQ(dir.files(),
             (std::vector<std::string>{"bad.dhv", "garden.dhv", "garden.shv", "garden001.shv",
                                       "garden002.shv", "garden003.shv", "one.dhv", "one.shv",
-                                      "opaque.dhv", "opaque001.shv", "opaque002.shv"}));
+                                      "opaque.dhv", "opaque001.shv", "opaque002.shv", "wide.dhv",
+                                      "wide001.shv", "wide002.shv"}));
 }
 
 // Explorer starts korvane with a console of its own, which is released at

@@ -10,6 +10,7 @@
 #include "support/fake_file_system.hpp"
 #include "support/png_decode.hpp"
 #include "support/sample_designs.hpp"
+#include "support/temp_dir.hpp"
 
 namespace kvn::convert {
 namespace {
@@ -151,13 +152,68 @@ TEST(Pictures, LayoutPlacesEachDesignAndMarksTheStartPoint) {
       "b", {thread(0, 0, 255)}, {{100, 0, NeedleOp::kStitch}, {100, 0, NeedleOp::kEnd}}};
   const inspect::PlacedPattern placed[] = {{&a, 0, 0}, {&b, 0, 200}};
   const DecodedPng png = round_trip(inspect::layout_picture(placed));
-  ASSERT_EQ(png.width, 2 * kDrawingMargin + 40 + 1);
-  ASSERT_EQ(png.height, 2 * kDrawingMargin + 80 + 1);
-  EXPECT_EQ(png.at(kDrawingMargin, kDrawingMargin), kMark);
-  EXPECT_EQ(png.at(kDrawingMargin, kDrawingMargin + inspect::kMarkArm), kMark);
-  EXPECT_EQ(png.at(kDrawingMargin + 30, kDrawingMargin), (DecodedPng::Colour{255, 0, 0}));
-  EXPECT_EQ(png.at(kDrawingMargin + 30, kDrawingMargin + 80), (DecodedPng::Colour{0, 0, 255}));
-  EXPECT_TRUE(is_background(png.at(kDrawingMargin + 30, kDrawingMargin + 40)));
+  // The 100 x 100 mm hoop, centred on the 10 x 20 mm layout, spans the drawing:
+  // the start point lies 45 mm from its left and 40 mm from its top.
+  ASSERT_EQ(png.height, 2 * kDrawingMargin + 400 + 1 + inspect::kLayoutCaptionHeight);
+  const std::uint32_t x0 = kDrawingMargin + 180, y0 = kDrawingMargin + 160;
+  EXPECT_EQ(png.at(x0, y0), kMark);
+  EXPECT_EQ(png.at(x0, y0 + inspect::kMarkArm), kMark);
+  EXPECT_EQ(png.at(x0 + 30, y0), (DecodedPng::Colour{255, 0, 0}));
+  EXPECT_EQ(png.at(x0 + 30, y0 + 80), (DecodedPng::Colour{0, 0, 255}));
+  EXPECT_TRUE(is_background(png.at(x0 + 30, y0 + 40)));
+}
+
+TEST(Pictures, LayoutOutlinesItsHoopAndCarriesAScaleAndLabels) {
+  const Pattern a{"first", {}, {{100, 0, NeedleOp::kStitch}, {100, 0, NeedleOp::kEnd}}};
+  const Pattern b{"", {}, {{100, 0, NeedleOp::kStitch}, {100, 0, NeedleOp::kEnd}}};
+  struct Case {
+    const char* name;
+    std::int32_t bx, by;  // where b is placed
+    std::uint32_t hoop_w, hoop_h;
+    bool fits;
+    const char* caption;
+  };
+  const Case cases[] = {
+      {"Small", 0, 200, 100, 100, true, "all designs 10.0 x 20.0 mm: hoop 100 x 100 mm"},
+      {"Tall", 0, 2000, 150, 240, true, "all designs 10.0 x 200.0 mm: hoop 150 x 240 mm"},
+      {"Wide", 2000, 0, 150, 360, false,
+       "all designs 210.0 x 0.0 mm: larger than every hoop (150 x 360 mm)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const inspect::PlacedPattern placed[] = {{&a, 0, 0}, {&b, c.bx, c.by}};
+    const auto caption = inspect::hoop_caption(100 + c.bx, c.by);
+    EXPECT_EQ(caption.text, c.caption);
+    EXPECT_EQ(caption.fits, c.fits);
+    const DecodedPng png = round_trip(inspect::layout_picture(placed));
+    const auto hoop = colour(c.fits ? inspect::kHoopColour : inspect::kTooLargeColour);
+    const std::uint32_t drawing = png.height - inspect::kLayoutCaptionHeight;
+    std::uint32_t left = png.width, right = 0, top = png.height, bottom = 0, in_caption = 0,
+                  label = 0;
+    for (std::uint32_t y = 0; y < png.height; ++y)
+      for (std::uint32_t x = 0; x < png.width; ++x) {
+        if (png.at(x, y) == colour(inspect::kLabelText)) ++label;
+        if (!(png.at(x, y) == hoop)) continue;
+        if (y >= drawing) {
+          ++in_caption;
+          continue;
+        }
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+    // 4 pixels a millimetre; the centring may round a pixel either way.
+    EXPECT_NEAR(right - left, 4 * c.hoop_w, 1);
+    EXPECT_NEAR(bottom - top, 4 * c.hoop_h, 1);
+    EXPECT_GT(in_caption, 50u);  // the hoop line is written in the hoop's colour
+    EXPECT_GT(label, 2 * 20u);   // two labels of white text
+    // The scale bar: a black run along the middle of the caption's first line,
+    // a whole number of 10 mm long.
+    const std::uint32_t mid = drawing + 4 + 7 * inspect::kTextScale / 2;
+    std::uint32_t run = 0;
+    while (png.at(kDrawingMargin + run, mid) == kMark) ++run;
+    EXPECT_EQ((run - 1) % 40, 0u) << run;
+    EXPECT_GE(run - 1, 40u);
+  }
 }
 
 TEST(Pictures, FarFlungStitchesAreScaledDownToTheSizeCap) {
@@ -170,7 +226,8 @@ TEST(Pictures, FarFlungStitchesAreScaledDownToTheSizeCap) {
   const inspect::PlacedPattern placed[] = {{&p, -32768, 32767}};
   const auto layout = inspect::layout_picture(placed);
   EXPECT_LE(layout.width, 2 * kDrawingMargin + inspect::kMaxDrawingSide + 1);
-  EXPECT_LE(layout.height, 2 * kDrawingMargin + inspect::kMaxDrawingSide + 1);
+  EXPECT_LE(layout.height,
+            2 * kDrawingMargin + inspect::kMaxDrawingSide + 1 + inspect::kLayoutCaptionHeight);
 }
 
 TEST(Pictures, ManyThreadColoursShareTheNearestPaletteEntry) {
@@ -186,6 +243,25 @@ TEST(Pictures, ManyThreadColoursShareTheNearestPaletteEntry) {
   const auto picture = inspect::stitch_picture(p);
   EXPECT_EQ(picture.palette.size(), 256u);
   EXPECT_TRUE(encode_png(picture, "many.png").has_value());
+}
+
+TEST(Pictures, TheReadmePicturesAreWhatPreviewDrawsOfTheExample) {
+  // tools/make_examples.sh makes them; a change to the pictures or the example
+  // must come with new ones.
+  const std::string source = KORVANE_SOURCE_DIR;
+  FakeFileSystem fs;
+  fs.files["garden.dhv"] = test::read_bytes(source + "/examples/garden.dhv");
+  Diagnostics diag;
+  ASSERT_EQ(run_previews("garden.dhv", nullptr, fs, diag), 0);
+  for (const std::string name : {"garden-layout.png", "garden-stitches-001.png"}) {
+    SCOPED_TRACE(name);
+    const auto drawn = test::decode_png(fs.files.at(name));
+    const auto kept = test::decode_png(test::read_bytes(source + "/docs/" + name));
+    ASSERT_TRUE(drawn && kept);
+    EXPECT_EQ(kept->width, drawn->width);
+    EXPECT_EQ(kept->height, drawn->height);
+    EXPECT_TRUE(kept->rgb == drawn->rgb) << "run tools/make_examples.sh";
+  }
 }
 
 #endif  // KORVANE_HAVE_PNG

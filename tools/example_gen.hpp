@@ -121,4 +121,8 @@ Result<Container> generate(const Params& p);
 Result<Container> generate(const std::string& name, const std::vector<DesignRecipe>& recipes,
                            std::uint64_t seed, Unread unread = Unread::kZero);
 
+/// The bundled example, garden.dhv: a flower, a leaf with a ladybird and the
+/// word GARDEN, each an embroidery of several colours, placed to fit one hoop.
+Result<Container> garden();
+
 }  // namespace kvn::example

@@ -32,6 +32,8 @@ constexpr const char* kHelp =
     "  --spread S      largest placement distance, tenths of a mm (default 1500)\n"
     "  --reach R       largest stitch distance from a design's start point,\n"
     "                  tenths of a mm (default 700; --big ignores it)\n"
+    "  --garden        the bundled example: a flower, a leaf and lettering\n"
+    "                  (every option but -o is ignored)\n"
     "  --noise         fill the bytes no reader interprets with noise, not zeros\n"
     "  --emit KIND     dhv (default), or huc / shv: only the design of --index\n"
     "  --index I       which design --emit huc/shv writes, from 1 (default 1)\n"
@@ -58,6 +60,7 @@ int main(int argc, char** argv) {
   std::string out_path;
   std::string emit = "dhv";
   long long index = 1;
+  bool garden = false;
   std::vector<std::string> args(argv + 1, argv + argc);
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -109,6 +112,8 @@ int main(int argc, char** argv) {
       auto v = ranged(0, 2500);
       if (!v) return usage("--reach needs a number from 0 to 2500");
       p.reach = static_cast<std::int16_t>(*v);
+    } else if (a == "--garden") {
+      garden = true;
     } else if (a == "--noise") {
       p.unread = kvn::example::Unread::kNoise;
     } else if (a == "--emit") {
@@ -129,10 +134,10 @@ int main(int argc, char** argv) {
     }
   }
   if (out_path.empty()) return usage("no output file given (-o FILE)");
-  if (emit != "dhv" && static_cast<std::size_t>(index) > p.designs)
+  if (emit != "dhv" && static_cast<std::size_t>(index) > (garden ? 3 : p.designs))
     return usage("--index is beyond the number of designs");
 
-  auto made = kvn::example::generate(p);
+  auto made = garden ? kvn::example::garden() : kvn::example::generate(p);
   if (!made) {
     std::cerr << "korvane_make_example: " << made.error().message() << "\n";
     return 1;

@@ -149,9 +149,6 @@ if (typeof document !== "undefined") (function page() {
   // The preview colours 1-15 the pictures use (the 16-colour palette).
   const PALETTE = ["#e8e8e0", "#800000", "#008000", "#808000", "#000080", "#800080", "#008080",
     "#c0c0c0", "#808080", "#ff0000", "#00ff00", "#ffff00", "#0000ff", "#ff00ff", "#00ffff", "#ffffff"];
-  // Width x height of each hoop class, millimetres.
-  const HOOPS = { "100 x 100": [100, 100], "100 x 170": [100, 170], "150 x 150": [150, 150],
-    "150 x 240": [150, 240], "150 x 360": [150, 360] };
   const status = document.getElementById("status");
   const cards = document.getElementById("cards");
   const timings = (window.korvaneTimings = { start: performance.now() });
@@ -238,31 +235,6 @@ if (typeof document !== "undefined") (function page() {
       el("thead", {}, head), el("tbody", {}, ...rows));
   }
 
-  // The hoop of the combined size, centred on all designs, over the layout.
-  // Drawn only when the picture spans exactly the designs' extents (as it
-  // does unless stitches stray outside them), so it is never misplaced.
-  function drawHoop(canvas, info, width, height) {
-    let minx = Infinity, maxx = -Infinity, miny = Infinity, maxy = -Infinity;
-    for (const d of info.designs) {
-      const px = Math.round(d.placement_mm.x * 10), py = Math.round(d.placement_mm.y * 10);
-      minx = Math.min(minx, d.extents.x1 + px); maxx = Math.max(maxx, d.extents.x0 + px);
-      miny = Math.min(miny, d.extents.y1 + py); maxy = Math.max(maxy, d.extents.y0 + py);
-    }
-    const margin = 12, s = (t) => Math.floor((t * 2) / 5);
-    if (width !== 2 * margin + s(maxx - minx) + 1 || height !== 2 * margin + s(maxy - miny) + 1) return null;
-    const w = maxx - minx, h = maxy - miny;
-    const hoop = Object.entries(HOOPS).find(([, [hw, hh]]) => w <= hw * 10 && h <= hh * 10);
-    if (!hoop) return "larger than every hoop";
-    const [hw, hh] = hoop[1];
-    const cx = margin + s(w) / 2, cy = margin + s(h) / 2;
-    const g = canvas.getContext("2d");
-    g.strokeStyle = "#0b5394";
-    g.lineWidth = 2;
-    g.setLineDash([8, 5]);
-    g.strokeRect(cx - s(hw * 10) / 2, cy - s(hh * 10) / 2, s(hw * 10), s(hh * 10));
-    return hoop[0];
-  }
-
   function addCard(file, bytes) {
     const id = "card-" + cards.children.length;
     const error = el("p", { class: "error", role: "alert" });
@@ -295,11 +267,9 @@ if (typeof document !== "undefined") (function page() {
         const label = seen.kind === KIND_DHV ? "Layout of all designs of " + file.name : "Stitches of " + file.name;
         const view = pictureView(pic, label);
         card.append(view.node);
-        if (seen.kind === KIND_DHV) {
-          const hoop = drawHoop(view.canvas, fileInfo, pic.width, pic.height);
-          card.append(el("p", { class: "note" }, "Each design at its placement, its extents outlined, the start point marked" +
-            (hoop ? (hoop.startsWith("larger") ? `; together they are ${hoop}.` : `; dashed: the ${hoop} mm hoop.`) : ".")));
-        }
+        if (seen.kind === KIND_DHV)
+          card.append(el("p", { class: "note" }, "Each design at its placement with its number and name, its extents outlined, " +
+            "the start point marked; dashed: the smallest hoop that holds them all (red when none does)."));
       } else say(pic);
       card.append(designTable(fileInfo));
     }

@@ -5,8 +5,10 @@
 #include <algorithm>
 
 #include "formats/byte_reader.hpp"
+#include "formats/hoop.hpp"
 #include "formats/pattern_read.hpp"
 #include "formats/stitch.hpp"
+#include "inspect/bitmap_font.hpp"
 #include "shvgen/colour_tables.hpp"
 #include "shvgen/line_dda.hpp"
 
@@ -91,15 +93,57 @@ struct Box {
 
 class Canvas {
  public:
-  explicit Canvas(const Box& box) : box_(box) {
+  // `below` rows under the drawing and at least `min_width` columns, for a caption.
+  explicit Canvas(const Box& box, std::uint32_t below = 0, std::uint32_t min_width = 0)
+      : box_(box) {
     const std::int64_t span = std::max(box.maxx - box.minx, box.maxy - box.miny);
     if (span * num_ / den_ > kMaxDrawingSide) {
       num_ = kMaxDrawingSide;
       den_ = span;
     }
-    picture_ =
-        blank(static_cast<std::uint32_t>(2 * kDrawingMargin + scaled(box.maxx - box.minx) + 1),
-              static_cast<std::uint32_t>(2 * kDrawingMargin + scaled(box.maxy - box.miny) + 1));
+    drawing_height_ =
+        static_cast<std::uint32_t>(2 * kDrawingMargin + scaled(box.maxy - box.miny) + 1);
+    picture_ = blank(std::max(min_width, static_cast<std::uint32_t>(
+                                             2 * kDrawingMargin + scaled(box.maxx - box.minx) + 1)),
+                     drawing_height_ + below);
+  }
+
+  std::uint32_t width() const { return picture_.width; }
+  std::uint32_t drawing_height() const { return drawing_height_; }
+  // Pixels of `tenths` of a millimetre.
+  std::int64_t scaled(std::int64_t tenths) const { return tenths * num_ / den_; }
+
+  void fill(int x0, int y0, int x1, int y1, std::uint8_t value) {
+    for (int y = y0; y <= y1; ++y)
+      for (int x = x0; x <= x1; ++x) plot(x, y, value);
+  }
+
+  // `text` with its top left corner at (x, y); returns the column after it.
+  int text(int x, int y, const std::string& text, std::uint8_t value) {
+    for (const char c : text) {
+      const Glyph& g = glyph(c);
+      for (int r = 0; r < kGlyphHeight; ++r)
+        for (int col = 0; col < kGlyphWidth; ++col)
+          if (g[static_cast<std::size_t>(r)] & (0x10 >> col))
+            fill(x + col * kTextScale, y + r * kTextScale, x + col * kTextScale + kTextScale - 1,
+                 y + r * kTextScale + kTextScale - 1, value);
+      x += kTextAdvance;
+    }
+    return x;
+  }
+  static constexpr int kTextAdvance = (kGlyphWidth + 1) * kTextScale;
+
+  // A rectangle 2 pixels thick, dashed so that it stands apart from the
+  // designs' own outlines.
+  void dashed_rect(int x0, int y0, int x1, int y1, std::uint8_t value) {
+    constexpr int kDash = 10, kGap = 6;
+    auto on = [](int i) { return i % (kDash + kGap) < kDash; };
+    for (int x = x0; x <= x1; ++x)
+      if (on(x - x0))
+        for (int t = 0; t < 2; ++t) plot(x, y0 + t, value), plot(x, y1 - t, value);
+    for (int y = y0; y <= y1; ++y)
+      if (on(y - y0))
+        for (int t = 0; t < 2; ++t) plot(x0 + t, y, value), plot(x1 - t, y, value);
   }
 
   // Column of design x, row of design y: x to the right, y down, as the
@@ -140,11 +184,10 @@ class Canvas {
     pen->canvas->plot(X, Y, pen->value);
   }
 
-  std::int64_t scaled(std::int64_t tenths) const { return tenths * num_ / den_; }
-
   Box box_;
   std::int64_t num_ = kPixelsPerFiveTenths;
   std::int64_t den_ = 5;
+  std::uint32_t drawing_height_ = 0;
   Picture picture_;
 };
 
@@ -155,6 +198,32 @@ std::vector<std::uint8_t> block_colours(Canvas& canvas, const Pattern& p) {
   v.reserve(blocks);
   for (std::size_t b = 0; b < blocks; ++b) v.push_back(canvas.colour(thread_colour(p, b)));
   return v;
+}
+
+// Tenths of a millimetre as millimetres with one decimal.
+std::string millimetres(std::int64_t tenths) {
+  const std::int64_t a = tenths < 0 ? -tenths : tenths;
+  return (tenths < 0 ? "-" : "") + std::to_string(a / 10) + "." + std::to_string(a % 10);
+}
+
+// The hoop class of a `width` x `height` layout, formats::kHoopClassCount when none holds it.
+std::size_t hoop_index(std::int64_t width, std::int64_t height) {
+  if (width > INT32_MAX || height > INT32_MAX) return formats::kHoopClassCount;
+  return formats::hoop_class_index(static_cast<std::int32_t>(width),
+                                   static_cast<std::int32_t>(height));
+}
+
+std::string hoop_text(std::size_t i) {
+  const auto& h = formats::kHoopClasses[i];
+  return std::to_string(h.width / 10) + " x " + std::to_string(h.height / 10) + " mm";
+}
+
+// A design's name as a label shows it: printable ASCII, at most kLabelNameChars.
+std::string label_name(const std::string& name) {
+  std::string s;
+  for (const char c : name) s.push_back(c >= ' ' && c <= '~' ? c : '?');
+  if (s.size() > kLabelNameChars) s = s.substr(0, kLabelNameChars - 2) + "..";
+  return s;
 }
 
 }  // namespace
@@ -214,6 +283,16 @@ Picture stitch_picture(const Pattern& pattern) {
   return canvas.take();
 }
 
+HoopCaption hoop_caption(std::int64_t width, std::int64_t height) {
+  const std::string size =
+      "all designs " + millimetres(width) + " x " + millimetres(height) + " mm: ";
+  const std::size_t i = hoop_index(width, height);
+  if (i == formats::kHoopClassCount)
+    return {size + "larger than every hoop (" + hoop_text(formats::kHoopClassCount - 1) + ")",
+            false};
+  return {size + "hoop " + hoop_text(i), true};
+}
+
 Picture layout_picture(std::span<const PlacedPattern> designs) {
   Box box;
   for (const auto& p : designs) {
@@ -223,7 +302,40 @@ Picture layout_picture(std::span<const PlacedPattern> designs) {
       box.add(x1 + p.x_offset, y1 + p.y_offset);
     });
   }
-  Canvas canvas(box);
+  // The combined design spans every needle position of every design, its start
+  // point included, as the extents stored in each design do: so the hoop agrees
+  // with the one --info tells.
+  Box all;
+  bool any = false;
+  for (const auto& p : designs) {
+    if (formats::stitch_extents(*p.pattern).empty) continue;
+    if (!any) all = {p.x_offset, p.y_offset, p.x_offset, p.y_offset};
+    any = true;
+    all.add(p.x_offset, p.y_offset);
+    for (const auto& e : p.pattern->events)
+      all.add(std::int64_t{e.x} + p.x_offset, std::int64_t{e.y} + p.y_offset);
+  }
+  const HoopCaption caption = hoop_caption(all.maxx - all.minx, all.maxy - all.miny);
+  const auto& hoop = formats::kHoopClasses[std::min(
+      hoop_index(all.maxx - all.minx, all.maxy - all.miny), formats::kHoopClassCount - 1)];
+  const Box hoop_box{
+      (all.minx + all.maxx - hoop.width) / 2, (all.miny + all.maxy - hoop.height) / 2,
+      (all.minx + all.maxx + hoop.width) / 2, (all.miny + all.maxy + hoop.height) / 2};
+  if (any) {
+    box.add(hoop_box.minx, hoop_box.miny);
+    box.add(hoop_box.maxx, hoop_box.maxy);
+  }
+  Canvas canvas(box, kLayoutCaptionHeight,
+                static_cast<std::uint32_t>(2 * kDrawingMargin +
+                                           static_cast<std::uint32_t>(caption.text.size()) *
+                                               Canvas::kTextAdvance));
+  // Picture colours before thread colours, so that a full palette never takes their places.
+  const std::uint8_t hoop_colour = canvas.colour(caption.fits ? kHoopColour : kTooLargeColour);
+  const std::uint8_t label_text = canvas.colour(kLabelText);
+
+  if (any)
+    canvas.dashed_rect(canvas.column(hoop_box.minx), canvas.row(hoop_box.miny),
+                       canvas.column(hoop_box.maxx), canvas.row(hoop_box.maxy), hoop_colour);
   for (const auto& p : designs) {
     const auto e = formats::stitch_extents(*p.pattern);
     if (e.empty) continue;
@@ -252,6 +364,39 @@ Picture layout_picture(std::span<const PlacedPattern> designs) {
       canvas.plot(cx + t, cy + i, kMarkIndex);
     }
   }
+  // Labels last, over the stitches, at each outline's top left corner.
+  for (std::size_t n = 0; n < designs.size(); ++n) {
+    const auto& p = designs[n];
+    const auto e = formats::stitch_extents(*p.pattern);
+    if (e.empty) continue;
+    const std::string label = std::to_string(n + 1) + " " + label_name(p.pattern->name);
+    // Above the outline, clear of the stitches, where the picture has room.
+    const int x = canvas.column(std::int64_t{e.min_x} + p.x_offset);
+    const int height = (kGlyphHeight + 2) * kTextScale;
+    const int top = canvas.row(std::int64_t{e.min_y} + p.y_offset);
+    const int y = top >= height ? top - height : top;
+    const auto chars = static_cast<int>(label.size() - (p.pattern->name.empty() ? 1 : 0));
+    canvas.fill(x, y, x + chars * Canvas::kTextAdvance + kTextScale, y + height - 1, kMarkIndex);
+    canvas.text(x + 2 * kTextScale, y + kTextScale, label, label_text);
+  }
+
+  // The caption on a light strip, where every colour of it reads: a scale bar, then the hoop line.
+  canvas.fill(0, static_cast<int>(canvas.drawing_height()), static_cast<int>(canvas.width()),
+              static_cast<int>(canvas.drawing_height() + kLayoutCaptionHeight), kOutlineIndex);
+  const int line1 = static_cast<int>(canvas.drawing_height()) + 4;
+  const int line2 = line1 + (kGlyphHeight * kTextScale + 8);
+  const int left = static_cast<int>(kDrawingMargin);
+  const std::int64_t room = std::max<std::int64_t>(canvas.width() / 3, 1);
+  std::int64_t bar_mm = 10;
+  for (const std::int64_t mm : {20, 50, 100, 200, 500, 1000, 2000, 5000})
+    if (canvas.scaled(mm * 10) <= room) bar_mm = mm;
+  const int bar = static_cast<int>(std::max<std::int64_t>(canvas.scaled(bar_mm * 10), 1));
+  const int mid = line1 + kGlyphHeight * kTextScale / 2;
+  canvas.fill(left, mid - 1, left + bar, mid, kMarkIndex);
+  canvas.fill(left, line1, left + 1, line1 + kGlyphHeight * kTextScale - 1, kMarkIndex);
+  canvas.fill(left + bar - 1, line1, left + bar, line1 + kGlyphHeight * kTextScale - 1, kMarkIndex);
+  canvas.text(left + bar + 5 * kTextScale, line1, std::to_string(bar_mm) + " mm", kMarkIndex);
+  if (any) canvas.text(left, line2, caption.text, hoop_colour);
   return canvas.take();
 }
 

@@ -104,10 +104,37 @@ struct PlacedPattern {
   std::int32_t y_offset;
 };
 
+/// Text in a layout picture: the font's glyphs drawn this many times as
+/// large, with a pixel column between characters.
+inline constexpr int kTextScale = 2;
+/// The strip under a layout's drawing for the scale bar and the hoop line.
+inline constexpr std::uint32_t kLayoutCaptionHeight = 2 * (7 * kTextScale + 8) + 4;
+/// The hoop outline, dashed, and the same outline and line in red when the
+/// layout is larger than every hoop.
+inline constexpr Rgb kHoopColour = {0x0B, 0x53, 0x94};
+inline constexpr Rgb kTooLargeColour = {0xE0, 0x10, 0x10};
+/// A design's label: white on black, so it reads over any thread.
+inline constexpr Rgb kLabelText = {0xFF, 0xFF, 0xFF};
+/// The longest a label's name is shown; longer names are cut and end in "..".
+inline constexpr std::size_t kLabelNameChars = 24;
+
 /// All designs drawn where combining puts them, each shifted by its placement
 /// from the common start point, with each design's stitch extents outlined and
-/// the start point marked by a cross.
+/// labelled with its number (from 1) and name, the start point marked by a
+/// cross, and the outline of the smallest hoop class that holds the combined
+/// stitch extents, centred on them. When no class holds them the largest
+/// class is outlined in red. Under the drawing a caption shows a scale bar
+/// and the combined size with its hoop, or in red that no hoop holds it.
 Picture layout_picture(std::span<const PlacedPattern> designs);
+
+/// What a layout's caption says of its hoop: "all designs W x H mm: hoop
+/// A x B mm" or "all designs W x H mm: larger than every hoop (150 x 360 mm)";
+/// `fits` tells which.
+struct HoopCaption {
+  std::string text;
+  bool fits = true;
+};
+HoopCaption hoop_caption(std::int64_t width, std::int64_t height);
 
 /// The needle events of an SHV design whose whole image is `image`, as the
 /// SHV reader reads them.
