@@ -13,7 +13,8 @@ void BM_MakeShvBmp(benchmark::State& state) {
   const auto pixels = static_cast<std::int32_t>(state.range(0));
   const auto scanlines = static_cast<std::int32_t>(state.range(1));
   const kvn::test::Bytes huc = kvn::test::full_range_huc(65535);
-  std::vector<std::uint8_t> out(static_cast<std::size_t>(pixels) * ((scanlines + 1) / 2));
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(pixels) *
+                                static_cast<std::size_t>((scanlines + 1) / 2));
   for (auto _ : state) {
     kvn::shvgen::MakeShvBmp(out, huc, pixels, scanlines);
     benchmark::DoNotOptimize(out.data());

@@ -1,9 +1,12 @@
 // The native side of the page's speed figure: the page's own C interface
 // (src/web) compiled natively, timed in-process on the same work the page
 // does, so the ratio compares only the code generation.
-//   web_native_bench FILE split|combine RUNS  ->  "median_us N"
+//   web_native_bench FILE split|combine SAMPLES  ->  "median_us N"
+// Timed as web_bench.cjs times the module: warmed up, each sample repeating
+// the job with its kvw_clear until it spans about 2 ms.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,29 +17,48 @@
 
 #include "web/web_api.h"
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr double kSampleUs = 2000;
+constexpr auto kWarm = std::chrono::milliseconds(300);
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "usage: web_native_bench FILE split|combine RUNS\n");
+    std::fprintf(stderr, "usage: web_native_bench FILE split|combine SAMPLES\n");
     return 2;
   }
   std::ifstream in(argv[1], std::ios::binary);
   const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
   const std::string mode = argv[2];
-  const long runs = std::max(1L, std::strtol(argv[3], nullptr, 10));
+  const long samples = std::max(1L, std::strtol(argv[3], nullptr, 10));
   auto* const entry = mode == "combine" ? kvw_combine : kvw_split;
-  std::vector<double> us;
-  for (long i = 0; i < runs; ++i) {
-    const auto t0 = std::chrono::steady_clock::now();
-    const int r = entry(argv[1], bytes.data(), static_cast<std::int32_t>(bytes.size()));
-    const auto t1 = std::chrono::steady_clock::now();
-    if (r != 0) {
-      std::fprintf(stderr, "web_native_bench: %s\n", kvw_error());
-      return 1;
+  bool failed = false;
+  const auto batch = [&](long reps) {
+    const auto t0 = Clock::now();
+    for (long i = 0; i < reps && !failed; ++i) {
+      failed = entry(argv[1], bytes.data(), static_cast<std::int32_t>(bytes.size())) != 0;
+      if (!failed) kvw_clear();
     }
-    kvw_clear();
-    us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
+  };
+  long reps = 1;
+  for (const auto until = Clock::now() + kWarm; Clock::now() < until && !failed;) {
+    const double us = batch(reps);
+    if (us < kSampleUs)
+      reps = std::max(reps + 1, std::lround(std::ceil(static_cast<double>(reps) * kSampleUs /
+                                                      std::max(us, 0.001))));
+  }
+  std::vector<double> us;
+  for (long i = 0; i < samples && !failed; ++i)
+    us.push_back(batch(reps) / static_cast<double>(reps));
+  if (failed) {
+    std::fprintf(stderr, "web_native_bench: %s\n", kvw_error());
+    return 1;
   }
   std::sort(us.begin(), us.end());
-  std::printf("median_us %.1f\n", us[us.size() / 2]);
+  std::printf("median_us %.2f reps %ld\n", us[us.size() / 2], reps);
   return 0;
 }

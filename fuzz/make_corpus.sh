@@ -12,7 +12,7 @@ ninja -C "$build" -j2 korvane_make_example korvane_make_pattern_seeds >/dev/null
 tool=$build/tools/korvane_make_example
 corpus=$root/fuzz/corpus
 rm -rf "$corpus"
-mkdir -p "$corpus"/{split,combine,lumbrel,shv_walk,survey,shv_read,shv_round_trip,vp3,hus_vip,xxx_sew,pes_pec,jef,dst_exp}
+mkdir -p "$corpus"/{split,combine,lumbrel,shv_walk,survey,shv_read,shv_round_trip,vp3,hus_vip,xxx_sew,pes_pec,jef,dst_exp,web_api}
 
 # seed FILE MODE_BYTE_HEX ARGS...: a container, then its mode byte.
 seed() {
@@ -56,6 +56,15 @@ seed "$corpus/lumbrel/huc_big" 01 --seed 26 --designs 1 --colours 2 --words 60 -
 "$tool" --reach 120 --seed 32 --designs 2 --colours 1 --words 30 --spread 30000 -o "$corpus/survey/far_placements"
 "$tool" --reach 120 --seed 33 --designs 1 --colours 3 --words 60 --emit shv -o "$corpus/survey/design"
 "$tool" --seed 34 --designs 1 --colours 2 --words 60 --big --emit shv -o "$corpus/survey/big_design"
+
+# The page's C interface: a container, an SHV and a HUC design; the mode byte
+# picks the format to convert to (the byte mod 9), combining (bit 3) and the
+# design to draw (high four bits, minus one).
+seed "$corpus/web_api/container_shv_layout" 00 --reach 120 --seed 51 --designs 3 --colours 2 --words 40 --name garden
+seed "$corpus/web_api/container_dst_first" 21 --reach 120 --seed 52 --designs 2 --colours 1 --words 30
+seed "$corpus/web_api/shv_design_svg" 15 --reach 120 --seed 53 --designs 1 --colours 3 --words 60 --emit shv
+seed "$corpus/web_api/huc_design_shv" 00 --reach 120 --seed 54 --designs 1 --colours 2 --words 60 --emit huc
+seed "$corpus/web_api/huc_design_pes" 14 --reach 120 --seed 55 --designs 1 --colours 2 --words 40 --emit huc
 
 # The pattern readers: mode 00 an SHV design, 01 a HUC image, 02 a container's
 # designs one by one, 03 combined.

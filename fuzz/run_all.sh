@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(split combine lumbrel shv_walk survey shv_read shv_round_trip vp3 hus_vip xxx_sew pes_pec jef dst_exp)
+[ ${#targets[@]} -gt 0 ] || targets=(split combine lumbrel shv_walk survey shv_read shv_round_trip vp3 hus_vip xxx_sew pes_pec jef dst_exp web_api)
 build=${KORVANE_FUZZ_BUILD:-$root/build-fuzz}
 scratch=$build/fuzz-run
 

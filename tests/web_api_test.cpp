@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "korvane/korvane.h"
+#include "korvane/korvane.hpp"
 #include "support/design_builders.hpp"
+#include "support/temp_dir.hpp"
 #include "web/web_api.h"
 
 namespace {
@@ -18,6 +20,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using kvn::test::cat;
 using kvn::test::HucBuilder;
+using kvn::test::long_move;
+using kvn::test::raw;
 using kvn::test::rec;
 
 Bytes garden() {
@@ -71,18 +75,30 @@ TEST(WebApi, SplitAndCombineHandOutWhatTheLibraryMakes) {
   std::free(shv);
 }
 
-TEST(WebApi, HucConvertsToTheShvLumbrelWrites) {
+// The page's Convert to SHV is the program's --convert, for a HUC design too.
+TEST(WebApi, HucConvertsAsTheProgramConverts) {
   const Bytes huc =
-      HucBuilder{}.extents(40, 30, -5, -6).colour(3, cat({rec(5, 5), rec(-9, 2)})).bytes();
-  ASSERT_EQ(kvw_convert("dir/rose.huc", huc.data(), size_of(huc), "shv", 0), 0) << kvw_error();
+      HucBuilder{}
+          .extents(40, 30, -5, -6)
+          .colour(3, cat({rec(5, 5), rec(-9, 2)}))
+          .colour(7, cat({long_move(300, -40), rec(20, -4), raw(0x80, 0x03), rec(-30, 9)}))
+          .bytes();
+  kvn::test::ScopedTempDir dir;
+  const auto in = dir.file("rose.huc");
+  std::ofstream(in, std::ios::binary)
+      .write(reinterpret_cast<const char*>(huc.data()), static_cast<std::streamsize>(huc.size()));
+  kvn::Invocation run(kvn::Conversion::kConvert, {in});
+  ASSERT_TRUE(run.refusals().empty());
+  ASSERT_TRUE(run.convert(0).has_value());
+  std::ifstream written(dir.file("rose.shv"), std::ios::binary);
+  const Bytes want{std::istreambuf_iterator<char>(written), {}};
+
+  ASSERT_EQ(kvw_convert(in.c_str(), huc.data(), size_of(huc), "shv", 0), 0) << kvw_error();
   const auto out = outputs();
-  unsigned char* shv = nullptr;
-  std::int32_t sshv = 0;
-  ASSERT_EQ(lumbrel(nullptr, &shv, &sshv, "dir/rose.huc", huc.data(), size_of(huc)), 0);
   ASSERT_EQ(out.size(), 1u);
-  EXPECT_EQ(out[0].name, "dir/rose.shv");
-  EXPECT_EQ(out[0].bytes, Bytes(shv, shv + sshv));
-  std::free(shv);
+  EXPECT_EQ(out[0].name, dir.file("rose.shv"));
+  EXPECT_EQ(out[0].bytes, want);
+  EXPECT_EQ(kvw_recognise(out[0].bytes.data(), size_of(out[0].bytes)), 2);  // an SHV design
   EXPECT_NE(kvw_convert("rose.huc", huc.data(), size_of(huc), "nonsense", 0), 0);
   EXPECT_EQ(kvw_error_code(), 27);  // kBadArgument
 }

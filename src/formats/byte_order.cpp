@@ -4,15 +4,6 @@
 
 namespace kvn::formats {
 
-std::int16_t GetShort(std::span<const std::uint8_t, 2> pBytes) {
-  return wrap16(pBytes[0] * 256 + pBytes[1]);
-}
-
-std::uint32_t GetLong(std::span<const std::uint8_t, 4> pBytes) {
-  return (std::uint32_t{pBytes[0]} << 24) | (std::uint32_t{pBytes[1]} << 16) |
-         (std::uint32_t{pBytes[2]} << 8) | std::uint32_t{pBytes[3]};
-}
-
 std::size_t PutShort(std::span<std::uint8_t> pBytes, std::size_t offset, std::int32_t value) {
   // A patch outside the image is a bug in the caller, never a property of input.
   if (offset > pBytes.size() || pBytes.size() - offset < 2) std::abort();

@@ -30,7 +30,6 @@ constexpr std::uint8_t kEndMark = 0x10;
 // A step is a signed byte on each axis, y negated; a stitch's x byte may not
 // be 0x80 (-128), which marks a control record.
 constexpr StepLimits kStitchSteps{-127, 127, -127, 128};
-constexpr StepLimits kJumpSteps{-128, 127, -127, 128};
 
 constexpr std::array<ChartColour, 79> kJanomeChart{{
     {0, 0, 0, "Placeholder", "000"},

@@ -19,9 +19,8 @@ constexpr std::size_t kLabelAt = 3;
 constexpr std::size_t kLabelSize = 16;
 constexpr std::size_t kColourCountAt = 0x30;
 constexpr std::size_t kColoursAt = 0x31;
-constexpr std::size_t kColourSlots = 463;  // the colour list is padded to here
-constexpr std::size_t kStitchBlockAt = 0x200;
-constexpr std::size_t kStitchesAt = 0x210;
+constexpr std::size_t kColourSlots = 463;   // the colour list is padded to here
+constexpr std::size_t kStitchesAt = 0x210;  // after the stitch block's 16-byte head at 0x200
 
 constexpr std::uint8_t kLongForm = 0x80;
 constexpr std::uint8_t kTrimFlag = 0x20;

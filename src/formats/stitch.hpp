@@ -6,6 +6,7 @@
 #include <limits>
 #include <span>
 
+#include "formats/byte_order.hpp"
 #include "formats/byte_writer.hpp"
 
 namespace kvn::formats {
@@ -34,8 +35,42 @@ struct BlockEnd {
 
 namespace detail {
 // Decodes the record at `offset`; false when the stream holds too few bytes for it.
-bool decode_record(std::span<const std::uint8_t> stream, std::size_t offset, bool block_start,
-                   StitchRecord& rec, std::size_t& length, std::int32_t& words);
+// Inline: it runs once per stitch of every walk.
+inline bool decode_record(std::span<const std::uint8_t> stream, std::size_t offset,
+                          bool block_start, StitchRecord& rec, std::size_t& length,
+                          std::int32_t& words) {
+  if (offset > stream.size() || stream.size() - offset < 2) return false;
+  const auto b = stream.subspan(offset);
+  if (b[0] == kEscape && b[1] == kLongMoveMark) {
+    if (stream.size() - offset < kLongMoveBytes) return false;
+    const auto dx = GetShort(b.subspan<2, 2>());
+    const auto dy = GetShort(b.subspan<4, 2>());
+    const bool small = dx > -kLongStitchLimit && dx < kLongStitchLimit && dy > -kLongStitchLimit &&
+                       dy < kLongStitchLimit;
+    rec = {(!block_start && small) ? RecordKind::kStitch : RecordKind::kMove, dx, dy};
+    length = kLongMoveBytes;
+    words = kLongMoveWords;
+    return true;
+  }
+  length = 2;
+  words = 1;
+  const auto dx = static_cast<std::int16_t>(static_cast<std::int8_t>(b[0]));
+  const auto dy = static_cast<std::int16_t>(static_cast<std::int8_t>(b[1]));
+  if (block_start) {
+    // At a block start only 0x80 0x03 is inert; every other escape moves by its bytes.
+    if (b[0] == kEscape && b[1] == kBlockStartControl)
+      rec = {RecordKind::kControl, 0, 0};
+    else
+      rec = {RecordKind::kMove, dx, dy};
+    return true;
+  }
+  if (b[0] == kEscape)
+    rec = {RecordKind::kControl, 0, 0};
+  else
+    rec = {RecordKind::kStitch, dx, dy};
+  return true;
+}
+
 }  // namespace detail
 
 /// Decodes one colour block of `n` words starting at `offset`: the block-start

@@ -17,7 +17,7 @@ namespace {
 
 using formats::NeedleOp;
 using formats::Pattern;
-using shvgen::line_dda;
+using shvgen::dda_points;
 
 // For formats without colours: neighbours differ in hue and in lightness.
 constexpr std::array<Rgb, 10> kDefaultThreads = {{
@@ -166,23 +166,14 @@ class Canvas {
   // The line routine reports the start point but not the end point: that one is set here.
   void line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
             std::uint8_t value) {
-    Pen pen{this, value};
-    line_dda(column(x0), row(y0), column(x1), row(y1), &Canvas::plot_point,
-             reinterpret_cast<std::intptr_t>(&pen));
+    dda_points(column(x0), row(y0), column(x1), row(y1),
+               [this, value](int X, int Y) { plot(X, Y, value); });
     plot(column(x1), row(y1), value);
   }
 
   Picture take() { return std::move(picture_); }
 
  private:
-  struct Pen {
-    Canvas* canvas;
-    std::uint8_t value;
-  };
-  static void KORVANE_CALLBACK plot_point(int X, int Y, std::intptr_t lpData) {
-    const auto* pen = reinterpret_cast<const Pen*>(lpData);
-    pen->canvas->plot(X, Y, pen->value);
-  }
 
   Box box_;
   std::int64_t num_ = kPixelsPerFiveTenths;

@@ -18,7 +18,6 @@
 #include "convert/pattern_write.hpp"
 #include "formats/byte_reader.hpp"
 #include "formats/file_kind.hpp"
-#include "formats/huc_layout.hpp"
 #include "formats/pattern_read.hpp"
 #include "frontend/info_output.hpp"
 #include "inspect/pictures.hpp"
@@ -143,32 +142,6 @@ int run_container(const char* file, const std::uint8_t* p, std::int32_t n, bool 
   return 0;
 }
 
-int run_huc(const char* file, std::span<const std::uint8_t> image) {
-  // Checked here first so that a broken design is named as the user knows it,
-  // not as the memory it came through.
-  if (auto whole = formats::check_huc_image(formats::ByteReader(image, file)); !whole)
-    return fail(whole.error());
-  const std::string out_name = convert::shv_name(file);
-  convert::LumbrelCall call;
-  call.pFileHuc = file;
-  call.phuc = image.data();
-  call.shuc = static_cast<std::int32_t>(image.size());
-  std::uint8_t* shv = nullptr;
-  std::int32_t size = 0;
-  call.pshv = &shv;
-  call.sshv = &size;
-  // The design name comes from the output name, as on the command line.
-  call.pFileShv = nullptr;
-  MemoryFileSystem fs;
-  convert::Diagnostics diag;
-  if (convert::run_lumbrel(call, fs, diag) != 0 || !diag.errors.empty()) {
-    std::free(shv);
-    return fail_first(diag, file);
-  }
-  take_block(out_name, shv, size);
-  return 0;
-}
-
 void add_rgba(const inspect::Picture& pic) {
   auto& r = results();
   r.width = pic.width;
@@ -235,19 +208,15 @@ int kvw_combine(const char* file, const std::uint8_t* p, std::int32_t n) {
 }
 
 /// A design in the format `to` names ("shv", "dst", ...), as `korvane
-/// --convert FILE --to FORMAT` makes it: a HUC design becomes SHV through the
-/// SHV writer; everything else goes through the stitch pattern readers and
-/// writers, which say which formats are not in yet. `combine` (non-zero) makes
-/// one design of a container's designs.
+/// --convert FILE --to FORMAT` makes it, through the stitch pattern readers
+/// and writers; a HUC design too, so the page's SHV file is the program's
+/// (--huc, which copies its stream unchanged, is not what Convert offers).
+/// `combine` (non-zero) makes one design of a container's designs.
 int kvw_convert(const char* file, const std::uint8_t* p, std::int32_t n, const char* to,
                 int combine) {
   using namespace kvn;
   kvw_clear();
   const auto image = web::bytes_of(p, n);
-  const auto kind = formats::recognise_kind(image);
-  if (kind == formats::ContentKind::kHucDesign && convert::design_format_named(to) &&
-      *convert::design_format_named(to) == convert::DesignFormat::kShv)
-    return web::run_huc(file, image);
   // Planned and run as the command line runs it, so the page refuses what
   // the program refuses, in the same words.
   web::MemoryFileSystem fs(file, image);

@@ -3,7 +3,8 @@
 // reads what the page shows, clicks Split and Combine and compares the
 // downloads with the native program's files byte for byte, opens a broken
 // file, and checks that no request left 127.0.0.1.
-//   node page_e2e.mjs WEB_DIR KORVANE EXAMPLE OUT_DIR
+// Drops a HUC design too (made by MAKE_EXAMPLE, when given) and converts it to SHV.
+//   node page_e2e.mjs WEB_DIR KORVANE EXAMPLE OUT_DIR [MAKE_EXAMPLE]
 // Exits 77 (skipped) only when Chromium or puppeteer-core cannot start.
 import { execFileSync } from "node:child_process";
 import fs from "node:fs";
@@ -12,7 +13,7 @@ import os from "node:os";
 import path from "node:path";
 import { createRequire } from "node:module";
 
-const [webDir, korvane, example, outDir] = process.argv.slice(2).map((p) => path.resolve(p));
+const [webDir, korvane, example, outDir, makeExample] = process.argv.slice(2).map((p) => path.resolve(p));
 const SKIP = 77;
 const chromiumPath = process.env.KORVANE_CHROMIUM || "/usr/bin/chromium";
 fs.mkdirSync(outDir, { recursive: true });
@@ -62,6 +63,20 @@ try {
   nativeBrokenMessage = e.stderr.toString().trim().replace(/^korvane: /, "");
 }
 check(nativeBrokenMessage.length > 0, `native korvane refuses the broken file: ${nativeBrokenMessage}`);
+
+// A HUC design, and the SHV design the program's --convert makes of it.
+const hucName = "meadow.huc";
+let huc = null, hucInfo = null, hucShv = null;
+if (makeExample) {
+  const dir = path.join(work, "huc");
+  fs.mkdirSync(dir, { recursive: true });
+  execFileSync(makeExample, ["--seed", "54", "--designs", "1", "--colours", "3", "--words", "400",
+    "--reach", "300", "--name", "meadow", "--emit", "huc", "-o", path.join(dir, hucName)]);
+  huc = fs.readFileSync(path.join(dir, hucName));
+  hucInfo = JSON.parse(execFileSync(korvane, ["--info", "--json", hucName], { cwd: dir }).toString());
+  execFileSync(korvane, ["--convert", hucName], { cwd: dir, stdio: ["ignore", "pipe", "pipe"] });
+  hucShv = fs.readFileSync(path.join(dir, "meadow.shv"));
+}
 
 // ---- A static server on 127.0.0.1 -------------------------------------------
 const types = { ".html": "text/html", ".js": "text/javascript", ".css": "text/css", ".wasm": "application/wasm" };
@@ -123,6 +138,31 @@ async function dropFile(page, name, bytes) {
   await page.waitForSelector(`section.card[data-file="${name}"]`, { timeout: 10000 });
 }
 
+// The card's design table, row by row, against the program's --info --json.
+async function checkTable(page, card, want) {
+  const rows = await page.$$eval(`${card} table.designs tbody tr`, (trs) =>
+    trs.map((tr) => [...tr.children].map((td) => td.textContent)));
+  check(rows.length === want.length, `the table has ${want.length} designs (${rows.length})`);
+  want.forEach((d, i) => {
+    const r = rows[i] || [];
+    check(r[1] === d.name && r[2] === `${d.width_mm.toFixed(1)} × ${d.height_mm.toFixed(1)}` &&
+      r[3] === d.hoop && r[6] === String(d.stitch_words) && d.colours.every((c) => r[5].includes(`code ${c.code}: ${c.words}`)),
+      `design ${i + 1} row agrees with --info: ${r.join(" | ")}`);
+  });
+}
+
+// The card's picture: drawn, and more than the background.
+async function checkDrawn(page, card, least, what) {
+  const drawn = await page.$eval(`${card} canvas`, (c) => {
+    const d = c.getContext("2d").getImageData(0, 0, c.width, c.height).data;
+    let n = 0;
+    // Anything but the grey checker of the background.
+    for (let i = 0; i < d.length; i += 4) if (!(d[i] === d[i + 1] && d[i] === d[i + 2] && (d[i] === 0x80 || d[i] === 0x94))) n++;
+    return { n, w: c.width, h: c.height };
+  });
+  check(drawn.w > 1 && drawn.n > least, `the canvas shows ${what} (${drawn.n} drawn pixels of ${drawn.w} x ${drawn.h})`);
+}
+
 const figures = {};
 try {
   const page = await browser.newPage();
@@ -141,27 +181,12 @@ try {
   const card = `section.card[data-file="${dhvName}"]`;
 
   // The design table against --info --json.
-  const rows = await page.$$eval(`${card} table.designs tbody tr`, (trs) =>
-    trs.map((tr) => [...tr.children].map((td) => td.textContent)));
   const want = nativeInfo.files[0].designs;
-  check(rows.length === want.length, `the table has ${want.length} designs (${rows.length})`);
-  want.forEach((d, i) => {
-    const r = rows[i] || [];
-    check(r[1] === d.name && r[2] === `${d.width_mm.toFixed(1)} × ${d.height_mm.toFixed(1)}` &&
-      r[3] === d.hoop && r[6] === String(d.stitch_words) && d.colours.every((c) => r[5].includes(`code ${c.code}: ${c.words}`)),
-      `design ${i + 1} row agrees with --info: ${r.join(" | ")}`);
-  });
+  await checkTable(page, card, want);
   check(await page.$eval(`${card} .kind`, (e) => e.textContent) === "DHV container", "the card says DHV container");
 
   // The layout picture: drawn, and more than the background.
-  const drawn = await page.$eval(`${card} canvas`, (c) => {
-    const d = c.getContext("2d").getImageData(0, 0, c.width, c.height).data;
-    let n = 0;
-    // Anything but the grey checker of the background.
-    for (let i = 0; i < d.length; i += 4) if (!(d[i] === d[i + 1] && d[i] === d[i + 2] && (d[i] === 0x80 || d[i] === 0x94))) n++;
-    return { n, w: c.width, h: c.height };
-  });
-  check(drawn.w > 1 && drawn.n > 500, `the canvas shows the designs (${drawn.n} drawn pixels of ${drawn.w} x ${drawn.h})`);
+  await checkDrawn(page, card, 500, "the designs");
   await page.screenshot({ path: path.join(outDir, "2-container.png"), fullPage: true });
 
   // Split: several files, so one ZIP; every entry the native program's file.
@@ -193,6 +218,24 @@ try {
     `Combine downloads ${combinedName}, byte for byte the program's`);
   figures.combine_note = await page.$eval(`${card} .actions + .note`, (e) => e.textContent);
 
+  // A HUC design: its card, its picture, and Convert to SHV as the program converts it.
+  if (huc) {
+    await dropFile(page, hucName, huc);
+    const hucCard = `section.card[data-file="${hucName}"]`;
+    check(await page.$eval(`${hucCard} .kind`, (e) => e.textContent) === "HUC design", "the card says HUC design");
+    check(await page.$eval(`${hucCard} .error`, (e) => e.textContent) === "", "the HUC card shows no error");
+    await checkTable(page, hucCard, hucInfo.files[0].designs);
+    await checkDrawn(page, hucCard, 50, "the HUC design's stitches");
+    await page.click(`${hucCard} button[data-action=convert-shv]`);
+    const shv = await waitForDownload("meadow.shv");
+    check(shv !== null && Buffer.compare(shv, hucShv) === 0,
+      "Convert to SHV downloads meadow.shv, byte for byte what korvane --convert makes");
+    await page.$eval(hucCard, (e) => e.scrollIntoView());
+    await page.screenshot({ path: path.join(outDir, "3-huc.png") });
+  } else {
+    console.log("info no HUC design dropped: no example maker given");
+  }
+
   // A broken file, picked with the file input: the program's own words.
   const input = await page.$("#pick-files");
   await input.uploadFile(path.join(work, brokenName));
@@ -200,7 +243,7 @@ try {
   const shown = await page.$eval(`section.card[data-file="${brokenName}"] .error`, (e) => e.textContent);
   check(shown === nativeBrokenMessage, `the broken file's card says what the program says: "${shown}"`);
   await page.$eval(`section.card[data-file="${brokenName}"]`, (e) => e.scrollIntoView());
-  await page.screenshot({ path: path.join(outDir, "3-broken.png") });
+  await page.screenshot({ path: path.join(outDir, "4-broken.png") });
 
   // Keyboard: the buttons are reachable with Tab.
   await page.evaluate(() => document.activeElement && document.activeElement.blur());
