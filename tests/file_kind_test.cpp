@@ -181,6 +181,8 @@ class WrongKind : public testing::Test {
                 DhvBuilder{}.add(rose_shv()).add(one_stitch_shv(1, 5, 5)).bytes());
     write_bytes(dir_.file("pic.png"), headed(text("\x89PNG\r\n\x1A\n"), 64, 0xAB));
     write_bytes(dir_.file("junk.bin"), noise(200, 9));
+    write_bytes(dir_.file("empty.dhv"), {});
+    write_bytes(dir_.file("note.huc"), text("abc"));
   }
   ScopedTempDir dir_;
 };
@@ -219,6 +221,14 @@ TEST_F(WrongKind, EveryCommandSaysWhatTheFileIsInOneLine) {
       {"--huc garden.dst",
        "garden.dst: this is a DST design, not a HUC design; use --convert to make an SHV design "
        "of it"},
+      // Nothing or a little text proves no container: the HUC reader judges it.
+      {"--split empty.dhv", "empty.dhv: byte 0 (0x0): the file ends too early: it is empty"},
+      {"--huc empty.dhv",
+       "empty.dhv: the HUC design is shorter than its header and colour table: 0 bytes, but its "
+       "header alone needs 29"},
+      {"--huc note.huc",
+       "note.huc: the HUC design is shorter than its header and colour table: 3 bytes, but its "
+       "header alone needs 29"},
       {"--info pic.png",
        "pic.png: this is a PNG picture, not a DHV container or SHV design; korvane reads "
        "embroidery "

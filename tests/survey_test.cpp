@@ -161,7 +161,7 @@ TEST(Survey, RecognisesFilesByContentAndSaysWhyNot) {
       // Without the SHV marks the bytes are read as a container, and fail as one.
       {"DesignWithoutMarks", with_signature(rose, 0x00), false, FileKind::kDesign,
        ErrorCode::kNoDesigns, "the design count is 0"},
-      {"Empty", {}, false, FileKind::kDesign, ErrorCode::kTruncated, "name length"},
+      {"Empty", {}, false, FileKind::kDesign, ErrorCode::kTruncated, "too early: it is empty"},
       {"ContainerOfNonDesigns", DhvBuilder{}.add(test::noise(40, 1)).bytes(), false,
        FileKind::kDesign, ErrorCode::kDesignTruncated, "design 1: its"},
       {"HucDesign", test::HucBuilder{}.colour(2, test::rec(1, 1)).bytes(), true,

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -92,6 +93,14 @@ TEST(WebApi, HucConvertsAsTheProgramConverts) {
   ASSERT_TRUE(run.convert(0).has_value());
   std::ifstream written(dir.file("rose.shv"), std::ios::binary);
   const Bytes want{std::istreambuf_iterator<char>(written), {}};
+  written.close();
+  // --huc writes the same bytes: a HUC design's stream goes over unchanged.
+  std::filesystem::remove(dir.file("rose.shv"));
+  kvn::Invocation huc_run(kvn::Conversion::kHuc, {in});
+  ASSERT_TRUE(huc_run.refusals().empty());
+  ASSERT_TRUE(huc_run.convert(0).has_value());
+  std::ifstream by_huc(dir.file("rose.shv"), std::ios::binary);
+  EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(by_huc), {}), want);
 
   ASSERT_EQ(kvw_convert(in.c_str(), huc.data(), size_of(huc), "shv", 0), 0) << kvw_error();
   const auto out = outputs();

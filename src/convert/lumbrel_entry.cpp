@@ -9,6 +9,7 @@
 #include "convert/naming.hpp"
 #include "convert/output_plan.hpp"
 #include "formats/byte_reader.hpp"
+#include "formats/container.hpp"
 #include "formats/file_kind.hpp"
 #include "formats/huc_layout.hpp"
 #include "shvgen/shv_writer.hpp"
@@ -62,9 +63,15 @@ int run_lumbrel(const LumbrelCall& call, OutputWriter& out, Diagnostics& diag,
     image = loaded;
     source = call.pFileHuc;
     // A HUC file has one mark byte; only a file known to be something else is
-    // refused here, anything unclear is left to the HUC reader to judge.
-    if (const auto kind = formats::recognise_kind(image);
-        kind != formats::ContentKind::kHucDesign && kind != formats::ContentKind::kUnknown)
+    // refused here, anything unclear is left to the HUC reader to judge. A
+    // "damaged container" is only a guess from text or zeros (an empty file
+    // is one), so it counts as unclear.
+    const auto kind = formats::recognise_kind(image);
+    const bool guessed_container =
+        kind == formats::ContentKind::kDhvContainer &&
+        !formats::read_container(formats::ByteReader(image, source));
+    if (kind != formats::ContentKind::kHucDesign && kind != formats::ContentKind::kUnknown &&
+        !guessed_container)
       return fail(diag, formats::wrong_kind(kind, formats::WantedKind::kHucDesign, source),
                   kLumbrelCannotRead);
   }

@@ -5,9 +5,11 @@
 #include "convert/naming.hpp"
 #include "formats/container.hpp"
 #include "formats/file_kind.hpp"
+#include "formats/huc_layout.hpp"
 #include "formats/pattern_read.hpp"
 #include "formats/shv_pattern.hpp"
 #include "inspect/survey.hpp"
+#include "shvgen/shv_writer.hpp"
 
 namespace kvn::convert {
 namespace {
@@ -108,8 +110,17 @@ int run_pattern_conversion(const std::string& input, const std::string* output,
   auto format = target_format(options, output, folder);
   if (!format) return fail(diag, format.error());
 
-  std::vector<Pattern> patterns;
   const auto kind = formats::recognise_kind(in.bytes());
+  // A HUC design's stream is already SHV's: it goes over unchanged, exactly
+  // as --huc writes it, so that both commands give one file the same bytes.
+  if (kind == formats::ContentKind::kHucDesign && *format == DesignFormat::kShv) {
+    if (auto whole = formats::check_huc_image(in); !whole) return fail(diag, whole.error());
+    auto shv = shvgen::build_shv(in, design_name(names->front()));
+    if (!shv) return fail(diag, shv.error());
+    return out.write(names->front(), *shv, diag) ? 0 : kConversionFailed;
+  }
+
+  std::vector<Pattern> patterns;
   if (kind == formats::ContentKind::kDhvContainer) {
     auto all = container_patterns(in, options.combine);
     if (!all) return fail(diag, all.error());

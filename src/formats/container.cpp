@@ -9,6 +9,9 @@ namespace kvn::formats {
 
 Result<ContainerLayout> read_container(const ByteReader& in) {
   ContainerLayout out;
+  // A file that came out of a failed download or copy holds nothing at all;
+  // "byte 86" would only puzzle its owner.
+  if (in.size() == 0) return in.error_at(0, ErrorCode::kTruncated, "it is empty");
   KORVANE_TRY(n, in.u8(kNameLengthAt, "the container's name length"));
   const std::size_t name_end = kNameAt + n;
   KORVANE_TRY(name, in.span_at(kNameAt, n, "the container's name"));
