@@ -82,7 +82,7 @@ if [ -n "$pyemb" ] && [ -f "$pyemb/pyembroidery/__init__.py" ]; then
     echo "pyembroidery $in -> $to: korvane $k us, pyembroidery $p us, pyembroidery/korvane $r (goal >= $py_goal) CPU time; wall time korvane $(median k.us) us, pyembroidery $(median py.us) us, ratio $(ratio "$(median py.us)" "$(median k.us)"), load $(cut -d' ' -f1-3 /proc/loadavg)"
   done
 else
-  echo "pyembroidery: skipped, give the folder of a checkout of github.com/EmbroidePy/pyembroidery (fetched into a temporary folder) as the second argument or in KORVANE_BENCH_PYEMBROIDERY"
+  echo "pyembroidery: skipped, give the folder of a checkout of the EmbroidePy/pyembroidery repository (fetched into a temporary folder) as the second argument or in KORVANE_BENCH_PYEMBROIDERY"
 fi
 
 if [ -n "$libemb" ] && [ -f "$libemb/include/embroidery.h" ]; then
@@ -103,6 +103,6 @@ if [ -n "$libemb" ] && [ -f "$libemb/include/embroidery.h" ]; then
     echo "libembroidery read $f: korvane $k us, libembroidery $c us, libembroidery/korvane $r (goal >= 1), CPU time median of $read_runs, load $(cut -d' ' -f1-3 /proc/loadavg)"
   done
 else
-  echo "libembroidery: skipped, give the folder of a checkout of github.com/Embroidermodder/libembroidery (fetched into a temporary folder) as the third argument or in KORVANE_BENCH_LIBEMBROIDERY"
+  echo "libembroidery: skipped, give the folder of a checkout of the Embroidermodder/libembroidery repository (fetched into a temporary folder) as the third argument or in KORVANE_BENCH_LIBEMBROIDERY"
 fi
 exit $ok
