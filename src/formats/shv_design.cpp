@@ -80,6 +80,10 @@ std::uint64_t shv_design_size(const ShvDesign& d) {
          std::uint64_t{kShvColorSize} * d.colours.size() + d.stream.size() + d.trailing.size();
 }
 
+std::uint64_t shv_bitmap_at(const ShvDesign& d) {
+  return kShvNameAt + std::uint64_t{d.name.size()} + d.dimensions.block_size();
+}
+
 void write_shv_design(ByteWriter& out, const ShvDesign& d) {
   const auto text = d.header_text.first(std::min(d.header_text.size(), kShvHeaderTextSize));
   out.bytes(text);
@@ -87,7 +91,10 @@ void write_shv_design(ByteWriter& out, const ShvDesign& d) {
   out.u8(static_cast<std::uint8_t>(d.name.size()));
   out.bytes(d.name);
   write_dimensions(out, d.dimensions);
-  out.bytes(d.bitmap);
+  if (d.bitmap.empty())
+    out.zeros(static_cast<std::size_t>(d.dimensions.bitmap_size()));
+  else
+    out.bytes(d.bitmap);
   write_shvhdr(out, d.header);
   for (const auto& c : d.colours) write_shvcolor(out, c);
   out.bytes(d.stream);

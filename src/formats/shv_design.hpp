@@ -40,9 +40,14 @@ Result<ShvDesign> read_shv_design(const ByteReader& shv);
 /// dimensions size it: known before the preview is drawn.
 std::uint64_t shv_design_size(const ShvDesign& d);
 
+/// Where write_shv_design() puts the bitmap of `d` in the image.
+std::uint64_t shv_bitmap_at(const ShvDesign& d);
+
 /// Appends the image of `d`: header text (padded with zeros to 86 bytes),
 /// name length and name, dimension block, bitmap, shvhdr_t, colour table,
-/// stream and trailing bytes, each as it stands in `d`. The caller keeps the
+/// stream and trailing bytes, each as it stands in `d`; an empty bitmap is
+/// written as zeros of its dimensions' size, for the caller to draw in
+/// place. The caller keeps the
 /// sections consistent: a name of at most 255 bytes, dimensions.bitmap_size()
 /// bitmap bytes and header.nColors colours, or the image will not read back
 /// as `d`.

@@ -34,13 +34,17 @@ Result<std::vector<std::uint8_t>> lay_out(formats::ShvDesign& d, const std::stri
                       "the SHV design would be " + std::to_string(total) + " bytes");
   // The preview rows run along x: the renderer's `pixels` (rows) is our
   // `scanlines`, its `scanlines` (cells per row) our `pixels`.
-  std::vector<std::uint8_t> bitmap(static_cast<std::size_t>(d.dimensions.bitmap_size()));
-  draw_preview(bitmap, {d.header.x0, d.header.y0, d.header.x1, d.header.y1}, d.colours, d.stream,
-               d.dimensions.scanlines, d.dimensions.pixels);
-  d.bitmap = bitmap;
+  // The preview is drawn in place: a bitmap of its own would double the
+  // memory of the largest designs, whose preview is most of the image.
+  d.bitmap = {};
   ByteWriter out(static_cast<std::size_t>(total));
   formats::write_shv_design(out, d);
-  return out.take();
+  auto image = out.take();
+  const auto bitmap = std::span(image).subspan(static_cast<std::size_t>(formats::shv_bitmap_at(d)),
+                                               static_cast<std::size_t>(d.dimensions.bitmap_size()));
+  draw_preview(bitmap, {d.header.x0, d.header.y0, d.header.x1, d.header.y1}, d.colours, d.stream,
+               d.dimensions.scanlines, d.dimensions.pixels);
+  return image;
 }
 
 }  // namespace
