@@ -10,6 +10,7 @@ src=$(cd "$(dirname "$0")/.." && pwd)
 build=$(mkdir -p "${1:-$src/build-bench}" && cd "${1:-$src/build-bench}" && pwd)
 runs=${2:-5}
 shared=${KORVANE_SHARED_DIR:-$src/../shared}
+. "$src/bench/timing.sh"
 
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
 ninja -C "$build" -j2 korvane make_bench_pattern >/dev/null
@@ -18,13 +19,7 @@ korvane=$build/src/frontend/korvane
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-"$build/bench/make_bench_pattern" 100000 g100k.dst g100k.pes g100k.shv
-cases="g100k.dst:shv g100k.pes:shv g100k.shv:dst"
-peacock=$shared/realdesigns/dst/julie__01Peacock.dst
-if [ -f "$peacock" ]; then
-  cp "$peacock" peacock.dst
-  cases="$cases peacock.dst:shv"
-fi
+convert_cases "$build" "$shared"
 
 ok=0
 for c in $cases; do

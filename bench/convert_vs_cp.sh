@@ -24,15 +24,7 @@ korvane=$build/src/frontend/korvane
 work=$(mktemp -d "$build/convert-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-"$build/bench/make_bench_pattern" 100000 g100k.dst g100k.pes g100k.shv
-cases="g100k.dst:shv g100k.pes:shv g100k.shv:dst"
-peacock=$shared/realdesigns/dst/julie__01Peacock.dst
-if [ -f "$peacock" ]; then
-  cp "$peacock" peacock.dst
-  cases="$cases peacock.dst:shv"
-else
-  echo "peacock: skipped, $peacock is not there"
-fi
+convert_cases "$build" "$shared"
 
 ok=0
 for c in $cases; do

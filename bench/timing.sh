@@ -48,3 +48,20 @@ print(round((usage.ru_utime + usage.ru_stime) * 1e6))
 sys.exit(0 if os.waitstatus_to_exitcode(status) == 0 else 1)
 ' "$@" >>"$out"
 }
+
+# convert_cases BUILD SHARED: writes the conversion benchmarks' inputs into the
+# current folder (a generated 100,000-stitch design as DST, PES and SHV, and
+# the real Peacock DST when the shared folder has it) and sets `cases` to
+# INPUT:OUTPUT-EXTENSION pairs.
+convert_cases() {
+  local build=$1 shared=$2
+  "$build/bench/make_bench_pattern" 100000 g100k.dst g100k.pes g100k.shv
+  cases="g100k.dst:shv g100k.pes:shv g100k.shv:dst"
+  local peacock=$shared/realdesigns/dst/julie__01Peacock.dst
+  if [ -f "$peacock" ]; then
+    cp "$peacock" peacock.dst
+    cases="$cases peacock.dst:shv"
+  else
+    echo "peacock: skipped, $peacock is not there"
+  fi
+}
