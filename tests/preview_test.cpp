@@ -9,6 +9,7 @@
 #include "formats/shv_pattern.hpp"
 #include "formats/stitch.hpp"
 
+#include "shvgen/cell_divider.hpp"
 #include "shvgen/colour_tables.hpp"
 #include "shvgen/line_dda.hpp"
 #include "shvgen/preview.hpp"
@@ -135,11 +136,28 @@ TEST(DrawPreview, GivesWhatDrawingPointByPointGives) {
          {std::pair<int, int>{dims.scanlines, dims.pixels}, {37, 91}, {151, 3}}) {
       SCOPED_TRACE(std::to_string(pixels) + " x " + std::to_string(scanlines));
       const Bytes want = point_by_point(box, e->colours, e->stream, pixels, scanlines);
-      Bytes got(want.size(), 0);
-      draw_preview(got, box, e->colours, e->stream, pixels, scanlines);
-      EXPECT_EQ(got, want);
-      EXPECT_GT(std::count_if(got.begin(), got.end(), [](std::uint8_t b) { return b != 0; }), 0);
+      EXPECT_GT(std::count_if(want.begin(), want.end(), [](std::uint8_t b) { return b != 0; }), 0);
+      for (const auto how : {PreviewCells::kUnpacked, PreviewCells::kPacked}) {
+        Bytes got(want.size(), 0);
+        draw_preview(got, box, e->colours, e->stream, pixels, scanlines, how);
+        EXPECT_EQ(got, want) << (how == PreviewCells::kUnpacked ? "unpacked" : "packed");
+      }
     }
+  }
+}
+
+TEST(CellDivider, DividesAsIntegerDivisionDoes) {
+  const std::int64_t big = std::int64_t{1} << 31;
+  const std::int64_t factors[] = {1, 2, 3, 7, 10, 127, 128, 129, 1000, 65535, 65537,
+                                  (1 << 20) + 1, 1 << 30, big - 1, big, big * 3 + 1};
+  std::mt19937_64 rng(7);
+  for (const auto f : factors) {
+    const CellDivider div(f);
+    std::vector<std::int64_t> values = {0,   1,       f - 1,   f,        f + 1,      2 * f - 1,
+                                        -1,  -f,      -f - 1,  big - 1,  big - 2,    big,
+                                        big + 1, -big, big * 5, -big * 5};
+    for (int i = 0; i < 2000; ++i) values.push_back(static_cast<std::int64_t>(rng() % big));
+    for (const auto v : values) ASSERT_EQ(div(v), v / f) << v << " / " << f;
   }
 }
 

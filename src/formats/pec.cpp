@@ -131,16 +131,28 @@ struct Axis {
   std::size_t next = 0;
 };
 
+// The axis at `at` from its first byte and the one after it (used only by
+// the long form). Without branches: short and long forms mix at random.
+Axis axis_from(std::uint8_t b0, std::uint8_t b1, std::size_t at) {
+  const bool long_form = (b0 & kLongForm) != 0;
+  // Sign-extended from 7 bits (short) or 12 bits (long).
+  const std::int32_t short_step = static_cast<std::int8_t>(static_cast<std::uint8_t>(b0 << 1)) >> 1;
+  const std::int32_t long_bits = ((b0 & 0x0F) << 8) | b1;
+  const std::int32_t long_step = long_bits > kMaxLong ? long_bits - 4096 : long_bits;
+  return Axis{long_form ? long_step : short_step,
+              static_cast<std::uint8_t>(long_form ? b0 & (kTrimFlag | kJumpFlag) : 0),
+              at + 1 + (long_form ? 1 : 0)};
+}
+
 Result<Axis> read_axis(const ByteReader& in, std::size_t at) {
   KORVANE_TRY(b0, in.u8(at, "a PEC stitch record"));
-  if ((b0 & kLongForm) == 0) {
-    return Axis{b0 > kMaxShort ? std::int32_t{b0} - 128 : std::int32_t{b0}, 0, at + 1};
-  }
+  if ((b0 & kLongForm) == 0) return axis_from(b0, 0, at);
   KORVANE_TRY(b1, in.u8(at + 1, "a PEC stitch record"));
-  const std::int32_t v = ((b0 & 0x0F) << 8) | b1;
-  return Axis{v > kMaxLong ? v - 4096 : v, static_cast<std::uint8_t>(b0 & (kTrimFlag | kJumpFlag)),
-              at + 2};
+  return axis_from(b0, b1, at);
 }
+
+// The most bytes a record takes: two long axes.
+constexpr std::size_t kLongestRecord = 4;
 
 // Which thread each block wears. A PES header's chart lists the design's
 // threads in the order they first appear, which the PEC colour list repeats
@@ -187,23 +199,42 @@ Result<Pattern> read_pec_section(const ByteReader& pec, std::span<const Thread> 
   p.events.reserve(pec.size() / 2);
   std::int64_t x = 0, y = 0;
   std::size_t at = kStitchesAt;
+  const auto bytes = pec.bytes();
   while (true) {
-    KORVANE_TRY(b0, pec.u8(at, "a PEC stitch record"));
-    if (b0 == kEndMark) break;
-    if (b0 == kChangeMark) {
-      KORVANE_TRY(b1, pec.u8(at + 1, "a PEC colour change"));
-      if (b1 == kChangeMark2) {
+    Axis ax, ay;
+    // Where a whole record's bytes are surely there, it is read straight from
+    // them; near the end through the reader, which names what is cut short.
+    if (pec.contains(at, kLongestRecord)) {
+      const std::uint8_t b0 = bytes[at];
+      if (b0 == kEndMark) break;
+      if (b0 == kChangeMark && bytes[at + 1] == kChangeMark2) {
         // The third byte only alternates between 2 and 1.
-        KORVANE_TRY(b2, pec.u8(at + 2, "a PEC colour change"));
-        (void)b2;
         p.events.push_back(
             {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), NeedleOp::kColourChange});
         at += 3;
         continue;
       }
+      ax = axis_from(b0, bytes[at + 1], at);
+      ay = axis_from(bytes[ax.next], bytes[ax.next + 1], ax.next);
+    } else {
+      KORVANE_TRY(b0, pec.u8(at, "a PEC stitch record"));
+      if (b0 == kEndMark) break;
+      if (b0 == kChangeMark) {
+        KORVANE_TRY(b1, pec.u8(at + 1, "a PEC colour change"));
+        if (b1 == kChangeMark2) {
+          KORVANE_TRY(b2, pec.u8(at + 2, "a PEC colour change"));
+          (void)b2;
+          p.events.push_back({static_cast<std::int32_t>(x), static_cast<std::int32_t>(y),
+                              NeedleOp::kColourChange});
+          at += 3;
+          continue;
+        }
+      }
+      KORVANE_TRY(cut_x, read_axis(pec, at));
+      KORVANE_TRY(cut_y, read_axis(pec, cut_x.next));
+      ax = cut_x;
+      ay = cut_y;
     }
-    KORVANE_TRY(ax, read_axis(pec, at));
-    KORVANE_TRY(ay, read_axis(pec, ax.next));
     const std::size_t record_at = at;
     at = ay.next;
     const std::uint8_t flags = ax.flags | ay.flags;

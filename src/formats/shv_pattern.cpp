@@ -127,15 +127,15 @@ class Encoder {
   // that wrapped), round the wrap, which is how the reader reads it back.
   void stitch(std::int32_t x, std::int32_t y) {
     const std::int64_t dx = wrap16(x - x_), dy = wrap16(y - y_);
-    const std::int64_t steps = stitch_steps(dx, dy);
-    if (steps == 1) {
-      // Nearly every stitch fits one record; the rounding below would give
-      // dx, dy exactly, at the cost of two divisions.
+    if (dx >= -127 && dx <= 127 && dy >= -128 && dy <= 127) {
+      // Nearly every stitch fits one record; stitch_steps and the rounding
+      // below would give dx, dy exactly, at the cost of four divisions.
       out_.u8(static_cast<std::uint8_t>(dx));
       out_.u8(static_cast<std::uint8_t>(dy));
       move_to(wrap16(x_ + dx), wrap16(y_ + dy));
       return;
     }
+    const std::int64_t steps = stitch_steps(dx, dy);
     std::int64_t done_x = 0, done_y = 0;
     for (std::int64_t i = 1; i <= steps; ++i) {
       const std::int64_t to_x = round_div(dx * i, steps), to_y = round_div(dy * i, steps);

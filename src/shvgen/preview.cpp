@@ -8,6 +8,7 @@
 #include "formats/huc_layout.hpp"
 #include "formats/shv_layout.hpp"
 #include "formats/stitch.hpp"
+#include "shvgen/cell_divider.hpp"
 #include "shvgen/colour_tables.hpp"
 
 namespace kvn::shvgen {
@@ -80,15 +81,115 @@ void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> p
                pixels, scanlines);
 }
 
-void draw_preview(std::span<std::uint8_t> out, const PreviewExtents& e,
-                  std::span<const formats::shvcolor_t> colours,
-                  std::span<const std::uint8_t> stream, std::int32_t pixels,
-                  std::int32_t scanlines) {
-  if (pixels <= 0 || scanlines <= 0) return;
-  const std::uint64_t area = static_cast<std::uint64_t>(pixels) *
-                             formats::preview_row_size(static_cast<std::uint64_t>(scanlines));
-  if (area > out.size()) return;
 
+namespace {
+
+// dda_points' stepping along a line of `major` points, with the cell pointer
+// in place of the point: the minor axis steps when err > 0. Branch free,
+// since which way err goes is close to random along a line.
+inline void step_line(std::uint8_t* p, std::ptrdiff_t major_step, std::ptrdiff_t minor_step,
+                      std::int64_t major, std::int64_t minor, std::uint8_t colour) {
+  std::int64_t err = 2 * minor - major;
+  const std::int64_t back = 2 * major;
+  for (std::int64_t i = 0; i < major; ++i) {
+    *p = colour;
+    const std::int64_t step = -static_cast<std::int64_t>(err > 0);  // all ones or zero
+    p += major_step + (minor_step & step);
+    err += 2 * minor - (back & step);
+  }
+}
+
+// One byte per cell, rows laid out as the packed preview's (row gx, pixel c):
+// setting a cell is a plain store where the packed layout needs a read, a
+// mask and a write of a byte its neighbour cell shares. Packed once at the end.
+class CellGrid {
+ public:
+  CellGrid(std::span<const std::uint8_t> packed, std::int32_t pixels, std::int32_t scanlines)
+      : cells_(static_cast<std::size_t>(pixels) * static_cast<std::size_t>(scanlines)),
+        scanlines_(static_cast<std::size_t>(scanlines)) {
+    // Cells the drawing does not reach keep what the caller's bitmap held.
+    for_each_cell(pixels, [&](std::uint8_t& cell, std::size_t byte, bool high) {
+      cell = high ? packed[byte] >> 4 : packed[byte] & 0x0F;
+    });
+  }
+  void set(std::int64_t gx, std::int64_t c, std::uint8_t colour) {
+    cells_[static_cast<std::size_t>(gx) * scanlines_ + static_cast<std::size_t>(c)] = colour;
+  }
+  // Sets the cell of every point dda_points reports from (a, b) to (c, d),
+  // point (x, y) being the cell of row x + ox, pixel oc - y; all of them on
+  // the grid. Steps a pointer as dda_points steps the point.
+  void line(int a, int b, int c, int d, std::int64_t ox, std::int64_t oc, std::uint8_t colour) {
+    const auto s = static_cast<std::ptrdiff_t>(scanlines_);
+    std::uint8_t* const start = cells_.data() + (a + ox) * s + (oc - b);
+    const std::int64_t dx = std::int64_t{c} - a, dy = std::int64_t{d} - b;
+    const std::int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+    // A step along x is a row, along y (upward) one pixel back.
+    const std::ptrdiff_t along_x = dx < 0 ? -s : s, along_y = dy < 0 ? 1 : -1;
+    if (adx > ady)
+      step_line(start, along_x, along_y, adx, ady, colour);
+    else
+      step_line(start, along_y, along_x, ady, adx, colour);
+  }
+  void pack(std::span<std::uint8_t> packed, std::int32_t pixels) {
+    for_each_cell(pixels, [&](std::uint8_t& cell, std::size_t byte, bool high) {
+      packed[byte] = high ? static_cast<std::uint8_t>((packed[byte] & 0x0F) | (cell << 4))
+                          : static_cast<std::uint8_t>((packed[byte] & 0xF0) | cell);
+    });
+  }
+
+ private:
+  template <class Visit>
+  void for_each_cell(std::int32_t pixels, Visit&& visit) {
+    const std::size_t row_bytes = (scanlines_ + 1) / 2;
+    for (std::size_t gx = 0; gx < static_cast<std::size_t>(pixels); ++gx)
+      for (std::size_t c = 0; c < scanlines_; ++c)
+        visit(cells_[gx * scanlines_ + c], gx * row_bytes + c / 2, c % 2 == 0);
+  }
+  std::vector<std::uint8_t> cells_;
+  std::size_t scanlines_;
+};
+
+// The packed preview itself, for previews too large to unpack: the largest
+// designs' previews are most of their image.
+class PackedCells {
+ public:
+  PackedCells(std::span<std::uint8_t> packed, std::int32_t scanlines)
+      : packed_(packed), row_bytes_(formats::preview_row_size(static_cast<std::uint64_t>(scanlines))) {}
+  void set(std::int64_t gx, std::int64_t c, std::uint8_t colour) {
+    std::uint8_t& b = packed_[static_cast<std::size_t>(static_cast<std::uint64_t>(gx) * row_bytes_ +
+                                                       static_cast<std::uint64_t>(c / 2))];
+    // Even pixels take the high nibble. Without a branch: along a line that
+    // runs up the design, even and odd alternate at every point.
+    const unsigned shift = (c % 2 == 0) ? 4U : 0U;
+    b = static_cast<std::uint8_t>((b & ~(0x0FU << shift)) | (unsigned{colour} << shift));
+  }
+  void line(int a, int b, int c, int d, std::int64_t ox, std::int64_t oc, std::uint8_t colour) {
+    dda_points(a, b, c, d, [this, ox, oc, colour](int x, int y) { set(x + ox, oc - y, colour); });
+  }
+  void pack(std::span<std::uint8_t>, std::int32_t) {}
+
+ private:
+  std::span<std::uint8_t> packed_;
+  std::uint64_t row_bytes_;
+};
+
+#ifdef _WIN32
+// A LineDDA callback that hands each point to the callable `f` points to.
+template <class F>
+void KORVANE_CALLBACK call_point(int X, int Y, std::intptr_t f) {
+  (*reinterpret_cast<F*>(f))(X, Y);
+}
+#endif
+
+// Previews up to this many cells are drawn unpacked: 4 MiB, a preview of
+// 2,048 x 2,048 cells, far beyond what stitched designs need.
+constexpr std::uint64_t kMaxUnpackedCells = std::uint64_t{1} << 22;
+
+template <class Cells>
+void draw_stitches(Cells& cells, std::span<std::uint8_t> out, const PreviewExtents& e,
+                   std::span<const formats::shvcolor_t> colours,
+                   std::span<const std::uint8_t> stream, std::int32_t pixels,
+                   std::int32_t scanlines) {
   // The box is symmetric about the start point. In 32 bits or more: twice a
   // 16-bit extent does not fit in 16 bits.
   const std::int64_t width = 2 * std::max(abs64(e.x0), abs64(e.x1));
@@ -96,14 +197,8 @@ void draw_preview(std::span<std::uint8_t> out, const PreviewExtents& e,
   const std::int64_t factorx = (width + pixels - 1) / pixels;
   const std::int64_t factory = (height + scanlines - 1) / scanlines;
   if (factorx == 0 || factory == 0) return;
-
-  Q2PARAM data;
-  data.ppic = out.first(static_cast<std::size_t>(area));
-  data.oX1 = static_cast<std::int32_t>((pixels - (width + factorx - 1) / factorx) / 2);
-  data.oY1 = static_cast<std::int32_t>((scanlines - (height + factory - 1) / factory) / 2);
-  data.scanlines = scanlines;
-  data.pixels = pixels;
-  const auto row_bytes = formats::preview_row_size(static_cast<std::uint64_t>(scanlines));
+  const std::int64_t oX1 = (pixels - (width + factorx - 1) / factorx) / 2;
+  const std::int64_t oY1 = (scanlines - (height + factory - 1) / factory) / 2;
 
   // The start point, placed from the extents. The running position is kept
   // wide: it starts at half the box, so 16 bits would wrap for designs that
@@ -114,43 +209,76 @@ void draw_preview(std::span<std::uint8_t> out, const PreviewExtents& e,
   const std::int64_t x = std::max(-x1, x0);
   const std::int64_t y = std::max(-y1, y0);
 
-  // The walk stops at a block the stream cuts short: nothing after it can be drawn.
-  // A 64-bit division costs more than drawing the stitch's cells, so
-  // positions that fit an int divide as ints, and a stitch that starts where
-  // the last one ended takes that one's cell.
-  auto cell = [](std::int64_t v, std::int64_t factor) {
-    if (fits_int(v) && fits_int(factor))
-      return std::int64_t{static_cast<int>(v) / static_cast<int>(factor)};
-    return v / factor;
+  std::uint8_t colour = 0;
+  // Column X + oX1 is row gx; line Y + oY1 counted upward is pixel c counted downward.
+  auto inside = [&](std::int64_t X, std::int64_t Y) {
+    return X + oX1 >= 0 && X + oX1 < pixels && Y + oY1 >= 0 && Y + oY1 < scanlines;
   };
-  std::int64_t last_x = 0, last_y = 0, last_cx = cell(0, factorx), last_cy = cell(0, factory);
+  auto set = [&](std::int64_t X, std::int64_t Y) {
+    cells.set(X + oX1, scanlines - 1 - (Y + oY1), colour);
+  };
+  auto set_if_inside = [&](std::int64_t X, std::int64_t Y) {
+    if (inside(X, Y)) set(X, Y);
+  };
+
+  const CellDivider cellx(factorx), celly(factory);
+  // A stitch that starts where the last one ended takes that one's cell.
+  std::int64_t last_x = 0, last_y = 0, last_cx = cellx(0), last_cy = celly(0);
   std::size_t last_block = colours.size();
+  // The walk stops at a block the stream cuts short: nothing after it can be drawn.
   formats::walk_blocks(stream, colours, x, y, [&](const WalkStep& s) {
     if (s.record.kind != RecordKind::kStitch) return;
     if (s.block != last_block) {
       last_block = s.block;
-      data.color = pixel_for_colour(colours[s.block].Color);
+      colour = pixel_for_colour(colours[s.block].Color) & 0x0F;
     }
-    const std::int64_t cx1 = s.x0 == last_x ? last_cx : cell(s.x0, factorx);
-    const std::int64_t cy1 = s.y0 == last_y ? last_cy : cell(s.y0, factory);
-    const std::int64_t cx2 = cell(s.x1, factorx), cy2 = cell(s.y1, factory);
+    const std::int64_t cx1 = s.x0 == last_x ? last_cx : cellx(s.x0);
+    const std::int64_t cy1 = s.y0 == last_y ? last_cy : celly(s.y0);
+    const std::int64_t cx2 = cellx(s.x1), cy2 = celly(s.y1);
     last_x = s.x1;
     last_y = s.y1;
     last_cx = cx2;
     last_cy = cy2;
     // A stitch spans at most 128 cells, so an end beyond int lies far off the grid.
-    if (fits_int(cx1) && fits_int(cy1) && fits_int(cx2) && fits_int(cy2)) {
-      plot(data, row_bytes, static_cast<int>(cx2), static_cast<int>(cy2));
+    if (!fits_int(cx1) || !fits_int(cy1) || !fits_int(cx2) || !fits_int(cy2)) return;
+    const int a = static_cast<int>(cx1), b = static_cast<int>(cy1);
+    const int c = static_cast<int>(cx2), d = static_cast<int>(cy2);
+    set_if_inside(c, d);
 #ifdef _WIN32
-      // GDI's own stepping, called per point as it requires.
-      line_dda(static_cast<int>(cx1), static_cast<int>(cy1), static_cast<int>(cx2),
-               static_cast<int>(cy2), ShvLineDDAProc, reinterpret_cast<std::intptr_t>(&data));
+    // GDI's own stepping, called per point as it requires.
+    line_dda(a, b, c, d, &call_point<decltype(set_if_inside)>,
+             reinterpret_cast<std::intptr_t>(&set_if_inside));
 #else
-      dda_points(static_cast<int>(cx1), static_cast<int>(cy1), static_cast<int>(cx2),
-                 static_cast<int>(cy2), [&](int px, int py) { plot(data, row_bytes, px, py); });
+    // Both ends on the grid: so is every point between them.
+    if (inside(a, b) && inside(c, d))
+      cells.line(a, b, c, d, oX1, scanlines - 1 - oY1, colour);
+    else
+      dda_points(a, b, c, d, set_if_inside);
 #endif
-    }
   });
+  cells.pack(out, pixels);
+}
+
+}  // namespace
+
+void draw_preview(std::span<std::uint8_t> out, const PreviewExtents& e,
+                  std::span<const formats::shvcolor_t> colours,
+                  std::span<const std::uint8_t> stream, std::int32_t pixels,
+                  std::int32_t scanlines, PreviewCells how) {
+  if (pixels <= 0 || scanlines <= 0) return;
+  const std::uint64_t area = static_cast<std::uint64_t>(pixels) *
+                             formats::preview_row_size(static_cast<std::uint64_t>(scanlines));
+  if (area > out.size()) return;
+  out = out.first(static_cast<std::size_t>(area));
+  const std::uint64_t cells = static_cast<std::uint64_t>(pixels) * static_cast<std::uint64_t>(scanlines);
+  if (how == PreviewCells::kUnpacked ||
+      (how == PreviewCells::kBySize && cells <= kMaxUnpackedCells)) {
+    CellGrid grid(out, pixels, scanlines);
+    draw_stitches(grid, out, e, colours, stream, pixels, scanlines);
+  } else {
+    PackedCells packed(out, scanlines);
+    draw_stitches(packed, out, e, colours, stream, pixels, scanlines);
+  }
 }
 
 }  // namespace kvn::shvgen

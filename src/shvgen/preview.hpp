@@ -41,13 +41,19 @@ struct PreviewExtents {
   std::int16_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
 };
 
+/// Where draw_preview sets cells: unpacked, a byte each, then packed (fast),
+/// or straight in the packed bitmap (no memory of its own); by size picks
+/// the first for all but very large previews. Both give the same bitmap.
+enum class PreviewCells { kBySize, kUnpacked, kPacked };
+
 /// What MakeShvBmp draws, from the parts of a design rather than a HUC
 /// image: the colour blocks `colours` of `stream`, scaled to the extents `e`.
 /// Counts are 32-bit, so designs too long for a HUC image draw the same way.
-/// `out` is expected cleared; nothing outside its first `pixels` rows is written.
+/// Cells no stitch reaches keep what `out` held; nothing outside its first
+/// `pixels` rows is written.
 void draw_preview(std::span<std::uint8_t> out, const PreviewExtents& e,
                   std::span<const formats::shvcolor_t> colours,
                   std::span<const std::uint8_t> stream, std::int32_t pixels,
-                  std::int32_t scanlines);
+                  std::int32_t scanlines, PreviewCells how = PreviewCells::kBySize);
 
 }  // namespace kvn::shvgen
