@@ -17,7 +17,8 @@ shared=${KORVANE_SHARED_DIR:-$src/../shared}
 . "$src/bench/timing.sh"
 
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
-ninja -C "$build" -j2 korvane make_bench_pattern >/dev/null
+ninja -C "$build" -j2 korvane make_bench_pattern cpu_time >/dev/null
+cpu_time=$build/bench/cpu_time
 korvane=$build/src/frontend/korvane
 
 # Beside the build, not in /tmp: both sides write to the disk the project lives on.

@@ -32,21 +32,12 @@ within() { awk -v r="$1" -v g="$2" 'BEGIN { exit !(r <= g) }'; }
 
 # cpu_into FILE CMD...: runs CMD and appends the CPU time (user + system) it
 # took, in microseconds, to FILE. Fairer than wall time on a busy machine:
-# waiting for a core is not counted, waiting for the disk neither.
+# waiting for a core is not counted, waiting for the disk neither. Measured by
+# bench/cpu_time.c, which the scripts build; `cpu_time` names it.
 cpu_into() {
   local out=$1
   shift
-  python3 -c '
-import os, sys
-pid = os.fork()
-if pid == 0:
-    null = os.open(os.devnull, os.O_WRONLY)
-    os.dup2(null, 1)
-    os.execvp(sys.argv[1], sys.argv[1:])
-_, status, usage = os.wait4(pid, 0)
-print(round((usage.ru_utime + usage.ru_stime) * 1e6))
-sys.exit(0 if os.waitstatus_to_exitcode(status) == 0 else 1)
-' "$@" >>"$out"
+  "$cpu_time" "$@" >>"$out"
 }
 
 # convert_cases BUILD SHARED: writes the conversion benchmarks' inputs into the

@@ -17,6 +17,12 @@ void for_each_step(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64
   const std::int64_t dx = x1 - x0;
   const std::int64_t dy = y1 - y0;
   const std::int64_t longest = std::max(std::llabs(dx), std::llabs(dy));
+  // Most moves are one step; the rounding below would give (x1, y1) at the
+  // cost of three divisions.
+  if (longest <= max_step) {
+    step(x1, y1);
+    return;
+  }
   const std::int64_t n = longest == 0 ? 1 : (longest + max_step - 1) / max_step;
   // Rounds a * i / n to the nearest whole unit, halves away from zero, in
   // integers so that every platform gives the same bytes.
