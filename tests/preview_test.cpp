@@ -130,10 +130,11 @@ TEST(DrawPreview, GivesWhatDrawingPointByPointGives) {
     const auto e = formats::encode_shv(example::generated_pattern(shape), "t.shv");
     ASSERT_TRUE(e) << e.error().message();
     const PreviewExtents box{e->x0, e->y0, e->x1, e->y1};
-    // The design's own grid, and odd-sized ones that centre it off the middle.
+    // The design's own grid, odd-sized ones that centre it off the middle,
+    // and one of a cell per unit, where stitches cross up to 128 cells.
     const auto dims = formats::dimensions_for_extents(e->x0, e->y0, e->x1, e->y1);
     for (const auto& [pixels, scanlines] :
-         {std::pair<int, int>{dims.scanlines, dims.pixels}, {37, 91}, {151, 3}}) {
+         {std::pair<int, int>{dims.scanlines, dims.pixels}, {37, 91}, {151, 3}, {1601, 1601}}) {
       SCOPED_TRACE(std::to_string(pixels) + " x " + std::to_string(scanlines));
       const Bytes want = point_by_point(box, e->colours, e->stream, pixels, scanlines);
       EXPECT_GT(std::count_if(want.begin(), want.end(), [](std::uint8_t b) { return b != 0; }), 0);

@@ -85,17 +85,50 @@ void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> p
 namespace {
 
 // dda_points' stepping along a line of `major` points, with the cell pointer
-// in place of the point: the minor axis steps when err > 0. Branch free,
-// since which way err goes is close to random along a line.
+// in place of the point: the minor axis steps when err > 0.
 inline void step_line(std::uint8_t* p, std::ptrdiff_t major_step, std::ptrdiff_t minor_step,
                       std::int64_t major, std::int64_t minor, std::uint8_t colour) {
   std::int64_t err = 2 * minor - major;
-  const std::int64_t back = 2 * major;
+  const std::int64_t flat = 2 * minor, up = 2 * minor - 2 * major;
+  const std::ptrdiff_t diagonal = major_step + minor_step;
   for (std::int64_t i = 0; i < major; ++i) {
     *p = colour;
-    const std::int64_t step = -static_cast<std::int64_t>(err > 0);  // all ones or zero
-    p += major_step + (minor_step & step);
-    err += 2 * minor - (back & step);
+    const bool step = err > 0;
+    p += step ? diagonal : major_step;
+    err = step ? err + up : err + flat;
+  }
+}
+
+// Lines of up to this many points, nearly all of a preview's, step by a
+// table: bit i of kSteps[major][minor] says whether the step after point i
+// is diagonal, as step_line's err decides it. The walk along a line then
+// carries no err from point to point.
+constexpr int kTableMajor = 32;
+struct StepTable {
+  std::uint32_t bits[kTableMajor + 1][kTableMajor + 1] = {};
+  constexpr StepTable() {
+    for (int major = 1; major <= kTableMajor; ++major) {
+      for (int minor = 0; minor <= major; ++minor) {
+        std::int64_t err = 2 * minor - major;
+        for (int i = 0; i < major; ++i) {
+          const bool step = err > 0;
+          if (step) bits[major][minor] |= std::uint32_t{1} << i;
+          err += step ? 2 * minor - 2 * major : 2 * minor;
+        }
+      }
+    }
+  }
+};
+constexpr StepTable kSteps;
+
+inline void table_line(std::uint8_t* p, std::ptrdiff_t major_step, std::ptrdiff_t minor_step,
+                       int major, int minor, std::uint8_t colour) {
+  std::uint32_t bits = kSteps.bits[major][minor];
+  const std::ptrdiff_t diagonal = major_step + minor_step;
+  for (int i = 0; i < major; ++i) {
+    *p = colour;
+    p += (bits & 1U) != 0 ? diagonal : major_step;
+    bits >>= 1;
   }
 }
 
@@ -125,10 +158,15 @@ class CellGrid {
     const std::int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
     // A step along x is a row, along y (upward) one pixel back.
     const std::ptrdiff_t along_x = dx < 0 ? -s : s, along_y = dy < 0 ? 1 : -1;
-    if (adx > ady)
-      step_line(start, along_x, along_y, adx, ady, colour);
+    const bool x_major = adx > ady;
+    const std::int64_t major = x_major ? adx : ady, minor = x_major ? ady : adx;
+    const std::ptrdiff_t major_step = x_major ? along_x : along_y;
+    const std::ptrdiff_t minor_step = x_major ? along_y : along_x;
+    if (major <= kTableMajor)
+      table_line(start, major_step, minor_step, static_cast<int>(major), static_cast<int>(minor),
+                 colour);
     else
-      step_line(start, along_y, along_x, ady, adx, colour);
+      step_line(start, major_step, minor_step, major, minor, colour);
   }
   void pack(std::span<std::uint8_t> packed, std::int32_t pixels) {
     for_each_cell(pixels, [&](std::uint8_t& cell, std::size_t byte, bool high) {
