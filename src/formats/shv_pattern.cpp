@@ -98,7 +98,11 @@ constexpr std::size_t kMaxShvWords = 0x3FFF0000;
 
 class Encoder {
  public:
-  explicit Encoder(std::size_t events) : out_(2 * events + 16) {}
+  // Room for a record per stitch and a long move for every other event,
+  // so that the stream is not copied as it grows: only stitches longer
+  // than a record take more.
+  explicit Encoder(std::size_t stitches, std::size_t others)
+      : out_(2 * stitches + kLongMoveBytes * others + 16) {}
 
   void start_block(std::uint8_t code) {
     close_block();
@@ -266,7 +270,10 @@ Result<Pattern> read_dhv_combined(const ByteReader& in) {
 }
 
 Result<ShvEncoding> encode_shv(const Pattern& p, const std::string& file) {
-  Encoder enc(p.events.size());
+  const auto stitches = static_cast<std::size_t>(
+      std::count_if(p.events.begin(), p.events.end(),
+                    [](const NeedleEvent& e) { return e.op == NeedleOp::kStitch; }));
+  Encoder enc(stitches, p.events.size() - stitches);
   std::size_t source_block = 0;
   bool open = false;
   auto code_of = [&](std::size_t b) {
