@@ -24,66 +24,6 @@ constexpr bool fits_int(std::int64_t v) {
 
 std::int64_t abs64(std::int64_t v) { return v < 0 ? -v : v; }
 
-}  // namespace
-
-namespace {
-
-// Sets one cell; `row_bytes` is preview_row_size(d.scanlines), worked out once
-// per drawing rather than per cell.
-inline void plot(Q2PARAM& d, std::uint64_t row_bytes, int X, int Y) {
-  const std::int64_t gx = std::int64_t{X} + d.oX1;
-  const std::int64_t gy = std::int64_t{Y} + d.oY1;
-  if (gx < 0 || gx >= d.pixels || gy < 0 || gy >= d.scanlines) return;
-  // Straight into the packed, turned layout: column gx is output row gx, and
-  // line gy is pixel scanlines - 1 - gy of that row.
-  const std::int64_t c = d.scanlines - 1 - gy;
-  const std::uint64_t at =
-      static_cast<std::uint64_t>(gx) * row_bytes + static_cast<std::uint64_t>(c / 2);
-  if (at >= d.ppic.size()) return;
-  std::uint8_t& b = d.ppic[static_cast<std::size_t>(at)];
-  // Even pixels take the high nibble. Without a branch: along a line that
-  // runs up the design, even and odd alternate at every point.
-  const unsigned shift = (c % 2 == 0) ? 4U : 0U;
-  const unsigned v = (d.color & 0x0FU) << shift;
-  b = static_cast<std::uint8_t>((b & ~(0x0FU << shift)) | v);
-}
-
-}  // namespace
-
-void KORVANE_CALLBACK ShvLineDDAProc(int X, int Y, std::intptr_t lpData) {
-  auto& d = *reinterpret_cast<Q2PARAM*>(lpData);
-  plot(d, formats::preview_row_size(static_cast<std::uint64_t>(d.scanlines)), X, Y);
-}
-
-void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> phuc,
-                std::int32_t pixels, std::int32_t scanlines) {
-  if (pixels <= 0 || scanlines <= 0) return;
-  const std::uint64_t area = static_cast<std::uint64_t>(pixels) *
-                             formats::preview_row_size(static_cast<std::uint64_t>(scanlines));
-  if (area > pshvout.size()) return;
-  const auto out = pshvout.first(static_cast<std::size_t>(area));
-  std::fill(out.begin(), out.end(), std::uint8_t{0});
-
-  const ByteReader huc(phuc, "");
-  const auto hdr = formats::read_huchdr(huc);
-  if (!hdr) return;
-  const std::size_t stream_at = formats::huc_stream_at(hdr->nColors);
-  if (!huc.contains(stream_at, 0)) return;
-  // The colour table lies before the stream, so every record is there.
-  std::vector<formats::shvcolor_t> colours;
-  colours.reserve(hdr->nColors);
-  for (std::size_t i = 0; i < hdr->nColors; ++i) {
-    const auto rec = formats::read_huccolor(huc, i);
-    if (!rec) return;
-    colours.push_back({rec->Stitches, rec->Color, rec->xpos, rec->ypos});
-  }
-  draw_preview(out, {hdr->x0, hdr->y0, hdr->x1, hdr->y1}, colours, huc.bytes().subspan(stream_at),
-               pixels, scanlines);
-}
-
-
-namespace {
-
 // dda_points' stepping along a line of `major` points, with the cell pointer
 // in place of the point: the minor axis steps when err > 0.
 inline void step_line(std::uint8_t* p, std::ptrdiff_t major_step, std::ptrdiff_t minor_step,
@@ -299,6 +239,19 @@ void draw_stitches(Cells& cells, std::span<std::uint8_t> out, const PreviewExten
 
 }  // namespace
 
+void KORVANE_CALLBACK ShvLineDDAProc(int X, int Y, std::intptr_t lpData) {
+  auto& d = *reinterpret_cast<Q2PARAM*>(lpData);
+  const std::int64_t gx = std::int64_t{X} + d.oX1;
+  const std::int64_t gy = std::int64_t{Y} + d.oY1;
+  if (gx < 0 || gx >= d.pixels || gy < 0 || gy >= d.scanlines) return;
+  // Column gx is output row gx, and line gy is pixel scanlines - 1 - gy of that row.
+  const std::int64_t c = d.scanlines - 1 - gy;
+  const std::uint64_t row_bytes = formats::preview_row_size(static_cast<std::uint64_t>(d.scanlines));
+  if (static_cast<std::uint64_t>(gx) * row_bytes + static_cast<std::uint64_t>(c / 2) >= d.ppic.size())
+    return;
+  PackedCells(d.ppic, d.scanlines).set(gx, c, d.color & 0x0F);
+}
+
 void draw_preview(std::span<std::uint8_t> out, const PreviewExtents& e,
                   std::span<const formats::shvcolor_t> colours,
                   std::span<const std::uint8_t> stream, std::int32_t pixels,
@@ -317,6 +270,32 @@ void draw_preview(std::span<std::uint8_t> out, const PreviewExtents& e,
     PackedCells packed(out, scanlines);
     draw_stitches(packed, out, e, colours, stream, pixels, scanlines);
   }
+}
+
+void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> phuc,
+                std::int32_t pixels, std::int32_t scanlines) {
+  if (pixels <= 0 || scanlines <= 0) return;
+  const std::uint64_t area = static_cast<std::uint64_t>(pixels) *
+                             formats::preview_row_size(static_cast<std::uint64_t>(scanlines));
+  if (area > pshvout.size()) return;
+  const auto out = pshvout.first(static_cast<std::size_t>(area));
+  std::fill(out.begin(), out.end(), std::uint8_t{0});
+
+  const ByteReader huc(phuc, "");
+  const auto hdr = formats::read_huchdr(huc);
+  if (!hdr) return;
+  const std::size_t stream_at = formats::huc_stream_at(hdr->nColors);
+  if (!huc.contains(stream_at, 0)) return;
+  // The colour table lies before the stream, so every record is there.
+  std::vector<formats::shvcolor_t> colours;
+  colours.reserve(hdr->nColors);
+  for (std::size_t i = 0; i < hdr->nColors; ++i) {
+    const auto rec = formats::read_huccolor(huc, i);
+    if (!rec) return;
+    colours.push_back({rec->Stitches, rec->Color, rec->xpos, rec->ypos});
+  }
+  draw_preview(out, {hdr->x0, hdr->y0, hdr->x1, hdr->y1}, colours, huc.bytes().subspan(stream_at),
+               pixels, scanlines);
 }
 
 }  // namespace kvn::shvgen
