@@ -320,6 +320,28 @@ TEST(PesJefDamage, DamagedFilesGiveErrorsNamingFileAndPlace) {
   }
 }
 
+// The reader takes records straight from the bytes while a whole record is
+// surely there and through the checked reads for the last few: a file cut
+// right after its end mark (the icons dropped) reads the same by both.
+TEST(PesJefDamage, AFileEndingAtItsEndMarkReadsAsTheWholeFile) {
+  for (std::uint32_t seed = 1; seed <= 16; ++seed) {
+    SCOPED_TRACE(seed);
+    const auto image = convert::write_pattern(generated(seed, seed % 2 ? 60 : 121, seed % 3 == 0),
+                                              convert::DesignFormat::kPes, "x");
+    ASSERT_TRUE(image);
+    const std::size_t block = pec_stitches_at(*image) - 0x10;
+    const std::size_t end = block + (std::size_t{(*image)[block + 2]} |
+                                     (std::size_t{(*image)[block + 3]} << 8) |
+                                     (std::size_t{(*image)[block + 4]} << 16));
+    ASSERT_EQ((*image)[end - 1], 0xFF);
+    const Bytes cut(image->begin(), image->begin() + static_cast<std::ptrdiff_t>(end));
+    const auto whole = formats::read_pes(formats::ByteReader(*image, "x"));
+    const auto ends = formats::read_pes(formats::ByteReader(cut, "x"));
+    ASSERT_TRUE(whole && ends) << (ends ? "" : ends.error().message());
+    EXPECT_EQ(ends->events, whole->events);
+  }
+}
+
 TEST(PesJefDamage, EveryCutAndFlippedByteReadsOrFailsCleanly) {
   const Pattern p = generated(11, 2500, true);
   for (const auto f : {convert::DesignFormat::kPes, convert::DesignFormat::kJef}) {
