@@ -11,6 +11,7 @@
 #include "convert/pattern_write.hpp"
 #include "formats/file_kind.hpp"
 #include "formats/pattern_read.hpp"
+#include "formats/shv_pattern.hpp"
 #include "inspect/pictures.hpp"
 #include "inspect/png_encode.hpp"
 #include "inspect/survey.hpp"
@@ -287,6 +288,24 @@ TEST(ConvertCli, EveryInputToEveryFormatAsFarAsThisBuildReadsAndWrites) {
     }
   }
   if (ran == 0) GTEST_SKIP() << "this build reads none of the inputs yet";
+}
+
+// Converting a container combined gives what combining sews: into SHV the
+// very file --combine writes, into any format the needle events read from it
+// (each design's first record sewn from its placement, as combining sews it).
+TEST(ConvertCli, CombiningByConvertGivesWhatCombineGives) {
+  ScopedTempDir dir;
+  write_bytes(dir.file("garden.dhv"), garden());
+  std::filesystem::create_directory(dir.path() / "a");
+  std::filesystem::create_directory(dir.path() / "b");
+  ASSERT_EQ(run_in(dir, "--combine garden.dhv -o a/garden.shv").code, 0);
+  ASSERT_EQ(run_in(dir, "--convert --combine garden.dhv -o b/garden.shv").code, 0);
+  const Bytes combined = read_bytes(dir.file("a/garden.shv"));
+  EXPECT_EQ(read_bytes(dir.file("b/garden.shv")), combined);
+  const auto sewn = formats::read_shv(formats::ByteReader(combined, "a/garden.shv"));
+  const auto converted = designs_of(garden(), true);
+  ASSERT_TRUE(sewn && converted);
+  EXPECT_EQ(converted->front().events, sewn->events);
 }
 
 TEST(ConvertCli, RefusesBeforeWritingAnything) {

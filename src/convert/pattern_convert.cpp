@@ -1,7 +1,9 @@
 #include "convert/pattern_convert.hpp"
 
+#include <optional>
 #include <utility>
 
+#include "convert/combine.hpp"
 #include "convert/naming.hpp"
 #include "formats/container.hpp"
 #include "formats/file_kind.hpp"
@@ -33,10 +35,29 @@ std::string written_formats() {
   return s;
 }
 
+// The HUC image combining makes of a container of two or more designs, when
+// combining can make one: then --convert --combine gives what --combine does.
+std::optional<std::vector<std::uint8_t>> combined_image(const formats::ByteReader& in) {
+  const auto layout = formats::read_container(in);
+  if (!layout || layout->designs.size() < 2) return std::nullopt;
+  auto huc = build_combined_huc(in, *layout);
+  if (!huc) return std::nullopt;
+  return std::move(*huc);
+}
+
 }  // namespace
 
 Result<std::vector<Pattern>> container_patterns(const formats::ByteReader& in, bool combine) {
   if (!combine) return formats::read_dhv_designs(in);
+  // Read from combining's own image, so that each design's first record is
+  // sewn as combining sews it. Combinations beyond what one HUC image holds,
+  // which combining refuses, are still put together pattern by pattern.
+  if (const auto huc = combined_image(in)) {
+    KORVANE_TRY(layout, formats::read_container(in));
+    KORVANE_TRY(all, formats::read_huc(formats::ByteReader(*huc, in.file())));
+    all.name.assign(layout.name.begin(), layout.name.end());
+    return std::vector<Pattern>{std::move(all)};
+  }
   KORVANE_TRY(all, formats::read_dhv_combined(in));
   return std::vector<Pattern>{std::move(all)};
 }
@@ -118,6 +139,16 @@ int run_pattern_conversion(const std::string& input, const std::string* output,
     auto shv = shvgen::build_shv(in, design_name(names->front()));
     if (!shv) return fail(diag, shv.error());
     return out.write(names->front(), *shv, diag) ? 0 : kConversionFailed;
+  }
+
+  // Combined into SHV: the very file --combine writes.
+  if (kind == formats::ContentKind::kDhvContainer && options.combine &&
+      *format == DesignFormat::kShv) {
+    if (const auto huc = combined_image(in)) {
+      auto shv = shvgen::build_shv(formats::ByteReader(*huc, input), design_name(names->front()));
+      if (!shv) return fail(diag, shv.error());
+      return out.write(names->front(), *shv, diag) ? 0 : kConversionFailed;
+    }
   }
 
   std::vector<Pattern> patterns;
