@@ -290,14 +290,20 @@ TEST(ConvertCli, EveryInputToEveryFormatAsFarAsThisBuildReadsAndWrites) {
   if (ran == 0) GTEST_SKIP() << "this build reads none of the inputs yet";
 }
 
-// Converting a container combined gives what combining sews: into SHV the
-// very file --combine writes, into any format the needle events read from it
+// A container converted into SHV gives the files splitting and combining
+// write: each design byte for byte, or the combined design. Converted into
+// any format, combined, it gives the needle events read from that design
 // (each design's first record sewn from its placement, as combining sews it).
-TEST(ConvertCli, CombiningByConvertGivesWhatCombineGives) {
+TEST(ConvertCli, ContainersIntoShvGiveWhatSplitAndCombineGive) {
   ScopedTempDir dir;
   write_bytes(dir.file("garden.dhv"), garden());
   std::filesystem::create_directory(dir.path() / "a");
   std::filesystem::create_directory(dir.path() / "b");
+  ASSERT_EQ(run_in(dir, "--split garden.dhv").code, 0);
+  ASSERT_EQ(run_in(dir, "--convert garden.dhv -o b/").code, 0);
+  for (const char* name : {"garden001.shv", "garden002.shv"})
+    EXPECT_EQ(read_bytes(dir.file(std::string("b/") + name)), read_bytes(dir.file(name))) << name;
+
   ASSERT_EQ(run_in(dir, "--combine garden.dhv -o a/garden.shv").code, 0);
   ASSERT_EQ(run_in(dir, "--convert --combine garden.dhv -o b/garden.shv").code, 0);
   const Bytes combined = read_bytes(dir.file("a/garden.shv"));

@@ -141,9 +141,26 @@ int run_pattern_conversion(const std::string& input, const std::string* output,
     return out.write(names->front(), *shv, diag) ? 0 : kConversionFailed;
   }
 
-  // Combined into SHV: the very file --combine writes.
-  if (kind == formats::ContentKind::kDhvContainer && options.combine &&
-      *format == DesignFormat::kShv) {
+  // A container into SHV gives the files splitting or combining writes:
+  // each design byte for byte, or the very file --combine writes.
+  if (kind == formats::ContentKind::kDhvContainer && *format == DesignFormat::kShv) {
+    auto layout = formats::read_container(in);
+    if (!layout) return fail(diag, layout.error());
+    if (!options.combine || layout->designs.size() == 1) {
+      if (auto whole = formats::check_designs_whole(in, *layout); !whole)
+        return fail(diag, whole.error());
+      if (layout->designs.size() != names->size())
+        return fail(diag, make_error(ErrorCode::kInternal, input, "the designs changed while read"));
+      std::vector<std::span<const std::uint8_t>> designs;
+      for (const auto& d : layout->designs) {
+        auto design = in.span_at(d.begin, d.length, "a design");
+        if (!design) return fail(diag, design.error());
+        designs.push_back(*design);
+      }
+      for (std::size_t i = 0; i < designs.size(); ++i)
+        if (!out.write((*names)[i], designs[i], diag)) return kConversionFailed;
+      return 0;
+    }
     if (const auto huc = combined_image(in)) {
       auto shv = shvgen::build_shv(formats::ByteReader(*huc, input), design_name(names->front()));
       if (!shv) return fail(diag, shv.error());
