@@ -37,10 +37,10 @@ std::string written_formats() {
 
 // The HUC image combining makes of a container of two or more designs, when
 // combining can make one: then --convert --combine gives what --combine does.
-std::optional<std::vector<std::uint8_t>> combined_image(const formats::ByteReader& in) {
-  const auto layout = formats::read_container(in);
-  if (!layout || layout->designs.size() < 2) return std::nullopt;
-  auto huc = build_combined_huc(in, *layout);
+std::optional<std::vector<std::uint8_t>> combined_image(const formats::ByteReader& in,
+                                                        const formats::ContainerLayout& layout) {
+  if (layout.designs.size() < 2) return std::nullopt;
+  auto huc = build_combined_huc(in, layout);
   if (!huc) return std::nullopt;
   return std::move(*huc);
 }
@@ -52,8 +52,8 @@ Result<std::vector<Pattern>> container_patterns(const formats::ByteReader& in, b
   // Read from combining's own image, so that each design's first record is
   // sewn as combining sews it. Combinations beyond what one HUC image holds,
   // which combining refuses, are still put together pattern by pattern.
-  if (const auto huc = combined_image(in)) {
-    KORVANE_TRY(layout, formats::read_container(in));
+  KORVANE_TRY(layout, formats::read_container(in));
+  if (const auto huc = combined_image(in, layout)) {
     KORVANE_TRY(all, formats::read_huc(formats::ByteReader(*huc, in.file())));
     all.name.assign(layout.name.begin(), layout.name.end());
     return std::vector<Pattern>{std::move(all)};
@@ -132,13 +132,17 @@ int run_pattern_conversion(const std::string& input, const std::string* output,
   if (!format) return fail(diag, format.error());
 
   const auto kind = formats::recognise_kind(in.bytes());
+  // The SHV design of a HUC image, its stream unchanged, as --huc writes it.
+  auto write_shv_of = [&](const formats::ByteReader& huc) {
+    auto shv = shvgen::build_shv(huc, design_name(names->front()));
+    if (!shv) return fail(diag, shv.error());
+    return out.write(names->front(), *shv, diag) ? 0 : kConversionFailed;
+  };
   // A HUC design's stream is already SHV's: it goes over unchanged, exactly
   // as --huc writes it, so that both commands give one file the same bytes.
   if (kind == formats::ContentKind::kHucDesign && *format == DesignFormat::kShv) {
     if (auto whole = formats::check_huc_image(in); !whole) return fail(diag, whole.error());
-    auto shv = shvgen::build_shv(in, design_name(names->front()));
-    if (!shv) return fail(diag, shv.error());
-    return out.write(names->front(), *shv, diag) ? 0 : kConversionFailed;
+    return write_shv_of(in);
   }
 
   // A container into SHV gives the files splitting or combining writes:
@@ -161,11 +165,8 @@ int run_pattern_conversion(const std::string& input, const std::string* output,
         if (!out.write((*names)[i], designs[i], diag)) return kConversionFailed;
       return 0;
     }
-    if (const auto huc = combined_image(in)) {
-      auto shv = shvgen::build_shv(formats::ByteReader(*huc, input), design_name(names->front()));
-      if (!shv) return fail(diag, shv.error());
-      return out.write(names->front(), *shv, diag) ? 0 : kConversionFailed;
-    }
+    if (const auto huc = combined_image(in, *layout))
+      return write_shv_of(formats::ByteReader(*huc, input));
   }
 
   std::vector<Pattern> patterns;
