@@ -30,7 +30,7 @@ void line_dda_portable(int x1, int y1, int x2, int y2, LineProc proc, std::intpt
 /// for drawing many short lines, where a call through a pointer per point
 /// costs more than the point itself.
 template <typename Point>
-inline void dda_points(int x1, int y1, int x2, int y2, Point&& point) {
+constexpr void dda_points(int x1, int y1, int x2, int y2, Point&& point) {
   // 64-bit error terms: twice a 32-bit extent does not fit in an int.
   const std::int64_t dx = std::int64_t{x2} - x1;
   const std::int64_t dy = std::int64_t{y2} - y1;

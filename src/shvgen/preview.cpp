@@ -24,37 +24,24 @@ constexpr bool fits_int(std::int64_t v) {
 
 std::int64_t abs64(std::int64_t v) { return v < 0 ? -v : v; }
 
-// dda_points' stepping along a line of `major` points, with the cell pointer
-// in place of the point: the minor axis steps when err > 0.
-inline void step_line(std::uint8_t* p, std::ptrdiff_t major_step, std::ptrdiff_t minor_step,
-                      std::int64_t major, std::int64_t minor, std::uint8_t colour) {
-  std::int64_t err = 2 * minor - major;
-  const std::int64_t flat = 2 * minor, up = 2 * minor - 2 * major;
-  const std::ptrdiff_t diagonal = major_step + minor_step;
-  for (std::int64_t i = 0; i < major; ++i) {
-    *p = colour;
-    const bool step = err > 0;
-    p += step ? diagonal : major_step;
-    err = step ? err + up : err + flat;
-  }
-}
-
 // Lines of up to this many points, nearly all of a preview's, step by a
-// table: bit i of kSteps[major][minor] says whether the step after point i
-// is diagonal, as step_line's err decides it. The walk along a line then
-// carries no err from point to point.
+// table: bit i of kSteps[major][minor] says whether dda_points takes a minor
+// step after point i of a line along x to (major, minor). The walk along a
+// line then carries no error term from point to point.
 constexpr int kTableMajor = 32;
 struct StepTable {
   std::uint32_t bits[kTableMajor + 1][kTableMajor + 1] = {};
   constexpr StepTable() {
     for (int major = 1; major <= kTableMajor; ++major) {
       for (int minor = 0; minor <= major; ++minor) {
-        std::int64_t err = 2 * minor - major;
-        for (int i = 0; i < major; ++i) {
-          const bool step = err > 0;
-          if (step) bits[major][minor] |= std::uint32_t{1} << i;
-          err += step ? 2 * minor - 2 * major : 2 * minor;
-        }
+        int i = 0, last_y = 0;
+        dda_points(0, 0, major, minor, [&](int, int y) {
+          if (i > 0 && y != last_y) bits[major][minor] |= std::uint32_t{1} << (i - 1);
+          last_y = y;
+          ++i;
+        });
+        // The step after the last point leads to the end point, which dda_points does not report.
+        if (minor != last_y) bits[major][minor] |= std::uint32_t{1} << (major - 1);
       }
     }
   }
@@ -106,7 +93,7 @@ class CellGrid {
       table_line(start, major_step, minor_step, static_cast<int>(major), static_cast<int>(minor),
                  colour);
     else
-      step_line(start, major_step, minor_step, major, minor, colour);
+      dda_points(a, b, c, d, [&](int x, int y) { set(x + ox, oc - y, colour); });
   }
   void pack(std::span<std::uint8_t> packed, std::int32_t pixels) {
     for_each_cell(pixels, [&](std::uint8_t& cell, std::size_t byte, bool high) {
@@ -190,7 +177,8 @@ void draw_stitches(Cells& cells, std::span<std::uint8_t> out, const PreviewExten
   std::uint8_t colour = 0;
   // Column X + oX1 is row gx; line Y + oY1 counted upward is pixel c counted downward.
   auto inside = [&](std::int64_t X, std::int64_t Y) {
-    return X + oX1 >= 0 && X + oX1 < pixels && Y + oY1 >= 0 && Y + oY1 < scanlines;
+    return static_cast<std::uint64_t>(X + oX1) < static_cast<std::uint64_t>(pixels) &&
+           static_cast<std::uint64_t>(Y + oY1) < static_cast<std::uint64_t>(scanlines);
   };
   auto set = [&](std::int64_t X, std::int64_t Y) {
     cells.set(X + oX1, scanlines - 1 - (Y + oY1), colour);
@@ -217,6 +205,15 @@ void draw_stitches(Cells& cells, std::span<std::uint8_t> out, const PreviewExten
     last_y = s.y1;
     last_cx = cx2;
     last_cy = cy2;
+#ifndef _WIN32
+    // Both ends on the grid, as nearly every stitch: so is every point between them.
+    if (inside(cx1, cy1) && inside(cx2, cy2)) {
+      set(cx2, cy2);
+      cells.line(static_cast<int>(cx1), static_cast<int>(cy1), static_cast<int>(cx2),
+                 static_cast<int>(cy2), oX1, scanlines - 1 - oY1, colour);
+      return;
+    }
+#endif
     // A stitch spans at most 128 cells, so an end beyond int lies far off the grid.
     if (!fits_int(cx1) || !fits_int(cy1) || !fits_int(cx2) || !fits_int(cy2)) return;
     const int a = static_cast<int>(cx1), b = static_cast<int>(cy1);
@@ -227,11 +224,7 @@ void draw_stitches(Cells& cells, std::span<std::uint8_t> out, const PreviewExten
     line_dda(a, b, c, d, &call_point<decltype(set_if_inside)>,
              reinterpret_cast<std::intptr_t>(&set_if_inside));
 #else
-    // Both ends on the grid: so is every point between them.
-    if (inside(a, b) && inside(c, d))
-      cells.line(a, b, c, d, oX1, scanlines - 1 - oY1, colour);
-    else
-      dda_points(a, b, c, d, set_if_inside);
+    dda_points(a, b, c, d, set_if_inside);
 #endif
   });
   cells.pack(out, pixels);
