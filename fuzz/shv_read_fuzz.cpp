@@ -4,6 +4,7 @@
 // written as SHV and read again, it comes back event for event, except that
 // a block opening with a trim gains the block-start jump every SHV block
 // written by korvane has.
+#include <sstream>
 #include <string>
 
 #include "formats/shv_pattern.hpp"
@@ -49,9 +50,10 @@ void check(const f::Pattern& p) {
   while (i < want.events.size() && i < back->events.size() && want.events[i] == back->events[i])
     ++i;
   const auto show = [](const std::vector<f::NeedleEvent>& v, std::size_t k) {
-    return k < v.size() ? "(" + std::to_string(v[k].x) + ", " + std::to_string(v[k].y) + ", op " +
-                              std::to_string(static_cast<int>(v[k].op)) + ")"
-                        : std::string("nothing");
+    if (k >= v.size()) return std::string("nothing");
+    std::ostringstream s;
+    s << '(' << v[k].x << ", " << v[k].y << ", op " << static_cast<int>(v[k].op) << ')';
+    return s.str();
   };
   KORVANE_FUZZ_CHECK(*back == want, "read back differs at event " + std::to_string(i) + ": " +
                                         show(back->events, i) + " for " + show(want.events, i));

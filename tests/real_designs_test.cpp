@@ -8,6 +8,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "convert/pattern_write.hpp"
 #include "formats/file_kind.hpp"
@@ -171,8 +172,9 @@ std::vector<formats::NeedleEvent> as_dst_keeps(const std::vector<formats::Needle
 std::string describe(const std::vector<formats::NeedleEvent>& events,
                      std::vector<formats::NeedleEvent>::const_iterator at) {
   if (at == events.end()) return " (none)";
-  return " " + std::to_string(at->x) + "," + std::to_string(at->y) + " op " +
-         std::to_string(static_cast<int>(at->op));
+  std::ostringstream s;
+  s << ' ' << at->x << ',' << at->y << " op " << static_cast<int>(at->op);
+  return s.str();
 }
 
 TEST(RealDesigns, ShvToDstAndBackKeepsTheNeedleEvents) {

@@ -18,8 +18,12 @@ std::string mm(std::int64_t tenths) {
   const bool negative = tenths < 0;
   const std::uint64_t m =
       negative ? static_cast<std::uint64_t>(-(tenths + 1)) + 1 : static_cast<std::uint64_t>(tenths);
-  std::string s = (negative ? "-" : "") + std::to_string(m / 10);
-  if (m % 10 != 0) s += "." + std::to_string(m % 10);
+  std::string s = negative ? "-" : "";
+  s += std::to_string(m / 10);
+  if (m % 10 != 0) {
+    s += '.';
+    s += std::to_string(m % 10);
+  }
   return s;
 }
 

@@ -252,17 +252,6 @@ void write_design(JsonWriter& j, const DesignInfo& d, bool has_preview) {
   j.close_object();
 }
 
-}  // namespace
-
-std::string millimetres(std::int64_t tenths) {
-  const std::uint64_t magnitude = tenths < 0 ? static_cast<std::uint64_t>(-(tenths + 1)) + 1
-                                             : static_cast<std::uint64_t>(tenths);
-  return (tenths < 0 ? "-" : "") + std::to_string(magnitude / 10) + "." +
-         std::to_string(magnitude % 10);
-}
-
-namespace {
-
 // Length of the well-formed UTF-8 sequence at the start of `s`, or 0.
 std::size_t utf8_sequence(std::string_view s) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };

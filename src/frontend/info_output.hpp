@@ -6,12 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "inspect/millimetres.hpp"
 #include "korvane/survey.hpp"
 
 namespace kvn::frontend {
 
-/// Tenths of a millimetre as millimetres with one decimal: -15 gives "-1.5".
-std::string millimetres(std::int64_t tenths);
+using inspect::millimetres;
 
 /// `bytes` as a JSON string literal, quotes included. Valid UTF-8 stays as it
 /// is and only what JSON requires is escaped (quote, backslash, control

@@ -9,6 +9,7 @@
 #include "formats/pattern_read.hpp"
 #include "formats/stitch.hpp"
 #include "inspect/bitmap_font.hpp"
+#include "inspect/millimetres.hpp"
 #include "shvgen/colour_tables.hpp"
 #include "shvgen/line_dda.hpp"
 
@@ -189,12 +190,6 @@ std::vector<std::uint8_t> block_colours(Canvas& canvas, const Pattern& p) {
   v.reserve(blocks);
   for (std::size_t b = 0; b < blocks; ++b) v.push_back(canvas.colour(thread_colour(p, b)));
   return v;
-}
-
-// Tenths of a millimetre as millimetres with one decimal.
-std::string millimetres(std::int64_t tenths) {
-  const std::int64_t a = tenths < 0 ? -tenths : tenths;
-  return (tenths < 0 ? "-" : "") + std::to_string(a / 10) + "." + std::to_string(a % 10);
 }
 
 // The hoop class of a `width` x `height` layout, formats::kHoopClassCount when none holds it.

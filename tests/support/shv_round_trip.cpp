@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sstream>
 
 #include "formats/shv_pattern.hpp"
 #include "formats/shv_threads.hpp"
@@ -30,8 +31,9 @@ std::int32_t clamp16(std::int64_t v) {
 }
 
 std::string at(const NeedleEvent& e) {
-  return "(" + std::to_string(e.x) + ", " + std::to_string(e.y) + ", op " +
-         std::to_string(static_cast<int>(e.op)) + ")";
+  std::ostringstream s;
+  s << '(' << e.x << ", " << e.y << ", op " << static_cast<int>(e.op) << ')';
+  return s.str();
 }
 
 }  // namespace
