@@ -442,20 +442,30 @@ TEST(OutputPlan, RefusesEachOffendingOutputOnce) {
   struct Case {
     std::vector<PlannedOutput> outputs;
     std::vector<ErrorCode> refused;
+    std::string says;  // in the first refusal's message
   };
   const Case cases[] = {
-      {{{"in/g001.shv", "in/g.dhv"}, {"h001.shv", "h.dhv"}}, {}},
-      {{{"h.dhv", "in/g.dhv"}}, {ErrorCode::kWouldOverwriteInput}},
-      {{{"in/./g.dhv", "h.dhv"}}, {ErrorCode::kWouldOverwriteInput}},
+      {{{"in/g001.shv", "in/g.dhv"}, {"h001.shv", "h.dhv"}}, {}, ""},
+      {{{"h.dhv", "in/g.dhv"}},
+       {ErrorCode::kWouldOverwriteInput},
+       "it is the input h.dhv, and the output of in/g.dhv would replace it"},
+      {{{"in/./g.dhv", "h.dhv"}}, {ErrorCode::kWouldOverwriteInput}, "the output of h.dhv"},
+      {{{"./h.dhv", "h.dhv"}}, {ErrorCode::kWouldOverwriteInput}, "it would be its own output"},
       {{{"x.shv", "in/g.dhv"}, {"out//x.shv", "h.dhv"}, {"./x.shv", "h.dhv"}},
-       {ErrorCode::kDuplicateOutput}},
+       {ErrorCode::kDuplicateOutput},
+       ""},
       {{{"", "in/g.dhv"}, {"a.shv", "h.dhv"}, {"a.shv", "h.dhv"}},
-       {ErrorCode::kEmptyOutputName, ErrorCode::kDuplicateOutput}},
+       {ErrorCode::kEmptyOutputName, ErrorCode::kDuplicateOutput},
+       ""},
   };
   for (const auto& c : cases) {
     std::vector<ErrorCode> refused;
-    for (const auto& e : check_outputs(c.outputs, inputs, fs)) refused.push_back(e.code);
+    const auto refusals = check_outputs(c.outputs, inputs, fs);
+    for (const auto& e : refusals) refused.push_back(e.code);
     EXPECT_EQ(refused, c.refused) << c.outputs[0].name;
+    if (!c.says.empty() && !refusals.empty()) {
+      EXPECT_NE(refusals[0].message().find(c.says), std::string::npos) << refusals[0].message();
+    }
   }
 }
 

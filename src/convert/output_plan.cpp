@@ -48,9 +48,15 @@ std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
       if (same_file || key == known_inputs[i].name) input = &inputs[i];
     }
     if (input) {
-      refusals.push_back(
-          make_error(ErrorCode::kWouldOverwriteInput, out.name,
-                     "it is the input " + *input + " (output of " + out.input + ")"));
+      std::string why;
+      if (*input != out.input)
+        why =
+            "it is the input " + *input + ", and the output of " + out.input + " would replace it";
+      else if (key == normal(*input))
+        why = "it would be its own output; name another output";
+      else
+        why = "it is the input " + *input + " under another name";
+      refusals.push_back(make_error(ErrorCode::kWouldOverwriteInput, out.name, why));
       continue;
     }
     if (id.type == FileType::kDirectory || id.type == FileType::kOther) {
