@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "formats/byte_reader.hpp"
@@ -230,6 +231,17 @@ void draw_stitches(Cells& cells, std::span<std::uint8_t> out, const PreviewExten
   cells.pack(out, pixels);
 }
 
+// The first `pixels` rows of `out`, or nothing when a count is not positive
+// or `out` is smaller than that.
+std::optional<std::span<std::uint8_t>> preview_area(std::span<std::uint8_t> out,
+                                                    std::int32_t pixels, std::int32_t scanlines) {
+  if (pixels <= 0 || scanlines <= 0) return std::nullopt;
+  const std::uint64_t area = static_cast<std::uint64_t>(pixels) *
+                             formats::preview_row_size(static_cast<std::uint64_t>(scanlines));
+  if (area > out.size()) return std::nullopt;
+  return out.first(static_cast<std::size_t>(area));
+}
+
 }  // namespace
 
 void KORVANE_CALLBACK ShvLineDDAProc(int X, int Y, std::intptr_t lpData) {
@@ -249,30 +261,24 @@ void draw_preview(std::span<std::uint8_t> out, const PreviewExtents& e,
                   std::span<const formats::shvcolor_t> colours,
                   std::span<const std::uint8_t> stream, std::int32_t pixels,
                   std::int32_t scanlines, PreviewCells how) {
-  if (pixels <= 0 || scanlines <= 0) return;
-  const std::uint64_t area = static_cast<std::uint64_t>(pixels) *
-                             formats::preview_row_size(static_cast<std::uint64_t>(scanlines));
-  if (area > out.size()) return;
-  out = out.first(static_cast<std::size_t>(area));
+  const auto area = preview_area(out, pixels, scanlines);
+  if (!area) return;
   const std::uint64_t cells = static_cast<std::uint64_t>(pixels) * static_cast<std::uint64_t>(scanlines);
   if (how == PreviewCells::kUnpacked ||
       (how == PreviewCells::kBySize && cells <= kMaxUnpackedCells)) {
-    CellGrid grid(out, pixels, scanlines);
-    draw_stitches(grid, out, e, colours, stream, pixels, scanlines);
+    CellGrid grid(*area, pixels, scanlines);
+    draw_stitches(grid, *area, e, colours, stream, pixels, scanlines);
   } else {
-    PackedCells packed(out, scanlines);
-    draw_stitches(packed, out, e, colours, stream, pixels, scanlines);
+    PackedCells packed(*area, scanlines);
+    draw_stitches(packed, *area, e, colours, stream, pixels, scanlines);
   }
 }
 
 void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> phuc,
                 std::int32_t pixels, std::int32_t scanlines) {
-  if (pixels <= 0 || scanlines <= 0) return;
-  const std::uint64_t area = static_cast<std::uint64_t>(pixels) *
-                             formats::preview_row_size(static_cast<std::uint64_t>(scanlines));
-  if (area > pshvout.size()) return;
-  const auto out = pshvout.first(static_cast<std::size_t>(area));
-  std::fill(out.begin(), out.end(), std::uint8_t{0});
+  const auto out = preview_area(pshvout, pixels, scanlines);
+  if (!out) return;
+  std::fill(out->begin(), out->end(), std::uint8_t{0});
 
   const ByteReader huc(phuc, "");
   const auto hdr = formats::read_huchdr(huc);
@@ -287,7 +293,7 @@ void MakeShvBmp(std::span<std::uint8_t> pshvout, std::span<const std::uint8_t> p
     if (!rec) return;
     colours.push_back({rec->Stitches, rec->Color, rec->xpos, rec->ypos});
   }
-  draw_preview(out, {hdr->x0, hdr->y0, hdr->x1, hdr->y1}, colours, huc.bytes().subspan(stream_at),
+  draw_preview(*out, {hdr->x0, hdr->y0, hdr->x1, hdr->y1}, colours, huc.bytes().subspan(stream_at),
                pixels, scanlines);
 }
 
