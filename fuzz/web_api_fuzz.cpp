@@ -2,8 +2,9 @@
 // recognise, info, split, combine, convert and the pictures. The last byte
 // picks the format to convert to and the design to draw. Every call leaves a
 // failure with its plain-words message and code, a success with neither;
-// kvw_clear forgets every output; what a combine or a conversion to SHV
-// hands out is an SHV design; a picture is exactly its RGBA pixels.
+// kvw_clear forgets every output; what a combine of several designs or a
+// conversion to SHV hands out is an SHV design, while a combine of one
+// design hands out what the split does; a picture is exactly its RGBA pixels.
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -102,13 +103,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A split hands out the container's bytes as they are, which need not make
   // a design korvane recognises on its own; that is the program's split, not the page's.
   KORVANE_FUZZ_CHECK(split != 0 || kvw_result_count() >= 1, "a split without designs");
+  Bytes only_design;
+  const bool one_design = split == 0 && kvw_result_count() == 1;
+  if (one_design) only_design.assign(kvw_result_data(0), kvw_result_data(0) + kvw_result_size(0));
   check_cleared();
 
   const int combine = kvw_combine(kFile, p, n);
   check_outcome(combine, "kvw_combine");
   check_outputs_named();
   KORVANE_FUZZ_CHECK(combine != 0 || container, "combined what is no container");
-  if (combine == 0) check_shv_output("kvw_combine");
+  if (combine == 0 && one_design) {
+    // Nothing is combined: the one design goes out as the split gives it.
+    KORVANE_FUZZ_CHECK(kvw_result_count() == 1 &&
+                           Bytes(kvw_result_data(0), kvw_result_data(0) + kvw_result_size(0)) ==
+                               only_design,
+                       "kvw_combine: one design not handed out as the split hands it out");
+  } else if (combine == 0) {
+    check_shv_output("kvw_combine");
+  }
   check_cleared();
 
   const char* to = kFormats[mode % kFormats.size()];
