@@ -229,12 +229,26 @@ std::string directory_of(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
+/// Seeds the temporary names. std::random_device may throw: on x86 it asks the
+/// processor (RDSEED, then RDRAND), which can come up empty under load or in a
+/// virtual machine. A clash only costs another try, so the clock and where this
+/// thread's stack lies stand in then: a write must not fail for want of entropy.
+std::uint32_t name_seed() noexcept {
+  const int on_stack = 0;
+  std::uint32_t seed =
+      static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+      static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&on_stack) >> 4);
+  try {
+    seed ^= std::random_device{}();
+  } catch (...) {
+  }
+  return seed;
+}
+
 /// A name of its own rather than one derived from the target's, so a target
 /// name of the longest legal length still leaves room.
 std::string temporary_name(const std::string& directory) {
-  static thread_local std::mt19937 rng{
-      std::random_device{}() ^
-      static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
+  static thread_local std::mt19937 rng{name_seed()};
   char name[32];
   std::snprintf(name, sizeof name, "%s%08x%s", kTemporaryPrefix, static_cast<unsigned>(rng()),
                 kTemporarySuffix);

@@ -84,10 +84,20 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 wine "$exe" --version </dev/null >/dev/null 2>&1
 
 wine_run() {  # wine_run DIR PROGRAM ARGS... ; stdout/stderr to DIR/.out and DIR/.err
-  local dir=$1
+  local dir=$1 rc
   shift
-  (cd "$dir" && timeout 120 wine "$@" >.out 2>.err)
+  (cd "$dir" && timeout 120 wine "$@" >.out 2>.err) && return 0 || rc=$?
+  # korvane explains every failure, on standard output or as "korvane: ..." on
+  # standard error. Silence on both means wine never got as far as starting it:
+  # say so, and give it one more go.
+  if [ ! -s "$dir/.out" ] && ! grep -q korvane "$dir/.err"; then
+    echo "wine: exit code $rc without a word from korvane in $dir; running it again. Wine said: $(head -c 400 "$dir/.err")"
+    (cd "$dir" && timeout 120 wine "$@" >.out 2>.err) && return 0 || rc=$?
+  fi
+  return "$rc"
 }
+# What a run said, for a failure's report.
+said() { head -c 600 "$1/.err" | sed 's/^/    /'; }
 
 # --- 2. Unit tests ------------------------------------------------------------------------
 section "unit tests as korvane_tests.exe"
@@ -196,8 +206,8 @@ for case in "$corpus"/*/; do
     wine_run "$same/wine32/$name-$mode" "$exe32" "${args[@]}"; w32rc=$?
     set -e
     [ "$lrc" = 0 ] || refused=$((refused + 1))
-    [ "$lrc" = "$wrc" ] || fail "$name $mode: exit code $wrc under wine, $lrc on Linux"
-    [ "$lrc" = "$w32rc" ] || fail "$name $mode: exit code $w32rc with the 32-bit build, $lrc on Linux"
+    [ "$lrc" = "$wrc" ] || { fail "$name $mode: exit code $wrc under wine, $lrc on Linux"; said "$same/wine/$name-$mode"; }
+    [ "$lrc" = "$w32rc" ] || { fail "$name $mode: exit code $w32rc with the 32-bit build, $lrc on Linux"; said "$same/wine32/$name-$mode"; }
     lfiles=$(cd "$same/linux/$name-$mode" && ls -1 | sort)
     for side in wine wine32; do
       wfiles=$(cd "$same/$side/$name-$mode" && ls -1 | sort)
