@@ -195,7 +195,7 @@ rm -rf "$same"
 same_run() {  # same_run SIDE PROGRAM ; uses name, mode, case, args, lrc
   local d=$same/$1/$name-$mode rc=0
   wine_run "$d" "$2" "${args[@]}" || rc=$?
-  [ "$rc" = "$lrc" ] && return 0
+  [ "$rc" = "$lrc" ] && return "$rc"
   echo "wine: $name $mode on $1: exit code $rc, $lrc on Linux; running it again. It said:"
   said "$d"
   rm -rf "$d" && mkdir -p "$d" && cp "$case/garden.dhv" "$d/"
