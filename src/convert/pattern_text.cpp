@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "inspect/millimetres.hpp"
 #include "inspect/pictures.hpp"
 
 namespace kvn::convert {
@@ -13,17 +14,10 @@ using formats::Pattern;
 
 std::vector<std::uint8_t> bytes_of(const std::string& s) { return {s.begin(), s.end()}; }
 
-// Tenths of a millimetre as millimetres, exactly: "12.3", "-0.5", "7".
+// Tenths of a millimetre as millimetres, as short as exact: "12.3", "-0.5", "7".
 std::string mm(std::int64_t tenths) {
-  const bool negative = tenths < 0;
-  const std::uint64_t m =
-      negative ? static_cast<std::uint64_t>(-(tenths + 1)) + 1 : static_cast<std::uint64_t>(tenths);
-  std::string s = negative ? "-" : "";
-  s += std::to_string(m / 10);
-  if (m % 10 != 0) {
-    s += '.';
-    s += std::to_string(m % 10);
-  }
+  std::string s = inspect::millimetres(tenths);
+  if (s.ends_with(".0")) s.resize(s.size() - 2);
   return s;
 }
 
