@@ -22,12 +22,12 @@ int main(int argc, char** argv) {
   design.name = "bench";
   for (int i = 2; i < argc; ++i) {
     const std::string out = argv[i];
-    const auto format = kvn::convert::design_format_named(out);
+    const auto format = kvn::convert::writable_format_named(out);
     if (!format) {
       std::fprintf(stderr, "make_bench_pattern: %s: no format korvane writes\n", out.c_str());
       return 2;
     }
-    auto image = kvn::convert::write_pattern(design, *format, out);
+    auto image = kvn::convert::write_pattern(design, format->kind, out);
     if (!image) {
       std::fprintf(stderr, "make_bench_pattern: %s\n", image.error().message().c_str());
       return 1;

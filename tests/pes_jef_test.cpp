@@ -127,7 +127,7 @@ std::size_t count_op(const Pattern& p, NeedleOp op) {
 
 struct RoundTrip {
   const char* format;
-  convert::DesignFormat out;
+  formats::ContentKind out;
   std::function<Result<Pattern>(const formats::ByteReader&)> read;
   std::span<const formats::ChartColour> chart;
   std::int32_t longest;  // the longest stitch one record holds
@@ -135,8 +135,8 @@ struct RoundTrip {
 };
 
 const RoundTrip kRoundTrips[] = {
-    {"pes", convert::DesignFormat::kPes, formats::read_pes, formats::pec_palette(), 2047, false},
-    {"jef", convert::DesignFormat::kJef, formats::read_jef, formats::janome_chart(), 127, true},
+    {"pes", formats::ContentKind::kPes, formats::read_pes, formats::pec_palette(), 2047, false},
+    {"jef", formats::ContentKind::kJef, formats::read_jef, formats::janome_chart(), 127, true},
 };
 
 TEST(PesJefRoundTrip, GeneratedPatternsKeepPositionsBlocksAndTrims) {
@@ -151,7 +151,7 @@ TEST(PesJefRoundTrip, GeneratedPatternsKeepPositionsBlocksAndTrims) {
       const auto image = convert::write_pattern(p, t.out, "gen");
       ASSERT_TRUE(image) << image.error().message();
       const formats::ByteReader in(*image, "gen");
-      ASSERT_EQ(formats::recognise_kind(*image), t.out == convert::DesignFormat::kPes
+      ASSERT_EQ(formats::recognise_kind(*image), t.out == formats::ContentKind::kPes
                                                      ? formats::ContentKind::kPes
                                                      : formats::ContentKind::kJef);
       const auto back = t.read(in);
@@ -242,20 +242,20 @@ TEST(PesJefWrite, RefusesMoreBlocksThanAPecColourListHolds) {
     p.events.push_back({static_cast<std::int32_t>(i), 0, NeedleOp::kStitch});
   }
   p.events.push_back({0, 0, NeedleOp::kEnd});
-  EXPECT_TRUE(convert::write_pattern(p, convert::DesignFormat::kPes, "x"));
+  EXPECT_TRUE(convert::write_pattern(p, formats::ContentKind::kPes, "x"));
   p.events.insert(p.events.end() - 1, {0, 0, NeedleOp::kStop});
-  const auto refused = convert::write_pattern(p, convert::DesignFormat::kPes, "big.pes");
+  const auto refused = convert::write_pattern(p, formats::ContentKind::kPes, "big.pes");
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.error().code, ErrorCode::kUnsupportedForm);
   EXPECT_EQ(refused.error().file, "big.pes");
   // JEF's colour list has no such bound.
-  EXPECT_TRUE(convert::write_pattern(p, convert::DesignFormat::kJef, "x"));
+  EXPECT_TRUE(convert::write_pattern(p, formats::ContentKind::kJef, "x"));
 }
 
 // Damaged files: each a valid written design with one thing broken.
 struct Damage {
   const char* what;
-  convert::DesignFormat format;
+  formats::ContentKind format;
   std::function<void(Bytes&)> damage;
   ErrorCode code;
 };
@@ -272,35 +272,35 @@ std::size_t pec_stitches_at(const Bytes& pes) {
 }
 
 const Damage kDamages[] = {
-    {"PEC offset past the end", convert::DesignFormat::kPes,
+    {"PEC offset past the end", formats::ContentKind::kPes,
      [](Bytes& b) { put32(b, 8, static_cast<std::uint32_t>(b.size())); },
      ErrorCode::kMalformedDesign},
-    {"PEC offset inside the signature", convert::DesignFormat::kPes,
+    {"PEC offset inside the signature", formats::ContentKind::kPes,
      [](Bytes& b) { put32(b, 8, 4); }, ErrorCode::kMalformedDesign},
-    {"no PES signature", convert::DesignFormat::kPes, [](Bytes& b) { b[4] = 'x'; },
+    {"no PES signature", formats::ContentKind::kPes, [](Bytes& b) { b[4] = 'x'; },
      ErrorCode::kMalformedDesign},
-    {"stitches without an end mark", convert::DesignFormat::kPes,
+    {"stitches without an end mark", formats::ContentKind::kPes,
      [](Bytes& b) {
        const auto at = pec_stitches_at(b);
        std::fill(b.begin() + static_cast<std::ptrdiff_t>(at), b.end(), 0x01);
      },
      ErrorCode::kTruncated},
-    {"cut inside the PEC colour list", convert::DesignFormat::kPes,
+    {"cut inside the PEC colour list", formats::ContentKind::kPes,
      [](Bytes& b) { b.resize(pec_stitches_at(b) - 0x210 + 0x31); }, ErrorCode::kTruncated},
-    {"JEF colour count past the end", convert::DesignFormat::kJef,
+    {"JEF colour count past the end", formats::ContentKind::kJef,
      [](Bytes& b) { put32(b, 24, 0x40000000); }, ErrorCode::kMalformedDesign},
-    {"JEF stitch offset past the end", convert::DesignFormat::kJef,
+    {"JEF stitch offset past the end", formats::ContentKind::kJef,
      [](Bytes& b) { put32(b, 0, 0xFFFFFFF0u); }, ErrorCode::kMalformedDesign},
-    {"JEF unknown control record", convert::DesignFormat::kJef,
+    {"JEF unknown control record", formats::ContentKind::kJef,
      [](Bytes& b) {
        const std::size_t at = std::size_t{b[0]} | (std::size_t{b[1]} << 8);
        b[at] = 0x80;
        b[at + 1] = 0x07;
      },
      ErrorCode::kMalformedDesign},
-    {"JEF without its end mark", convert::DesignFormat::kJef,
+    {"JEF without its end mark", formats::ContentKind::kJef,
      [](Bytes& b) { b.resize(b.size() - 2); }, ErrorCode::kTruncated},
-    {"JEF head only", convert::DesignFormat::kJef, [](Bytes& b) { b.resize(20); },
+    {"JEF head only", formats::ContentKind::kJef, [](Bytes& b) { b.resize(20); },
      ErrorCode::kTruncated},
 };
 
@@ -313,7 +313,7 @@ TEST(PesJefDamage, DamagedFilesGiveErrorsNamingFileAndPlace) {
     d.damage(*image);
     const formats::ByteReader in(*image, "broken");
     const auto r =
-        d.format == convert::DesignFormat::kPes ? formats::read_pes(in) : formats::read_jef(in);
+        d.format == formats::ContentKind::kPes ? formats::read_pes(in) : formats::read_jef(in);
     ASSERT_FALSE(r);
     EXPECT_EQ(r.error().code, d.code) << r.error().message();
     EXPECT_EQ(r.error().file, "broken");
@@ -327,7 +327,7 @@ TEST(PesJefDamage, AFileEndingAtItsEndMarkReadsAsTheWholeFile) {
   for (std::uint32_t seed = 1; seed <= 16; ++seed) {
     SCOPED_TRACE(seed);
     const auto image = convert::write_pattern(generated(seed, seed % 2 ? 60 : 121, seed % 3 == 0),
-                                              convert::DesignFormat::kPes, "x");
+                                              formats::ContentKind::kPes, "x");
     ASSERT_TRUE(image);
     const std::size_t block = pec_stitches_at(*image) - 0x10;
     const std::size_t end = block + (std::size_t{(*image)[block + 2]} |
@@ -344,12 +344,12 @@ TEST(PesJefDamage, AFileEndingAtItsEndMarkReadsAsTheWholeFile) {
 
 TEST(PesJefDamage, EveryCutAndFlippedByteReadsOrFailsCleanly) {
   const Pattern p = generated(11, 2500, true);
-  for (const auto f : {convert::DesignFormat::kPes, convert::DesignFormat::kJef}) {
+  for (const auto f : {formats::ContentKind::kPes, formats::ContentKind::kJef}) {
     const auto image = convert::write_pattern(p, f, "x");
     ASSERT_TRUE(image);
     const auto read = [f](const Bytes& b) {
       const formats::ByteReader in(b, "x");
-      return f == convert::DesignFormat::kPes ? formats::read_pes(in) : formats::read_jef(in);
+      return f == formats::ContentKind::kPes ? formats::read_pes(in) : formats::read_jef(in);
     };
     const auto check = [](const Result<Pattern>& r) {
       if (!r) {
@@ -370,7 +370,7 @@ TEST(PesJefDamage, EveryCutAndFlippedByteReadsOrFailsCleanly) {
     }
   }
   // A standalone PEC file is the PES file's PEC section behind its own signature.
-  auto pes = convert::write_pattern(p, convert::DesignFormat::kPes, "x");
+  auto pes = convert::write_pattern(p, formats::ContentKind::kPes, "x");
   ASSERT_TRUE(pes);
   Bytes pec = {'#', 'P', 'E', 'C', '0', '0', '0', '1'};
   pec.insert(pec.end(), pes->begin() + 22, pes->end());

@@ -191,11 +191,11 @@ TEST(RealDesigns, ShvToDstAndBackKeepsTheNeedleEvents) {
     };
     const auto original = read(read_file(entry.path()));
     ASSERT_TRUE(original) << original.error().message();
-    const auto dst = convert::write_pattern(*original, convert::DesignFormat::kDst, name);
+    const auto dst = convert::write_pattern(*original, formats::ContentKind::kDst, name);
     ASSERT_TRUE(dst) << dst.error().message();
     const auto via_dst = read(*dst);
     ASSERT_TRUE(via_dst) << via_dst.error().message();
-    const auto shv = convert::write_pattern(*via_dst, convert::DesignFormat::kShv, name);
+    const auto shv = convert::write_pattern(*via_dst, formats::ContentKind::kShvDesign, name);
     ASSERT_TRUE(shv) << shv.error().message();
     const auto back = read(*shv);
     ASSERT_TRUE(back) << back.error().message();

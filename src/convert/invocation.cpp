@@ -88,12 +88,7 @@ std::vector<Error> plan_invocation(Conversion what, const std::vector<std::strin
   if (what == Conversion::kConvert && !inputs.empty()) {
     // A format korvane cannot write refuses the whole run, before any input is read.
     const std::string* first = outputs.empty() ? nullptr : &outputs.front();
-    auto f = target_format(options, first, names_folder(first, fs));
-    if (!f) return {f.error()};
-    formats::Pattern probe;
-    probe.events.push_back({0, 0, formats::NeedleOp::kEnd});
-    auto w = write_pattern(probe, *f, first && !names_folder(first, fs) ? *first : inputs.front());
-    if (!w && w.error().code == ErrorCode::kUnsupportedForm) return {w.error()};
+    if (auto f = target_format(options, first, names_folder(first, fs)); !f) return {f.error()};
   }
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     const std::string& input = inputs[i];

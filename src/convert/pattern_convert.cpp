@@ -26,14 +26,7 @@ int fail(Diagnostics& diag, Error e) {
   return kConversionFailed;
 }
 
-std::string written_formats() {
-  std::string s;
-  for (const auto f :
-       {DesignFormat::kShv, DesignFormat::kDst, DesignFormat::kExp, DesignFormat::kJef,
-        DesignFormat::kPes, DesignFormat::kSvg, DesignFormat::kCsv, DesignFormat::kJson})
-    s += std::string(s.empty() ? "" : ", ") + extension_of(f);
-  return s;
-}
+std::string written_formats() { return formats::writable_extensions(); }
 
 // The HUC image combining makes of a container of two or more designs, when
 // combining can make one: then --convert --combine gives what --combine does.
@@ -68,25 +61,25 @@ bool names_folder(const std::string* output, FileSystem& fs) {
   return last == '/' || last == '\\' || fs.identify(*output).type == FileType::kDirectory;
 }
 
-Result<DesignFormat> target_format(const ConvertOptions& options, const std::string* output,
+Result<const formats::Format*> target_format(const ConvertOptions& options, const std::string* output,
                                    bool output_is_folder) {
   if (!options.to.empty()) {
     // --to takes a bare name only: "dst", not "x.dst".
-    if (auto f = design_format_named(options.to); f && options.to.find('.') == std::string::npos)
-      return *f;
+    if (auto f = writable_format_named(options.to); f && options.to.find('.') == std::string::npos)
+      return f;
     return make_error(ErrorCode::kBadArgument, "--to " + options.to,
                       "korvane writes " + written_formats());
   }
   if (output && !output_is_folder) {
-    if (auto f = design_format_named(*output);
+    if (auto f = writable_format_named(*output);
         f && output->find('.', file_name_start(*output)) != std::string::npos)
-      return *f;
+      return f;
     return make_error(ErrorCode::kBadArgument, *output,
                       "the name does not tell which format to write; give it one of the "
                       "extensions " +
                           written_formats() + ", or use --to");
   }
-  return DesignFormat::kShv;
+  return formats::format_of(formats::ContentKind::kShvDesign);
 }
 
 Result<std::vector<std::string>> converted_names(const std::string& input,
@@ -95,7 +88,7 @@ Result<std::vector<std::string>> converted_names(const std::string& input,
                                                  const formats::ByteReader& in, FileSystem& fs) {
   const bool folder = names_folder(output, fs);
   KORVANE_TRY(format, target_format(options, output, folder));
-  const std::string ext = extension_of(format);
+  const std::string ext(format->extensions.front());
   // Beside the input, or in the folder -o names, with the input's file-name part.
   std::string base = input;
   if (folder) {
@@ -140,14 +133,14 @@ int run_pattern_conversion(const std::string& input, const std::string* output,
   };
   // A HUC design's stream is already SHV's: it goes over unchanged, exactly
   // as --huc writes it, so that both commands give one file the same bytes.
-  if (kind == formats::ContentKind::kHucDesign && *format == DesignFormat::kShv) {
+  if (kind == formats::ContentKind::kHucDesign && (*format)->kind == formats::ContentKind::kShvDesign) {
     if (auto whole = formats::check_huc_image(in); !whole) return fail(diag, whole.error());
     return write_shv_of(in);
   }
 
   // A container into SHV gives the files splitting or combining writes:
   // each design byte for byte, or the very file --combine writes.
-  if (kind == formats::ContentKind::kDhvContainer && *format == DesignFormat::kShv) {
+  if (kind == formats::ContentKind::kDhvContainer && (*format)->kind == formats::ContentKind::kShvDesign) {
     auto layout = formats::read_container(in);
     if (!layout) return fail(diag, layout.error());
     if (!options.combine || layout->designs.size() == 1) {
@@ -187,7 +180,7 @@ int run_pattern_conversion(const std::string& input, const std::string* output,
 
   std::vector<std::vector<std::uint8_t>> files;
   for (std::size_t i = 0; i < patterns.size(); ++i) {
-    auto image = write_pattern(patterns[i], *format, (*names)[i]);
+    auto image = write_pattern(patterns[i], (*format)->kind, (*names)[i]);
     if (!image) return fail(diag, image.error());
     files.push_back(std::move(*image));
   }

@@ -19,7 +19,7 @@ Result<std::vector<formats::Pattern>> container_patterns(const formats::ByteRead
 
 /// The format a --convert run writes: `options.to`, else the extension of
 /// `output` when that names a file, else SHV.
-Result<DesignFormat> target_format(const ConvertOptions& options, const std::string* output,
+Result<const formats::Format*> target_format(const ConvertOptions& options, const std::string* output,
                                    bool output_is_folder);
 
 /// True when `output` names a folder: it ends in a separator or is one.

@@ -27,9 +27,14 @@ enum class ContentKind {
   kXxx,
   kSew,
   kPng,
+  // Documents korvane writes and never reads back as designs.
+  kSvg,
+  kCsv,
+  kJson,
 };
 
-/// Recognises the kind of `bytes`. The first matching rule wins:
+/// Recognises the kind of `bytes` by the rules of the format table, in its
+/// order (formats::recognition_order()). The first matching rule wins:
 /// 1. An image whose shvhdr_t carries the SHV marks is an SHV design, even a
 ///    broken one, unless it is not exactly one design and lays out as a
 ///    container whose every design reads whole (the marks can occur by chance).
@@ -48,6 +53,20 @@ ContentKind recognise_kind(std::span<const std::uint8_t> bytes);
 
 /// "DHV container", "SHV design", "HUC design", "DST design", "PNG picture", ...
 const char* kind_name(ContentKind kind);
+
+/// "korvane reads DHV containers, SHV and HUC designs, and DST, ... designs".
+std::string what_korvane_reads();
+
+// The rules of the container family, which the format table puts in their
+// places among the others.
+class ByteReader;
+bool shv_marked_whole_design(const ByteReader& in);  // marked, and one design exactly
+bool container_of_whole_designs(const ByteReader& in);
+bool shv_marked(const ByteReader& in);  // marked, whatever follows
+bool huc_fills_file(const ByteReader& in);
+bool container_layout(const ByteReader& in);  // a container, whatever its designs hold
+bool huc_head_readable(const ByteReader& in);
+bool looks_like_damaged_container(const ByteReader& in);
 
 /// What a command needs from its input, for the line that refuses another kind.
 enum class WantedKind {

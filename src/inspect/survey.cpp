@@ -5,6 +5,7 @@
 
 #include "formats/container.hpp"
 #include "formats/file_kind.hpp"
+#include "formats/format_table.hpp"
 #include "formats/hoop.hpp"
 #include "formats/huc_layout.hpp"
 #include "formats/pattern_read.hpp"
@@ -262,42 +263,25 @@ Result<FileInfo> survey_pattern(const ByteReader& in, formats::ContentKind kind,
   FileInfo info;
   info.file = in.file();
   info.kind = FileKind::kPattern;
-  const std::string kind_text = formats::kind_name(kind);
-  info.format = kind_text.substr(0, kind_text.find(' '));
+  info.format = formats::format_of(kind)->name;
   info.name = p.name;
   info.bytes = in.size();
   info.designs.push_back(std::move(d));
   return info;
 }
 
-// Every kind read_pattern() may read, in the order they are listed to users.
-constexpr formats::ContentKind kPatternKinds[] = {
-    formats::ContentKind::kShvDesign, formats::ContentKind::kHucDesign, formats::ContentKind::kDst,
-    formats::ContentKind::kExp,       formats::ContentKind::kJef,       formats::ContentKind::kPes,
-    formats::ContentKind::kPec,       formats::ContentKind::kVp3,       formats::ContentKind::kHus,
-    formats::ContentKind::kVip,       formats::ContentKind::kXxx,       formats::ContentKind::kSew,
-};
-
 }  // namespace
 
 bool pattern_readable(formats::ContentKind kind) {
-  // A reader that is there refuses no bytes at all as too short or damaged;
-  // only a missing one answers that it cannot read the kind.
-  static const std::vector<std::uint8_t> kNothing;
-  const auto r = formats::read_pattern(ByteReader(kNothing, ""), kind);
-  return r ||
-         (r.error().code != ErrorCode::kUnsupportedForm && r.error().code != ErrorCode::kWrongKind);
+  const formats::Format* f = formats::format_of(kind);
+  return f && f->read;
 }
 
 std::string readable_formats() {
-  std::string s = "DHV";
-  for (const auto k : kPatternKinds) {
-    // SHV and HUC are always read, for --info and --preview at least.
-    if (k != formats::ContentKind::kShvDesign && k != formats::ContentKind::kHucDesign &&
-        !pattern_readable(k))
-      continue;
-    const std::string name = formats::kind_name(k);
-    s += ", " + name.substr(0, name.find(' '));
+  std::string s;
+  for (const auto& f : formats::format_table()) {
+    if (f.family == formats::Family::kContainer || f.read)
+      s += std::string(s.empty() ? "" : ", ") + f.name;
   }
   return s;
 }
@@ -306,11 +290,9 @@ Error not_readable(const ByteReader& in, formats::ContentKind kind) {
   const std::string reads = "korvane reads " + readable_formats() + " files";
   if (kind == formats::ContentKind::kUnknown)
     return make_error(ErrorCode::kNotRecognised, in.file(), "not a file korvane knows; " + reads);
-  const std::string name = formats::kind_name(kind);
-  const bool vowel =
-      std::string("AEIOX").find(name[0]) != std::string::npos || name.rfind("SHV", 0) == 0;
+  const formats::Format* f = formats::format_of(kind);
   return make_error(ErrorCode::kWrongKind, in.file(),
-                    std::string("this is ") + (vowel ? "an " : "a ") + name +
+                    std::string("this is ") + f->article + " " + f->noun +
                         ", which korvane cannot read; " + reads);
 }
 
