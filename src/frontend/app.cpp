@@ -13,6 +13,7 @@
 #include "frontend/options.hpp"
 #include "frontend/progress.hpp"
 #include "frontend/texts.hpp"
+#include "inspect/format_listing.hpp"
 #include "korvane/korvane.hpp"
 #include "korvane/survey.hpp"
 #include "korvane/version.h"
@@ -189,6 +190,7 @@ Conversion conversion_of(Command c) {
     // Not conversions: run() never sends these here.
     case Command::kHelp:
     case Command::kVersion:
+    case Command::kFormats:
     case Command::kDialogs:
     case Command::kInfo:
       break;
@@ -340,6 +342,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       return kExitOk;
     case Command::kVersion:
       out << "korvane " << KORVANE_VERSION_STRING << "\n";
+      return kExitOk;
+    case Command::kFormats:
+      out << (o->json ? inspect::formats_json() : inspect::formats_text());
       return kExitOk;
     case Command::kDialogs:
       return run_dialogs(o->dialogs, *o, false, out, err, dialogs);

@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "inspect/format_listing.hpp"
+
 namespace kvn::frontend {
 
 std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& problem) {
@@ -67,6 +69,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       o.to = args[++i];
     } else if (a == "--stitches") {
       o.stitches = true;
+    } else if (a == "--formats") {
+      if (!set_command(Command::kFormats, a)) return std::nullopt;
     } else if (a == "--huc") {
       if (!set_command(Command::kHuc, a)) return std::nullopt;
     } else if (a == "--info") {
@@ -126,12 +130,19 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     }
     return o;
   }
+  if (o.command == Command::kFormats) {
+    if (!o.files.empty() || o.output || o.output_dir) {
+      problem = "--formats lists the formats korvane knows: it takes no files";
+      return std::nullopt;
+    }
+    return o;
+  }
   if (o.files.empty()) {
     problem = "no input file given";
     return std::nullopt;
   }
   if (o.json && o.command != Command::kInfo) {
-    problem = "--json goes with --info";
+    problem = "--json goes with --info or --formats";
     return std::nullopt;
   }
   if (o.stitches && !o.json) {
@@ -155,7 +166,45 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
   return o;
 }
 
+namespace {
+
+// The words of `text` on lines that start at column `indent` and end
+// before column 80; the first line goes on from where the caller stands.
+std::string wrapped(const std::string& text, std::size_t first_column, std::size_t indent) {
+  std::string out, word;
+  std::size_t column = first_column;
+  auto put = [&] {
+    if (word.empty()) return;
+    if (column > indent && column + 1 + word.size() > 79) {
+      out += "\n" + std::string(indent, ' ');
+      column = indent;
+    } else if (column > first_column || column > indent) {
+      out += ' ';
+      ++column;
+    }
+    out += word;
+    column += word.size();
+    word.clear();
+  };
+  for (const char c : text) {
+    if (c == ' ')
+      put();
+    else
+      word += c;
+  }
+  put();
+  return out;
+}
+
+}  // namespace
+
 void print_help(std::ostream& out) {
+  // The --to line lists what the format table writes, so it grows with it.
+  constexpr std::size_t kDescriptionColumn = 27;
+  const std::string to_line =
+      "  --to FORMAT              " +
+      wrapped("with --convert: write " + inspect::writable_list() + " (shv is the default)",
+              kDescriptionColumn - 1, kDescriptionColumn);
   out << "Usage:\n"
          "  korvane                  pick a container in a dialog, split it, then offer to "
          "combine\n"
@@ -169,10 +218,9 @@ void print_help(std::ostream& out) {
          "  --combine FILE...        combine all designs of each container into one SHV design\n"
          "  --huc FILE               build an SHV design from a HUC design file\n"
          "  --convert FILE...        convert designs of any format korvane reads\n"
-         "  --to FORMAT              with --convert: write shv (the default), dst, exp,\n"
-         "                           jef, pes, svg, csv or json\n"
-         "  --info FILE...           tell what each container or design holds\n"
-         "  --json                   with --info: print it as one JSON document\n"
+      << to_line << "\n"
+      << "  --info FILE...           tell what each container or design holds\n"
+         "  --json                   with --info or --formats: print one JSON document\n"
          "  --stitches               with --info --json: list every needle event too\n"
          "  --preview FILE...        write PNG pictures of each container or design\n"
          "  -o, --output OUT         name the output of a single input file;\n"
@@ -185,6 +233,7 @@ void print_help(std::ostream& out) {
          "  --dialogs[=auto|gtk|terminal] [FILE...]\n"
          "                           run the dialog flow with the system's or the chosen\n"
          "                           dialogs; with files, without the open dialog\n"
+         "  --formats                list the formats korvane reads and writes\n"
          "  -h, --help               show this help\n"
          "  --version                show the version\n"
          "\n"

@@ -9,13 +9,24 @@
 
 namespace kvn::frontend {
 
-enum class Command { kHelp, kVersion, kDialogs, kSplit, kCombine, kHuc, kInfo, kPreview, kConvert };
+enum class Command {
+  kHelp,
+  kVersion,
+  kFormats,
+  kDialogs,
+  kSplit,
+  kCombine,
+  kHuc,
+  kInfo,
+  kPreview,
+  kConvert
+};
 
 struct Options {
   Command command = Command::kSplit;
   std::vector<std::string> files;
   std::optional<std::string> output;  // -o: the output file, or with --preview a directory
-  bool json = false;                  // --info as JSON
+  bool json = false;                  // --info or --formats as JSON
   bool stitches = false;              // --info --json: every needle event too
   std::string to;                     // --convert: the output format
   bool combine = false;               // --convert: a container gives one design

@@ -1,0 +1,175 @@
+// The format table against everything that lists formats, and every writer
+// in it against its own reader.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <set>
+
+#include "convert/pattern_write.hpp"
+#include "formats/format_table.hpp"
+#include "inspect/survey.hpp"
+#include "support/mini_json.hpp"
+#include "support/temp_dir.hpp"
+#include "tools/pattern_gen.hpp"
+#ifndef _WIN32
+#include "support/run_korvane.hpp"
+#endif
+
+namespace kvn::test {
+namespace {
+
+using formats::ContentKind;
+using formats::Format;
+using formats::NeedleOp;
+
+std::string text_of(const std::vector<std::uint8_t>& b) { return {b.begin(), b.end()}; }
+
+std::vector<std::string> writable_names() {
+  std::vector<std::string> v;
+  for (const auto& f : formats::format_table())
+    if (f.writable) v.emplace_back(f.extensions.front());
+  return v;
+}
+
+std::vector<std::string> words(const std::string& s, const std::regex& word) {
+  std::vector<std::string> v;
+  for (auto it = std::sregex_iterator(s.begin(), s.end(), word); it != std::sregex_iterator(); ++it)
+    v.push_back((*it)[1]);
+  return v;
+}
+
+TEST(FormatTable, NamesKindsAndExtensionsLeadBackToTheirRow) {
+  std::set<std::string> extensions;
+  for (const auto& f : formats::format_table()) {
+    SCOPED_TRACE(f.name);
+    EXPECT_EQ(formats::format_of(f.kind), &f);
+    EXPECT_EQ(formats::kind_name(f.kind), std::string(f.noun));
+    EXPECT_EQ(std::string(f.noun).rfind(f.name, 0), 0u);
+    ASSERT_FALSE(f.extensions.empty());
+    for (const auto ext : f.extensions) {
+      EXPECT_TRUE(extensions.insert(std::string(ext)).second) << ext << " names two formats";
+      std::string upper(ext);
+      std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+      EXPECT_EQ(formats::format_named(ext), &f);
+      EXPECT_EQ(formats::format_named("garden." + upper), &f);
+    }
+    EXPECT_EQ(convert::writable_format_named(f.extensions.front()), f.writable ? &f : nullptr);
+    // A row read as a design is one the survey reads; one only recognised
+    // says why it is not read.
+    EXPECT_EQ(inspect::pattern_readable(f.kind), f.read != nullptr);
+    if (f.family == formats::Family::kOther && !f.read) {
+      EXPECT_NE(f.unreadable, nullptr);
+    }
+  }
+  EXPECT_EQ(formats::format_named("vp5"), nullptr);
+  EXPECT_EQ(formats::format_of(ContentKind::kUnknown), nullptr);
+}
+
+// Adding a row adds a round trip here: every format written and read is
+// written from generated designs and read back by its own reader.
+TEST(FormatTable, EveryWriterReadsBackWithItsOwnReader) {
+  int tried = 0;
+  for (const auto& f : formats::format_table()) {
+    if (!f.writable || !f.read) continue;
+    for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+      SCOPED_TRACE(std::string(f.name) + " seed " + std::to_string(seed));
+      example::PatternShape shape;
+      shape.stitches = 300;
+      shape.seed = seed;
+      shape.threads = f.limits.colours;
+      shape.trims = seed % 2 == 0;
+      shape.max_stitch = std::min<std::int32_t>(f.limits.longest_stitch, 121);
+      const auto p = example::generated_pattern(shape);
+      const auto image = convert::write_pattern(p, f.kind, "gen");
+      ASSERT_TRUE(image.has_value()) << image.error().message();
+      EXPECT_EQ(formats::recognise_kind(*image), f.kind);
+      const auto back = f.read(formats::ByteReader(*image, "gen"));
+      ASSERT_TRUE(back.has_value()) << back.error().message();
+      auto stitches = [](const formats::Pattern& q) {
+        std::vector<std::pair<int, int>> v;
+        for (const auto& e : q.events)
+          if (e.op == NeedleOp::kStitch) v.emplace_back(e.x, e.y);
+        return v;
+      };
+      EXPECT_EQ(stitches(*back), stitches(p));
+      if (f.limits.colours) {
+        EXPECT_EQ(formats::block_count(*back), formats::block_count(p));
+      }
+      if (f.limits.trims) {
+        EXPECT_EQ(std::count_if(back->events.begin(), back->events.end(),
+                                [](const auto& e) { return e.op == NeedleOp::kTrim; }),
+                  std::count_if(p.events.begin(), p.events.end(),
+                                [](const auto& e) { return e.op == NeedleOp::kTrim; }));
+      }
+      ++tried;
+    }
+  }
+  EXPECT_GE(tried, 4 * 4);
+}
+
+// The lists people and shells read outside the program are written by
+// hand; they are held to the table here.
+TEST(FormatTable, ManualPageAndCompletionListWhatTheTableDoes) {
+  const std::string man = text_of(read_bytes(KORVANE_SOURCE_DIR "/man/korvane.1"));
+  const auto to_at = man.find("the format to write:");
+  ASSERT_NE(to_at, std::string::npos);
+  // The names are the roff words outside the quoted text between them.
+  std::string to_part = man.substr(to_at, man.find(".TP", to_at) - to_at);
+  to_part = std::regex_replace(to_part, std::regex(R"("[^"]*"|\.BR|\bor\b|the format to write:)"), " ");
+  EXPECT_EQ(words(to_part, std::regex(R"(([a-z0-9]+))")), writable_names()) << to_part;
+
+  std::vector<std::string> read;
+  for (const auto& f : formats::format_table())
+    if (f.read || f.family == formats::Family::kContainer) read.emplace_back(f.name);
+  const auto reads_at = man.find("reads each file as the format its content shows:");
+  ASSERT_NE(reads_at, std::string::npos);
+  const std::string reads_part = man.substr(reads_at, man.find(';', reads_at) - reads_at);
+  EXPECT_EQ(words(reads_part, std::regex(R"(\b([A-Z][A-Z0-9]{2})\b)")), read) << reads_part;
+
+  const std::string completion =
+      text_of(read_bytes(KORVANE_SOURCE_DIR "/completions/korvane.bash"));
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(completion, m, std::regex(R"(--to\)\s+COMPREPLY=\(\$\(compgen -W \$'([^']*)')")));
+  EXPECT_EQ(words(std::regex_replace(m[1].str(), std::regex(R"(\\n)"), " "), std::regex(R"(([a-z0-9]+))")),
+            writable_names());
+  EXPECT_THAT(completion, testing::HasSubstr("--formats"));
+}
+
+#ifndef _WIN32
+TEST(FormatTable, FormatsCommandPrintsEveryRowForPeopleAndScripts) {
+  ScopedTempDir dir;
+  const Ran text = run_in(dir, "--formats");
+  ASSERT_EQ(text.code, 0) << text.err;
+  const Ran json = run_in(dir, "--formats --json");
+  ASSERT_EQ(json.code, 0) << json.err;
+  const auto doc = parse_json(json.out);
+  ASSERT_TRUE(doc.has_value()) << json.out;
+  const auto rows = formats::format_table();
+  ASSERT_EQ((*doc)["formats"].items.size(), rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const auto& f = rows[i];
+    const auto& j = (*doc)["formats"][i];
+    SCOPED_TRACE(f.name);
+    EXPECT_EQ(j["format"].text, f.name);
+    EXPECT_EQ(j["extensions"][0].text, f.extensions.front());
+    EXPECT_EQ(j["write"].boolean, f.writable);
+    if (f.writable) {
+      EXPECT_EQ(j["limits"]["longest_stitch"].integer(), f.limits.longest_stitch);
+    }
+    // One line each for people, the format's name first.
+    EXPECT_THAT(text.out, testing::ContainsRegex("\n" + std::string(f.name) + " +" +
+                                                 (f.family == formats::Family::kContainer
+                                                      ? "container"
+                                                      : "[a-z]+") +
+                                                 " +\\." + std::string(f.extensions.front())));
+  }
+  EXPECT_EQ(run_in(dir, "--formats x.dst").code, 2);
+  const Ran help = run_in(dir, "--help");
+  for (const auto& name : writable_names()) EXPECT_THAT(help.out, testing::HasSubstr(name));
+}
+#endif
+
+}  // namespace
+}  // namespace kvn::test
