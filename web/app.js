@@ -126,6 +126,7 @@ function korvaneApi(m) {
   }
   return {
     recognise,
+    formats: () => JSON.parse(m.UTF8ToString(m._kvw_formats())).formats,
     info: (name, bytes) => {
       const r = run("info", name, bytes);
       r.json = JSON.parse(new TextDecoder().decode(r.outputs[0].bytes));
@@ -297,8 +298,10 @@ if (typeof document !== "undefined") (function page() {
     // Every format the library writes, tried at once: one that cannot be
     // made (a reader or writer not in yet, a design too large) is offered
     // switched off, with the library's words saying why.
-    const formats = ["shv", "dst", "exp", "jef", "pes", "svg"].filter((f) =>
-      !(f === "shv" && (seen.kind === KIND_SHV || seen.kind === KIND_DHV)));
+    const formats = api.formats()
+      .filter((f) => f.write && f.what !== "document")
+      .map((f) => f.extensions[0])
+      .filter((f) => !(f === "shv" && (seen.kind === KIND_SHV || seen.kind === KIND_DHV)));
     for (const to of formats) {
       const r = api.convert(file.name, bytes, to);
       const label = `Convert to ${to.toUpperCase()}`;

@@ -20,6 +20,7 @@
 #include "formats/file_kind.hpp"
 #include "formats/pattern_read.hpp"
 #include "frontend/info_output.hpp"
+#include "inspect/format_listing.hpp"
 #include "inspect/pictures.hpp"
 #include "inspect/survey.hpp"
 #include "korvane/types.h"
@@ -298,5 +299,12 @@ const char* kvw_error(void) {
   return text.c_str();
 }
 int kvw_error_code(void) { return static_cast<int>(results().error.code); }
+
+/// The format table as --formats --json prints it: which formats the page
+/// can offer to write comes from here, so that a new row needs no page code.
+const char* kvw_formats(void) {
+  static const std::string json = kvn::inspect::formats_json();
+  return json.c_str();
+}
 
 }  // extern "C"

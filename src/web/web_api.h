@@ -13,6 +13,7 @@ extern "C" {
 void kvw_clear(void);
 int kvw_recognise(const uint8_t* p, int32_t n);
 const char* kvw_kind_name(int kind);
+const char* kvw_formats(void);
 int kvw_info(const char* file, const uint8_t* p, int32_t n);
 int kvw_split(const char* file, const uint8_t* p, int32_t n);
 int kvw_combine(const char* file, const uint8_t* p, int32_t n);
