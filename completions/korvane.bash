@@ -36,7 +36,11 @@ _korvane() {
 
   case $prev in
     --to)
-      COMPREPLY=($(compgen -W $'shv\ndst\nexp\njef\npes\nsvg\ncsv\njson' -- "$cur"))
+      # The formats korvane writes, from its own table: the rows of
+      # `korvane --formats` whose "write" column says yes.
+      COMPREPLY=($(compgen -W "$("${COMP_WORDS[0]}" --formats 2>/dev/null |
+        awk 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == "write") w = i; next }
+             w && $w == "yes" { print tolower($1) }')" -- "$cur"))
       return
       ;;
     -O | --output-dir)

@@ -362,7 +362,10 @@ TEST(Refusals, NothingIsWrittenWhenAnyOutputOfTheRunIsRefused) {
 // with the completion script sourced alone, in `dir`.
 std::vector<std::string> completions(const ScopedTempDir& dir,
                                      const std::vector<std::string>& words) {
-  std::string script = "source '" KORVANE_SOURCE_DIR "/completions/korvane.bash'\nCOMP_WORDS=(";
+  // korvane on the PATH, as when installed: --to asks it what it writes.
+  std::string script = "PATH='" + std::filesystem::path(KORVANE_EXE).parent_path().string() +
+                       "':$PATH\nsource '" KORVANE_SOURCE_DIR
+                       "/completions/korvane.bash'\nCOMP_WORDS=(";
   for (const auto& w : words) script += " '" + w + "'";
   script += ")\nCOMP_CWORD=" + std::to_string(words.size() - 1) +
             "\n_korvane\nprintf '%s\\n' \"${COMPREPLY[@]}\" | sort\n";

@@ -68,7 +68,8 @@ bool reads(const Format& f) { return f.read || f.family == Family::kContainer; }
 
 std::string extensions_text(const Format& f) {
   std::string s;
-  for (const auto e : f.extensions) s += std::string(s.empty() ? "." : " .") + std::string(e);
+  // One word, so that a script can take the columns by their place.
+  for (const auto e : f.extensions) s += std::string(s.empty() ? "." : ",.") + std::string(e);
   return s;
 }
 
