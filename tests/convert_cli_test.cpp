@@ -10,6 +10,7 @@
 #include "convert/pattern_text.hpp"
 #include "convert/pattern_write.hpp"
 #include "formats/file_kind.hpp"
+#include "formats/format_table.hpp"
 #include "formats/pattern_read.hpp"
 #include "formats/shv_pattern.hpp"
 #include "inspect/pictures.hpp"
@@ -310,11 +311,11 @@ TEST(ConvertCli, RefusesBeforeWritingAnything) {
   const struct {
     const char* args;
     int code;
-    const char* err_has;
+    std::string err_has;
   } cases[] = {
       {"--convert a/rose.shv --to xyz", 1, "korvane: --to xyz: "},
       {"--convert a/rose.shv --to xyz", 1,
-       "korvane writes shv, dst, exp, jef, pes, svg, csv, json"},
+       "korvane writes " + formats::writable_extensions()},
       {"--convert a/rose.shv -o rose.foo", 1, "rose.foo: "},
       {"--convert a/rose.shv b/rose.shv -o out --to json", 1, "same name"},
       {"--convert a/rose.shv -o a/rose.shv --to json", 1,
