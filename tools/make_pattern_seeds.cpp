@@ -69,14 +69,8 @@ int main(int argc, char** argv) {
   };
   for (const auto& s : threaded) {
     const auto p = kvn::example::generated_pattern(s.shape);
-    const auto pes = f::write_pes(p, s.name);
-    ok &= save(dir + "/pes_pec/" + s.name + ".pes", pes);
-    if (pes) {
-      // A standalone PEC: its own signature before the PES file's PEC section.
-      std::vector<std::uint8_t> pec = {'#', 'P', 'E', 'C', '0', '0', '0', '1'};
-      pec.insert(pec.end(), pes->begin() + 22, pes->end());
-      ok &= save(dir + "/pes_pec/" + s.name + ".pec", pec);
-    }
+    ok &= save(dir + "/pes_pec/" + s.name + ".pes", f::write_pes(p, s.name));
+    ok &= save(dir + "/pes_pec/" + s.name + ".pec", f::write_pec(p, s.name));
     ok &= save(dir + "/jef/" + s.name + ".jef", f::write_jef(p, s.name));
   }
 

@@ -96,7 +96,7 @@ constexpr Format kFormats[] = {
     {ContentKind::kPes, "PES", "PES design", "a", Family::kOther, kPesExts, "application/x-korvane-pes",
      read_pes, write_pes, true, kPesLimits, nullptr},
     {ContentKind::kPec, "PEC", "PEC design", "a", Family::kOther, kPecExts, "application/x-korvane-pec",
-     read_pec, nullptr, false, kNoLimits, nullptr},
+     read_pec, write_pec, true, kPesLimits, nullptr},
     {ContentKind::kVp3, "VP3", "VP3 design", "a", Family::kOther, kVp3Exts, "application/x-korvane-vp3",
      read_vp3, nullptr, false, kNoLimits, nullptr},
     {ContentKind::kVp4, "VP4", "VP4 design", "a", Family::kOther, kVp4Exts, "application/x-korvane-vp4",

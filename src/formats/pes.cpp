@@ -165,4 +165,12 @@ Result<std::vector<std::uint8_t>> write_pes(const Pattern& p, const std::string&
   return out.take();
 }
 
+Result<std::vector<std::uint8_t>> write_pec(const Pattern& p, const std::string& file) {
+  ByteWriter out(kSignatureSize + 0x400 + 2 * p.events.size());
+  for (const char c : kPecSignature) out.u8(static_cast<std::uint8_t>(c));
+  auto ok = write_pec_section(out, p, file);
+  if (!ok) return ok.error();
+  return out.take();
+}
+
 }  // namespace kvn::formats

@@ -20,4 +20,8 @@ Result<Pattern> read_pec(const ByteReader& in);
 /// section, which is all a machine reads.
 Result<std::vector<std::uint8_t>> write_pes(const Pattern& p, const std::string& file);
 
+/// The standalone PEC file of `p`: its signature, then the PEC section
+/// write_pes() embeds, which the machines that read only PEC load.
+Result<std::vector<std::uint8_t>> write_pec(const Pattern& p, const std::string& file);
+
 }  // namespace kvn::formats
