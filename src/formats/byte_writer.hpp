@@ -35,10 +35,6 @@ class ByteWriter {
   }
   void bytes(std::span<const std::uint8_t> b) { out_.insert(out_.end(), b.begin(), b.end()); }
   void zeros(std::size_t n) { out_.insert(out_.end(), n, 0); }
-  /// Changes a 16-bit field already written; returns the offset after it.
-  std::size_t patch16(std::size_t offset, std::int32_t value) {
-    return PutShort(out_, offset, value);
-  }
   std::span<std::uint8_t> view() { return out_; }
   std::vector<std::uint8_t> take() { return std::move(out_); }
 

@@ -280,7 +280,10 @@ Result<std::vector<std::uint8_t>> write_dst(const Pattern& p, const std::string&
       case NeedleOp::kJump:
         if (e.x != rec.x() || e.y != rec.y()) rec.move_to(e.x, e.y, kJumpBit);
         continue;
-      default:
+      case NeedleOp::kTrim:
+      case NeedleOp::kColourChange:
+      case NeedleOp::kStop:
+      case NeedleOp::kEnd:
         break;
     }
     // An event that does not move carries where the needle stands; should it

@@ -127,16 +127,13 @@ bool starts_with(const ByteReader& in, std::size_t at, std::string_view magic) {
 
 // The foreign formats keep their numbers little-endian.
 std::optional<std::uint32_t> le32(const ByteReader& in, std::size_t at) {
-  auto b = in.take<4>(at, "a number");
-  if (!b) return std::nullopt;
-  return std::uint32_t{(*b)[0]} | std::uint32_t{(*b)[1]} << 8 | std::uint32_t{(*b)[2]} << 16 |
-         std::uint32_t{(*b)[3]} << 24;
+  auto v = in.u32le(at, "a number");
+  return v ? std::optional(*v) : std::nullopt;
 }
 
 std::optional<std::uint16_t> le16(const ByteReader& in, std::size_t at) {
-  auto b = in.take<2>(at, "a number");
-  if (!b) return std::nullopt;
-  return static_cast<std::uint16_t>((*b)[0] | (*b)[1] << 8);
+  auto v = in.u16le(at, "a number");
+  return v ? std::optional(*v) : std::nullopt;
 }
 
 bool all_bytes(const ByteReader& in, std::size_t at, std::size_t len, bool (*ok)(std::uint8_t)) {

@@ -44,8 +44,8 @@ using WriteFn = Result<std::vector<std::uint8_t>> (*)(const Pattern&, const std:
 /// recognition, --convert's targets, --formats, --help, the page.
 struct Format {
   ContentKind kind;
-  const char* name;     // "JEF"
-  const char* noun;     // "JEF design", "DHV container", "PNG picture"
+  const char* name;     // "DST"
+  const char* noun;     // "DST design", "DHV container", "PNG picture"
   const char* article;  // "a", or "an" where the name is spoken with a vowel first
   Family family;
   std::span<const std::string_view> extensions;  // lower case; the first is written
@@ -63,7 +63,7 @@ std::span<const Format> format_table();
 /// The row of `kind`; nullptr for kUnknown.
 const Format* format_of(ContentKind kind);
 
-/// The format whose name or extension is `name` ("jef", ".JEF", "garden.jef"
+/// The format whose name or extension is `name` ("dst", ".DST", "garden.dst"
 /// by its extension); nullptr for any other.
 const Format* format_named(std::string_view name);
 

@@ -64,10 +64,6 @@ struct Picture {
   Rgb at(std::uint32_t x, std::uint32_t y) const {
     return palette[pixels[std::size_t{y} * width + x]];
   }
-  bool background_at(std::uint32_t x, std::uint32_t y) const {
-    const auto i = pixels[std::size_t{y} * width + x];
-    return i == kBackgroundIndex || i == kBackgroundAltIndex;
-  }
 };
 
 /// The stored preview scaled up by this whole factor until its longer side

@@ -163,18 +163,15 @@ HoopClass hoop_class_for(std::int32_t width, std::int32_t height) {
 namespace {
 
 Result<Recognised> recognise_as(const ByteReader& in, formats::ContentKind kind) {
-  switch (kind) {
-    case formats::ContentKind::kShvDesign: {
-      KORVANE_TRY(shv, formats::read_shv_design(in));
-      return single_design(shv, in.size());
-    }
-    case formats::ContentKind::kDhvContainer: {
-      KORVANE_TRY(layout, formats::read_container(in));
-      return container_designs(in, layout);
-    }
-    default:
-      return formats::wrong_kind(kind, formats::WantedKind::kContainerOrDesign, in.file());
+  if (kind == formats::ContentKind::kShvDesign) {
+    KORVANE_TRY(shv, formats::read_shv_design(in));
+    return single_design(shv, in.size());
   }
+  if (kind == formats::ContentKind::kDhvContainer) {
+    KORVANE_TRY(layout, formats::read_container(in));
+    return container_designs(in, layout);
+  }
+  return formats::wrong_kind(kind, formats::WantedKind::kContainerOrDesign, in.file());
 }
 
 }  // namespace
