@@ -12,7 +12,10 @@ ninja -C "$build" -j2 korvane_make_example korvane_make_pattern_seeds >/dev/null
 tool=$build/tools/korvane_make_example
 corpus=$root/fuzz/corpus
 rm -rf "$corpus"
-mkdir -p "$corpus"/{split,combine,lumbrel,shv_walk,survey,shv_read,shv_round_trip,vp3,hus_vip,xxx_sew,pes_pec,jef,dst_exp,web_api}
+for f in "$root"/fuzz/*_fuzz.cpp; do
+  f=${f##*/}
+  mkdir -p "$corpus/${f%_fuzz.cpp}"
+done
 
 # seed FILE MODE_BYTE_HEX ARGS...: a container, then its mode byte.
 seed() {

@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""Writes small seed files for the vp3, hus_vip and xxx_sew fuzz targets,
-built from the formats' layouts (never third-party design files).
+"""Writes small seed files for the formats and hus_vip fuzz targets, built
+from the formats' layouts (never third-party design files).
   fuzz/make_format_seeds.py CORPUS_DIR"""
 import os
 import struct
 import sys
+
+# The numbers of the kinds, which the formats target reads from the last byte.
+VP3, HUS, VIP, XXX, SEW = 9, 11, 12, 13, 14
 
 
 def bits(fields):
@@ -93,20 +96,23 @@ def main():
     records = [(0x81, 10, 20), (0x80, 5, -5), (0x88, 0, 0), (0x84, 3, 4), (0x80, -1, 1),
                (0x88, 2, 2), (0x80, 1, 0), (0x90, 0, 0)]
     seeds['hus_vip/hus_two_colours'] = husvip(records, False, [3, 12]) + b'\x00'
+    seeds['formats/hus_two_colours'] = husvip(records, False, [3, 12]) + bytes([HUS])
     seeds['hus_vip/vip_two_colours'] = husvip(records, True, [(200, 30, 40), (1, 2, 3)]) + b'\x01'
+    seeds['formats/vip_two_colours'] = husvip(records, True, [(200, 30, 40), (1, 2, 3)]) + bytes([VIP])
     seeds['hus_vip/section_literals'] = literals(b'hello') + struct.pack('<H', 5) + b'\x02'
     seeds['hus_vip/section_matches'] = with_matches() + struct.pack('<H', 12) + b'\x02'
     zigzag = b''.join(bytes([0x0A, 0x05, 0xF6, 0x05]) for _ in range(10))
-    seeds['vp3/two_blocks'] = vp3([(1000, -2000, (255, 0, 0),
+    # The formats target reads the last byte as the kind's number.
+    seeds['formats/vp3_two_blocks'] = vp3([(1000, -2000, (255, 0, 0),
                                     zigzag + b'\x80\x01\x01\x2c\xff\x00\x80\x02\x80\x03'),
-                                   (0, 0, (0, 0, 255), zigzag)])
-    seeds['vp3/one_block'] = vp3([(0, 0, (0, 255, 0), b'\x01\x01\x80\x03')])
-    seeds['xxx_sew/xxx_two_colours'] = xxx(
+                                   (0, 0, (0, 0, 255), zigzag)]) + bytes([VP3])
+    seeds['formats/vp3_one_block'] = vp3([(0, 0, (0, 255, 0), b'\x01\x01\x80\x03')]) + bytes([VP3])
+    seeds['formats/xxx_two_colours'] = xxx(
         b'\x7f\x01\x0a\x14' + zigzag + b'\x7d\x2c\x01\x9c\xff\x7f\x03\x02\x00\x7f\x08\x00\x00'
-        + zigzag + b'\x7f\x7f\x03\x14', [(1, 2, 3), (4, 5, 6)]) + b'\x00'
-    seeds['xxx_sew/sew_two_colours'] = sew(
+        + zigzag + b'\x7f\x7f\x03\x14', [(1, 2, 3), (4, 5, 6)]) + bytes([XXX])
+    seeds['formats/sew_two_colours'] = sew(
         [33, 51], b'\x80\x02\x0a\x14' + zigzag + b'\x80\x01\x00\x00' + zigzag
-        + b'\x80\x10\x00\x00\x00\x00') + b'\x01'
+        + b'\x80\x10\x00\x00\x00\x00') + bytes([SEW])
     for name, data in seeds.items():
         path = os.path.join(root, name)
         os.makedirs(os.path.dirname(path), exist_ok=True)

@@ -12,7 +12,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(split combine lumbrel shv_walk survey shv_read shv_round_trip vp3 hus_vip xxx_sew pes_pec jef dst_exp web_api)
+if [ ${#targets[@]} -eq 0 ]; then
+  # Every <name>_fuzz.cpp is a target, as fuzz/CMakeLists.txt finds them.
+  for f in "$root"/fuzz/*_fuzz.cpp; do
+    f=${f##*/}
+    targets+=("${f%_fuzz.cpp}")
+  done
+fi
 build=${KORVANE_FUZZ_BUILD:-$root/build-fuzz}
 scratch=$build/fuzz-run
 

@@ -1,7 +1,9 @@
 // Writes the seed corpora of the stitch-pattern fuzz targets from generated
 // designs: PES and PEC in CORPUS_DIR/pes_pec, JEF in CORPUS_DIR/jef, and DST
 // and EXP in CORPUS_DIR/dst_exp, each of those followed by the mode byte that
-// picks its reader (even DST, odd EXP).
+// picks its reader (even DST, odd EXP); and for the formats target, a few
+// designs in every format the format table both writes and reads, each
+// followed by its kind's number.
 //   korvane_make_pattern_seeds CORPUS_DIR
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/pattern_write.hpp"
 #include "formats/dst.hpp"
 #include "formats/exp.hpp"
 #include "formats/jef.hpp"
@@ -46,7 +49,7 @@ int main(int argc, char** argv) {
   }
   namespace f = kvn::formats;
   const std::string dir = argv[1];
-  for (const char* sub : {"/pes_pec", "/jef", "/dst_exp"})
+  for (const char* sub : {"/pes_pec", "/jef", "/dst_exp", "/formats"})
     std::filesystem::create_directories(dir + sub);
   bool ok = true;
 
@@ -86,6 +89,15 @@ int main(int argc, char** argv) {
     const std::string base = dir + "/dst_exp/" + s.name;
     ok &= save(base + "_dst", f::write_dst(p, s.name), 0);
     ok &= save(base + "_exp", f::write_exp(p, s.name), 1);
+  }
+
+  for (const auto& row : f::format_table()) {
+    if (!row.writable || !row.read) continue;
+    for (const auto& s : {threaded[0], threaded[2]}) {
+      const auto p = kvn::example::generated_pattern(s.shape);
+      ok &= save(dir + "/formats/" + std::string(row.extensions.front()) + "_" + s.name,
+                 kvn::convert::write_pattern(p, row.kind, s.name), static_cast<int>(row.kind));
+    }
   }
   return ok ? 0 : 1;
 }
