@@ -147,6 +147,74 @@ TEST(DrawPreview, GivesWhatDrawingPointByPointGives) {
   }
 }
 
+// Raw streams rather than encoded designs: every line shape within and just
+// beyond the near lines' reach, at every scale from a cell per unit, with
+// stitches as long moves, controls, blocks cut short, and ends off the grid
+// (extents the stitches overrun, so that positions also turn negative).
+TEST(DrawPreview, RandomStreamsGiveWhatDrawingPointByPointGives) {
+  struct Case {
+    const char* name;
+    PreviewExtents box;
+    std::int32_t pixels, scanlines;
+    int max_step;  // largest displacement of a record
+    int overrun;   // percent of stitches that lean away from the start
+    bool cut;      // the last block's count runs past the stream
+    std::uint32_t seed;
+  };
+  const Case cases[] = {
+      {"CellPerUnitNearAndBeyond", {40, 40, -40, -40}, 80, 80, 20, 0, false, 1},
+      {"CoarseCellsShortStitches", {600, 500, -600, -500}, 60, 50, 30, 0, false, 2},
+      {"LongRecordsOddGrid", {900, 700, -800, -650}, 147, 91, 127, 0, false, 3},
+      {"EndsOffTheGrid", {30, 30, -30, -30}, 20, 20, 40, 60, false, 4},
+      {"ThinGrid", {300, 300, -300, -300}, 3, 151, 60, 10, true, 5},
+      {"WideStridesFromOneEnd", {2000, 10, 0, -10}, 16, 1601, 127, 30, true, 6},
+      {"LargeMovesAmongStitches", {400, 400, -400, -400}, 200, 200, 200, 0, false, 7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::mt19937 rng(c.seed);
+    std::uniform_int_distribution<int> step(-c.max_step, c.max_step), pct(0, 99);
+    std::vector<formats::shvcolor_t> colours;
+    Bytes stream;
+    std::int64_t x = 0, y = 0;
+    for (int b = 0; b < 6; ++b) {
+      const std::size_t from = stream.size();
+      const auto put = [&](const Bytes& r) { stream.insert(stream.end(), r.begin(), r.end()); };
+      put(long_move(static_cast<std::int16_t>(step(rng)), static_cast<std::int16_t>(step(rng))));
+      for (int i = 0; i < 700; ++i) {
+        int dx = step(rng), dy = step(rng);
+        // Away from the start point, so that the needle leaves the box.
+        if (pct(rng) < c.overrun) {
+          dx = (x < 0 ? -1 : 1) * (dx < 0 ? -dx : dx);
+          dy = (y < 0 ? -1 : 1) * (dy < 0 ? -dy : dy);
+        }
+        const int kind = pct(rng);
+        const bool wide = dx < -127 || dx > 127 || dy < -128 || dy > 127;
+        if (kind < 5 || wide) {
+          put(long_move(static_cast<std::int16_t>(dx), static_cast<std::int16_t>(dy)));
+        } else if (kind < 7) {
+          put(test::raw(0x80, 0x03));
+          continue;
+        } else {
+          if (dx == -128) dx = -127;  // 0x80 is the escape
+          put(rec(static_cast<std::int8_t>(dx), static_cast<std::int8_t>(dy)));
+        }
+        x += dx;
+        y += dy;
+      }
+      const auto words = static_cast<std::uint32_t>((stream.size() - from) / 2);
+      colours.push_back({words + (c.cut && b == 5 ? 9u : 0u), static_cast<std::uint8_t>(b * 7), 0, 0});
+    }
+    const Bytes want = point_by_point(c.box, colours, stream, c.pixels, c.scanlines);
+    EXPECT_GT(std::count_if(want.begin(), want.end(), [](std::uint8_t v) { return v != 0; }), 0);
+    for (const auto how : {PreviewCells::kUnpacked, PreviewCells::kPacked}) {
+      Bytes got(want.size(), 0);
+      draw_preview(got, c.box, colours, stream, c.pixels, c.scanlines, how);
+      EXPECT_EQ(got, want) << (how == PreviewCells::kUnpacked ? "unpacked" : "packed");
+    }
+  }
+}
+
 TEST(CellDivider, DividesAsIntegerDivisionDoes) {
   const std::int64_t big = std::int64_t{1} << 31;
   const std::int64_t factors[] = {1, 2, 3, 7, 10, 127, 128, 129, 1000, 65535, 65537,

@@ -35,6 +35,14 @@ class ByteWriter {
   }
   void bytes(std::span<const std::uint8_t> b) { out_.insert(out_.end(), b.begin(), b.end()); }
   void zeros(std::size_t n) { out_.insert(out_.end(), n, 0); }
+  /// Adds n zero bytes to be filled through the pointer returned, valid until
+  /// the next append; truncate() gives back what was not used.
+  std::uint8_t* extend(std::size_t n) {
+    const std::size_t at = out_.size();
+    out_.resize(at + n);
+    return out_.data() + at;
+  }
+  void truncate(std::size_t size) { out_.resize(size); }
   std::span<std::uint8_t> view() { return out_; }
   std::vector<std::uint8_t> take() { return std::move(out_); }
 

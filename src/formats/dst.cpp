@@ -56,6 +56,18 @@ constexpr std::array<std::array<Delta, 256>, 3> make_decode() {
 }
 constexpr auto kDecode = make_decode();
 
+// kDecode with both displacements in one word, dx + dy * 65536 with dy turned
+// down as the model runs: the three bytes' sums need two additions, and each
+// sum of dx stays within +-121, so its low 16 bits are dx.
+constexpr std::array<std::array<std::int32_t, 256>, 3> make_packed_decode() {
+  std::array<std::array<std::int32_t, 256>, 3> t{};
+  for (std::size_t b = 0; b < 3; ++b)
+    for (std::size_t v = 0; v < 256; ++v)
+      t[b][v] = kDecode[b][v].x - kDecode[b][v].y * 65536;
+  return t;
+}
+constexpr auto kPackedDecode = make_packed_decode();
+
 // The three record bytes that move one axis by v, for v in -121..121.
 using AxisBytes = std::array<std::uint8_t, 3>;
 constexpr std::array<AxisBytes, 2 * kDstMaxStep + 1> make_encode(bool is_x) {
@@ -169,10 +181,15 @@ Result<Pattern> read_dst(const ByteReader& in) {
     }
     if ((b2 & kEndMask) == kEndMask) break;
     const std::int32_t from_x = x, from_y = y;
-    x += kDecode[0][b0].x + kDecode[1][b1].x + kDecode[2][b2].x;
     // Stored upwards; the model's y runs down.
-    y -= kDecode[0][b0].y + kDecode[1][b1].y + kDecode[2][b2].y;
-    if (std::max(std::abs(x), std::abs(y)) > kFurthestRead) {
+    const std::int32_t both = kPackedDecode[0][b0] + kPackedDecode[1][b1] + kPackedDecode[2][b2];
+    const auto dx = static_cast<std::int16_t>(static_cast<std::uint32_t>(both) & 0xFFFF);
+    x += dx;
+    y += (both - dx) / 65536;
+    const auto beyond = [](std::int64_t v) {
+      return static_cast<std::uint64_t>(v + kFurthestRead) > 2 * static_cast<std::uint64_t>(kFurthestRead);
+    };
+    if (beyond(x) || beyond(y)) {
       return in.error_at(at, ErrorCode::kCoordinateOutOfRange,
                          "the records run more than 100 km away from the start");
     }

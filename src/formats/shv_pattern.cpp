@@ -151,6 +151,43 @@ class Encoder {
     }
   }
 
+  // The stitches of a run of events from `k`, as stitch() writes them, while
+  // each fits one record and lies within 16 bits, up to kRun of them; returns
+  // the index of the first event not taken. The needle's state is kept in
+  // locals here: through the byte stores of the stream, every member of the
+  // encoder would be read again for each stitch.
+  static constexpr std::size_t kRun = 256;
+  std::size_t short_stitches(const std::vector<NeedleEvent>& events, std::size_t k) {
+    const std::size_t from = out_.size();
+    const std::size_t end = std::min(events.size(), k + kRun);
+    std::uint8_t* w = out_.extend(2 * (end - k));
+    std::int32_t x = x_, y = y_;
+    std::int32_t min_x = min_x_, max_x = max_x_, min_y = min_y_, max_y = max_y_;
+    std::size_t i = k;
+    for (; i < end; ++i) {
+      const NeedleEvent& e = events[i];
+      if (e.op != NeedleOp::kStitch || !fits16(e.x) || !fits16(e.y)) break;
+      const std::int64_t dx = wrap16(e.x - x), dy = wrap16(e.y - y);
+      if (dx < -127 || dx > 127 || dy < -128 || dy > 127) break;
+      *w++ = static_cast<std::uint8_t>(dx);
+      *w++ = static_cast<std::uint8_t>(dy);
+      x = wrap16(x + dx);
+      y = wrap16(y + dy);
+      min_x = std::min(min_x, x);
+      max_x = std::max(max_x, x);
+      min_y = std::min(min_y, y);
+      max_y = std::max(max_y, y);
+    }
+    out_.truncate(from + 2 * (i - k));
+    x_ = x;
+    y_ = y;
+    min_x_ = min_x;
+    max_x_ = max_x;
+    min_y_ = min_y;
+    max_y_ = max_y;
+    return i;
+  }
+
   std::size_t blocks() const { return colours_.size(); }
   std::int32_t x() const { return x_; }
   std::int32_t y() const { return y_; }
@@ -308,6 +345,15 @@ Result<ShvEncoding> encode_shv(const Pattern& p, const std::string& file) {
     }
     switch (ev.op) {
       case NeedleOp::kStitch:
+        // Runs of stitches, nearly the whole design, in one go while no
+        // stitch of the run can take the stream past its limit.
+        if (enc.bytes() / 2 + Encoder::kRun <= kMaxShvWords) {
+          const std::size_t done = enc.short_stitches(p.events, k);
+          if (done > k) {
+            k = done - 1;
+            continue;
+          }
+        }
         enc.stitch(ev.x, ev.y);
         break;
       case NeedleOp::kJump:

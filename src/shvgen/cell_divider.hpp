@@ -17,9 +17,10 @@ class CellDivider {
     shift_ = 31 + l;
     const auto f = static_cast<std::uint64_t>(factor);
     multiplier_ = ((std::uint64_t{1} << shift_) + f - 1) / f;
+    fast_below_ = kFastLimit;
   }
   std::int64_t operator()(std::int64_t v) const {
-    if (multiplier_ != 0 && v >= 0 && v < kFastLimit)
+    if (static_cast<std::uint64_t>(v) < fast_below_) [[likely]]
       return static_cast<std::int64_t>((static_cast<std::uint64_t>(v) * multiplier_) >> shift_);
     return v / factor_;
   }
@@ -29,6 +30,8 @@ class CellDivider {
   std::int64_t factor_;
   std::uint64_t multiplier_ = 0;
   unsigned shift_ = 0;
+  // One compare for both conditions of the fast path: kFastLimit with a multiplier, else 0.
+  std::uint64_t fast_below_ = 0;
 };
 
 }  // namespace kvn::shvgen

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -60,6 +61,32 @@ inline void table_line(std::uint8_t* p, std::ptrdiff_t major_step, std::ptrdiff_
   }
 }
 
+// Lines from a cell to one up to kReach cells away along each axis, nearly
+// every stitch of a preview, drawn as a fixed count of stores at offsets
+// from their start cell looked up once per line shape; the offsets past the
+// line's last point repeat its end cell, which the stitch sets anyway. No
+// branch per point nor on the line's length: a stitch costs about what its
+// end cell costs. A plain value, so that the walk keeps it in registers
+// while it stores through byte pointers, which may alias anything in memory.
+struct NearLines {
+  // Stores a line; a line of kReach points and its end cell takes them all.
+  static constexpr int kNear = 16;
+  static constexpr int kReach = kNear - 1;
+  static constexpr int kSpan = 2 * kReach + 1;
+  static constexpr std::size_t kEntries = kSpan * kSpan;
+  std::uint8_t* cells = nullptr;  // row 0, pixel 0; nullptr: no near lines
+  std::ptrdiff_t stride = 0;      // cells a row
+  const std::int32_t* offsets = nullptr;
+  const std::uint8_t* built = nullptr;
+  // The entry for lines to (dx, dy), or kEntries when that is not near.
+  static std::size_t entry(std::int64_t dx, std::int64_t dy) {
+    if (static_cast<std::uint64_t>(dx + kReach) >= kSpan ||
+        static_cast<std::uint64_t>(dy + kReach) >= kSpan)
+      return kEntries;
+    return static_cast<std::size_t>((dx + kReach) * kSpan + (dy + kReach));
+  }
+};
+
 // One byte per cell, rows laid out as the packed preview's (row gx, pixel c):
 // setting a cell is a plain store where the packed layout needs a read, a
 // mask and a write of a byte its neighbour cell shares. Packed once at the end.
@@ -69,12 +96,35 @@ class CellGrid {
       : cells_(static_cast<std::size_t>(pixels) * static_cast<std::size_t>(scanlines)),
         scanlines_(static_cast<std::size_t>(scanlines)) {
     // Cells the drawing does not reach keep what the caller's bitmap held.
-    for_each_cell(pixels, [&](std::uint8_t& cell, std::size_t byte, bool high) {
-      cell = high ? packed[byte] >> 4 : packed[byte] & 0x0F;
-    });
+    const std::size_t pairs = scanlines_ / 2, row_bytes = (scanlines_ + 1) / 2;
+    for (std::size_t gx = 0; gx < static_cast<std::size_t>(pixels); ++gx) {
+      const std::uint8_t* in = packed.data() + gx * row_bytes;
+      std::uint8_t* cell = cells_.data() + gx * scanlines_;
+      for (std::size_t k = 0; k < pairs; ++k) {
+        cell[2 * k] = static_cast<std::uint8_t>(in[k] >> 4);
+        cell[2 * k + 1] = static_cast<std::uint8_t>(in[k] & 0x0F);
+      }
+      if (scanlines_ % 2 != 0) cell[scanlines_ - 1] = static_cast<std::uint8_t>(in[pairs] >> 4);
+    }
   }
   void set(std::int64_t gx, std::int64_t c, std::uint8_t colour) {
     cells_[static_cast<std::size_t>(gx) * scanlines_ + static_cast<std::size_t>(c)] = colour;
+  }
+  NearLines near_lines() {
+    // Offsets are 32-bit: kNear rows of cells must fit.
+    if (scanlines_ >= (std::size_t{1} << 26)) return {};
+    return {cells_.data(), static_cast<std::ptrdiff_t>(scanlines_), near_.get(), built_.data()};
+  }
+  // Fills the near table's entry k for lines to (dx, dy): the offsets of the
+  // points dda_points reports, then the end point's until kNear are given.
+  void build_near(std::size_t k, int dx, int dy) {
+    const auto s = static_cast<std::int32_t>(scanlines_);
+    std::int32_t* o = &near_[k * NearLines::kNear];
+    int j = 0;
+    // A step along x is a row, along y (upward) one pixel back.
+    dda_points(0, 0, dx, dy, [&](int x, int y) { o[j++] = x * s - y; });
+    while (j < NearLines::kNear) o[j++] = dx * s - dy;
+    built_[k] = 1;
   }
   // Sets the cell of every point dda_points reports from (a, b) to (c, d),
   // point (x, y) being the cell of row x + ox, pixel oc - y; all of them on
@@ -97,22 +147,25 @@ class CellGrid {
       dda_points(a, b, c, d, [&](int x, int y) { set(x + ox, oc - y, colour); });
   }
   void pack(std::span<std::uint8_t> packed, std::int32_t pixels) {
-    for_each_cell(pixels, [&](std::uint8_t& cell, std::size_t byte, bool high) {
-      packed[byte] = high ? static_cast<std::uint8_t>((packed[byte] & 0x0F) | (cell << 4))
-                          : static_cast<std::uint8_t>((packed[byte] & 0xF0) | cell);
-    });
+    const std::size_t pairs = scanlines_ / 2, row_bytes = (scanlines_ + 1) / 2;
+    for (std::size_t gx = 0; gx < static_cast<std::size_t>(pixels); ++gx) {
+      std::uint8_t* out = packed.data() + gx * row_bytes;
+      const std::uint8_t* cell = cells_.data() + gx * scanlines_;
+      for (std::size_t k = 0; k < pairs; ++k)
+        out[k] = static_cast<std::uint8_t>((cell[2 * k] << 4) | cell[2 * k + 1]);
+      // The low nibble of an odd row's last byte is no cell's: it keeps what it held.
+      if (scanlines_ % 2 != 0)
+        out[pairs] = static_cast<std::uint8_t>((out[pairs] & 0x0F) | (cell[scanlines_ - 1] << 4));
+    }
   }
 
  private:
-  template <class Visit>
-  void for_each_cell(std::int32_t pixels, Visit&& visit) {
-    const std::size_t row_bytes = (scanlines_ + 1) / 2;
-    for (std::size_t gx = 0; gx < static_cast<std::size_t>(pixels); ++gx)
-      for (std::size_t c = 0; c < scanlines_; ++c)
-        visit(cells_[gx * scanlines_ + c], gx * row_bytes + c / 2, c % 2 == 0);
-  }
   std::vector<std::uint8_t> cells_;
   std::size_t scanlines_;
+  // Built entry by entry on first use: a design meets few of the shapes.
+  std::unique_ptr<std::int32_t[]> near_ =
+      std::make_unique_for_overwrite<std::int32_t[]>(NearLines::kEntries * NearLines::kNear);
+  std::vector<std::uint8_t> built_ = std::vector<std::uint8_t>(NearLines::kEntries, 0);
 };
 
 // The packed preview itself, for previews too large to unpack: the largest
@@ -129,6 +182,8 @@ class PackedCells {
     const unsigned shift = (c % 2 == 0) ? 4U : 0U;
     b = static_cast<std::uint8_t>((b & ~(0x0FU << shift)) | (unsigned{colour} << shift));
   }
+  NearLines near_lines() { return {}; }
+  void build_near(std::size_t, int, int) {}
   void line(int a, int b, int c, int d, std::int64_t ox, std::int64_t oc, std::uint8_t colour) {
     dda_points(a, b, c, d, [this, ox, oc, colour](int x, int y) { set(x + ox, oc - y, colour); });
   }
@@ -175,43 +230,27 @@ void draw_stitches(Cells& cells, std::span<std::uint8_t> out, const PreviewExten
   const std::int64_t x = std::max(-x1, x0);
   const std::int64_t y = std::max(-y1, y0);
 
-  std::uint8_t colour = 0;
+  const std::int64_t oc = scanlines - 1 - oY1;
   // Column X + oX1 is row gx; line Y + oY1 counted upward is pixel c counted downward.
-  auto inside = [&](std::int64_t X, std::int64_t Y) {
+  const auto inside = [oX1, oY1, pixels, scanlines](std::int64_t X, std::int64_t Y) {
     return static_cast<std::uint64_t>(X + oX1) < static_cast<std::uint64_t>(pixels) &&
            static_cast<std::uint64_t>(Y + oY1) < static_cast<std::uint64_t>(scanlines);
   };
-  auto set = [&](std::int64_t X, std::int64_t Y) {
-    cells.set(X + oX1, scanlines - 1 - (Y + oY1), colour);
-  };
-  auto set_if_inside = [&](std::int64_t X, std::int64_t Y) {
-    if (inside(X, Y)) set(X, Y);
-  };
-
-  const CellDivider cellx(factorx), celly(factory);
-  // A stitch that starts where the last one ended takes that one's cell.
-  std::int64_t last_x = 0, last_y = 0, last_cx = cellx(0), last_cy = celly(0);
-  std::size_t last_block = colours.size();
-  // The walk stops at a block the stream cuts short: nothing after it can be drawn.
-  formats::walk_blocks(stream, colours, x, y, [&](const WalkStep& s) {
-    if (s.record.kind != RecordKind::kStitch) return;
-    if (s.block != last_block) {
-      last_block = s.block;
-      colour = pixel_for_colour(colours[s.block].Color) & 0x0F;
-    }
-    const std::int64_t cx1 = s.x0 == last_x ? last_cx : cellx(s.x0);
-    const std::int64_t cy1 = s.y0 == last_y ? last_cy : celly(s.y0);
-    const std::int64_t cx2 = cellx(s.x1), cy2 = celly(s.y1);
-    last_x = s.x1;
-    last_y = s.y1;
-    last_cx = cx2;
-    last_cy = cy2;
+  // Stitches the near lines do not draw: out of line, so that the walk's
+  // loop keeps its registers for the common case.
+  const auto other_stitch = [&cells, inside, oX1, oc](std::int64_t cx1, std::int64_t cy1,
+                                                      std::int64_t cx2, std::int64_t cy2,
+                                                      std::uint8_t colour) __attribute__((noinline)) {
+    const auto set = [&](std::int64_t X, std::int64_t Y) { cells.set(X + oX1, oc - Y, colour); };
+    const auto set_if_inside = [&](std::int64_t X, std::int64_t Y) {
+      if (inside(X, Y)) set(X, Y);
+    };
 #ifndef _WIN32
-    // Both ends on the grid, as nearly every stitch: so is every point between them.
+    // Both ends on the grid: so is every point between them.
     if (inside(cx1, cy1) && inside(cx2, cy2)) {
       set(cx2, cy2);
       cells.line(static_cast<int>(cx1), static_cast<int>(cy1), static_cast<int>(cx2),
-                 static_cast<int>(cy2), oX1, scanlines - 1 - oY1, colour);
+                 static_cast<int>(cy2), oX1, oc, colour);
       return;
     }
 #endif
@@ -227,7 +266,101 @@ void draw_stitches(Cells& cells, std::span<std::uint8_t> out, const PreviewExten
 #else
     dda_points(a, b, c, d, set_if_inside);
 #endif
-  });
+  };
+
+#ifdef _WIN32
+  // Every line is GDI's.
+  const NearLines near{};
+#else
+  const NearLines near = cells.near_lines();
+#endif
+  const CellDivider cellx(factorx), celly(factory);
+  // Everything the walk keeps is a local of its own: it stores through byte
+  // pointers, after which whatever lies in memory must be read again.
+  std::uint8_t colour = 0;
+  // A stitch that starts where the last one ended takes that one's cell.
+  std::int64_t last_x = 0, last_y = 0, last_cx = cellx(0), last_cy = celly(0);
+  bool last_inside = inside(last_cx, last_cy);
+  const auto stitch = [&](std::int64_t fx, std::int64_t fy, std::int64_t tx,
+                          std::int64_t ty) __attribute__((always_inline)) {
+    std::int64_t cx1 = last_cx, cy1 = last_cy;
+    bool inside1 = last_inside;
+    if (fx != last_x || fy != last_y) [[unlikely]] {
+      cx1 = cellx(fx);
+      cy1 = celly(fy);
+      inside1 = inside(cx1, cy1);
+    }
+    const std::int64_t cx2 = cellx(tx), cy2 = celly(ty);
+    const bool inside2 = inside(cx2, cy2);
+    last_x = tx;
+    last_y = ty;
+    last_cx = cx2;
+    last_cy = cy2;
+    last_inside = inside2;
+    // Both ends on the grid, as nearly every stitch, and near each other.
+    const std::size_t k = NearLines::entry(cx2 - cx1, cy2 - cy1);
+    if (inside1 && inside2 && k != NearLines::kEntries && near.cells != nullptr) [[likely]] {
+      if (near.built[k] == 0) [[unlikely]]
+        cells.build_near(k, static_cast<int>(cx2 - cx1), static_cast<int>(cy2 - cy1));
+      const std::int32_t* o = near.offsets + k * NearLines::kNear;
+      std::uint8_t* p = near.cells + (cx1 + oX1) * near.stride + (oc - cy1);
+#pragma GCC unroll 16
+      for (int j = 0; j < NearLines::kNear; ++j) p[o[j]] = colour;
+      return;
+    }
+    other_stitch(cx1, cy1, cx2, cy2, colour);
+  };
+
+  // The blocks as walk_blocks walks them, with the record nearly every one
+  // of a block's body is, a plain two-byte stitch, decoded here in the loop:
+  // the preview is drawn for every design written, and the walk's general
+  // record handling costs more than the stitch's own drawing.
+  std::int64_t px = x, py = y;
+  std::size_t offset = 0;
+  const std::size_t size = stream.size();
+  for (const auto& block : colours) {
+    colour = pixel_for_colour(block.Color) & 0x0F;
+    formats::StitchRecord rec{};
+    std::size_t length = 0;
+    std::int32_t words = 0;
+    // The walk stops at a block the stream cuts short: nothing after it can be drawn.
+    if (!formats::detail::decode_record(stream, offset, true, rec, length, words)) break;
+    // A block's first record never sews.
+    px += rec.dx;
+    py += rec.dy;
+    offset += length;
+    // Counts are signed: the body runs while words remain, compared before each record.
+    const std::int64_t left = std::int64_t{formats::block_count(block.Stitches)} - words;
+    bool cut = false;
+    for (std::int64_t j = 0; j < left;) {
+      // Every record before left `offset` within the stream.
+      if (size - offset < 2) {
+        cut = true;
+        break;
+      }
+      const std::uint8_t b0 = stream[offset];
+      if (b0 != formats::kEscape) [[likely]] {
+        const std::int64_t tx = px + static_cast<std::int8_t>(b0);
+        const std::int64_t ty = py + static_cast<std::int8_t>(stream[offset + 1]);
+        stitch(px, py, tx, ty);
+        px = tx;
+        py = ty;
+        offset += 2;
+        ++j;
+        continue;
+      }
+      if (!formats::detail::decode_record(stream, offset, false, rec, length, words)) {
+        cut = true;
+        break;
+      }
+      if (rec.kind == RecordKind::kStitch) stitch(px, py, px + rec.dx, py + rec.dy);
+      px += rec.dx;
+      py += rec.dy;
+      offset += length;
+      j += words;
+    }
+    if (cut) break;
+  }
   cells.pack(out, pixels);
 }
 
