@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,7 +18,7 @@
 #include "formats/byte_reader.hpp"
 #include "formats/file_kind.hpp"
 #include "formats/pattern_read.hpp"
-#include "frontend/info_output.hpp"
+#include "inspect/info_text.hpp"
 #include "inspect/pictures.hpp"
 #include "inspect/survey.hpp"
 #include "korvane/types.h"
@@ -184,9 +183,7 @@ int kvw_info(const char* file, const std::uint8_t* p, std::int32_t n) {
   kvw_clear();
   auto info = kvn::inspect::survey_image(kvn::formats::ByteReader(kvn::web::bytes_of(p, n), file));
   if (info) info->file = file;
-  std::ostringstream json;
-  kvn::frontend::print_info_json(json, {info});
-  const std::string text = json.str();
+  const std::string text = kvn::inspect::info_json({info});
   kvn::web::add("info.json", {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   if (!info) {
     results().error = info.error();
