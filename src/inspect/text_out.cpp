@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <type_traits>
+#include <iterator>
 
 namespace kvn::inspect {
 namespace {
