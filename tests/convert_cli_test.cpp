@@ -13,9 +13,11 @@
 #include "formats/format_table.hpp"
 #include "formats/pattern_read.hpp"
 #include "formats/shv_pattern.hpp"
+#include "inspect/info_text.hpp"
 #include "inspect/pictures.hpp"
 #include "inspect/png_encode.hpp"
 #include "inspect/survey.hpp"
+#include "inspect/text_out.hpp"
 #include "support/builders.hpp"
 #include "support/mini_json.hpp"
 #include "support/png_decode.hpp"
@@ -112,7 +114,7 @@ TEST(TextWriters, SvgJsonAndCsvCarryEveryBlockAndEvent) {
     SCOPED_TRACE(i);
     EXPECT_EQ(events[i]["x"].integer(), p.events[i].x);
     EXPECT_EQ(events[i]["y"].integer(), p.events[i].y);
-    EXPECT_EQ(events[i]["op"].text, convert::op_name(p.events[i].op));
+    EXPECT_EQ(events[i]["op"].text, inspect::op_name(p.events[i].op));
     EXPECT_EQ(events[i]["block"].integer(), i <= 5 ? 1 : 2);
   }
 
@@ -132,6 +134,97 @@ TEST(TextWriters, AnEmptyDesignAndAnyNameBytesStayWellFormed) {
   const auto json = parse_json(text_of(convert::write_json(p)));
   ASSERT_TRUE(json.has_value());
   EXPECT_EQ((*json)["events"].items.size(), 1u);
+}
+
+// Every character XML 1.0 allows, in well-formed UTF-8.
+bool xml_characters(const std::string& s) {
+  if (!strict_utf8(s)) return false;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const std::size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    std::uint32_t cp = n == 1 ? b : b & (0x7Fu >> n);
+    for (std::size_t k = 1; k < n; ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+    const bool allowed = cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
+                         (cp >= 0xE000 && cp <= 0xFFFD) || cp >= 0x10000;
+    if (!allowed) return false;
+    i += n;
+  }
+  return true;
+}
+
+#define R "\xEF\xBF\xBD"  // U+FFFD, in UTF-8
+// Names as files hold them: each byte that is not part of well-formed UTF-8
+// becomes U+FFFD, well-formed text stays as it is wherever the document can
+// carry it, and every document parses.
+const struct HostileName {
+  const char* what;
+  std::string bytes;
+  std::string json;  // the name as a JSON parser reads it back
+  std::string xml;   // the name as the SVG's <title> holds it
+} kHostileNames[] = {
+    {"surrogate", "\xED\xA0\x80", R R R, R R R},
+    {"overlong", "\xC0\xAF", R R, R R},
+    {"lone continuation", "a\x80", "a" R, "a" R},
+    {"cut short", "\xE2\x82", R R, R R},
+    {"beyond U+10FFFF", "\xF4\x90\x80\x80", R R R R, R R R R},
+    {"Latin-1", "ros\xE9", "ros" R, "ros" R},
+    {"controls", "a\x01\x1b\x7f\tb", "a\x01\x1b\x7f\tb", "a????b"},
+    {"quotes", "\"q'", "\"q'", "&quot;q'"},
+    {"markup", "<b>&amp;", "<b>&amp;", "&lt;b&gt;&amp;amp;"},
+    {"backslash", "a\\b\\u0041", "a\\b\\u0041", "a\\b\\u0041"},
+    {"not characters", "\xEF\xBF\xBE\xEF\xBF\xBF", "\xEF\xBF\xBE\xEF\xBF\xBF", "??"},
+    {"UTF-8", "ros\xC3\xA9 \xF0\x9F\x8C\xB9", "ros\xC3\xA9 \xF0\x9F\x8C\xB9",
+     "ros\xC3\xA9 \xF0\x9F\x8C\xB9"},
+};
+#undef R
+
+std::string title_of(const std::string& svg) {
+  const auto from = svg.find("<title>") + 7;
+  return svg.substr(from, svg.find("</title>") - from);
+}
+
+TEST(TextWriters, HostileNamesGiveDocumentsThatParse) {
+  for (const auto& h : kHostileNames) {
+    SCOPED_TRACE(h.what);
+    Pattern p;
+    p.name = h.bytes;
+    formats::Thread t;
+    t.name = t.catalogue = h.bytes;
+    p.threads = {t};
+    p.events = {{0, 0, NeedleOp::kStitch}, {10, 0, NeedleOp::kStitch}, {10, 0, NeedleOp::kEnd}};
+
+    const std::string json_text = text_of(convert::write_json(p));
+    const auto json = parse_json(json_text);
+    ASSERT_TRUE(json.has_value()) << json_text;
+    EXPECT_EQ((*json)["name"].text, h.json);
+    EXPECT_EQ((*json)["threads"][0]["name"].text, h.json);
+    EXPECT_EQ((*json)["threads"][0]["catalogue"].text, h.json);
+
+    const std::string svg = text_of(convert::write_svg(p));
+    EXPECT_TRUE(well_formed_xml(svg)) << svg;
+    EXPECT_TRUE(xml_characters(svg)) << svg;
+    EXPECT_EQ(title_of(svg), h.xml);
+    EXPECT_THAT(svg, testing::HasSubstr("inkscape:label=\"" + h.xml + "\""));
+
+    FileInfo info;
+    info.file = info.name = h.bytes;
+    info.kind = FileKind::kPattern;
+    info.designs.resize(1);
+    info.designs[0].name = h.bytes;
+    info.designs[0].threads = {{0, 0, 0, h.bytes, h.bytes, 1}};
+    const std::string info_text =
+        inspect::info_json({info, make_error(ErrorCode::kTruncated, h.bytes, {}, 1)});
+    const auto doc = parse_json(info_text);
+    ASSERT_TRUE(doc.has_value()) << info_text;
+    const auto& f = (*doc)["files"];
+    EXPECT_EQ(f[0]["file"].text, h.json);
+    EXPECT_EQ(f[0]["designs"][0]["threads"][0]["catalogue"].text, h.json);
+    EXPECT_EQ(f[1]["file"].text, h.json);
+    // Where the text had to change, the bytes come too.
+    const bool kept = h.json == h.bytes;
+    EXPECT_EQ(f[0]["designs"][0].members.count("name_bytes"), kept ? 0u : 1u);
+  }
 }
 
 #ifndef _WIN32
@@ -174,6 +267,37 @@ Bytes dst(const std::vector<std::pair<int, int>>& stitches) {
   }
   b.insert(b.end(), {0x00, 0x00, 0xF3});
   return b;
+}
+
+// The same names in a DST file's label, through the program: what it writes
+// for --to json and --to svg, and what --info --json prints, all parse.
+TEST(ConvertCli, HostileLabelsGiveDocumentsThatParse) {
+  ScopedTempDir dir;
+  for (const auto& h : kHostileNames) {
+    SCOPED_TRACE(h.what);
+    Bytes b = dst({{0, 0}, {10, 0}, {10, 10}});
+    ASSERT_LE(h.bytes.size(), 16u);
+    std::fill(b.begin() + 3, b.begin() + 19, ' ');
+    std::copy(h.bytes.begin(), h.bytes.end(), b.begin() + 3);
+    write_bytes(dir.file("h.dst"), b);
+    ASSERT_EQ(run_in(dir, "--convert h.dst --to json").code, 0);
+    const std::string json_text = text_of(read_bytes(dir.file("h.json")));
+    const auto json = parse_json(json_text);
+    ASSERT_TRUE(json.has_value()) << json_text;
+    EXPECT_EQ((*json)["name"].text, h.json);
+
+    ASSERT_EQ(run_in(dir, "--convert h.dst --to svg").code, 0);
+    const std::string svg = text_of(read_bytes(dir.file("h.svg")));
+    EXPECT_TRUE(well_formed_xml(svg) && xml_characters(svg)) << svg;
+    EXPECT_EQ(title_of(svg), h.xml);
+
+    const Ran info = run_in(dir, "--info --json h.dst");
+    ASSERT_EQ(info.code, 0) << info.err;
+    const auto doc = parse_json(info.out);
+    ASSERT_TRUE(doc.has_value()) << info.out;
+    EXPECT_EQ((*doc)["files"][0]["designs"][0]["name"].text, h.json);
+    for (const char* f : {"h.json", "h.svg"}) std::filesystem::remove(dir.file(f));
+  }
 }
 
 Bytes garden() {

@@ -147,7 +147,7 @@ TEST(FormatTable, FormatsCommandPrintsEveryRowForPeopleAndScripts) {
       EXPECT_EQ(j["limits"]["longest_stitch"].integer(), f.limits.longest_stitch);
     }
     // One line each for people, the format's name first.
-    EXPECT_THAT(text.out, testing::ContainsRegex("\n" + std::string(f.name) + " +" +
+    EXPECT_THAT(text.out, testing::ContainsRegex("\n  " + std::string(f.name) + " +" +
                                                  (f.family == formats::Family::kContainer
                                                       ? "container"
                                                       : "[a-z]+") +

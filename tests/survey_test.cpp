@@ -3,8 +3,10 @@
 
 #include <sstream>
 
-#include "frontend/info_output.hpp"
+#include "inspect/info_text.hpp"
+#include "inspect/millimetres.hpp"
 #include "inspect/survey.hpp"
+#include "inspect/text_out.hpp"
 #include "support/builders.hpp"
 #include "support/mini_json.hpp"
 #include "support/sample_designs.hpp"
@@ -191,7 +193,7 @@ TEST(InfoOutput, WritesMillimetresWithOneDecimal) {
   const std::pair<std::int64_t, const char*> cases[] = {{0, "0.0"},          {-5, "-0.5"},
                                                         {392, "39.2"},       {-1067, "-106.7"},
                                                         {-32768, "-3276.8"}, {65535, "6553.5"}};
-  for (const auto& [tenths, text] : cases) EXPECT_EQ(frontend::millimetres(tenths), text) << tenths;
+  for (const auto& [tenths, text] : cases) EXPECT_EQ(millimetres(tenths), text) << tenths;
 }
 
 TEST(InfoOutput, KeepsUtf8AndEscapesOnlyWhatJsonRequires) {
@@ -209,9 +211,13 @@ TEST(InfoOutput, KeepsUtf8AndEscapesOnlyWhatJsonRequires) {
       {"\xA9\xC3\xA9", "\"\\uFFFD\xC3\xA9\""},                   // a lone continuation byte
   };
   for (const auto& [bytes, json] : cases) {
-    EXPECT_EQ(frontend::json_string(bytes), json);
-    EXPECT_EQ(frontend::valid_utf8(bytes), json.find("\\uFFFD") == std::string::npos) << json;
+    EXPECT_EQ(json_string(bytes), json);
+    EXPECT_EQ(valid_utf8(bytes), json.find("\\uFFFD") == std::string::npos) << json;
   }
+  // The --to json documents have always spelt every control, DEL too, in
+  // lower-case hex.
+  EXPECT_EQ(json_string(std::string("a\n\x1b\x7f\0\"\xE9", 7), JsonEscapes::kLowerHex),
+            "\"a\\u000a\\u001b\\u007f\\u0000\\\"\\ufffd\"");
 }
 
 // A container, an SHV design whose name needs escaping, and a failure.
@@ -225,7 +231,7 @@ std::vector<Result<FileInfo>> three_reports() {
 
 TEST(InfoOutput, JsonReadsBackWithEveryValue) {
   std::ostringstream out;
-  frontend::print_info_json(out, three_reports());
+  out << info_json(three_reports());
   const auto doc = test::parse_json(out.str());
   ASSERT_TRUE(doc.has_value()) << out.str();
   const auto& files = (*doc)["files"];
@@ -275,7 +281,7 @@ TEST(InfoOutput, JsonReadsBackWithEveryValue) {
 
 TEST(InfoOutput, TableAlignsOneRowPerDesign) {
   std::ostringstream out;
-  frontend::print_info_table(out, *three_reports()[0]);
+  out << info_table(*three_reports()[0]);
   std::vector<std::string> lines;
   std::istringstream in(out.str());
   for (std::string l; std::getline(in, l);) lines.push_back(l);
@@ -298,7 +304,7 @@ TEST(InfoOutput, TableAlignsOneRowPerDesign) {
 
 TEST(InfoOutput, TableShowsUnprintableNameBytesAsEscapes) {
   std::ostringstream out;
-  frontend::print_info_table(out, *three_reports()[1]);
+  out << info_table(*three_reports()[1]);
   EXPECT_THAT(out.str(), testing::StartsWith("odd.shv: SHV design \"b\"ad\\x5Cn\\xE9\", "));
 }
 

@@ -1,10 +1,10 @@
 #include "convert/pattern_text.hpp"
 
-#include <cstdio>
 #include <string_view>
 
 #include "inspect/millimetres.hpp"
 #include "inspect/pictures.hpp"
+#include "inspect/text_out.hpp"
 
 namespace kvn::convert {
 namespace {
@@ -21,70 +21,11 @@ std::string mm(std::int64_t tenths) {
   return s;
 }
 
-std::string hex_colour(const inspect::Rgb& c) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "#%02x%02x%02x", c.r, c.g, c.b);
-  return buf;
-}
+std::string hex_colour(const inspect::Rgb& c) { return inspect::hex_colour(c.r, c.g, c.b); }
 
-// Names come from files and may hold any byte: XML and JSON get printable
-// ASCII, and UTF-8 only where the whole name is well formed.
-bool plain_utf8(std::string_view s) {
-  for (std::size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    std::size_t n = b < 0x80                 ? 1
-                    : b >= 0xC2 && b <= 0xDF ? 2
-                    : b >= 0xE0 && b <= 0xEF ? 3
-                    : b >= 0xF0 && b <= 0xF4 ? 4
-                                             : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (std::size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
-}
-
-std::string xml_text(std::string_view s) {
-  const bool utf8 = plain_utf8(s);
-  std::string r;
-  for (const char ch : s) {
-    const auto b = static_cast<unsigned char>(ch);
-    if (ch == '<')
-      r += "&lt;";
-    else if (ch == '>')
-      r += "&gt;";
-    else if (ch == '&')
-      r += "&amp;";
-    else if (ch == '"')
-      r += "&quot;";
-    else if (b < 0x20 || b == 0x7F || (b >= 0x80 && !utf8))
-      r += '?';
-    else
-      r += ch;
-  }
-  return r;
-}
-
+// The names' escapes as this document has always written them.
 std::string json_text(std::string_view s) {
-  const bool utf8 = plain_utf8(s);
-  std::string r = "\"";
-  for (const char ch : s) {
-    const auto b = static_cast<unsigned char>(ch);
-    if (ch == '"' || ch == '\\') {
-      r += '\\';
-      r += ch;
-    } else if (b < 0x20 || b == 0x7F) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\u%04x", b);
-      r += esc;
-    } else if (b >= 0x80 && !utf8) {
-      r += "\\ufffd";
-    } else {
-      r += ch;
-    }
-  }
-  return r + "\"";
+  return inspect::json_string(s, inspect::JsonEscapes::kLowerHex);
 }
 
 // Calls on_event(event, block) with blocks counted from 1; a colour change
@@ -100,24 +41,6 @@ void each_event(const Pattern& p, F&& on_event) {
 
 }  // namespace
 
-const char* op_name(NeedleOp op) {
-  switch (op) {
-    case NeedleOp::kStitch:
-      return "stitch";
-    case NeedleOp::kJump:
-      return "jump";
-    case NeedleOp::kTrim:
-      return "trim";
-    case NeedleOp::kColourChange:
-      return "colour_change";
-    case NeedleOp::kStop:
-      return "stop";
-    case NeedleOp::kEnd:
-      return "end";
-  }
-  return "stitch";
-}
-
 std::vector<std::uint8_t> write_svg(const Pattern& p) {
   const auto ext = formats::stitch_extents(p);
   // A margin of 1 mm keeps the round line caps of the outermost stitches inside.
@@ -132,7 +55,7 @@ std::vector<std::uint8_t> write_svg(const Pattern& p) {
       "     version=\"1.1\" width=\"" +
       mm(w + 2 * kMargin) + "mm\" height=\"" + mm(h + 2 * kMargin) + "mm\" viewBox=\"" +
       mm(x - kMargin) + " " + mm(y - kMargin) + " " + mm(w + 2 * kMargin) + " " +
-      mm(h + 2 * kMargin) + "\">\n<title>" + xml_text(p.name) + "</title>\n";
+      mm(h + 2 * kMargin) + "\">\n<title>" + inspect::xml_text(p.name) + "</title>\n";
   const std::size_t blocks = formats::block_count(p);
   std::size_t at = 0;
   std::int64_t px = 0, py = 0;
@@ -140,7 +63,7 @@ std::vector<std::uint8_t> write_svg(const Pattern& p) {
     const auto colour = inspect::thread_colour(p, b);
     s += "<g id=\"block-" + std::to_string(b + 1) + "\" stroke=\"" + hex_colour(colour) + "\"";
     if (b < p.threads.size() && !p.threads[b].name.empty())
-      s += " inkscape:label=\"" + xml_text(p.threads[b].name) + "\"";
+      s += " inkscape:label=\"" + inspect::xml_text(p.threads[b].name) + "\"";
     s += " fill=\"none\" stroke-width=\"0.3\" stroke-linecap=\"round\" "
          "stroke-linejoin=\"round\">\n";
     std::string d;
@@ -173,7 +96,7 @@ std::vector<std::uint8_t> write_csv(const Pattern& p) {
   std::size_t i = 0;
   each_event(p, [&](const formats::NeedleEvent& e, std::size_t block) {
     s += std::to_string(i++) + "," + std::to_string(e.x) + "," + std::to_string(e.y) + "," +
-         op_name(e.op) + "," + std::to_string(block) + "\n";
+         inspect::op_name(e.op) + "," + std::to_string(block) + "\n";
   });
   return bytes_of(s);
 }
@@ -194,7 +117,7 @@ std::vector<std::uint8_t> write_json(const Pattern& p) {
   bool first = true;
   each_event(p, [&](const formats::NeedleEvent& e, std::size_t block) {
     s += std::string(first ? "" : ",") + "\n    {\"x\": " + std::to_string(e.x) +
-         ", \"y\": " + std::to_string(e.y) + ", \"op\": \"" + op_name(e.op) +
+         ", \"y\": " + std::to_string(e.y) + ", \"op\": \"" + inspect::op_name(e.op) +
          "\", \"block\": " + std::to_string(block) + "}";
     first = false;
   });

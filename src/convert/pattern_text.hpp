@@ -8,9 +8,6 @@
 
 namespace kvn::convert {
 
-/// "stitch", "jump", "trim", "colour_change", "stop" or "end".
-const char* op_name(formats::NeedleOp op);
-
 /// An SVG drawing: every stitch a line in its thread's colour, jumps not
 /// drawn, one <g> per colour block, the viewBox in millimetres with y down.
 std::vector<std::uint8_t> write_svg(const formats::Pattern& p);

@@ -6,11 +6,8 @@
 
 #include "convert/naming.hpp"
 #include "convert/output_plan.hpp"
-#include "formats/file_kind.hpp"
-#include "formats/pattern_read.hpp"
-#include "inspect/pictures.hpp"
+#include "inspect/file_pictures.hpp"
 #include "inspect/png_encode.hpp"
-#include "inspect/survey.hpp"
 
 namespace kvn::convert {
 namespace {
@@ -54,29 +51,13 @@ std::string picture_name(const std::string& path, const std::string* out_dir, Pi
   return name + ".png";
 }
 
-std::vector<std::string> picture_names(const std::string& path, const std::string* out_dir,
-                                       bool container, std::size_t designs) {
-  std::vector<std::string> names;
-  for (std::size_t i = 0; i < designs; ++i) {
-    const unsigned number = container ? static_cast<unsigned>(i + 1) : 0;
-    names.push_back(picture_name(path, out_dir, PictureKind::kPreview, number));
-    names.push_back(picture_name(path, out_dir, PictureKind::kStitches, number));
-  }
-  if (container) names.push_back(picture_name(path, out_dir, PictureKind::kLayout, 0));
-  return names;
-}
-
 Result<std::vector<std::string>> preview_names(const std::string& path, const std::string* out_dir,
                                                const formats::ByteReader& in) {
-  const auto kind = formats::recognise_kind(in.bytes());
-  if (kind == formats::ContentKind::kDhvContainer || kind == formats::ContentKind::kShvDesign) {
-    KORVANE_TRY(r, inspect::recognise(in));
-    return picture_names(path, out_dir, r.kind == FileKind::kContainer, r.designs.size());
-  }
-  // Any other kind is refused as recognise() refuses it.
-  if (!inspect::pattern_readable(kind)) return inspect::recognise(in).error();
-  // A design without a stored preview has its drawing only.
-  return std::vector<std::string>{picture_name(path, out_dir, PictureKind::kStitches, 0)};
+  KORVANE_TRY(slots, inspect::file_pictures(in));
+  std::vector<std::string> names;
+  for (const auto& slot : slots)
+    names.push_back(picture_name(path, out_dir, slot.kind, slot.number));
+  return names;
 }
 
 int run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out,
@@ -103,40 +84,13 @@ int run_previews(const std::string& path, const std::string* out_dir, OutputWrit
   // Every picture is drawn and encoded before the first file is written; only
   // the encoded files are kept, never more than one picture's pixels.
   std::vector<std::vector<std::uint8_t>> files;
-  auto add = [&](const inspect::Picture& picture) -> bool {
-    auto png = inspect::encode_png(picture, (*names)[files.size()]);
-    if (!png) {
-      fail(diag, png.error());
-      return false;
-    }
-    files.push_back(std::move(*png));
-    return true;
-  };
-  const auto kind = formats::recognise_kind(in.bytes());
-  if (kind == formats::ContentKind::kDhvContainer || kind == formats::ContentKind::kShvDesign) {
-    auto r = inspect::recognise(in);
-    if (!r) return fail(diag, r.error());
-    const bool container = r->kind == FileKind::kContainer;
-    std::vector<formats::Pattern> patterns;
-    patterns.reserve(r->designs.size());
-    for (const auto& v : r->designs) {
-      auto p = inspect::shv_pattern(in.bytes().subspan(static_cast<std::size_t>(v.offset),
-                                                       static_cast<std::size_t>(v.length)),
-                                    path, v.design);
-      if (!p) return fail(diag, p.error());
-      if (!add(inspect::stored_preview_picture(v.design)) || !add(inspect::stitch_picture(*p)))
-        return kPreviewsFailed;
-      if (container) patterns.push_back(std::move(*p));
-    }
-    std::vector<inspect::PlacedPattern> placed;
-    for (std::size_t i = 0; i < patterns.size(); ++i)
-      placed.push_back({&patterns[i], r->designs[i].Xoffset, r->designs[i].Yoffset});
-    if (container && !add(inspect::layout_picture(placed))) return kPreviewsFailed;
-  } else {
-    auto p = formats::read_pattern(in, kind);
-    if (!p) return fail(diag, p.error());
-    if (!add(inspect::stitch_picture(*p))) return kPreviewsFailed;
-  }
+  const Status drawn =
+      inspect::draw_file_pictures(in, [&](const inspect::Picture& picture) -> Status {
+        KORVANE_TRY(png, inspect::encode_png(picture, (*names)[files.size()]));
+        files.push_back(std::move(png));
+        return Ok{};
+      });
+  if (!drawn) return fail(diag, drawn.error());
 
   for (std::size_t i = 0; i < files.size(); ++i)
     if (!out.write((*names)[i], files[i], diag)) return kPreviewsFailed;

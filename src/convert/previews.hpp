@@ -7,10 +7,11 @@
 #include "convert/file_io.hpp"
 #include "convert/output_plan.hpp"
 #include "formats/byte_reader.hpp"
+#include "inspect/file_pictures.hpp"
 
 namespace kvn::convert {
 
-enum class PictureKind { kPreview, kStitches, kLayout };
+using inspect::PictureKind;
 
 /// Where a picture of `path` goes: `out_dir` (when given) or the directory of
 /// `path`, then the file-name part of `path` without its extension, "-preview",
@@ -19,15 +20,8 @@ enum class PictureKind { kPreview, kStitches, kLayout };
 std::string picture_name(const std::string& path, const std::string* out_dir, PictureKind kind,
                          unsigned number);
 
-/// Every picture of `path` in the order they are written: preview and
-/// stitches of each design, then a container's layout.
-std::vector<std::string> picture_names(const std::string& path, const std::string* out_dir,
-                                       bool container, std::size_t designs);
-
-/// Every picture of the image `in` of `path`, in the order they are written:
-/// for a DHV container or SHV design as picture_names() tells, for a design
-/// of any other format korvane reads its drawing only; an error for a file
-/// that is none of these.
+/// The names of every picture of the image `in` of `path`, in the order they
+/// are written (inspect::file_pictures()); an error for a file that gives none.
 Result<std::vector<std::string>> preview_names(const std::string& path, const std::string* out_dir,
                                                const formats::ByteReader& in);
 

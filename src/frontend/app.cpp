@@ -9,11 +9,11 @@
 #include <ostream>
 
 #include "frontend/boxes.hpp"
-#include "frontend/info_output.hpp"
 #include "frontend/options.hpp"
 #include "frontend/progress.hpp"
 #include "frontend/texts.hpp"
 #include "inspect/format_listing.hpp"
+#include "inspect/info_text.hpp"
 #include "korvane/korvane.hpp"
 #include "korvane/survey.hpp"
 #include "korvane/version.h"
@@ -277,14 +277,14 @@ int run_info(const Options& o, std::ostream& out, std::ostream& err) {
     } else if (!o.json) {
       if (any_shown) out << "\n";
       any_shown = true;
-      print_info_table(out, *r);
+      out << inspect::info_table(*r);
       if (const auto warning = hoop_warning(*r)) out << "Warning: " << *warning << "\n";
       out << std::flush;
     }
     if (o.json) results.push_back(std::move(r));
     if (!out) break;
   }
-  if (o.json && out) print_info_json(out, results);
+  if (o.json && out) out << inspect::info_json(results);
   if (out) errno = 0;  // else it already tells why the first write failed
   out.flush();
   if (!out) {

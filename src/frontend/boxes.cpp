@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "frontend/info_output.hpp"
 #include "frontend/texts.hpp"
+#include "inspect/millimetres.hpp"
 #include "inspect/survey.hpp"
 
 namespace kvn::frontend {
@@ -54,8 +54,9 @@ std::optional<std::string> hoop_warning(const FileInfo& info) {
       inspect::hoop_class_for(static_cast<std::int32_t>(width),
                               static_cast<std::int32_t>(height)) != HoopClass::kLarger)
     return std::nullopt;
-  return "Combined, the designs measure " + millimetres(width) + " x " + millimetres(height) +
-         " mm: larger than the largest hoop (" + hoop_class_name(HoopClass::k150x360) + " mm).";
+  return "Combined, the designs measure " + inspect::millimetres(width) + " x " +
+         inspect::millimetres(height) + " mm: larger than the largest hoop (" +
+         hoop_class_name(HoopClass::k150x360) + " mm).";
 }
 
 Box split_failed_box(const std::string& path, const std::string& reason) {

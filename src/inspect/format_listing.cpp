@@ -5,6 +5,7 @@
 
 #include "formats/format_table.hpp"
 #include "inspect/millimetres.hpp"
+#include "inspect/text_out.hpp"
 
 namespace kvn::inspect {
 namespace {
@@ -73,65 +74,63 @@ std::string extensions_text(const Format& f) {
   return s;
 }
 
-// The table's own strings are plain ASCII without quotes or backslashes,
-// so they go into JSON as they are.
-std::string quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
-const char* boolean(bool b) { return b ? "true" : "false"; }
-
 }  // namespace
 
 std::string formats_text() {
-  const std::vector<std::string> head = {"format", "what", "extensions", "read", "write",
-                                         "a written file holds"};
-  std::vector<std::vector<std::string>> rows;
+  std::vector<std::vector<std::string>> rows = {
+      {"format", "what", "extensions", "read", "write", "a written file holds"}};
   for (const auto& f : formats::format_table())
     rows.push_back({f.name, what_of(f.family), extensions_text(f), reads(f) ? "yes" : "no",
                     f.writable ? "yes" : "no", limits_text(f)});
-  std::vector<std::size_t> width(head.size());
-  for (std::size_t c = 0; c < head.size(); ++c) {
-    width[c] = head[c].size();
-    for (const auto& r : rows) width[c] = std::max(width[c], r[c].size());
-  }
+  const std::string table = aligned_rows(rows, std::vector<bool>(rows.front().size(), false));
+  // Rows that can say nothing of what is written end at their last word.
   std::string out;
-  auto line = [&](const std::vector<std::string>& cells) {
-    std::string l;
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-      l += cells[c];
-      if (c + 1 < cells.size()) l += std::string(width[c] - cells[c].size() + 2, ' ');
-    }
-    while (!l.empty() && l.back() == ' ') l.pop_back();
-    out += l + "\n";
-  };
-  line(head);
-  for (const auto& r : rows) line(r);
+  std::size_t from = 0;
+  while (from < table.size()) {
+    std::size_t end = table.find('\n', from);
+    if (end == std::string::npos) end = table.size();
+    std::size_t last = end;
+    while (last > from && table[last - 1] == ' ') --last;
+    out.append(table, from, last - from).append("\n");
+    from = end + 1;
+  }
   return out;
 }
 
 std::string formats_json() {
-  std::string j = "{\n  \"formats\": [";
-  bool first = true;
+  JsonWriter j;
+  j.open_object().key("formats").open_array();
   for (const auto& f : formats::format_table()) {
-    j += first ? "\n    {" : ",\n    {";
-    first = false;
-    j += "\"format\": " + quoted(f.name) + ", \"what\": " + quoted(what_of(f.family)) +
-         ", \"extensions\": [";
-    for (std::size_t i = 0; i < f.extensions.size(); ++i)
-      j += (i ? ", " : "") + quoted(f.extensions[i]);
-    j += "], \"mime\": " + quoted(f.mime) + ", \"read\": " + boolean(reads(f)) +
-         ", \"write\": " + boolean(f.writable);
+    j.open_object(true)
+        .field("format", f.name)
+        .field("what", what_of(f.family))
+        .key("extensions")
+        .open_array(true);
+    for (const auto e : f.extensions) j.string(e);
+    j.close_array()
+        .field("mime", f.mime)
+        .field("read", reads(f))
+        .field("write", f.writable);
     if (f.writable) {
       const WriterLimits& l = f.limits;
-      j += ", \"limits\": {\"longest_stitch\": " + std::to_string(l.longest_stitch) +
-           ", \"longest_jump\": " + std::to_string(l.longest_jump) +
-           ", \"most_colours\": " + std::to_string(l.most_colours) +
-           ", \"most_stitches\": " + std::to_string(l.most_stitches) +
-           ", \"trims\": " + boolean(l.trims) + ", \"stops\": " + boolean(l.stops) +
-           ", \"colours\": " + boolean(l.colours) + ", \"chart\": " + quoted(l.chart) + "}";
+      j.key("limits")
+          .open_object(true)
+          .field("longest_stitch", l.longest_stitch)
+          .field("longest_jump", l.longest_jump)
+          .field("most_colours", l.most_colours)
+          .field("most_stitches", l.most_stitches)
+          .field("trims", l.trims)
+          .field("stops", l.stops)
+          .field("colours", l.colours)
+          .field("chart", l.chart)
+          .close_object();
     }
-    j += "}";
+    j.close_object();
   }
-  j += "\n  ],\n  \"units\": \"lengths in tenths of a millimetre per axis; 0 means no limit\"\n}\n";
-  return j;
+  j.close_array()
+      .field("units", "lengths in tenths of a millimetre per axis; 0 means no limit")
+      .close_object();
+  return j.take() + "\n";
 }
 
 std::string writable_list() {

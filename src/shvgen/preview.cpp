@@ -162,9 +162,11 @@ class CellGrid {
  private:
   std::vector<std::uint8_t> cells_;
   std::size_t scanlines_;
-  // Built entry by entry on first use: a design meets few of the shapes.
+  // Built entry by entry on first use: a design meets few of the shapes, so
+  // the table is left unset (the page's C++ library has no
+  // make_unique_for_overwrite).
   std::unique_ptr<std::int32_t[]> near_ =
-      std::make_unique_for_overwrite<std::int32_t[]>(NearLines::kEntries * NearLines::kNear);
+      std::unique_ptr<std::int32_t[]>(new std::int32_t[NearLines::kEntries * NearLines::kNear]);
   std::vector<std::uint8_t> built_ = std::vector<std::uint8_t>(NearLines::kEntries, 0);
 };
 

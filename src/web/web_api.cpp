@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,9 +18,9 @@
 #include "formats/byte_reader.hpp"
 #include "formats/file_kind.hpp"
 #include "formats/pattern_read.hpp"
-#include "frontend/info_output.hpp"
+#include "inspect/file_pictures.hpp"
 #include "inspect/format_listing.hpp"
-#include "inspect/pictures.hpp"
+#include "inspect/info_text.hpp"
 #include "inspect/survey.hpp"
 #include "korvane/types.h"
 #include "web/web_api.h"
@@ -185,9 +184,7 @@ int kvw_info(const char* file, const std::uint8_t* p, std::int32_t n) {
   kvw_clear();
   auto info = kvn::inspect::survey_image(kvn::formats::ByteReader(kvn::web::bytes_of(p, n), file));
   if (info) info->file = file;
-  std::ostringstream json;
-  kvn::frontend::print_info_json(json, {info});
-  const std::string text = json.str();
+  const std::string text = kvn::inspect::info_json({info});
   kvn::web::add("info.json", {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   if (!info) {
     results().error = info.error();
@@ -243,37 +240,9 @@ int kvw_convert(const char* file, const std::uint8_t* p, std::int32_t n, const c
 int kvw_picture(const char* file, const std::uint8_t* p, std::int32_t n, std::int32_t design) {
   using namespace kvn;
   kvw_clear();
-  const formats::ByteReader in(web::bytes_of(p, n), file);
-  const auto kind = formats::recognise_kind(in.bytes());
-  if (kind != formats::ContentKind::kDhvContainer && kind != formats::ContentKind::kShvDesign) {
-    if (design > 0)
-      return web::fail(make_error(ErrorCode::kBadArgument, file,
-                                  "no design number " + std::to_string(design + 1)));
-    auto pattern = formats::read_pattern(in, kind);
-    if (!pattern) return web::fail(pattern.error());
-    web::add_rgba(inspect::stitch_picture(*pattern));
-    return 0;
-  }
-  auto seen = inspect::recognise(in);
-  if (!seen) return web::fail(seen.error());
-  if (design >= 0 && static_cast<std::size_t>(design) >= seen->designs.size())
-    return web::fail(make_error(ErrorCode::kBadArgument, file,
-                                "no design number " + std::to_string(design + 1)));
-  std::vector<formats::Pattern> patterns;
-  for (const auto& v : seen->designs) {
-    auto pattern = inspect::shv_pattern(
-        in.bytes().subspan(static_cast<std::size_t>(v.offset), v.length), file, v.design);
-    if (!pattern) return web::fail(pattern.error());
-    patterns.push_back(std::move(*pattern));
-  }
-  if (design >= 0) {
-    web::add_rgba(inspect::stitch_picture(patterns[static_cast<std::size_t>(design)]));
-    return 0;
-  }
-  std::vector<inspect::PlacedPattern> placed;
-  for (std::size_t i = 0; i < patterns.size(); ++i)
-    placed.push_back({&patterns[i], seen->designs[i].Xoffset, seen->designs[i].Yoffset});
-  web::add_rgba(inspect::layout_picture(placed));
+  auto picture = inspect::design_picture(formats::ByteReader(web::bytes_of(p, n), file), design);
+  if (!picture) return web::fail(picture.error());
+  web::add_rgba(*picture);
   return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "support/mini_json.hpp"
 
+#include <cstdint>
+
 namespace kvn::test {
 namespace {
 
@@ -180,6 +182,34 @@ class Parser {
 
 }  // namespace
 
-std::optional<JsonValue> parse_json(std::string_view text) { return Parser(text).document(); }
+bool strict_utf8(std::string_view text) {
+  // Decoded to the code point and judged by its value, apart from how korvane
+  // judges the leading byte, so that the two cannot share a mistake.
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    std::size_t length = b < 0x80             ? 1
+                         : (b & 0xE0) == 0xC0 ? 2
+                         : (b & 0xF0) == 0xE0 ? 3
+                         : (b & 0xF8) == 0xF0 ? 4
+                                              : 0;
+    if (length == 0 || text.size() - i < length) return false;
+    std::uint32_t cp = length == 1 ? b : b & (0x7Fu >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (c & 0x3Fu);
+    }
+    static constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kLeast[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::optional<JsonValue> parse_json(std::string_view text) {
+  // RFC 8259: text exchanged between systems is UTF-8.
+  if (!strict_utf8(text)) return std::nullopt;
+  return Parser(text).document();
+}
 
 }  // namespace kvn::test

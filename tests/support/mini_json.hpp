@@ -23,8 +23,12 @@ struct JsonValue {
   long long integer() const { return std::stoll(text); }
 };
 
-/// Parses one whole JSON document strictly (RFC 8259 grammar, nothing after
-/// it but white space); nothing on any mistake.
+/// True when `text` is well-formed UTF-8: no overlong forms, surrogates or
+/// code points beyond U+10FFFF, no sequence cut short.
+bool strict_utf8(std::string_view text);
+
+/// Parses one whole JSON document strictly (well-formed UTF-8, RFC 8259
+/// grammar, nothing after it but white space); nothing on any mistake.
 std::optional<JsonValue> parse_json(std::string_view text);
 
 }  // namespace kvn::test
