@@ -1,24 +1,20 @@
 // The C++ interface of include/korvane/korvane.hpp and write_previews() of
 // survey.hpp, on the real file system.
-#include <cstdlib>
 #include <new>
 
 #include "convert/entry.hpp"
 #include "convert/file_io.hpp"
 #include "convert/invocation.hpp"
-#include "korvane/korvane.h"
+#include "convert/output_plan.hpp"
 #include "korvane/korvane.hpp"
 #include "korvane/survey.hpp"
 
 namespace kvn {
 namespace {
 
-Result<Outcome> to_result(int r, convert::Diagnostics& diag, const std::string& input) {
-  if (r == 0 && diag.errors.empty()) return Outcome{std::move(diag.written)};
-  if (diag.errors.empty()) return make_error(ErrorCode::kCannotWrite, input, "failed");
-  // The first error is the cause; any later one (the run not made durable)
-  // follows from it.
-  return std::move(diag.errors.front());
+Result<Outcome> to_result(convert::InputResult r) {
+  if (!r) return std::move(*r.error);
+  return Outcome{std::move(r.written)};
 }
 
 }  // namespace
@@ -68,18 +64,14 @@ Result<Outcome> Invocation::convert(std::size_t i) {
   const std::string& input = s.inputs[i];
   if (!s.refusals.empty())
     return make_error(ErrorCode::kBadArgument, input, "the run's outputs were refused");
-  convert::Diagnostics diag;
-  int r = 0;
   try {
     const std::string* out = s.output                 ? &*s.output
                              : !s.dir_outputs.empty() ? &s.dir_outputs[i]
                                                       : nullptr;
-    r = convert::convert_input(s.what, input, out, s.writer, diag, s.convert);
+    return to_result(convert::convert_input(s.what, input, out, s.writer, s.convert));
   } catch (const std::bad_alloc&) {
-    diag.errors.push_back(make_error(ErrorCode::kOutOfMemory, input));
-    r = -1;
+    return make_error(ErrorCode::kOutOfMemory, input);
   }
-  return to_result(r, diag, input);
 }
 
 Status Invocation::finish() { return state_->writer.finish(); }
@@ -102,25 +94,16 @@ Result<Outcome> convert_container(const std::string& dhv_path, bool combine,
 }
 
 Status check_combine(const std::string& dhv_path) {
-  convert::KorvaneCall call;
-  std::uint8_t* image = nullptr;
-  std::int32_t size = 0;
-  call.pshv = &image;
-  call.sshv = &size;
-  call.pFileDhv = dhv_path.c_str();
-  call.lParamIn = KORVANE_COMBINE;
-  convert::Diagnostics diag;
-  int r = 0;
   try {
-    r = convert::run_korvane(call, convert::real_file_system(), diag);
+    // In memory only: the design made is dropped with the result.
+    auto r = convert::run_alone(convert::real_file_system(), [&](convert::OutputWriter& out) {
+      return convert::combine({dhv_path.c_str(), std::nullopt}, {nullptr, true, false}, out);
+    });
+    if (!r) return std::move(*r.error);
+    return Ok{};
   } catch (const std::bad_alloc&) {
-    diag.errors.push_back(make_error(ErrorCode::kOutOfMemory, dhv_path));
-    r = -1;
+    return make_error(ErrorCode::kOutOfMemory, dhv_path);
   }
-  std::free(image);
-  if (r == 0 && diag.errors.empty()) return Ok{};
-  if (diag.errors.empty()) return make_error(ErrorCode::kInternal, dhv_path, "combining failed");
-  return std::move(diag.errors.front());
 }
 
 Result<Outcome> convert_huc(const std::string& huc_path, const std::string* shv_path) {

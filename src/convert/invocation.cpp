@@ -6,18 +6,9 @@
 #include "formats/container.hpp"
 #include "formats/file_kind.hpp"
 #include "inspect/survey.hpp"
-#include "korvane/types.h"
 
 namespace kvn::convert {
 namespace {
-
-KorvaneCall korvane_call(Conversion what, const std::string& input, const std::string* output) {
-  KorvaneCall call;
-  call.pFileShv = output ? output->c_str() : nullptr;
-  call.pFileDhv = input.c_str();
-  call.lParamIn = what == Conversion::kCombine ? KORVANE_COMBINE : 0;
-  return call;
-}
 
 // The files one input gives; none when it cannot be read, is malformed or is
 // plainly another kind of file, which converting it then says.
@@ -53,7 +44,8 @@ std::vector<std::string> outputs_of(Conversion what, const std::string& input,
   if (kind != formats::ContentKind::kDhvContainer) return {};
   auto layout = formats::read_container(in);
   if (!layout) return {};
-  return korvane_file_names(korvane_call(what, input, output), layout->designs.size());
+  return container_file_names(input.c_str(), Targets{output ? output->c_str() : nullptr, false, false},
+                              what == Conversion::kCombine, layout->designs.size());
 }
 
 }  // namespace
@@ -112,24 +104,26 @@ std::vector<Error> plan_invocation(Conversion what, const std::vector<std::strin
   return refusals;
 }
 
-int convert_input(Conversion what, const std::string& input, const std::string* output,
-                  OutputWriter& out, Diagnostics& diag, const ConvertOptions& options) {
+InputResult convert_input(Conversion what, const std::string& input, const std::string* output,
+                          OutputWriter& out, const ConvertOptions& options) {
+  const Source in{input.c_str(), std::nullopt};
+  const Targets to{output ? output->c_str() : nullptr, false, false};
   switch (what) {
     case Conversion::kConvert:
-      return run_pattern_conversion(input, output, options, out, diag);
+      return convert_pattern(input, output, options, out);
     case Conversion::kHuc: {
-      LumbrelCall call;
-      call.pFileShv = output ? output->c_str() : nullptr;
-      call.pFileHuc = input.c_str();
-      return run_lumbrel(call, out, diag);
+      auto huc = read_huc_input(in, out.fs());
+      if (!huc) return failure(huc.error());
+      return shv_from_huc(std::move(*huc), to, out);
     }
     case Conversion::kPreview:
-      return run_previews(input, output, out, diag);
-    case Conversion::kSplit:
+      return run_previews(input, output, out);
     case Conversion::kCombine:
+      return combine(in, to, out);
+    case Conversion::kSplit:
       break;
   }
-  return run_korvane(korvane_call(what, input, output), out, diag);
+  return split(in, to, out);
 }
 
 }  // namespace kvn::convert

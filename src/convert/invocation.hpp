@@ -27,9 +27,8 @@ std::vector<Error> plan_invocation(Conversion what, const std::vector<std::strin
 /// there), else the input's SHV name inside it.
 std::string output_in_folder(Conversion what, const std::string& input, const std::string& dir);
 
-/// Converts one input of a run through `out`. Returns 0 or the failing
-/// result of the matching C function, with the reasons in `diag`.
-int convert_input(Conversion what, const std::string& input, const std::string* output,
-                  OutputWriter& out, Diagnostics& diag, const ConvertOptions& options = {});
+/// Converts one input of a run through `out`.
+InputResult convert_input(Conversion what, const std::string& input, const std::string* output,
+                          OutputWriter& out, const ConvertOptions& options = {});
 
 }  // namespace kvn::convert

@@ -32,8 +32,8 @@ Result<std::vector<std::string>> converted_names(const std::string& input,
                                                  const formats::ByteReader& in, FileSystem& fs);
 
 /// Converts `input` into every file of converted_names(), each encoded before
-/// the first is written. Returns 0, or -1 with the reason in `diag`.
-int run_pattern_conversion(const std::string& input, const std::string* output,
-                           const ConvertOptions& options, OutputWriter& out, Diagnostics& diag);
+/// the first is written.
+InputResult convert_pattern(const std::string& input, const std::string* output,
+                            const ConvertOptions& options, OutputWriter& out);
 
 }  // namespace kvn::convert

@@ -1,6 +1,7 @@
 #include "convert/previews.hpp"
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -15,8 +16,6 @@
 namespace kvn::convert {
 namespace {
 
-constexpr int kPreviewsFailed = -1;
-
 const char* suffix(PictureKind kind) {
   switch (kind) {
     case PictureKind::kPreview:
@@ -27,11 +26,6 @@ const char* suffix(PictureKind kind) {
       return "-layout";
   }
   return "-preview";
-}
-
-int fail(Diagnostics& diag, Error e) {
-  diag.errors.push_back(std::move(e));
-  return kPreviewsFailed;
 }
 
 }  // namespace
@@ -79,34 +73,31 @@ Result<std::vector<std::string>> preview_names(const std::string& path, const st
   return std::vector<std::string>{picture_name(path, out_dir, PictureKind::kStitches, 0)};
 }
 
-int run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out,
-                 Diagnostics& diag) {
+InputResult run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out) {
   if (out_dir && out_dir->empty())
-    return fail(diag, make_error(ErrorCode::kEmptyOutputName, path,
+    return failure(make_error(ErrorCode::kEmptyOutputName, path,
                                  "the directory for the pictures must be named"));
   if (!inspect::png_supported())
-    return fail(diag, make_error(ErrorCode::kCannotEncode, path,
+    return failure(make_error(ErrorCode::kCannotEncode, path,
                                  "this korvane was built without a PNG library"));
   auto bytes = out.fs().read_whole(path);
-  if (!bytes) return fail(diag, bytes.error());
+  if (!bytes) return failure(bytes.error());
   const formats::ByteReader in(*bytes, path);
   auto names = preview_names(path, out_dir, in);
-  if (!names) return fail(diag, names.error());
+  if (!names) return failure(names.error());
   std::vector<PlannedOutput> planned;
   for (const auto& n : *names) planned.push_back({n, path});
   auto refusals = check_outputs(planned, {path}, out.fs());
-  if (!refusals.empty()) {
-    for (auto& e : refusals) diag.errors.push_back(std::move(e));
-    return kPreviewsFailed;
-  }
+  if (!refusals.empty()) return failure(std::move(refusals.front()));
 
   // Every picture is drawn and encoded before the first file is written; only
   // the encoded files are kept, never more than one picture's pixels.
   std::vector<std::vector<std::uint8_t>> files;
+  std::optional<Error> encoding;
   auto add = [&](const inspect::Picture& picture) -> bool {
     auto png = inspect::encode_png(picture, (*names)[files.size()]);
     if (!png) {
-      fail(diag, png.error());
+      encoding = png.error();
       return false;
     }
     files.push_back(std::move(*png));
@@ -115,7 +106,7 @@ int run_previews(const std::string& path, const std::string* out_dir, OutputWrit
   const auto kind = formats::recognise_kind(in.bytes());
   if (kind == formats::ContentKind::kDhvContainer || kind == formats::ContentKind::kShvDesign) {
     auto r = inspect::recognise(in);
-    if (!r) return fail(diag, r.error());
+    if (!r) return failure(r.error());
     const bool container = r->kind == FileKind::kContainer;
     std::vector<formats::Pattern> patterns;
     patterns.reserve(r->designs.size());
@@ -123,34 +114,24 @@ int run_previews(const std::string& path, const std::string* out_dir, OutputWrit
       auto p = inspect::shv_pattern(in.bytes().subspan(static_cast<std::size_t>(v.offset),
                                                        static_cast<std::size_t>(v.length)),
                                     path, v.design);
-      if (!p) return fail(diag, p.error());
+      if (!p) return failure(p.error());
       if (!add(inspect::stored_preview_picture(v.design)) || !add(inspect::stitch_picture(*p)))
-        return kPreviewsFailed;
+        return failure(std::move(*encoding));
       if (container) patterns.push_back(std::move(*p));
     }
     std::vector<inspect::PlacedPattern> placed;
     for (std::size_t i = 0; i < patterns.size(); ++i)
       placed.push_back({&patterns[i], r->designs[i].Xoffset, r->designs[i].Yoffset});
-    if (container && !add(inspect::layout_picture(placed))) return kPreviewsFailed;
+    if (container && !add(inspect::layout_picture(placed))) return failure(std::move(*encoding));
   } else {
     auto p = formats::read_pattern(in, kind);
-    if (!p) return fail(diag, p.error());
-    if (!add(inspect::stitch_picture(*p))) return kPreviewsFailed;
+    if (!p) return failure(p.error());
+    if (!add(inspect::stitch_picture(*p))) return failure(std::move(*encoding));
   }
 
+  InputResult r;
   for (std::size_t i = 0; i < files.size(); ++i)
-    if (!out.write((*names)[i], files[i], diag)) return kPreviewsFailed;
-  return 0;
-}
-
-int run_previews(const std::string& path, const std::string* out_dir, FileSystem& fs,
-                 Diagnostics& diag) {
-  OutputWriter out(fs);
-  int r = run_previews(path, out_dir, out, diag);
-  if (auto st = out.finish(); !st) {
-    diag.errors.push_back(st.error());
-    r = kPreviewsFailed;
-  }
+    if (!out.write((*names)[i], files[i], r)) break;
   return r;
 }
 

@@ -31,13 +31,9 @@ std::vector<std::string> picture_names(const std::string& path, const std::strin
 Result<std::vector<std::string>> preview_names(const std::string& path, const std::string* out_dir,
                                                const formats::ByteReader& in);
 
-/// Reads `path` through `fs`, draws every picture in memory, and only then
-/// writes them, each completely or not at all. Returns 0, or -1 with the
-/// reason in `diag` (pictures written before a failing one are kept).
-int run_previews(const std::string& path, const std::string* out_dir, FileSystem& fs,
-                 Diagnostics& diag);
-/// The same as part of a larger invocation whose writer makes the run durable.
-int run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out,
-                 Diagnostics& diag);
+/// Reads `path`, draws every picture in memory, and only then writes them,
+/// each completely or not at all (pictures written before a failing one are
+/// kept).
+InputResult run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out);
 
 }  // namespace kvn::convert
