@@ -6,6 +6,7 @@
 #include "convert/invocation.hpp"
 #include "convert/output_plan.hpp"
 #include "formats/container.hpp"
+#include "inspect/png_encode.hpp"
 #include "korvane/korvane.h"
 #include "support/c_calls.hpp"
 #include "support/builders.hpp"
@@ -475,11 +476,12 @@ TEST(OutputPlan, ARunOfSeveralInputsIsPlannedWholeAndMadeDurableOnce) {
   fs.files["bad.dhv"] = {1, 2, 3};
   fs.files["b.dhv"] = one_design();
   const std::vector<std::string> inputs = {"a.dhv", "bad.dhv", "b.dhv"};
-  ASSERT_TRUE(plan_invocation(Conversion::kSplit, inputs, nullptr, fs).empty());
+  auto plan = plan_invocation(Conversion::kSplit, inputs, nullptr, fs);
+  ASSERT_TRUE(plan.refusals.empty());
   OutputWriter out(fs);
   std::vector<bool> results;
-  for (const auto& in : inputs)
-    results.push_back(static_cast<bool>(convert_input(Conversion::kSplit, in, nullptr, out)));
+  for (auto& in : plan.inputs)
+    results.push_back(static_cast<bool>(convert_input(Conversion::kSplit, std::move(in), out)));
   EXPECT_EQ(results, (std::vector<bool>{true, false, true}));
   EXPECT_EQ(fs.syncs, 0);
   ASSERT_TRUE(out.finish());
@@ -488,10 +490,49 @@ TEST(OutputPlan, ARunOfSeveralInputsIsPlannedWholeAndMadeDurableOnce) {
   // A file that is an input of the run may not be another input's output,
   // even when it is malformed itself.
   fs.files["a001.shv"] = {9};
-  const auto refusals = plan_invocation(Conversion::kSplit, {"a.dhv", "a001.shv"}, nullptr, fs);
+  const auto refusals =
+      plan_invocation(Conversion::kSplit, {"a.dhv", "a001.shv"}, nullptr, fs).refusals;
   ASSERT_EQ(refusals.size(), 1u);
   EXPECT_EQ(refusals[0].code, ErrorCode::kWouldOverwriteInput);
   EXPECT_EQ(refusals[0].file, "a001.shv");
+}
+
+// The plan reads each input once and its conversion works from those bytes,
+// whether it succeeds or reports why it cannot.
+TEST(OutputPlan, ARunReadsEachInputOnce) {
+  const Bytes huc = test::HucBuilder{}.extents(40, 40, -10, -10).colour(3, test::rec(5, 5)).bytes();
+  const Bytes drawn = DhvBuilder{}.add(test::rose_shv()).add(test::rose_shv(), 10, 10).bytes();
+  struct Case {
+    const char* name;
+    Conversion what;
+    const char* input;
+    Bytes bytes;
+    const char* to;
+    bool converts;
+  };
+  const Case cases[] = {
+      {"Split", Conversion::kSplit, "a.dhv", two_designs(), "", true},
+      {"Combine", Conversion::kCombine, "a.dhv", drawn, "", true},
+      {"Huc", Conversion::kHuc, "a.huc", huc, "", true},
+      {"Convert", Conversion::kConvert, "a.dhv", two_designs(), "dst", true},
+      {"ConvertHucIntoShv", Conversion::kConvert, "a.huc", huc, "shv", true},
+      {"Preview", Conversion::kPreview, "a.dhv", two_designs(), "", inspect::png_supported()},
+      {"Malformed", Conversion::kSplit, "bad.dhv", {1, 2, 3}, "", false},
+      {"MalformedConvert", Conversion::kConvert, "bad.dhv", {1, 2, 3}, "dst", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeFileSystem fs;
+    fs.files[c.input] = c.bytes;
+    const ConvertOptions options{c.to, false};
+    auto plan = plan_invocation(c.what, {c.input}, nullptr, fs, options);
+    ASSERT_TRUE(plan.refusals.empty());
+    OutputWriter out(fs);
+    const auto r = convert_input(c.what, std::move(plan.inputs.front()), out, options);
+    EXPECT_EQ(static_cast<bool>(r), c.converts) << (r.error ? r.error->message() : "");
+    EXPECT_EQ(r.written.empty(), !c.converts);
+    EXPECT_EQ(fs.reads, 1);
+  }
 }
 
 TEST(Split, NeverOverwritesTheContainer) {

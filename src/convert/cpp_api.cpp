@@ -22,32 +22,34 @@ Result<Outcome> to_result(convert::InputResult r) {
 struct Invocation::State {
   Conversion what;
   std::vector<std::string> inputs;
-  std::optional<std::string> output;
   ConvertOptions convert;
-  std::vector<Error> refusals;
-  std::vector<std::string> dir_outputs;  // one per input when a folder was given
+  convert::Plan plan;
+  std::vector<bool> converted;  // a planned input is consumed by its conversion
   convert::OutputWriter writer{convert::real_file_system()};
 };
 
 Invocation::Invocation(Conversion what, std::vector<std::string> inputs,
                        std::optional<std::string> output, ConvertOptions convert,
                        std::optional<std::string> output_dir)
-    : state_(new State{what, std::move(inputs), std::move(output), std::move(convert), {}, {}}) {
+    : state_(new State{what, std::move(inputs), std::move(convert), {}, {}}) {
   auto& s = *state_;
-  const std::string* out = s.output ? &*s.output : nullptr;
   try {
-    if (output_dir && !s.output) {
+    if (output_dir && !output) {
+      std::vector<std::string> dir_outputs;
       for (const auto& input : s.inputs)
-        s.dir_outputs.push_back(convert::output_in_folder(what, input, *output_dir));
-      s.refusals =
-          convert::plan_invocation(what, s.inputs, s.dir_outputs, s.writer.fs(), s.convert);
+        dir_outputs.push_back(convert::output_in_folder(what, input, *output_dir));
+      s.plan = convert::plan_invocation(what, s.inputs, dir_outputs, s.writer.fs(), s.convert);
     } else {
-      s.refusals = convert::plan_invocation(what, s.inputs, out, s.writer.fs(), s.convert);
+      s.plan = convert::plan_invocation(what, s.inputs, output ? &*output : nullptr,
+                                        s.writer.fs(), s.convert);
     }
+    s.converted.assign(s.inputs.size(), false);
   } catch (const std::bad_alloc&) {
     // Planning could not finish: refuse rather than run unchecked.
-    s.refusals = {make_error(ErrorCode::kOutOfMemory, s.inputs.empty() ? "" : s.inputs.front(),
-                             "while planning the outputs")};
+    s.plan = {};
+    s.plan.refusals = {make_error(ErrorCode::kOutOfMemory,
+                                  s.inputs.empty() ? "" : s.inputs.front(),
+                                  "while planning the outputs")};
   }
 }
 
@@ -55,20 +57,21 @@ Invocation::~Invocation() = default;
 Invocation::Invocation(Invocation&&) noexcept = default;
 Invocation& Invocation::operator=(Invocation&&) noexcept = default;
 
-const std::vector<Error>& Invocation::refusals() const { return state_->refusals; }
+const std::vector<Error>& Invocation::refusals() const { return state_->plan.refusals; }
 
 Result<Outcome> Invocation::convert(std::size_t i) {
   auto& s = *state_;
   if (i >= s.inputs.size())
     return make_error(ErrorCode::kBadArgument, "", "no input number " + std::to_string(i));
   const std::string& input = s.inputs[i];
-  if (!s.refusals.empty())
+  if (!s.plan.refusals.empty())
     return make_error(ErrorCode::kBadArgument, input, "the run's outputs were refused");
+  if (s.converted[i])
+    return make_error(ErrorCode::kBadArgument, input, "it was converted already in this run");
+  s.converted[i] = true;
   try {
-    const std::string* out = s.output                 ? &*s.output
-                             : !s.dir_outputs.empty() ? &s.dir_outputs[i]
-                                                      : nullptr;
-    return to_result(convert::convert_input(s.what, input, out, s.writer, s.convert));
+    return to_result(
+        convert::convert_input(s.what, std::move(s.plan.inputs[i]), s.writer, s.convert));
   } catch (const std::bad_alloc&) {
     return make_error(ErrorCode::kOutOfMemory, input);
   }

@@ -62,19 +62,23 @@ InputResult failure(Error e);
 
 /// An input: the bytes when the caller holds them, else the file `file`
 /// names. `file` also names the outputs and the errors; without it errors
-/// name "(memory)".
+/// name "(memory)". `read` marks bytes that are the file's own, read already
+/// by a plan: they are judged as that file.
 struct Source {
   const char* file = nullptr;
-  std::optional<std::span<const std::uint8_t>> bytes;
+  std::optional<std::span<const std::uint8_t>> bytes = std::nullopt;
+  bool read = false;
 };
 
 /// Where the designs go: the file `file` names, the one design in memory
 /// (`image`) and several designs in memory as a list (`list`, with `image`).
-/// With no file and no memory the file is named after the input.
+/// With no file and no memory the file is named after the input. `names`,
+/// when given, are the output files a plan already named for this input.
 struct Targets {
   const char* file = nullptr;
   bool image = false;
   bool list = false;
+  const std::vector<std::string>* names = nullptr;
 };
 
 /// The designs of a DHV container as SHV files, each byte for byte, or in

@@ -23,14 +23,18 @@ Result<HucInput> read_huc_input(const Source& in, FileSystem& fs) {
   HucInput huc;
   huc.file = in.file;
   // The caller's memory wins over the file.
-  if (in.bytes) {
+  if (in.bytes && !in.read) {
     huc.image = *in.bytes;
     huc.source = kMemory;
   } else {
     if (!in.file) return make_error(ErrorCode::kNoInputName, kMemory, "no HUC design was given");
-    KORVANE_TRY(bytes, fs.read_whole(in.file));
-    huc.loaded = std::move(bytes);
-    huc.image = huc.loaded;
+    if (in.bytes) {
+      huc.image = *in.bytes;
+    } else {
+      KORVANE_TRY(bytes, fs.read_whole(in.file));
+      huc.loaded = std::move(bytes);
+      huc.image = huc.loaded;
+    }
     huc.source = in.file;
     // A HUC file has one mark byte; only a file known to be something else is
     // refused here, anything unclear is left to the HUC reader to judge. A
@@ -54,7 +58,9 @@ InputResult shv_from_huc(HucInput huc, const Targets& to, OutputWriter& out,
   // What to produce: the named file, the image in memory, or both; with
   // neither, a file named after the HUC file.
   std::string out_file;
-  if (to.file)
+  if (to.names && !to.names->empty())
+    out_file = to.names->front();
+  else if (to.file)
     out_file = to.file;
   else if (!to.image) {
     if (!huc.file)

@@ -114,14 +114,22 @@ Result<std::vector<std::string>> converted_names(const std::string& input,
 }
 
 InputResult convert_pattern(const std::string& input, const std::string* output,
-                            const ConvertOptions& options, OutputWriter& out) {
-  auto bytes = out.fs().read_whole(input);
-  if (!bytes) return failure(bytes.error());
-  const formats::ByteReader in(*bytes, input);
-  auto names = converted_names(input, output, options, in, out.fs());
+                            const ConvertOptions& options, OutputWriter& out,
+                            const PlannedConversion* planned) {
+  std::vector<std::uint8_t> loaded;
+  if (!planned) {
+    auto r = out.fs().read_whole(input);
+    if (!r) return failure(r.error());
+    loaded = std::move(*r);
+  }
+  const formats::ByteReader in(planned ? planned->bytes : loaded, input);
+  auto names = planned && planned->names
+                   ? Result<std::vector<std::string>>(*planned->names)
+                   : converted_names(input, output, options, in, out.fs());
   if (!names) return failure(names.error());
-  const bool folder = names_folder(output, out.fs());
-  auto format = target_format(options, output, folder);
+  auto format = planned && planned->format
+                    ? Result<DesignFormat>(*planned->format)
+                    : target_format(options, output, names_folder(output, out.fs()));
   if (!format) return failure(format.error());
 
   const auto kind = formats::recognise_kind(in.bytes());

@@ -73,17 +73,25 @@ Result<std::vector<std::string>> preview_names(const std::string& path, const st
   return std::vector<std::string>{picture_name(path, out_dir, PictureKind::kStitches, 0)};
 }
 
-InputResult run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out) {
+InputResult run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out,
+                         std::optional<std::span<const std::uint8_t>> bytes,
+                         const std::vector<std::string>* planned_names) {
   if (out_dir && out_dir->empty())
     return failure(make_error(ErrorCode::kEmptyOutputName, path,
                                  "the directory for the pictures must be named"));
   if (!inspect::png_supported())
     return failure(make_error(ErrorCode::kCannotEncode, path,
                                  "this korvane was built without a PNG library"));
-  auto bytes = out.fs().read_whole(path);
-  if (!bytes) return failure(bytes.error());
+  std::vector<std::uint8_t> loaded;
+  if (!bytes) {
+    auto r = out.fs().read_whole(path);
+    if (!r) return failure(r.error());
+    loaded = std::move(*r);
+    bytes = loaded;
+  }
   const formats::ByteReader in(*bytes, path);
-  auto names = preview_names(path, out_dir, in);
+  auto names = planned_names ? Result<std::vector<std::string>>(*planned_names)
+                             : preview_names(path, out_dir, in);
   if (!names) return failure(names.error());
   std::vector<PlannedOutput> planned;
   for (const auto& n : *names) planned.push_back({n, path});

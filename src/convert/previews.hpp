@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,9 +33,12 @@ std::vector<std::string> picture_names(const std::string& path, const std::strin
 Result<std::vector<std::string>> preview_names(const std::string& path, const std::string* out_dir,
                                                const formats::ByteReader& in);
 
-/// Reads `path`, draws every picture in memory, and only then writes them,
-/// each completely or not at all (pictures written before a failing one are
-/// kept).
-InputResult run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out);
+/// Reads `path` (unless `bytes`, already read, are given), draws every picture
+/// in memory, and only then writes them, each completely or not at all
+/// (pictures written before a failing one are kept). `names`, when given, are
+/// preview_names() of those bytes.
+InputResult run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out,
+                         std::optional<std::span<const std::uint8_t>> bytes = std::nullopt,
+                         const std::vector<std::string>* names = nullptr);
 
 }  // namespace kvn::convert

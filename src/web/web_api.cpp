@@ -260,12 +260,11 @@ int kvw_convert(const char* file, const std::uint8_t* p, std::int32_t n, const c
     options.to = to;
     options.combine = combine != 0;
     const std::vector<std::string> inputs{file};
-    if (auto refusals =
-            convert::plan_invocation(Conversion::kConvert, inputs, nullptr, fs, options);
-        !refusals.empty())
-      return web::fail(std::move(refusals.front()));
+    auto plan = convert::plan_invocation(Conversion::kConvert, inputs, nullptr, fs, options);
+    if (!plan.refusals.empty()) return web::fail(std::move(plan.refusals.front()));
     auto r = convert::run_alone(fs, [&](convert::OutputWriter& out) {
-      return convert::convert_input(Conversion::kConvert, file, nullptr, out, options);
+      return convert::convert_input(Conversion::kConvert, std::move(plan.inputs.front()), out,
+                                    options);
     });
     if (!r) return web::fail(std::move(*r.error));
     for (auto& f : fs.written) web::add(f.name, f.bytes);
