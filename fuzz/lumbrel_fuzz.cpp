@@ -39,8 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       huc.size() < f::kHucHdrSize || huc.size() < f::huc_stream_at(huc[0]) || huc[1] != 0xC4 ||
       huc.size() - f::huc_stream_at(huc[0]) < 2 * ((std::size_t{huc[27]} << 8) | huc[28]);
   if (r != 0) {
-    KORVANE_FUZZ_CHECK(too_short, "a whole HUC image failed: " +
-                                      diag.message);
+    KORVANE_FUZZ_CHECK(too_short, "a whole HUC image failed: " + diag.message);
     KORVANE_FUZZ_CHECK(r == 1, "a HUC image that is not whole gave " + std::to_string(r));
     KORVANE_FUZZ_CHECK(fs.files.empty() && pshv == kUntouched && sshv == -12345,
                        "a failure wrote or handed out");

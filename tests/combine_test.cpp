@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "convert/combine.hpp"
-#include "support/c_calls.hpp"
 #include "support/builders.hpp"
+#include "support/c_calls.hpp"
 #include "support/fake_file_system.hpp"
 
 namespace kvn::convert {
@@ -190,8 +190,9 @@ TEST(Combine, RefusesWhatACombinedDesignCannotHoldAndWritesNothing) {
     test::FakeFileSystem fs;
     fs.files["g.dhv"] = c.dhv;
     test::Seen diag;
-    EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 1, nullptr}, fs, diag),
-              -1);
+    EXPECT_EQ(
+        test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 1, nullptr}, fs, diag),
+        -1);
     EXPECT_EQ(fs.files.size(), 1u);
     ASSERT_NE(diag.code, ErrorCode::kOk);
     EXPECT_EQ(diag.code, c.code) << diag.message;

@@ -220,11 +220,11 @@ TEST(Lumbrel, ProducesWhatTheArgumentsAskFor) {
     if (c.pFileHuc && c.memory_size == 0) fs.files[c.pFileHuc] = huc;
     Handed h;
     const test::LumbrelArgs call{c.pFileShv,
-                           c.pshv ? &h.shv : nullptr,
-                           c.pshv ? &h.sshv : nullptr,
-                           c.pFileHuc,
-                           c.memory_size > 0 ? huc.data() : nullptr,
-                           c.memory_size};
+                                 c.pshv ? &h.shv : nullptr,
+                                 c.pshv ? &h.sshv : nullptr,
+                                 c.pFileHuc,
+                                 c.memory_size > 0 ? huc.data() : nullptr,
+                                 c.memory_size};
     test::Seen diag;
     ASSERT_EQ(test::lumbrel_seen(call, fs, diag), 0);
     EXPECT_TRUE((diag.code == ErrorCode::kOk));

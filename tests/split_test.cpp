@@ -8,8 +8,8 @@
 #include "formats/container.hpp"
 #include "inspect/png_encode.hpp"
 #include "korvane/korvane.h"
-#include "support/c_calls.hpp"
 #include "support/builders.hpp"
+#include "support/c_calls.hpp"
 #include "support/design_builders.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/sample_designs.hpp"
@@ -94,13 +94,13 @@ TEST(Split, DeliversWhatEachCombinationOfOutputsAsksFor) {
       fs.files["in/garden.dhv"] = dhv;
       Outputs o;
       test::KorvaneArgs call{row.pFileShv,
-                       row.pshv ? &o.shv : nullptr,
-                       row.pshv ? &o.sshv : nullptr,
-                       "in/garden.dhv",
-                       nullptr,
-                       0,
-                       mode,
-                       row.list ? &o.list : nullptr};
+                             row.pshv ? &o.shv : nullptr,
+                             row.pshv ? &o.sshv : nullptr,
+                             "in/garden.dhv",
+                             nullptr,
+                             0,
+                             mode,
+                             row.list ? &o.list : nullptr};
       test::Seen diag;
       EXPECT_EQ(test::korvane_seen(call, fs, diag), 0);
       std::vector<std::string> names;
@@ -137,14 +137,14 @@ TEST(Split, MemoryInputGivesTheSameFilesAsTheFileAndStaysTheCallers) {
   FakeFileSystem from_file;
   from_file.files["g.dhv"] = dhv;
   test::Seen diag;
-  EXPECT_EQ(
-      test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, from_file, diag),
-      0);
+  EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr},
+                               from_file, diag),
+            0);
   FakeFileSystem from_memory;
   const Bytes copy = dhv;
   EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", copy.data(),
-                         static_cast<std::int32_t>(copy.size()), 0, nullptr},
-                        from_memory, diag),
+                                static_cast<std::int32_t>(copy.size()), 0, nullptr},
+                               from_memory, diag),
             0);
   from_file.files.erase("g.dhv");
   EXPECT_EQ(from_file.files, from_memory.files);
@@ -213,8 +213,9 @@ TEST(Split, RefusesMalformedContainersAndWritesNothing) {
     FakeFileSystem fs;
     fs.files["t.dhv"] = c.bytes;
     test::Seen diag;
-    EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, "t.dhv", nullptr, 0, 0, nullptr}, fs, diag),
-              -1);
+    EXPECT_EQ(
+        test::korvane_seen({nullptr, nullptr, nullptr, "t.dhv", nullptr, 0, 0, nullptr}, fs, diag),
+        -1);
     EXPECT_EQ(fs.files.size(), 1u);
     ASSERT_NE(diag.code, ErrorCode::kOk);
     EXPECT_EQ(diag.code, c.code);
@@ -228,8 +229,9 @@ TEST(Split, ACutShortDesignIsNamedWithWhatIsMissing) {
   FakeFileSystem fs;
   fs.files["g.dhv"] = DhvBuilder{}.add(kB).add(kC).add(cut).bytes();
   test::Seen diag;
-  EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, fs, diag),
-            -1);
+  EXPECT_EQ(
+      test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, fs, diag),
+      -1);
   EXPECT_EQ(fs.files.size(), 1u);
   ASSERT_NE(diag.code, ErrorCode::kOk);
   EXPECT_NE(diag.message.find(
@@ -255,8 +257,9 @@ TEST(Split, AFullDiskKeepsEarlierFilesAndFails) {
   fs.files["g.dhv"] = DhvBuilder{}.add(kA).add(kB).add(kC).bytes();
   fs.fail_writes_after = 1;
   test::Seen diag;
-  EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, fs, diag),
-            -1);
+  EXPECT_EQ(
+      test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, fs, diag),
+      -1);
   EXPECT_EQ(fs.files.size(), 2u);
   EXPECT_EQ(fs.files["g001.shv"], kA);
   ASSERT_NE(diag.code, ErrorCode::kOk);
@@ -269,7 +272,8 @@ TEST(Split, AFullDiskKeepsEarlierFilesAndFails) {
   full.fail_writes_after = 0;
   std::uint8_t* shv = nullptr;
   std::int32_t sshv = -1;
-  EXPECT_EQ(test::korvane_seen({"x.shv", &shv, &sshv, "g.dhv", nullptr, 0, 0, nullptr}, full, diag), -1);
+  EXPECT_EQ(test::korvane_seen({"x.shv", &shv, &sshv, "g.dhv", nullptr, 0, 0, nullptr}, full, diag),
+            -1);
   EXPECT_EQ(shv, nullptr);
   EXPECT_EQ(sshv, -1);
 }
@@ -380,13 +384,13 @@ TEST(Split, FailureHandsNothingOutAndLeaksNothing) {
     fs.fail_writes_after = c.fail_writes_after;
     Outputs o;
     test::KorvaneArgs call{c.pFileShv,
-                     c.pshv ? &o.shv : nullptr,
-                     c.pshv ? &o.sshv : nullptr,
-                     "g.dhv",
-                     c.from_memory ? c.dhv.data() : nullptr,
-                     static_cast<std::int32_t>(c.dhv.size()),
-                     c.lParamIn,
-                     c.list ? &o.list : nullptr};
+                           c.pshv ? &o.shv : nullptr,
+                           c.pshv ? &o.sshv : nullptr,
+                           "g.dhv",
+                           c.from_memory ? c.dhv.data() : nullptr,
+                           static_cast<std::int32_t>(c.dhv.size()),
+                           c.lParamIn,
+                           c.list ? &o.list : nullptr};
     test::Seen diag;
     EXPECT_EQ(test::korvane_seen(call, fs, diag), -1);
     ASSERT_NE(diag.code, ErrorCode::kOk);
@@ -405,7 +409,8 @@ TEST(Split, ARunIsMadeDurableOnceAndBeforeMemoryIsHandedOut) {
   fs.files["g.dhv"] = DhvBuilder{}.add(kA).add(kB).add(kC).bytes();
   Outputs o;
   test::Seen diag;
-  ASSERT_EQ(test::korvane_seen({"o.shv", &o.shv, &o.sshv, "g.dhv", nullptr, 0, 0, &o.list}, fs, diag), 0);
+  ASSERT_EQ(
+      test::korvane_seen({"o.shv", &o.shv, &o.sshv, "g.dhv", nullptr, 0, 0, &o.list}, fs, diag), 0);
   EXPECT_EQ(fs.syncs, 1);
   EXPECT_EQ(diag.written, (std::vector<std::string>{"o001.shv", "o002.shv", "o003.shv"}));
   release(o, false, true);
@@ -414,8 +419,8 @@ TEST(Split, ARunIsMadeDurableOnceAndBeforeMemoryIsHandedOut) {
   const Bytes dhv = one_design();
   Outputs m;
   ASSERT_EQ(test::korvane_seen({nullptr, &m.shv, &m.sshv, nullptr, dhv.data(),
-                         static_cast<std::int32_t>(dhv.size()), 0, nullptr},
-                        memory_only, diag),
+                                static_cast<std::int32_t>(dhv.size()), 0, nullptr},
+                               memory_only, diag),
             0);
   EXPECT_EQ(memory_only.syncs, 0);
   release(m, true, false);
@@ -543,9 +548,10 @@ TEST(Split, NeverOverwritesTheContainer) {
     fs.files[input] = one_design();
     test::Seen diag;
     const bool named = std::string(input) == "garden";
-    EXPECT_EQ(test::korvane_seen({named ? out : nullptr, nullptr, nullptr, input, nullptr, 0, 0, nullptr},
-                          fs, diag),
-              -1);
+    EXPECT_EQ(
+        test::korvane_seen({named ? out : nullptr, nullptr, nullptr, input, nullptr, 0, 0, nullptr},
+                           fs, diag),
+        -1);
     EXPECT_EQ(fs.files.size(), 1u);
     EXPECT_EQ(fs.files[input], one_design());
     ASSERT_NE(diag.code, ErrorCode::kOk);
@@ -558,8 +564,8 @@ TEST(Split, MemoryInputWithoutAnyNameFails) {
   const Bytes dhv = one_design();
   test::Seen diag;
   EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, nullptr, dhv.data(),
-                         static_cast<std::int32_t>(dhv.size()), 0, nullptr},
-                        fs, diag),
+                                static_cast<std::int32_t>(dhv.size()), 0, nullptr},
+                               fs, diag),
             -1);
   EXPECT_TRUE(fs.files.empty());
 }
@@ -570,9 +576,10 @@ TEST(SplitOnDisk, RefusesTheSameFileUnderAnotherSpelling) {
   test::Seen diag;
   const std::string other = (dir.path() / "." / "garden.shv").string();
   const std::string in = dir.file("garden.shv");
-  EXPECT_EQ(test::korvane_seen({other.c_str(), nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
-                        real_file_system(), diag),
-            -1);
+  EXPECT_EQ(
+      test::korvane_seen({other.c_str(), nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
+                         real_file_system(), diag),
+      -1);
   EXPECT_EQ(test::read_bytes(in), one_design());
 }
 
@@ -583,7 +590,7 @@ TEST(SplitOnDisk, ADirectoryInTheWayIsRefusedBeforeAnythingIsWritten) {
   test::Seen diag;
   const std::string in = dir.file("g.dhv");
   EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
-                        real_file_system(), diag),
+                               real_file_system(), diag),
             -1);
   EXPECT_EQ(dir.files(), (std::vector<std::string>{"g.dhv"}));
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "g002.shv"));
@@ -599,7 +606,7 @@ TEST(SplitOnDisk, AThousandDesignsGetFourDigitNumbersAtTheEnd) {
   test::Seen diag;
   const std::string in = dir.file("big.dhv");
   EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
-                        real_file_system(), diag),
+                               real_file_system(), diag),
             0);
   EXPECT_EQ(dir.files().size(), 1001u);
   EXPECT_EQ(test::read_bytes(dir.file("big1000.shv")),

@@ -294,8 +294,7 @@ int korvane_get_xy(const unsigned char* phucst, size_t size, int32_t n, int16_t*
 
 unsigned char* GetShvStitchPos(unsigned char* pShvIn) {
   if (!pShvIn) return nullptr;
-  return guarded([&] { return trusted_stitch_pos(pShvIn); },
-                 static_cast<unsigned char*>(nullptr));
+  return guarded([&] { return trusted_stitch_pos(pShvIn); }, static_cast<unsigned char*>(nullptr));
 }
 
 int64_t korvane_shv_stitch_pos(const unsigned char* shv, size_t size) {

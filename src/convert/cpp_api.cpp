@@ -40,15 +40,14 @@ Invocation::Invocation(Conversion what, std::vector<std::string> inputs,
         dir_outputs.push_back(convert::output_in_folder(what, input, *output_dir));
       s.plan = convert::plan_invocation(what, s.inputs, dir_outputs, s.writer.fs(), s.convert);
     } else {
-      s.plan = convert::plan_invocation(what, s.inputs, output ? &*output : nullptr,
-                                        s.writer.fs(), s.convert);
+      s.plan = convert::plan_invocation(what, s.inputs, output ? &*output : nullptr, s.writer.fs(),
+                                        s.convert);
     }
     s.converted.assign(s.inputs.size(), false);
   } catch (const std::bad_alloc&) {
     // Planning could not finish: refuse rather than run unchecked.
     s.plan = {};
-    s.plan.refusals = {make_error(ErrorCode::kOutOfMemory,
-                                  s.inputs.empty() ? "" : s.inputs.front(),
+    s.plan.refusals = {make_error(ErrorCode::kOutOfMemory, s.inputs.empty() ? "" : s.inputs.front(),
                                   "while planning the outputs")};
   }
 }

@@ -98,10 +98,10 @@ std::vector<std::string> container_file_names(const char* input, const Targets& 
 
 /// A HUC design image that may become an SHV design.
 struct HucInput {
-  std::vector<std::uint8_t> loaded;    // the file's bytes, when it was read
+  std::vector<std::uint8_t> loaded;     // the file's bytes, when it was read
   std::span<const std::uint8_t> image;  // the whole image
-  std::string source;                  // what errors name: the file or "(memory)"
-  const char* file = nullptr;          // names the output and the design
+  std::string source;                   // what errors name: the file or "(memory)"
+  const char* file = nullptr;           // names the output and the design
 };
 
 /// Reads a HUC design image and checks it whole; refuses a file known to be

@@ -12,8 +12,7 @@ namespace {
 // The files one input gives; unset when it cannot be read, is malformed or
 // is plainly another kind of file, which converting it then says.
 std::optional<std::vector<std::string>> outputs_of(Conversion what, const PlannedInput& p,
-                                                   FileSystem& fs,
-                                                   const ConvertOptions& options) {
+                                                   FileSystem& fs, const ConvertOptions& options) {
   if (!p.bytes) return std::nullopt;
   const std::string* output = p.output ? &*p.output : nullptr;
   if (what == Conversion::kHuc) {

@@ -43,8 +43,7 @@ Plan plan_invocation(Conversion what, const std::vector<std::string>& inputs,
 
 /// The same with one output for every input, or none.
 Plan plan_invocation(Conversion what, const std::vector<std::string>& inputs,
-                     const std::string* output, FileSystem& fs,
-                     const ConvertOptions& options = {});
+                     const std::string* output, FileSystem& fs, const ConvertOptions& options = {});
 
 /// What `output` means for `input` when the outputs go to folder `dir`: the
 /// folder itself for pictures and conversions (which name their outputs

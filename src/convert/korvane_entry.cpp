@@ -50,7 +50,8 @@ class Split {
     for (auto& name : to_.names ? *to_.names : container_file_names(src_.file, to_, false, n))
       planned.push_back({std::move(name), in_.file()});
     if (planned.size() > n)
-      return failure(make_error(ErrorCode::kInternal, in_.file(), "the designs changed while read"));
+      return failure(
+          make_error(ErrorCode::kInternal, in_.file(), "the designs changed while read"));
     std::vector<std::string> inputs;
     if (src_.file) inputs.emplace_back(src_.file);
     auto refusals = check_outputs(planned, inputs, out_.fs());

@@ -123,9 +123,8 @@ InputResult convert_pattern(const std::string& input, const std::string* output,
     loaded = std::move(*r);
   }
   const formats::ByteReader in(planned ? planned->bytes : loaded, input);
-  auto names = planned && planned->names
-                   ? Result<std::vector<std::string>>(*planned->names)
-                   : converted_names(input, output, options, in, out.fs());
+  auto names = planned && planned->names ? Result<std::vector<std::string>>(*planned->names)
+                                         : converted_names(input, output, options, in, out.fs());
   if (!names) return failure(names.error());
   auto format = planned && planned->format
                     ? Result<DesignFormat>(*planned->format)

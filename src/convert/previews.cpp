@@ -78,10 +78,10 @@ InputResult run_previews(const std::string& path, const std::string* out_dir, Ou
                          const std::vector<std::string>* planned_names) {
   if (out_dir && out_dir->empty())
     return failure(make_error(ErrorCode::kEmptyOutputName, path,
-                                 "the directory for the pictures must be named"));
+                              "the directory for the pictures must be named"));
   if (!inspect::png_supported())
-    return failure(make_error(ErrorCode::kCannotEncode, path,
-                                 "this korvane was built without a PNG library"));
+    return failure(
+        make_error(ErrorCode::kCannotEncode, path, "this korvane was built without a PNG library"));
   std::vector<std::uint8_t> loaded;
   if (!bytes) {
     auto r = out.fs().read_whole(path);

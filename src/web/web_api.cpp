@@ -3,6 +3,7 @@
 // and then clears; a failure leaves the plain-words line the command line
 // would print, so the page and the program say the same thing.
 #include <cstdint>
+#include <new>
 #include <span>
 #include <sstream>
 #include <string>
@@ -116,8 +117,8 @@ int run_container(const char* file, const std::uint8_t* p, std::int32_t n, bool 
 }
 
 // The page's calls run inside this: no exception crosses into the page.
-template <class F>
-int guarded(F&& f) noexcept {
+template <class F, class R = int>
+R guarded(F&& f, R on_exception = -1) noexcept {
   try {
     return f();
   } catch (const std::bad_alloc&) {
@@ -125,13 +126,14 @@ int guarded(F&& f) noexcept {
   } catch (...) {
     results().error.code = ErrorCode::kInternal;
   }
-  return -1;
+  return on_exception;
 }
 
 // Output `i` of the call before, or null (with an error) for no such output.
 const Output* output_at(std::int32_t i) noexcept {
   auto& outputs = results().outputs;
-  if (i >= 0 && static_cast<std::size_t>(i) < outputs.size()) return &outputs[static_cast<std::size_t>(i)];
+  if (i >= 0 && static_cast<std::size_t>(i) < outputs.size())
+    return &outputs[static_cast<std::size_t>(i)];
   Error& e = results().error;
   e.code = ErrorCode::kBadArgument;
   e.file.clear();
@@ -203,7 +205,9 @@ void kvw_clear(void) { results() = {}; }
 
 /// What the bytes are, as formats::ContentKind's number.
 int kvw_recognise(const std::uint8_t* p, std::int32_t n) {
-  return static_cast<int>(kvn::formats::recognise_kind(kvn::web::bytes_of(p, n)));
+  return kvn::web::guarded(
+      [&] { return static_cast<int>(kvn::formats::recognise_kind(kvn::web::bytes_of(p, n))); },
+      static_cast<int>(kvn::formats::ContentKind::kUnknown));
 }
 
 /// "DHV container", "SHV design", ... for a number from kvw_recognise().
@@ -216,17 +220,18 @@ const char* kvw_kind_name(int kind) {
 int kvw_info(const char* file, const std::uint8_t* p, std::int32_t n) {
   kvw_clear();
   return kvn::web::guarded([&] {
-  auto info = kvn::inspect::survey_image(kvn::formats::ByteReader(kvn::web::bytes_of(p, n), file));
-  if (info) info->file = file;
-  std::ostringstream json;
-  kvn::frontend::print_info_json(json, {info});
-  const std::string text = json.str();
-  kvn::web::add("info.json", {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-  if (!info) {
-    results().error = info.error();
-    return -1;
-  }
-  return 0;
+    auto info =
+        kvn::inspect::survey_image(kvn::formats::ByteReader(kvn::web::bytes_of(p, n), file));
+    if (info) info->file = file;
+    std::ostringstream json;
+    kvn::frontend::print_info_json(json, {info});
+    const std::string text = json.str();
+    kvn::web::add("info.json", {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    if (!info) {
+      results().error = info.error();
+      return -1;
+    }
+    return 0;
   });
 }
 

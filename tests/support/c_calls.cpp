@@ -80,8 +80,8 @@ int lumbrel_seen(const LumbrelArgs& a, convert::FileSystem& fs, Seen& seen,
   return from(convert::run_alone(recording,
                                  [&](convert::OutputWriter& out) {
                                    return convert::shv_from_huc(
-                                       std::move(*huc), {a.pFileShv, a.pshv != nullptr, false},
-                                       out, protected_input);
+                                       std::move(*huc), {a.pFileShv, a.pshv != nullptr, false}, out,
+                                       protected_input);
                                  }),
               seen, Conversion::kHuc);
 }
