@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "convert/entry.hpp"
 #include "formats/huc_layout.hpp"
 #include "fuzz/fuzz_check.hpp"
+#include "support/c_calls.hpp"
 #include "support/fake_file_system.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint8_t* pshv = kUntouched;
   std::int32_t sshv = -12345;
 
-  kvn::convert::KorvaneCall call;
+  kvn::test::KorvaneArgs call;
   call.pFileShv = out_name ? "out.shv" : nullptr;
   call.pshv = &pshv;
   call.sshv = &sshv;
@@ -33,16 +33,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   call.pdhv = in->body.data();
   call.sdhv = static_cast<std::int32_t>(in->body.size());
   call.lParamIn = stray_bits ? static_cast<std::int32_t>(0x80000001u) : KORVANE_COMBINE;
-  kvn::convert::Diagnostics diag;
-  const int r = kvn::convert::run_korvane(call, fs, diag);
+  kvn::test::Seen diag;
+  const int r = kvn::test::korvane_seen(call, fs, diag);
 
   const auto designs = kvn::fuzz::expected_designs(in->body);
   if (r != 0) {
-    KORVANE_FUZZ_CHECK(!diag.errors.empty(), "a failure without a reason");
+    KORVANE_FUZZ_CHECK(diag.code != kvn::ErrorCode::kOk, "a failure without a reason");
     KORVANE_FUZZ_CHECK(fs.files.empty(), "a failed combine wrote a file");
     KORVANE_FUZZ_CHECK(pshv == kUntouched && sshv == -12345, "a failed combine handed out");
     KORVANE_FUZZ_CHECK(!designs || designs->size() >= 2 || !kvn::fuzz::all_whole(*designs),
-                       "a good one-design container failed: " + diag.errors[0].message());
+                       "a good one-design container failed: " + diag.message);
     return 0;
   }
   KORVANE_FUZZ_CHECK(designs.has_value(), "a container that must be refused was combined");

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "convert/entry.hpp"
 #include "formats/huc_layout.hpp"
 #include "fuzz/fuzz_check.hpp"
+#include "support/c_calls.hpp"
 #include "support/fake_file_system.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -25,22 +25,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint8_t* const kUntouched = &sentinel_byte;
   std::uint8_t* pshv = kUntouched;
   std::int32_t sshv = -12345;
-  kvn::convert::LumbrelCall call;
+  kvn::test::LumbrelArgs call;
   call.pFileShv = out_name ? "out.shv" : nullptr;
   call.pshv = &pshv;
   call.sshv = &sshv;
   call.pFileHuc = huc_name ? "in.huc" : nullptr;
   call.phuc = huc.data();
   call.shuc = static_cast<std::int32_t>(huc.size());
-  kvn::convert::Diagnostics diag;
-  const int r = kvn::convert::run_lumbrel(call, fs, diag);
+  kvn::test::Seen diag;
+  const int r = kvn::test::lumbrel_seen(call, fs, diag);
 
   const bool too_short =
       huc.size() < f::kHucHdrSize || huc.size() < f::huc_stream_at(huc[0]) || huc[1] != 0xC4 ||
       huc.size() - f::huc_stream_at(huc[0]) < 2 * ((std::size_t{huc[27]} << 8) | huc[28]);
   if (r != 0) {
-    KORVANE_FUZZ_CHECK(too_short, "a whole HUC image failed: " +
-                                      (diag.errors.empty() ? "" : diag.errors[0].message()));
+    KORVANE_FUZZ_CHECK(too_short, "a whole HUC image failed: " + diag.message);
     KORVANE_FUZZ_CHECK(r == 1, "a HUC image that is not whole gave " + std::to_string(r));
     KORVANE_FUZZ_CHECK(fs.files.empty() && pshv == kUntouched && sshv == -12345,
                        "a failure wrote or handed out");

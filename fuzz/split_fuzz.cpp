@@ -10,8 +10,8 @@
 #include <map>
 #include <string>
 
-#include "convert/entry.hpp"
 #include "fuzz/fuzz_check.hpp"
+#include "support/c_calls.hpp"
 #include "support/fake_file_system.hpp"
 
 namespace {
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::int32_t sshv = -12345;
   void* list_out = kListUntouched;
 
-  kvn::convert::KorvaneCall call;
+  kvn::test::KorvaneArgs call;
   call.pFileShv = out_name ? "out.shv" : nullptr;
   call.pshv = want_pshv ? &pshv : nullptr;
   call.sshv = want_pshv ? &sshv : nullptr;
@@ -55,15 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   call.sdhv = static_cast<std::int32_t>(in->body.size());
   call.lParamIn = stray_bits ? 0x7FFFFFFE : 0;
   call.lpParamOut = want_list ? &list_out : nullptr;
-  kvn::convert::Diagnostics diag;
-  const int r = kvn::convert::run_korvane(call, fs, diag);
+  kvn::test::Seen diag;
+  const int r = kvn::test::korvane_seen(call, fs, diag);
 
   const auto designs = kvn::fuzz::expected_designs(in->body);
   const bool want_file = out_name || (!want_pshv && own_name);
   const bool nothing_named = !out_name && !want_pshv && !own_name;
   if (!designs || !kvn::fuzz::all_whole(*designs) || nothing_named) {
     KORVANE_FUZZ_CHECK(r == -1, "a refused container gave " + std::to_string(r));
-    KORVANE_FUZZ_CHECK(!diag.errors.empty(), "a failure without a reason");
+    KORVANE_FUZZ_CHECK(diag.code != kvn::ErrorCode::kOk, "a failure without a reason");
     KORVANE_FUZZ_CHECK(fs.files.empty(), "a refused container wrote files");
     KORVANE_FUZZ_CHECK(pshv == kUntouched && sshv == -12345 && list_out == kListUntouched,
                        "a refused container handed something out");

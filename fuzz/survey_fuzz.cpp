@@ -14,6 +14,7 @@
 #include "inspect/pictures.hpp"
 #include "inspect/png_encode.hpp"
 #include "inspect/survey.hpp"
+#include "support/c_calls.hpp"
 #include "support/fake_file_system.hpp"
 
 namespace {
@@ -60,13 +61,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   kvn::test::FakeFileSystem fs;
   fs.files["in.dhv"] = input;
-  kvn::convert::Diagnostics diag;
+  kvn::test::Seen diag;
   if (!r) {
     KORVANE_FUZZ_CHECK(r.error().file == "in.dhv" && r.error().code != kvn::ErrorCode::kOk,
                        r.error().message());
     // A HUC design or another format's design is not recognised as a
     // container or SHV design, yet --preview draws it like --info tells it.
-    const int res = c::run_previews("in.dhv", nullptr, fs, diag);
+    const int res = kvn::test::previews_seen("in.dhv", nullptr, fs, diag);
     if (huc) {
       KORVANE_FUZZ_CHECK(res == 0 || (diag.written.empty() && fs.files.size() == 1),
                          "a failed picture left files behind");
@@ -129,8 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pixels, check_picture(s::layout_picture(placed), kMaxDrawing, s::kLayoutCaptionHeight));
   if (pixels > kMaxEncodedPixels || !s::png_supported()) return 0;
 
-  const int res = c::run_previews("in.dhv", nullptr, fs, diag);
-  KORVANE_FUZZ_CHECK(res == 0, diag.errors.empty() ? "failed" : diag.errors[0].message());
+  const int res = kvn::test::previews_seen("in.dhv", nullptr, fs, diag);
+  KORVANE_FUZZ_CHECK(res == 0, diag.message);
   KORVANE_FUZZ_CHECK(diag.written.size() == 2 * r->designs.size() + (container ? 1 : 0),
                      "pictures written");
   for (const auto& name : diag.written) {

@@ -131,11 +131,100 @@ static int split_in_memory(void) {
   return 0;
 }
 
+/* Arguments the header allows to be refused with a result: each call fails with
+ * the documented result and error code, hands nothing out and never aborts. */
+static unsigned char* g_shv;
+static int32_t g_sshv;
+static void* g_list;
+static int16_t g_x, g_y;
+static unsigned char g_dhv[512];
+static int32_t g_dhv_size;
+static const unsigned char g_huc_short[20] = {0, 0xC4};
+
+static int64_t no_container(void) { return korvane(NULL, &g_shv, &g_sshv, NULL, NULL, 0, 0, NULL); }
+static int64_t negative_container_size(void) {
+  return korvane(NULL, &g_shv, &g_sshv, NULL, g_dhv, -1, 0, &g_list);
+}
+static int64_t empty_output_name(void) {
+  return korvane("", &g_shv, &g_sshv, NULL, g_dhv, g_dhv_size, 0, &g_list);
+}
+static int64_t several_designs_without_a_list(void) {
+  return korvane(NULL, &g_shv, &g_sshv, NULL, g_dhv, g_dhv_size, 0, NULL);
+}
+static int64_t nothing_to_name_the_files_after(void) {
+  return korvane(NULL, NULL, NULL, NULL, g_dhv, g_dhv_size, 0, &g_list);
+}
+static int64_t no_huc(void) { return lumbrel(NULL, &g_shv, &g_sshv, NULL, NULL, 0); }
+static int64_t negative_huc_size(void) {
+  return lumbrel(NULL, &g_shv, &g_sshv, NULL, g_huc_short, -5);
+}
+static int64_t short_huc(void) {
+  return lumbrel(NULL, &g_shv, &g_sshv, NULL, g_huc_short, (int32_t)sizeof g_huc_short);
+}
+static int64_t empty_shv_name(void) {
+  return lumbrel("", &g_shv, &g_sshv, NULL, g_huc_short, (int32_t)sizeof g_huc_short);
+}
+static int64_t null_stream(void) { return korvane_get_xy(NULL, 4, 1, &g_x, &g_y); }
+static int64_t null_position(void) {
+  return korvane_get_xy(g_huc_short, sizeof g_huc_short, 1, NULL, &g_y);
+}
+static int64_t empty_stream(void) { return korvane_get_xy(g_huc_short, 0, -7, &g_x, &g_y); }
+static int64_t null_shv(void) { return korvane_shv_stitch_pos(NULL, 200); }
+static int64_t empty_shv(void) { return korvane_shv_stitch_pos(g_huc_short, 0); }
+
+static int hostile_arguments(void) {
+  static const struct {
+    const char* name;
+    int64_t (*call)(void);
+    int64_t result;
+    int code;
+  } cases[] = {
+      {"no container", no_container, KORVANE_FAILED, 11},
+      {"negative container size", negative_container_size, KORVANE_FAILED, 2},
+      {"empty output name", empty_output_name, KORVANE_FAILED, 25},
+      {"several designs without a list", several_designs_without_a_list, KORVANE_FAILED, 27},
+      {"nothing to name the files after", nothing_to_name_the_files_after, KORVANE_FAILED, 11},
+      {"no HUC design", no_huc, KORVANE_HUC_UNREADABLE, 11},
+      {"negative HUC size", negative_huc_size, KORVANE_HUC_UNREADABLE, 2},
+      {"short HUC design", short_huc, KORVANE_HUC_UNREADABLE, 12},
+      {"empty SHV name", empty_shv_name, KORVANE_FAILED, 25},
+      {"null stream", null_stream, KORVANE_FAILED, 27},
+      {"null position", null_position, KORVANE_FAILED, 27},
+      {"empty stream", empty_stream, KORVANE_FAILED, 4},
+      {"null SHV image", null_shv, -1, 27},
+      {"empty SHV image", empty_shv, -1, 4},
+  };
+  size_t i;
+  g_dhv_size = (int32_t)two_design_container(g_dhv);
+  for (i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+    int64_t r;
+    g_shv = NULL;
+    g_sshv = -1;
+    g_list = NULL;
+    g_x = 3;
+    g_y = 4;
+    korvane_get_xy(g_huc_short, 2, 1, &g_x, &g_y); /* a success first: the code must change */
+    g_x = 3;
+    g_y = 4;
+    r = cases[i].call();
+    if (r != cases[i].result || korvane_last_error_code() != cases[i].code ||
+        korvane_last_error()[0] == '\0' || g_shv != NULL || g_sshv != -1 || g_list != NULL ||
+        g_x != 3 || g_y != 4) {
+      fprintf(stderr, "%s: result %lld, code %d: %s\n", cases[i].name, (long long)r,
+              korvane_last_error_code(), korvane_last_error());
+      return 1;
+    }
+  }
+  CHECK(GetShvStitchPos(NULL) == NULL);
+  CHECK(MakeShvBmp(NULL, g_huc_short, 20, 4, 4) == 0);
+  return 0;
+}
+
 int main(void) {
   CHECK(KORVANE_OK == 0 && KORVANE_FAILED == -1 && KORVANE_HUC_UNREADABLE == 1);
   CHECK(strcmp(korvane_strerror(0), "no error") == 0);
   CHECK(strcmp(korvane_strerror(4), "the file ends too early") == 0);
   CHECK(strcmp(korvane_strerror(100000), "unknown error") == 0);
   CHECK(strcmp(korvane_strerror(-7), "unknown error") == 0);
-  return byte_helpers() || bounded_walks() || split_in_memory();
+  return byte_helpers() || bounded_walks() || split_in_memory() || hostile_arguments();
 }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "convert/combine.hpp"
-#include "convert/entry.hpp"
 #include "support/builders.hpp"
+#include "support/c_calls.hpp"
 #include "support/fake_file_system.hpp"
 
 namespace kvn::convert {
@@ -189,13 +189,14 @@ TEST(Combine, RefusesWhatACombinedDesignCannotHoldAndWritesNothing) {
     SCOPED_TRACE(c.name);
     test::FakeFileSystem fs;
     fs.files["g.dhv"] = c.dhv;
-    Diagnostics diag;
-    EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 1, nullptr}, fs, diag),
-              -1);
+    test::Seen diag;
+    EXPECT_EQ(
+        test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 1, nullptr}, fs, diag),
+        -1);
     EXPECT_EQ(fs.files.size(), 1u);
-    ASSERT_EQ(diag.errors.size(), 1u);
-    EXPECT_EQ(diag.errors[0].code, c.code) << diag.errors[0].message();
-    EXPECT_NE(diag.errors[0].message().find(c.says), std::string::npos) << diag.errors[0].message();
+    ASSERT_NE(diag.code, ErrorCode::kOk);
+    EXPECT_EQ(diag.code, c.code) << diag.message;
+    EXPECT_NE(diag.message.find(c.says), std::string::npos) << diag.message;
   }
 }
 

@@ -217,13 +217,6 @@ TEST(FileIo, ReplacingManyOutputsGivesEachExactlyItsBytesAndTouchesNoSharedFile)
     }
   }
   EXPECT_EQ(temporaries_in(dir.path()), std::vector<std::string>{});
-
-  // Bytes kept from one read serve the next only while the file is unchanged.
-  auto first = files->read_whole(dir.file("a.shv"));
-  ASSERT_TRUE(first);
-  files->keep_for_next_read(dir.file("a.shv"), std::move(*first));
-  ASSERT_TRUE(files->replace(dir.file("a.shv"), bytes_of("changed")));
-  EXPECT_EQ(*files->read_whole(dir.file("a.shv")), bytes_of("changed"));
 }
 #endif
 

@@ -3,12 +3,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "convert/entry.hpp"
 #include "formats/huc_layout.hpp"
 #include "formats/shv_design.hpp"
 #include "formats/stitch.hpp"
 #include "korvane/korvane.h"
 #include "shvgen/shv_writer.hpp"
+#include "support/c_calls.hpp"
 #include "support/design_builders.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/temp_dir.hpp"
@@ -219,15 +219,15 @@ TEST(Lumbrel, ProducesWhatTheArgumentsAskFor) {
     if (c.memory_size > 0) huc.resize(static_cast<std::size_t>(c.memory_size), 0);
     if (c.pFileHuc && c.memory_size == 0) fs.files[c.pFileHuc] = huc;
     Handed h;
-    const LumbrelCall call{c.pFileShv,
-                           c.pshv ? &h.shv : nullptr,
-                           c.pshv ? &h.sshv : nullptr,
-                           c.pFileHuc,
-                           c.memory_size > 0 ? huc.data() : nullptr,
-                           c.memory_size};
-    Diagnostics diag;
-    ASSERT_EQ(run_lumbrel(call, fs, diag), 0);
-    EXPECT_TRUE(diag.errors.empty());
+    const test::LumbrelArgs call{c.pFileShv,
+                                 c.pshv ? &h.shv : nullptr,
+                                 c.pshv ? &h.sshv : nullptr,
+                                 c.pFileHuc,
+                                 c.memory_size > 0 ? huc.data() : nullptr,
+                                 c.memory_size};
+    test::Seen diag;
+    ASSERT_EQ(test::lumbrel_seen(call, fs, diag), 0);
+    EXPECT_TRUE((diag.code == ErrorCode::kOk));
     const std::size_t inputs = c.pFileHuc && c.memory_size == 0 ? 1 : 0;
     EXPECT_EQ(fs.files.size(), inputs + (c.file_written ? 1 : 0));
     Bytes image;
@@ -280,7 +280,7 @@ TEST(Lumbrel, FailsWithoutWritingOrHandingOutAnything) {
     const auto before = fs.files;
 
     Handed h;
-    LumbrelCall call{"out/a.shv", &h.shv, &h.sshv, "in/a.huc", nullptr, 0};
+    test::LumbrelArgs call{"out/a.shv", &h.shv, &h.sshv, "in/a.huc", nullptr, 0};
     std::string protected_input;
     if (name == "OutputIsTheHucFile") call.pFileShv = "in/a.huc";
     if (name == "OutputIsTheProtectedInput") {
@@ -288,14 +288,14 @@ TEST(Lumbrel, FailsWithoutWritingOrHandingOutAnything) {
       call.pFileShv = protected_input.c_str();
     }
     if (name == "NoOutputCanBeNamed" || name == "NegativeSize") {
-      call = LumbrelCall{
+      call = test::LumbrelArgs{
           nullptr, nullptr,    nullptr,
           nullptr, huc.data(), name == "NegativeSize" ? -1 : static_cast<std::int32_t>(huc.size())};
     }
-    Diagnostics diag;
-    EXPECT_EQ(run_lumbrel(call, fs, diag, protected_input), c.result);
-    ASSERT_EQ(diag.errors.size(), 1u);
-    EXPECT_EQ(diag.errors[0].code, c.code) << diag.errors[0].message();
+    test::Seen diag;
+    EXPECT_EQ(test::lumbrel_seen(call, fs, diag, protected_input), c.result);
+    ASSERT_NE(diag.code, ErrorCode::kOk);
+    EXPECT_EQ(diag.code, c.code) << diag.message;
     EXPECT_TRUE(diag.written.empty());
     EXPECT_EQ(fs.files, before);
     EXPECT_TRUE(h.untouched());

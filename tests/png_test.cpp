@@ -7,6 +7,7 @@
 #include "inspect/survey.hpp"
 #include "shvgen/colour_tables.hpp"
 #include "support/builders.hpp"
+#include "support/c_calls.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/png_decode.hpp"
 #include "support/sample_designs.hpp"
@@ -251,8 +252,8 @@ TEST(Pictures, TheReadmePicturesAreWhatPreviewDrawsOfTheExample) {
   const std::string source = KORVANE_SOURCE_DIR;
   FakeFileSystem fs;
   fs.files["garden.dhv"] = test::read_bytes(source + "/examples/garden.dhv");
-  Diagnostics diag;
-  ASSERT_EQ(run_previews("garden.dhv", nullptr, fs, diag), 0);
+  test::Seen diag;
+  ASSERT_EQ(test::previews_seen("garden.dhv", nullptr, fs, diag), 0);
   for (const std::string name : {"garden-layout.png", "garden-stitches-001.png"}) {
     SCOPED_TRACE(name);
     const auto drawn = test::decode_png(fs.files.at(name));
@@ -310,19 +311,19 @@ TEST(PreviewFiles, AreNamedAfterTheInputWithTheDesignNumber) {
     SCOPED_TRACE(c.name);
     FakeFileSystem fs;
     fs.files[c.input] = c.container ? garden() : test::rose_shv();
-    Diagnostics diag;
+    test::Seen diag;
     const std::string dir = c.out_dir ? c.out_dir : "";
-    const int r = run_previews(c.input, c.out_dir ? &dir : nullptr, fs, diag);
+    const int r = test::previews_seen(c.input, c.out_dir ? &dir : nullptr, fs, diag);
     if (!inspect::png_supported()) {
       // A build without libpng says so once, before reading anything.
       EXPECT_EQ(r, -1);
-      ASSERT_EQ(diag.errors.size(), 1u);
-      EXPECT_EQ(diag.errors[0].code, ErrorCode::kCannotEncode);
-      EXPECT_EQ(diag.errors[0].file, c.input);
+      ASSERT_NE(diag.code, ErrorCode::kOk);
+      EXPECT_EQ(diag.code, ErrorCode::kCannotEncode);
+      EXPECT_EQ(diag.file, c.input);
       EXPECT_TRUE(diag.written.empty());
       continue;
     }
-    ASSERT_EQ(r, 0) << (diag.errors.empty() ? "" : diag.errors[0].message());
+    ASSERT_EQ(r, 0) << diag.message;
     EXPECT_EQ(diag.written, c.written);
     for (const auto& name : c.written)
       EXPECT_TRUE(test::decode_png(fs.files.at(name)).has_value()) << name;
@@ -335,13 +336,13 @@ TEST(PreviewFiles, WriteNothingForAFileThatCannotBeDrawn) {
   Bytes cut = garden();
   cut.resize(cut.size() - 1);
   fs.files["cut.dhv"] = cut;
-  Diagnostics diag;
-  EXPECT_EQ(run_previews("cut.dhv", nullptr, fs, diag), -1);
+  test::Seen diag;
+  EXPECT_EQ(test::previews_seen("cut.dhv", nullptr, fs, diag), -1);
   EXPECT_EQ(fs.files.size(), 1u);
   EXPECT_TRUE(diag.written.empty());
-  ASSERT_EQ(diag.errors.size(), 1u);
-  EXPECT_EQ(diag.errors[0].code, ErrorCode::kDesignTruncated);
-  EXPECT_THAT(diag.errors[0].message(), testing::StartsWith("cut.dhv: byte "));
+  ASSERT_NE(diag.code, ErrorCode::kOk);
+  EXPECT_EQ(diag.code, ErrorCode::kDesignTruncated);
+  EXPECT_THAT(diag.message, testing::StartsWith("cut.dhv: byte "));
 }
 
 TEST(PreviewFiles, KeepWhatWasWrittenBeforeADiskFilledUp) {
@@ -349,13 +350,13 @@ TEST(PreviewFiles, KeepWhatWasWrittenBeforeADiskFilledUp) {
   FakeFileSystem fs;
   fs.files["garden.dhv"] = garden();
   fs.fail_writes_after = 2;
-  Diagnostics diag;
-  EXPECT_EQ(run_previews("garden.dhv", nullptr, fs, diag), -1);
+  test::Seen diag;
+  EXPECT_EQ(test::previews_seen("garden.dhv", nullptr, fs, diag), -1);
   EXPECT_EQ(diag.written,
             (std::vector<std::string>{"garden-preview-001.png", "garden-stitches-001.png"}));
-  ASSERT_EQ(diag.errors.size(), 1u);
-  EXPECT_EQ(diag.errors[0].code, ErrorCode::kCannotWrite);
-  EXPECT_EQ(diag.errors[0].file, "garden-preview-002.png");
+  ASSERT_NE(diag.code, ErrorCode::kOk);
+  EXPECT_EQ(diag.code, ErrorCode::kCannotWrite);
+  EXPECT_EQ(diag.file, "garden-preview-002.png");
 }
 
 }  // namespace

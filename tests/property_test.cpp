@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "convert/entry.hpp"
 #include "formats/huc_layout.hpp"
 #include "formats/shv_design.hpp"
 #include "formats/stitch.hpp"
 #include "korvane/korvane.h"
+#include "support/c_calls.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/temp_dir.hpp"
 #include "tools/example_gen.hpp"
@@ -199,12 +199,12 @@ TEST(SplitProperty, EveryOutputIsExactlyItsDesignsBytes) {
     const auto& designs = c.made.designs;
     // Files, through the file system seam.
     test::FakeFileSystem fs;
-    convert::KorvaneCall to_files;
+    test::KorvaneArgs to_files;
     to_files.pFileDhv = "box/garden.dhv";
     to_files.pdhv = c.made.dhv.data();
     to_files.sdhv = static_cast<std::int32_t>(c.made.dhv.size());
-    convert::Diagnostics diag;
-    ASSERT_EQ(convert::run_korvane(to_files, fs, diag), 0);
+    test::Seen diag;
+    ASSERT_EQ(test::korvane_seen(to_files, fs, diag), 0);
     ASSERT_EQ(fs.files.size(), designs.size());
     if (designs.size() == 1) {
       EXPECT_EQ(fs.files["box/garden.shv"], designs[0].shv);

@@ -3,12 +3,13 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "convert/entry.hpp"
 #include "convert/invocation.hpp"
 #include "convert/output_plan.hpp"
 #include "formats/container.hpp"
+#include "inspect/png_encode.hpp"
 #include "korvane/korvane.h"
 #include "support/builders.hpp"
+#include "support/c_calls.hpp"
 #include "support/design_builders.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/sample_designs.hpp"
@@ -92,16 +93,16 @@ TEST(Split, DeliversWhatEachCombinationOfOutputsAsksFor) {
       const Bytes dhv = row.several ? two_designs() : one_design();
       fs.files["in/garden.dhv"] = dhv;
       Outputs o;
-      KorvaneCall call{row.pFileShv,
-                       row.pshv ? &o.shv : nullptr,
-                       row.pshv ? &o.sshv : nullptr,
-                       "in/garden.dhv",
-                       nullptr,
-                       0,
-                       mode,
-                       row.list ? &o.list : nullptr};
-      Diagnostics diag;
-      EXPECT_EQ(run_korvane(call, fs, diag), 0);
+      test::KorvaneArgs call{row.pFileShv,
+                             row.pshv ? &o.shv : nullptr,
+                             row.pshv ? &o.sshv : nullptr,
+                             "in/garden.dhv",
+                             nullptr,
+                             0,
+                             mode,
+                             row.list ? &o.list : nullptr};
+      test::Seen diag;
+      EXPECT_EQ(test::korvane_seen(call, fs, diag), 0);
       std::vector<std::string> names;
       for (const auto& [name, bytes] : fs.files)
         if (name != "in/garden.dhv") names.push_back(name);
@@ -135,15 +136,15 @@ TEST(Split, MemoryInputGivesTheSameFilesAsTheFileAndStaysTheCallers) {
   const Bytes dhv = DhvBuilder{}.add(kA).add(kB).add(kC).trailing({9, 9}).bytes();
   FakeFileSystem from_file;
   from_file.files["g.dhv"] = dhv;
-  Diagnostics diag;
-  EXPECT_EQ(
-      run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, from_file, diag),
-      0);
+  test::Seen diag;
+  EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr},
+                               from_file, diag),
+            0);
   FakeFileSystem from_memory;
   const Bytes copy = dhv;
-  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", copy.data(),
-                         static_cast<std::int32_t>(copy.size()), 0, nullptr},
-                        from_memory, diag),
+  EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", copy.data(),
+                                static_cast<std::int32_t>(copy.size()), 0, nullptr},
+                               from_memory, diag),
             0);
   from_file.files.erase("g.dhv");
   EXPECT_EQ(from_file.files, from_memory.files);
@@ -211,13 +212,14 @@ TEST(Split, RefusesMalformedContainersAndWritesNothing) {
     SCOPED_TRACE(c.name);
     FakeFileSystem fs;
     fs.files["t.dhv"] = c.bytes;
-    Diagnostics diag;
-    EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "t.dhv", nullptr, 0, 0, nullptr}, fs, diag),
-              -1);
+    test::Seen diag;
+    EXPECT_EQ(
+        test::korvane_seen({nullptr, nullptr, nullptr, "t.dhv", nullptr, 0, 0, nullptr}, fs, diag),
+        -1);
     EXPECT_EQ(fs.files.size(), 1u);
-    ASSERT_EQ(diag.errors.size(), 1u);
-    EXPECT_EQ(diag.errors[0].code, c.code);
-    EXPECT_EQ(diag.errors[0].message().rfind("t.dhv: byte ", 0), 0u) << diag.errors[0].message();
+    ASSERT_NE(diag.code, ErrorCode::kOk);
+    EXPECT_EQ(diag.code, c.code);
+    EXPECT_EQ(diag.message.rfind("t.dhv: byte ", 0), 0u) << diag.message;
   }
 }
 
@@ -226,15 +228,16 @@ TEST(Split, ACutShortDesignIsNamedWithWhatIsMissing) {
   cut[kA.size() - 40 - 1] = 100;  // 100 stitch words where the 40 trailing bytes hold 20
   FakeFileSystem fs;
   fs.files["g.dhv"] = DhvBuilder{}.add(kB).add(kC).add(cut).bytes();
-  Diagnostics diag;
-  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, fs, diag),
-            -1);
+  test::Seen diag;
+  EXPECT_EQ(
+      test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, fs, diag),
+      -1);
   EXPECT_EQ(fs.files.size(), 1u);
-  ASSERT_EQ(diag.errors.size(), 1u);
-  EXPECT_NE(diag.errors[0].message().find(
+  ASSERT_NE(diag.code, ErrorCode::kOk);
+  EXPECT_NE(diag.message.find(
                 ": a design is cut short: design 3: its stitches need 200 bytes, 40 are there"),
             std::string::npos)
-      << diag.errors[0].message();
+      << diag.message;
 }
 
 TEST(Split, DesignBeyondEndMessageSaysWhereAndHowBig) {
@@ -253,13 +256,14 @@ TEST(Split, AFullDiskKeepsEarlierFilesAndFails) {
   FakeFileSystem fs;
   fs.files["g.dhv"] = DhvBuilder{}.add(kA).add(kB).add(kC).bytes();
   fs.fail_writes_after = 1;
-  Diagnostics diag;
-  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, fs, diag),
-            -1);
+  test::Seen diag;
+  EXPECT_EQ(
+      test::korvane_seen({nullptr, nullptr, nullptr, "g.dhv", nullptr, 0, 0, nullptr}, fs, diag),
+      -1);
   EXPECT_EQ(fs.files.size(), 2u);
   EXPECT_EQ(fs.files["g001.shv"], kA);
-  ASSERT_EQ(diag.errors.size(), 1u);
-  EXPECT_EQ(diag.errors[0].message(),
+  ASSERT_NE(diag.code, ErrorCode::kOk);
+  EXPECT_EQ(diag.message,
             "g002.shv: cannot write the file: No space left on device; already written: g001.shv");
 
   // One design that cannot be written fails too, and hands nothing out.
@@ -268,7 +272,8 @@ TEST(Split, AFullDiskKeepsEarlierFilesAndFails) {
   full.fail_writes_after = 0;
   std::uint8_t* shv = nullptr;
   std::int32_t sshv = -1;
-  EXPECT_EQ(run_korvane({"x.shv", &shv, &sshv, "g.dhv", nullptr, 0, 0, nullptr}, full, diag), -1);
+  EXPECT_EQ(test::korvane_seen({"x.shv", &shv, &sshv, "g.dhv", nullptr, 0, 0, nullptr}, full, diag),
+            -1);
   EXPECT_EQ(shv, nullptr);
   EXPECT_EQ(sshv, -1);
 }
@@ -378,18 +383,18 @@ TEST(Split, FailureHandsNothingOutAndLeaksNothing) {
     fs.files["g.dhv"] = c.dhv;
     fs.fail_writes_after = c.fail_writes_after;
     Outputs o;
-    KorvaneCall call{c.pFileShv,
-                     c.pshv ? &o.shv : nullptr,
-                     c.pshv ? &o.sshv : nullptr,
-                     "g.dhv",
-                     c.from_memory ? c.dhv.data() : nullptr,
-                     static_cast<std::int32_t>(c.dhv.size()),
-                     c.lParamIn,
-                     c.list ? &o.list : nullptr};
-    Diagnostics diag;
-    EXPECT_EQ(run_korvane(call, fs, diag), -1);
-    ASSERT_FALSE(diag.errors.empty());
-    EXPECT_EQ(diag.errors[0].code, c.code) << diag.errors[0].message();
+    test::KorvaneArgs call{c.pFileShv,
+                           c.pshv ? &o.shv : nullptr,
+                           c.pshv ? &o.sshv : nullptr,
+                           "g.dhv",
+                           c.from_memory ? c.dhv.data() : nullptr,
+                           static_cast<std::int32_t>(c.dhv.size()),
+                           c.lParamIn,
+                           c.list ? &o.list : nullptr};
+    test::Seen diag;
+    EXPECT_EQ(test::korvane_seen(call, fs, diag), -1);
+    ASSERT_NE(diag.code, ErrorCode::kOk);
+    EXPECT_EQ(diag.code, c.code) << diag.message;
     EXPECT_EQ(diag.written, c.written);
     EXPECT_EQ(fs.files.size(), 1 + c.written.size());
     EXPECT_EQ(fs.files["g.dhv"], c.dhv);
@@ -403,8 +408,9 @@ TEST(Split, ARunIsMadeDurableOnceAndBeforeMemoryIsHandedOut) {
   FakeFileSystem fs;
   fs.files["g.dhv"] = DhvBuilder{}.add(kA).add(kB).add(kC).bytes();
   Outputs o;
-  Diagnostics diag;
-  ASSERT_EQ(run_korvane({"o.shv", &o.shv, &o.sshv, "g.dhv", nullptr, 0, 0, &o.list}, fs, diag), 0);
+  test::Seen diag;
+  ASSERT_EQ(
+      test::korvane_seen({"o.shv", &o.shv, &o.sshv, "g.dhv", nullptr, 0, 0, &o.list}, fs, diag), 0);
   EXPECT_EQ(fs.syncs, 1);
   EXPECT_EQ(diag.written, (std::vector<std::string>{"o001.shv", "o002.shv", "o003.shv"}));
   release(o, false, true);
@@ -412,9 +418,9 @@ TEST(Split, ARunIsMadeDurableOnceAndBeforeMemoryIsHandedOut) {
   FakeFileSystem memory_only;
   const Bytes dhv = one_design();
   Outputs m;
-  ASSERT_EQ(run_korvane({nullptr, &m.shv, &m.sshv, nullptr, dhv.data(),
-                         static_cast<std::int32_t>(dhv.size()), 0, nullptr},
-                        memory_only, diag),
+  ASSERT_EQ(test::korvane_seen({nullptr, &m.shv, &m.sshv, nullptr, dhv.data(),
+                                static_cast<std::int32_t>(dhv.size()), 0, nullptr},
+                               memory_only, diag),
             0);
   EXPECT_EQ(memory_only.syncs, 0);
   release(m, true, false);
@@ -475,14 +481,13 @@ TEST(OutputPlan, ARunOfSeveralInputsIsPlannedWholeAndMadeDurableOnce) {
   fs.files["bad.dhv"] = {1, 2, 3};
   fs.files["b.dhv"] = one_design();
   const std::vector<std::string> inputs = {"a.dhv", "bad.dhv", "b.dhv"};
-  ASSERT_TRUE(plan_invocation(Conversion::kSplit, inputs, nullptr, fs).empty());
+  auto plan = plan_invocation(Conversion::kSplit, inputs, nullptr, fs);
+  ASSERT_TRUE(plan.refusals.empty());
   OutputWriter out(fs);
-  std::vector<int> results;
-  for (const auto& in : inputs) {
-    Diagnostics diag;
-    results.push_back(convert_input(Conversion::kSplit, in, nullptr, out, diag));
-  }
-  EXPECT_EQ(results, (std::vector<int>{0, -1, 0}));
+  std::vector<bool> results;
+  for (auto& in : plan.inputs)
+    results.push_back(static_cast<bool>(convert_input(Conversion::kSplit, std::move(in), out)));
+  EXPECT_EQ(results, (std::vector<bool>{true, false, true}));
   EXPECT_EQ(fs.syncs, 0);
   ASSERT_TRUE(out.finish());
   EXPECT_EQ(fs.syncs, 1);
@@ -490,10 +495,49 @@ TEST(OutputPlan, ARunOfSeveralInputsIsPlannedWholeAndMadeDurableOnce) {
   // A file that is an input of the run may not be another input's output,
   // even when it is malformed itself.
   fs.files["a001.shv"] = {9};
-  const auto refusals = plan_invocation(Conversion::kSplit, {"a.dhv", "a001.shv"}, nullptr, fs);
+  const auto refusals =
+      plan_invocation(Conversion::kSplit, {"a.dhv", "a001.shv"}, nullptr, fs).refusals;
   ASSERT_EQ(refusals.size(), 1u);
   EXPECT_EQ(refusals[0].code, ErrorCode::kWouldOverwriteInput);
   EXPECT_EQ(refusals[0].file, "a001.shv");
+}
+
+// The plan reads each input once and its conversion works from those bytes,
+// whether it succeeds or reports why it cannot.
+TEST(OutputPlan, ARunReadsEachInputOnce) {
+  const Bytes huc = test::HucBuilder{}.extents(40, 40, -10, -10).colour(3, test::rec(5, 5)).bytes();
+  const Bytes drawn = DhvBuilder{}.add(test::rose_shv()).add(test::rose_shv(), 10, 10).bytes();
+  struct Case {
+    const char* name;
+    Conversion what;
+    const char* input;
+    Bytes bytes;
+    const char* to;
+    bool converts;
+  };
+  const Case cases[] = {
+      {"Split", Conversion::kSplit, "a.dhv", two_designs(), "", true},
+      {"Combine", Conversion::kCombine, "a.dhv", drawn, "", true},
+      {"Huc", Conversion::kHuc, "a.huc", huc, "", true},
+      {"Convert", Conversion::kConvert, "a.dhv", two_designs(), "dst", true},
+      {"ConvertHucIntoShv", Conversion::kConvert, "a.huc", huc, "shv", true},
+      {"Preview", Conversion::kPreview, "a.dhv", two_designs(), "", inspect::png_supported()},
+      {"Malformed", Conversion::kSplit, "bad.dhv", {1, 2, 3}, "", false},
+      {"MalformedConvert", Conversion::kConvert, "bad.dhv", {1, 2, 3}, "dst", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeFileSystem fs;
+    fs.files[c.input] = c.bytes;
+    const ConvertOptions options{c.to, false};
+    auto plan = plan_invocation(c.what, {c.input}, nullptr, fs, options);
+    ASSERT_TRUE(plan.refusals.empty());
+    OutputWriter out(fs);
+    const auto r = convert_input(c.what, std::move(plan.inputs.front()), out, options);
+    EXPECT_EQ(static_cast<bool>(r), c.converts) << (r.error ? r.error->message() : "");
+    EXPECT_EQ(r.written.empty(), !c.converts);
+    EXPECT_EQ(fs.reads, 1);
+  }
 }
 
 TEST(Split, NeverOverwritesTheContainer) {
@@ -502,25 +546,26 @@ TEST(Split, NeverOverwritesTheContainer) {
     SCOPED_TRACE(input);
     FakeFileSystem fs;
     fs.files[input] = one_design();
-    Diagnostics diag;
+    test::Seen diag;
     const bool named = std::string(input) == "garden";
-    EXPECT_EQ(run_korvane({named ? out : nullptr, nullptr, nullptr, input, nullptr, 0, 0, nullptr},
-                          fs, diag),
-              -1);
+    EXPECT_EQ(
+        test::korvane_seen({named ? out : nullptr, nullptr, nullptr, input, nullptr, 0, 0, nullptr},
+                           fs, diag),
+        -1);
     EXPECT_EQ(fs.files.size(), 1u);
     EXPECT_EQ(fs.files[input], one_design());
-    ASSERT_EQ(diag.errors.size(), 1u);
-    EXPECT_EQ(diag.errors[0].code, ErrorCode::kWouldOverwriteInput);
+    ASSERT_NE(diag.code, ErrorCode::kOk);
+    EXPECT_EQ(diag.code, ErrorCode::kWouldOverwriteInput);
   }
 }
 
 TEST(Split, MemoryInputWithoutAnyNameFails) {
   FakeFileSystem fs;
   const Bytes dhv = one_design();
-  Diagnostics diag;
-  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, nullptr, dhv.data(),
-                         static_cast<std::int32_t>(dhv.size()), 0, nullptr},
-                        fs, diag),
+  test::Seen diag;
+  EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, nullptr, dhv.data(),
+                                static_cast<std::int32_t>(dhv.size()), 0, nullptr},
+                               fs, diag),
             -1);
   EXPECT_TRUE(fs.files.empty());
 }
@@ -528,12 +573,13 @@ TEST(Split, MemoryInputWithoutAnyNameFails) {
 TEST(SplitOnDisk, RefusesTheSameFileUnderAnotherSpelling) {
   test::ScopedTempDir dir;
   test::write_bytes(dir.file("garden.shv"), one_design());
-  Diagnostics diag;
+  test::Seen diag;
   const std::string other = (dir.path() / "." / "garden.shv").string();
   const std::string in = dir.file("garden.shv");
-  EXPECT_EQ(run_korvane({other.c_str(), nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
-                        real_file_system(), diag),
-            -1);
+  EXPECT_EQ(
+      test::korvane_seen({other.c_str(), nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
+                         real_file_system(), diag),
+      -1);
   EXPECT_EQ(test::read_bytes(in), one_design());
 }
 
@@ -541,15 +587,15 @@ TEST(SplitOnDisk, ADirectoryInTheWayIsRefusedBeforeAnythingIsWritten) {
   test::ScopedTempDir dir;
   test::write_bytes(dir.file("g.dhv"), two_designs());
   std::filesystem::create_directory(dir.path() / "g002.shv");
-  Diagnostics diag;
+  test::Seen diag;
   const std::string in = dir.file("g.dhv");
-  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
-                        real_file_system(), diag),
+  EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
+                               real_file_system(), diag),
             -1);
   EXPECT_EQ(dir.files(), (std::vector<std::string>{"g.dhv"}));
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "g002.shv"));
-  ASSERT_EQ(diag.errors.size(), 1u);
-  EXPECT_EQ(diag.errors[0].code, ErrorCode::kNotRegularFile);
+  ASSERT_NE(diag.code, ErrorCode::kOk);
+  EXPECT_EQ(diag.code, ErrorCode::kNotRegularFile);
 }
 
 TEST(SplitOnDisk, AThousandDesignsGetFourDigitNumbersAtTheEnd) {
@@ -557,10 +603,10 @@ TEST(SplitOnDisk, AThousandDesignsGetFourDigitNumbersAtTheEnd) {
   DhvBuilder b;
   for (int i = 0; i < 1000; ++i) b.add(test::opaque_design(3, static_cast<std::uint8_t>(i)));
   test::write_bytes(dir.file("big.dhv"), b.bytes());
-  Diagnostics diag;
+  test::Seen diag;
   const std::string in = dir.file("big.dhv");
-  EXPECT_EQ(run_korvane({nullptr, nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
-                        real_file_system(), diag),
+  EXPECT_EQ(test::korvane_seen({nullptr, nullptr, nullptr, in.c_str(), nullptr, 0, 0, nullptr},
+                               real_file_system(), diag),
             0);
   EXPECT_EQ(dir.files().size(), 1001u);
   EXPECT_EQ(test::read_bytes(dir.file("big1000.shv")),

@@ -168,3 +168,27 @@ TEST(WebApi, DamagedInputsFailCleanlyEverywhere) {
 }
 
 }  // namespace
+
+namespace {
+
+// An index with no output is refused with the page's error code, never an
+// abort; the outputs stay readable afterwards.
+TEST(WebApi, RefusesIndicesWithNoOutput) {
+  const Bytes dhv = garden();
+  ASSERT_EQ(kvw_split("garden.dhv", dhv.data(), size_of(dhv)), 0) << kvw_error();
+  const std::int32_t count = kvw_result_count();
+  ASSERT_GT(count, 0);
+  for (const std::int32_t i : {count, count + 1, -1, INT32_MIN, INT32_MAX}) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(kvw_result_name(i), nullptr);
+    EXPECT_EQ(kvw_result_data(i), nullptr);
+    EXPECT_EQ(kvw_result_size(i), -1);
+    EXPECT_EQ(kvw_error_code(), 27);  // kBadArgument
+  }
+  EXPECT_EQ(outputs().size(), static_cast<std::size_t>(count));
+  kvw_clear();
+  EXPECT_EQ(kvw_result_name(0), nullptr);
+  EXPECT_EQ(kvw_error_code(), 27);
+}
+
+}  // namespace

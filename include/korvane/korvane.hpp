@@ -83,4 +83,10 @@ Status make_directories(const std::string& dir);
 /// lumbrel() on a HUC design file, with a file output only: a run of one input.
 Result<Outcome> convert_huc(const std::string& huc_path, const std::string* shv_path = nullptr);
 
+/// The number the C function behind `what` returns when converting a file
+/// fails with `e`: lumbrel() gives KORVANE_HUC_UNREADABLE (1) for a HUC file it
+/// cannot open or read or that is too short, everything else KORVANE_FAILED
+/// (-1).
+int c_result(Conversion what, const Error& e);
+
 }  // namespace kvn

@@ -1,24 +1,20 @@
 // The C++ interface of include/korvane/korvane.hpp and write_previews() of
 // survey.hpp, on the real file system.
-#include <cstdlib>
 #include <new>
 
 #include "convert/entry.hpp"
 #include "convert/file_io.hpp"
 #include "convert/invocation.hpp"
-#include "korvane/korvane.h"
+#include "convert/output_plan.hpp"
 #include "korvane/korvane.hpp"
 #include "korvane/survey.hpp"
 
 namespace kvn {
 namespace {
 
-Result<Outcome> to_result(int r, convert::Diagnostics& diag, const std::string& input) {
-  if (r == 0 && diag.errors.empty()) return Outcome{std::move(diag.written)};
-  if (diag.errors.empty()) return make_error(ErrorCode::kCannotWrite, input, "failed");
-  // The first error is the cause; any later one (the run not made durable)
-  // follows from it.
-  return std::move(diag.errors.front());
+Result<Outcome> to_result(convert::InputResult r) {
+  if (!r) return std::move(*r.error);
+  return Outcome{std::move(r.written)};
 }
 
 }  // namespace
@@ -26,32 +22,33 @@ Result<Outcome> to_result(int r, convert::Diagnostics& diag, const std::string& 
 struct Invocation::State {
   Conversion what;
   std::vector<std::string> inputs;
-  std::optional<std::string> output;
   ConvertOptions convert;
-  std::vector<Error> refusals;
-  std::vector<std::string> dir_outputs;  // one per input when a folder was given
+  convert::Plan plan;
+  std::vector<bool> converted;  // a planned input is consumed by its conversion
   convert::OutputWriter writer{convert::real_file_system()};
 };
 
 Invocation::Invocation(Conversion what, std::vector<std::string> inputs,
                        std::optional<std::string> output, ConvertOptions convert,
                        std::optional<std::string> output_dir)
-    : state_(new State{what, std::move(inputs), std::move(output), std::move(convert), {}, {}}) {
+    : state_(new State{what, std::move(inputs), std::move(convert), {}, {}}) {
   auto& s = *state_;
-  const std::string* out = s.output ? &*s.output : nullptr;
   try {
-    if (output_dir && !s.output) {
+    if (output_dir && !output) {
+      std::vector<std::string> dir_outputs;
       for (const auto& input : s.inputs)
-        s.dir_outputs.push_back(convert::output_in_folder(what, input, *output_dir));
-      s.refusals =
-          convert::plan_invocation(what, s.inputs, s.dir_outputs, s.writer.fs(), s.convert);
+        dir_outputs.push_back(convert::output_in_folder(what, input, *output_dir));
+      s.plan = convert::plan_invocation(what, s.inputs, dir_outputs, s.writer.fs(), s.convert);
     } else {
-      s.refusals = convert::plan_invocation(what, s.inputs, out, s.writer.fs(), s.convert);
+      s.plan = convert::plan_invocation(what, s.inputs, output ? &*output : nullptr, s.writer.fs(),
+                                        s.convert);
     }
+    s.converted.assign(s.inputs.size(), false);
   } catch (const std::bad_alloc&) {
     // Planning could not finish: refuse rather than run unchecked.
-    s.refusals = {make_error(ErrorCode::kOutOfMemory, s.inputs.empty() ? "" : s.inputs.front(),
-                             "while planning the outputs")};
+    s.plan = {};
+    s.plan.refusals = {make_error(ErrorCode::kOutOfMemory, s.inputs.empty() ? "" : s.inputs.front(),
+                                  "while planning the outputs")};
   }
 }
 
@@ -59,27 +56,24 @@ Invocation::~Invocation() = default;
 Invocation::Invocation(Invocation&&) noexcept = default;
 Invocation& Invocation::operator=(Invocation&&) noexcept = default;
 
-const std::vector<Error>& Invocation::refusals() const { return state_->refusals; }
+const std::vector<Error>& Invocation::refusals() const { return state_->plan.refusals; }
 
 Result<Outcome> Invocation::convert(std::size_t i) {
   auto& s = *state_;
   if (i >= s.inputs.size())
     return make_error(ErrorCode::kBadArgument, "", "no input number " + std::to_string(i));
   const std::string& input = s.inputs[i];
-  if (!s.refusals.empty())
+  if (!s.plan.refusals.empty())
     return make_error(ErrorCode::kBadArgument, input, "the run's outputs were refused");
-  convert::Diagnostics diag;
-  int r = 0;
+  if (s.converted[i])
+    return make_error(ErrorCode::kBadArgument, input, "it was converted already in this run");
+  s.converted[i] = true;
   try {
-    const std::string* out = s.output                 ? &*s.output
-                             : !s.dir_outputs.empty() ? &s.dir_outputs[i]
-                                                      : nullptr;
-    r = convert::convert_input(s.what, input, out, s.writer, diag, s.convert);
+    return to_result(
+        convert::convert_input(s.what, std::move(s.plan.inputs[i]), s.writer, s.convert));
   } catch (const std::bad_alloc&) {
-    diag.errors.push_back(make_error(ErrorCode::kOutOfMemory, input));
-    r = -1;
+    return make_error(ErrorCode::kOutOfMemory, input);
   }
-  return to_result(r, diag, input);
 }
 
 Status Invocation::finish() { return state_->writer.finish(); }
@@ -102,25 +96,16 @@ Result<Outcome> convert_container(const std::string& dhv_path, bool combine,
 }
 
 Status check_combine(const std::string& dhv_path) {
-  convert::KorvaneCall call;
-  std::uint8_t* image = nullptr;
-  std::int32_t size = 0;
-  call.pshv = &image;
-  call.sshv = &size;
-  call.pFileDhv = dhv_path.c_str();
-  call.lParamIn = KORVANE_COMBINE;
-  convert::Diagnostics diag;
-  int r = 0;
   try {
-    r = convert::run_korvane(call, convert::real_file_system(), diag);
+    // In memory only: the design made is dropped with the result.
+    auto r = convert::run_alone(convert::real_file_system(), [&](convert::OutputWriter& out) {
+      return convert::combine({dhv_path.c_str(), std::nullopt}, {nullptr, true, false}, out);
+    });
+    if (!r) return std::move(*r.error);
+    return Ok{};
   } catch (const std::bad_alloc&) {
-    diag.errors.push_back(make_error(ErrorCode::kOutOfMemory, dhv_path));
-    r = -1;
+    return make_error(ErrorCode::kOutOfMemory, dhv_path);
   }
-  std::free(image);
-  if (r == 0 && diag.errors.empty()) return Ok{};
-  if (diag.errors.empty()) return make_error(ErrorCode::kInternal, dhv_path, "combining failed");
-  return std::move(diag.errors.front());
 }
 
 Result<Outcome> convert_huc(const std::string& huc_path, const std::string* shv_path) {

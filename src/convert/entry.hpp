@@ -1,67 +1,117 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "convert/file_io.hpp"
 #include "formats/error.hpp"
+#include "korvane/types.h"
 
 namespace kvn::convert {
 
 class OutputWriter;
 
-/// What a call did, for the front ends: files written and failures.
-struct Diagnostics {
+/// Copies of designs for a caller of the C interface, made with malloc() before
+/// anything is written, so that running out of memory writes nothing. Freed
+/// here unless given away.
+class CallerMemory {
+ public:
+  CallerMemory() = default;
+  CallerMemory(CallerMemory&& other) noexcept;
+  CallerMemory& operator=(CallerMemory&& other) noexcept;
+  ~CallerMemory();
+
+  /// Adds a copy of `bytes`; false when memory runs out.
+  bool add(std::span<const std::uint8_t> bytes);
+  /// Makes room for a design list of `n` entries; false when memory runs out.
+  bool make_list(std::size_t n);
+
+  std::size_t size() const { return blocks_.size(); }
+  std::span<const std::uint8_t> block(std::size_t i) const { return {blocks_[i], sizes_[i]}; }
+  bool is_list() const { return list_ != nullptr; }
+
+  /// Gives the first copy away; the caller frees it.
+  std::uint8_t* release_block();
+  /// Fills the list with the copies, in order, and gives it away; the caller
+  /// frees it with korvane_free_design_list().
+  pbcb_list_t* release_list();
+
+ private:
+  void free_all();
+  std::vector<std::uint8_t*> blocks_;
+  std::vector<std::uint32_t> sizes_;
+  pbcb_list_t* list_ = nullptr;
+};
+
+/// What converting one input gave: the files written, in order, and when it
+/// failed, why (files written before a failure stay, and the Error names
+/// them). `memory` holds the designs asked for in memory, on success only.
+struct InputResult {
   std::vector<std::string> written;
-  std::vector<Error> errors;
+  std::optional<Error> error;
+  CallerMemory memory;
+
+  explicit operator bool() const { return !error.has_value(); }
 };
 
-/// The parameters of korvane(), in its order.
-struct KorvaneCall {
-  const char* pFileShv = nullptr;
-  std::uint8_t** pshv = nullptr;
-  std::int32_t* sshv = nullptr;
-  const char* pFileDhv = nullptr;
-  const std::uint8_t* pdhv = nullptr;
-  std::int32_t sdhv = 0;
-  std::int32_t lParamIn = 0;
-  void** lpParamOut = nullptr;
+/// A failed InputResult with nothing written.
+InputResult failure(Error e);
+
+/// An input: the bytes when the caller holds them, else the file `file`
+/// names. `file` also names the outputs and the errors; without it errors
+/// name "(memory)". `read` marks bytes that are the file's own, read already
+/// by a plan: they are judged as that file.
+struct Source {
+  const char* file = nullptr;
+  std::optional<std::span<const std::uint8_t>> bytes = std::nullopt;
+  bool read = false;
 };
 
-/// The parameters of lumbrel(), in its order.
-struct LumbrelCall {
-  const char* pFileShv = nullptr;
-  std::uint8_t** pshv = nullptr;
-  std::int32_t* sshv = nullptr;
-  const char* pFileHuc = nullptr;
-  const std::uint8_t* phuc = nullptr;
-  std::int32_t shuc = 0;
+/// Where the designs go: the file `file` names, the one design in memory
+/// (`image`) and several designs in memory as a list (`list`, with `image`).
+/// With no file and no memory the file is named after the input. `names`,
+/// when given, are the output files a plan already named for this input.
+struct Targets {
+  const char* file = nullptr;
+  bool image = false;
+  bool list = false;
+  const std::vector<std::string>* names = nullptr;
 };
 
-inline constexpr int kKorvaneFailed = -1;
-inline constexpr int kLumbrelCannotRead = 1;
-inline constexpr int kLumbrelCannotWrite = -1;
+/// The designs of a DHV container as SHV files, each byte for byte, or in
+/// memory. Every output is checked against the input before any is written;
+/// memory is handed over only once the files are durable.
+InputResult split(const Source& in, const Targets& to, OutputWriter& out);
 
-/// One call is one invocation: its outputs are checked together before any
-/// is written, and made durable once at its end. Memory reaches the caller
-/// only when everything succeeded.
-int run_korvane(const KorvaneCall& call, FileSystem& fs, Diagnostics& diag);
+/// The one SHV design of all the container's designs (a container of one
+/// design is split).
+InputResult combine(const Source& in, const Targets& to, OutputWriter& out);
 
-/// `protected_input`, when non-empty, names a file the output must never
-/// replace (the container a combined design was made from). A HUC image from
-/// outside is checked whole first; `built_here` marks combining's own image,
-/// which is consistent by construction.
-int run_lumbrel(const LumbrelCall& call, FileSystem& fs, Diagnostics& diag,
-                const std::string& protected_input = {}, bool built_here = false);
+/// The files split() or combine() writes for a container of `designs`
+/// designs, in order; empty when everything goes to memory or no name can
+/// be made.
+std::vector<std::string> container_file_names(const char* input, const Targets& to, bool combine,
+                                              std::size_t designs);
 
-/// The same as parts of a larger invocation whose writer makes the run durable.
-int run_korvane(const KorvaneCall& call, OutputWriter& out, Diagnostics& diag);
-int run_lumbrel(const LumbrelCall& call, OutputWriter& out, Diagnostics& diag,
-                const std::string& protected_input = {}, bool built_here = false);
+/// A HUC design image that may become an SHV design.
+struct HucInput {
+  std::vector<std::uint8_t> loaded;     // the file's bytes, when it was read
+  std::span<const std::uint8_t> image;  // the whole image
+  std::string source;                   // what errors name: the file or "(memory)"
+  const char* file = nullptr;           // names the output and the design
+};
 
-/// The files a korvane() call writes for a container of `designs` designs, in
-/// order; empty when everything goes to memory or no name can be made.
-std::vector<std::string> korvane_file_names(const KorvaneCall& call, std::size_t designs);
+/// Reads a HUC design image and checks it whole; refuses a file known to be
+/// of another kind.
+Result<HucInput> read_huc_input(const Source& in, FileSystem& fs);
+
+/// The SHV design of `huc`. `protected_input`, when non-empty, names a file
+/// the output must never replace (the container a combined design was made
+/// from).
+InputResult shv_from_huc(HucInput huc, const Targets& to, OutputWriter& out,
+                         const std::string& protected_input = {});
 
 }  // namespace kvn::convert

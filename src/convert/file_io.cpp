@@ -327,7 +327,6 @@ class RealFileSystem final : public FileSystem {
     // non-blocking open kept a FIFO that appeared meanwhile from hanging.
     if (::fstat(fd.get(), &st) != 0) return make_error(ErrorCode::kCannotRead, path, reason(errno));
     if (!S_ISREG(st.st_mode)) return not_regular(path, kind_of(st.st_mode));
-    if (auto kept = take_kept(path, st)) return std::move(*kept);
     const int flags = ::fcntl(fd.get(), F_GETFL);
     if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
 
@@ -346,17 +345,7 @@ class RealFileSystem final : public FileSystem {
       return make_error(
           ErrorCode::kCannotRead, path,
           "read " + std::to_string(got) + " of " + std::to_string(bytes.size()) + " bytes");
-    std::lock_guard lock{mutex_};
-    last_read_ = {path, st};
     return bytes;
-  }
-
-  void keep_for_next_read(const std::string& path, std::vector<std::uint8_t> bytes) override {
-    std::lock_guard lock{mutex_};
-    if (path != last_read_.path || bytes.size() != static_cast<std::size_t>(last_read_.st.st_size))
-      return;
-    kept_ = last_read_;
-    kept_bytes_ = std::move(bytes);
   }
 
   Status replace(const std::string& path, std::span<const std::uint8_t> bytes) override {
@@ -525,25 +514,6 @@ class RealFileSystem final : public FileSystem {
     return fd;
   }
 
-  /// The kept bytes of `path`, when the file opened as `now` is still the one
-  /// they were read from: same file, size, and change times.
-  std::optional<std::vector<std::uint8_t>> take_kept(const std::string& path,
-                                                     const struct stat& now) {
-    std::lock_guard lock{mutex_};
-    const struct stat& then = kept_.st;
-    const bool same =
-        !kept_.path.empty() && kept_.path == path && then.st_dev == now.st_dev &&
-        then.st_ino == now.st_ino && then.st_size == now.st_size &&
-        then.st_mtim.tv_sec == now.st_mtim.tv_sec && then.st_mtim.tv_nsec == now.st_mtim.tv_nsec &&
-        then.st_ctim.tv_sec == now.st_ctim.tv_sec && then.st_ctim.tv_nsec == now.st_ctim.tv_nsec;
-    kept_.path.clear();
-    if (!same) {
-      std::vector<std::uint8_t>().swap(kept_bytes_);
-      return std::nullopt;
-    }
-    return std::move(kept_bytes_);
-  }
-
   void drop_spare() {
     std::lock_guard lock{mutex_};
     if (!spare_guard_) return;
@@ -552,16 +522,8 @@ class RealFileSystem final : public FileSystem {
     spare_.clear();
   }
 
-  struct ReadRecord {
-    std::string path;
-    struct stat st {};
-  };
-
   WriteHook hook_;
   mode_t new_file_mode_ = 0644;
-  ReadRecord last_read_;
-  ReadRecord kept_;
-  std::vector<std::uint8_t> kept_bytes_;
   std::mutex mutex_;
   std::string spare_;
   std::string spare_directory_;

@@ -34,14 +34,6 @@ class FileSystem {
   /// `path` once complete: a failure leaves any earlier `path` untouched.
   /// Refuses to put a file where a directory, device or FIFO is.
   virtual Status replace(const std::string& path, std::span<const std::uint8_t> bytes) = 0;
-  /// Offers the bytes just read from `path` back for its next read_whole():
-  /// a run reads each input twice (to plan its outputs, then to convert it),
-  /// and reading a large file again costs more than keeping it. Only the last
-  /// offer is kept, and only while the file stays as it was read.
-  virtual void keep_for_next_read(const std::string& path, std::vector<std::uint8_t> bytes) {
-    (void)path;
-    (void)bytes;
-  }
   /// What `path` is; a name that cannot be examined is reported as missing.
   virtual FileIdentity identify(const std::string& path) = 0;
   /// Makes everything replace() wrote so far durable, once for the whole run.

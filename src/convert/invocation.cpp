@@ -4,63 +4,45 @@
 #include "convert/pattern_convert.hpp"
 #include "convert/previews.hpp"
 #include "formats/container.hpp"
-#include "formats/file_kind.hpp"
 #include "inspect/survey.hpp"
-#include "korvane/types.h"
 
 namespace kvn::convert {
 namespace {
 
-KorvaneCall korvane_call(Conversion what, const std::string& input, const std::string* output) {
-  KorvaneCall call;
-  call.pFileShv = output ? output->c_str() : nullptr;
-  call.pFileDhv = input.c_str();
-  call.lParamIn = what == Conversion::kCombine ? KORVANE_COMBINE : 0;
-  return call;
-}
-
-// The files one input gives; none when it cannot be read, is malformed or is
-// plainly another kind of file, which converting it then says.
-std::vector<std::string> outputs_of(Conversion what, const std::string& input,
-                                    const std::string* output, FileSystem& fs,
-                                    const ConvertOptions& options) {
-  auto bytes = fs.read_whole(input);
-  if (!bytes) return {};
-  struct KeepForConversion {
-    FileSystem& fs;
-    const std::string& input;
-    std::vector<std::uint8_t>& bytes;
-    ~KeepForConversion() { fs.keep_for_next_read(input, std::move(bytes)); }
-  } keep{fs, input, *bytes};
-  const auto kind = formats::recognise_kind(*bytes);
+// The files one input gives; unset when it cannot be read, is malformed or
+// is plainly another kind of file, which converting it then says.
+std::optional<std::vector<std::string>> outputs_of(Conversion what, const PlannedInput& p,
+                                                   FileSystem& fs, const ConvertOptions& options) {
+  if (!p.bytes) return std::nullopt;
+  const std::string* output = p.output ? &*p.output : nullptr;
   if (what == Conversion::kHuc) {
     const bool other =
-        kind != formats::ContentKind::kHucDesign && kind != formats::ContentKind::kUnknown;
-    if (other) return {};
-    return {output ? *output : shv_name(input)};
+        p.kind != formats::ContentKind::kHucDesign && p.kind != formats::ContentKind::kUnknown;
+    if (other) return std::nullopt;
+    return std::vector<std::string>{output ? *output : shv_name(p.input)};
   }
-  const formats::ByteReader in(*bytes, input);
+  const formats::ByteReader in(*p.bytes, p.input);
   if (what == Conversion::kConvert) {
-    auto names = converted_names(input, output, options, in, fs);
-    if (!names) return {};
+    auto names = converted_names(p.input, output, options, in, fs);
+    if (!names) return std::nullopt;
     return std::move(*names);
   }
   if (what == Conversion::kPreview) {
-    auto names = preview_names(input, output, in);
-    if (!names) return {};
+    auto names = preview_names(p.input, output, in);
+    if (!names) return std::nullopt;
     return std::move(*names);
   }
-  if (kind != formats::ContentKind::kDhvContainer) return {};
+  if (p.kind != formats::ContentKind::kDhvContainer) return std::nullopt;
   auto layout = formats::read_container(in);
-  if (!layout) return {};
-  return korvane_file_names(korvane_call(what, input, output), layout->designs.size());
+  if (!layout) return std::nullopt;
+  return container_file_names(p.input.c_str(), {output ? output->c_str() : nullptr},
+                              what == Conversion::kCombine, layout->designs.size());
 }
 
 }  // namespace
 
-std::vector<Error> plan_invocation(Conversion what, const std::vector<std::string>& inputs,
-                                   const std::string* output, FileSystem& fs,
-                                   const ConvertOptions& options) {
+Plan plan_invocation(Conversion what, const std::vector<std::string>& inputs,
+                     const std::string* output, FileSystem& fs, const ConvertOptions& options) {
   std::vector<std::string> outputs;
   if (output) outputs.assign(inputs.size(), *output);
   return plan_invocation(what, inputs, outputs, fs, options);
@@ -80,51 +62,70 @@ std::string output_in_folder(Conversion what, const std::string& input, const st
   return last == '/' || last == '\\' ? dir + name : dir + "/" + name;
 }
 
-std::vector<Error> plan_invocation(Conversion what, const std::vector<std::string>& inputs,
-                                   const std::vector<std::string>& outputs, FileSystem& fs,
-                                   const ConvertOptions& options) {
-  std::vector<PlannedOutput> planned;
-  std::vector<Error> refusals;
+Plan plan_invocation(Conversion what, const std::vector<std::string>& inputs,
+                     const std::vector<std::string>& outputs, FileSystem& fs,
+                     const ConvertOptions& options) {
+  Plan plan;
   if (what == Conversion::kConvert && !inputs.empty()) {
     // A format korvane cannot write refuses the whole run, before any input is read.
     const std::string* first = outputs.empty() ? nullptr : &outputs.front();
-    if (auto f = target_format(options, first, names_folder(first, fs)); !f) return {f.error()};
+    if (auto f = target_format(options, first, names_folder(first, fs)); !f)
+      return {{}, {f.error()}};
   }
+  std::vector<PlannedOutput> planned;
+  plan.inputs.reserve(inputs.size());
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    const std::string& input = inputs[i];
-    const std::string* output = outputs.empty() ? nullptr : &outputs[i];
-    if (output && output->empty()) {
-      refusals.push_back(make_error(ErrorCode::kEmptyOutputName, input,
-                                    what == Conversion::kPreview
-                                        ? "-o '' names no directory for the pictures"
-                                        : "-o '' names no output file"));
+    PlannedInput& p = plan.inputs.emplace_back();
+    p.input = inputs[i];
+    if (!outputs.empty()) p.output = outputs[i];
+    if (p.output && p.output->empty()) {
+      plan.refusals.push_back(make_error(ErrorCode::kEmptyOutputName, p.input,
+                                         what == Conversion::kPreview
+                                             ? "-o '' names no directory for the pictures"
+                                             : "-o '' names no output file"));
       continue;
     }
-    for (auto& name : outputs_of(what, input, output, fs, options))
-      planned.push_back({std::move(name), input});
+    p.bytes = fs.read_whole(p.input);
+    if (p.bytes) p.kind = formats::recognise_kind(*p.bytes);
+    if (what == Conversion::kConvert && p.bytes) {
+      const std::string* output = p.output ? &*p.output : nullptr;
+      if (auto f = target_format(options, output, names_folder(output, fs))) p.format = *f;
+    }
+    p.names = outputs_of(what, p, fs, options);
+    for (const auto& name : p.names ? *p.names : std::vector<std::string>{})
+      planned.push_back({name, p.input});
   }
-  for (auto& e : check_outputs(planned, inputs, fs)) refusals.push_back(std::move(e));
-  return refusals;
+  for (auto& e : check_outputs(planned, inputs, fs)) plan.refusals.push_back(std::move(e));
+  return plan;
 }
 
-int convert_input(Conversion what, const std::string& input, const std::string* output,
-                  OutputWriter& out, Diagnostics& diag, const ConvertOptions& options) {
+InputResult convert_input(Conversion what, PlannedInput&& planned, OutputWriter& out,
+                          const ConvertOptions& options) {
+  // The plan's bytes are used and then released with it.
+  const PlannedInput p = std::move(planned);
+  if (!p.bytes) return failure(p.bytes.error());
+  const std::string* output = p.output ? &*p.output : nullptr;
+  const std::vector<std::string>* names = p.names ? &*p.names : nullptr;
+  const Source in{p.input.c_str(), std::span<const std::uint8_t>(*p.bytes), true};
+  const Targets to{output ? output->c_str() : nullptr, false, false, names};
   switch (what) {
-    case Conversion::kConvert:
-      return run_pattern_conversion(input, output, options, out, diag);
+    case Conversion::kConvert: {
+      const PlannedConversion planned_conversion{*p.bytes, names, p.format};
+      return convert_pattern(p.input, output, options, out, &planned_conversion);
+    }
     case Conversion::kHuc: {
-      LumbrelCall call;
-      call.pFileShv = output ? output->c_str() : nullptr;
-      call.pFileHuc = input.c_str();
-      return run_lumbrel(call, out, diag);
+      auto huc = read_huc_input(in, out.fs());
+      if (!huc) return failure(huc.error());
+      return shv_from_huc(std::move(*huc), to, out);
     }
     case Conversion::kPreview:
-      return run_previews(input, output, out, diag);
-    case Conversion::kSplit:
+      return run_previews(p.input, output, out, *in.bytes, names);
     case Conversion::kCombine:
+      return combine(in, to, out);
+    case Conversion::kSplit:
       break;
   }
-  return run_korvane(korvane_call(what, input, output), out, diag);
+  return split(in, to, out);
 }
 
 }  // namespace kvn::convert

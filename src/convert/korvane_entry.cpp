@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "convert/caller_memory.hpp"
 #include "convert/combine.hpp"
@@ -10,7 +11,6 @@
 #include "convert/output_plan.hpp"
 #include "formats/container.hpp"
 #include "formats/file_kind.hpp"
-#include "korvane/types.h"
 
 namespace kvn::convert {
 namespace {
@@ -20,112 +20,56 @@ using formats::ContainerLayout;
 
 constexpr const char* kMemory = "(memory)";
 
-int fail(Diagnostics& diag, Error e) {
-  diag.errors.push_back(std::move(e));
-  return kKorvaneFailed;
-}
-
 // The base output name: the given one, or one derived from the container's
 // name unless only memory output was asked for.
-std::optional<std::string> base_name(const KorvaneCall& call) {
-  if (call.pFileShv) return std::string(call.pFileShv);
-  if (call.pshv || !call.pFileDhv) return std::nullopt;
-  return shv_name(call.pFileDhv);
+std::optional<std::string> base_name(const char* input, const Targets& to) {
+  if (to.file) return std::string(to.file);
+  if (to.image || !input) return std::nullopt;
+  return shv_name(input);
 }
-
-// The blocks made for the caller, freed unless handed out: a call that fails
-// leaves the caller nothing to release.
-class CallerBlocks {
- public:
-  CallerBlocks() = default;
-  CallerBlocks(const CallerBlocks&) = delete;
-  CallerBlocks& operator=(const CallerBlocks&) = delete;
-  ~CallerBlocks() {
-    for (auto* b : blocks_) std::free(b);
-    std::free(list_);
-  }
-
-  bool add(std::span<const std::uint8_t> bytes) {
-    blocks_.push_back(caller_copy(bytes));
-    return blocks_.back() != nullptr;
-  }
-  bool make_list(std::size_t n) {
-    list_ =
-        static_cast<pbcb_list_t*>(std::malloc(offsetof(pbcb_list_t, entry) + n * sizeof(pbcb_t)));
-    return list_ != nullptr;
-  }
-  std::uint8_t* release_block() {
-    auto* b = blocks_.front();
-    blocks_.clear();
-    return b;
-  }
-  // Fills the list with the blocks, in order, and gives it away.
-  pbcb_list_t* release_list(const std::vector<std::uint32_t>& sizes) {
-    for (std::size_t i = 0; i < blocks_.size(); ++i) list_->entry[i] = {blocks_[i], sizes[i]};
-    list_->count = static_cast<std::uint32_t>(blocks_.size());
-    blocks_.clear();
-    return std::exchange(list_, nullptr);
-  }
-
- private:
-  std::vector<std::uint8_t*> blocks_;
-  pbcb_list_t* list_ = nullptr;
-};
 
 class Split {
  public:
-  Split(const KorvaneCall& call, OutputWriter& out, Diagnostics& diag, const ByteReader& in,
+  Split(const Source& src, const Targets& to, OutputWriter& out, const ByteReader& in,
         const ContainerLayout& layout)
-      : call_(call), out_(out), diag_(diag), in_(in), layout_(layout) {}
+      : src_(src), to_(to), out_(out), in_(in), layout_(layout) {}
 
-  int run() {
+  InputResult run() {
     const std::size_t n = layout_.designs.size();
-    if (!call_.pFileShv && !call_.pshv && !call_.pFileDhv)
-      return fail(diag_, make_error(ErrorCode::kNoInputName, kMemory,
-                                    "the container came from memory and no output name was given"));
-    const bool list_wanted = n >= 2 && call_.pshv && call_.lpParamOut;
-    if (n >= 2 && call_.pshv && !call_.lpParamOut && !call_.pFileShv)
-      return fail(diag_, make_error(ErrorCode::kBadArgument, in_.file(),
-                                    std::to_string(n) +
-                                        " designs cannot come back through pshv: a design list "
-                                        "(lpParamOut) must be asked for"));
+    if (!to_.file && !to_.image && !src_.file)
+      return failure(make_error(ErrorCode::kNoInputName, kMemory,
+                                "the container came from memory and no output name was given"));
+    const bool list_wanted = n >= 2 && to_.image && to_.list;
+    if (n >= 2 && to_.image && !to_.list && !to_.file)
+      return failure(make_error(ErrorCode::kBadArgument, in_.file(),
+                                std::to_string(n) +
+                                    " designs cannot come back through pshv: a design list "
+                                    "(lpParamOut) must be asked for"));
 
     std::vector<PlannedOutput> planned;
-    for (auto& name : korvane_file_names(call_, n))
+    for (auto& name : to_.names ? *to_.names : container_file_names(src_.file, to_, false, n))
       planned.push_back({std::move(name), in_.file()});
+    if (planned.size() > n)
+      return failure(
+          make_error(ErrorCode::kInternal, in_.file(), "the designs changed while read"));
     std::vector<std::string> inputs;
-    if (call_.pFileDhv) inputs.emplace_back(call_.pFileDhv);
+    if (src_.file) inputs.emplace_back(src_.file);
     auto refusals = check_outputs(planned, inputs, out_.fs());
-    if (!refusals.empty()) {
-      for (auto& e : refusals) diag_.errors.push_back(std::move(e));
-      return kKorvaneFailed;
-    }
+    if (!refusals.empty()) return failure(std::move(refusals.front()));
 
     // Copies for the caller come first: running out of memory writes nothing.
-    CallerBlocks handed;
-    std::vector<std::uint32_t> sizes;
-    const bool single_wanted = n == 1 && call_.pshv;
-    if (list_wanted && !handed.make_list(n)) return out_of_memory();
-    for (std::size_t i = 0; i < n && (single_wanted || list_wanted); ++i) {
-      if (!handed.add(design(i))) return out_of_memory();
-      sizes.push_back(static_cast<std::uint32_t>(design(i).size()));
-    }
+    InputResult r;
+    const bool single_wanted = n == 1 && to_.image;
+    if (list_wanted && !r.memory.make_list(n)) return out_of_memory();
+    for (std::size_t i = 0; i < n && (single_wanted || list_wanted); ++i)
+      if (!r.memory.add(design(i))) return out_of_memory();
     // Written straight from the container image: no copy per design.
     for (std::size_t i = 0; i < planned.size(); ++i)
-      if (!out_.write(planned[i].name, design(i), diag_)) return kKorvaneFailed;
+      if (!out_.write(planned[i].name, design(i), r)) return r;
     // Memory goes out only once the files are durable too.
     if (single_wanted || list_wanted)
-      if (auto st = out_.finish(); !st) return fail(diag_, st.error());
-
-    if (single_wanted) {
-      *call_.pshv = handed.release_block();
-      if (call_.sshv) *call_.sshv = static_cast<std::int32_t>(sizes[0]);
-    } else if (list_wanted) {
-      *call_.lpParamOut = handed.release_list(sizes);
-      *call_.pshv = nullptr;
-      if (call_.sshv) *call_.sshv = 0;
-    }
-    return 0;
+      if (auto st = out_.finish(); !st) r.error = st.error();
+    return r;
   }
 
  private:
@@ -133,21 +77,128 @@ class Split {
     const auto& d = layout_.designs[i];
     return in_.bytes().subspan(d.begin, d.length);
   }
-  int out_of_memory() { return fail(diag_, make_error(ErrorCode::kOutOfMemory, in_.file())); }
+  InputResult out_of_memory() { return failure(make_error(ErrorCode::kOutOfMemory, in_.file())); }
 
-  const KorvaneCall& call_;
+  const Source& src_;
+  const Targets& to_;
   OutputWriter& out_;
-  Diagnostics& diag_;
   const ByteReader& in_;
   const ContainerLayout& layout_;
 };
 
+InputResult run_container(const Source& src, const Targets& to, OutputWriter& out, bool combine) {
+  std::vector<std::uint8_t> loaded;
+  std::span<const std::uint8_t> image;
+  const std::string file = src.file ? src.file : kMemory;
+  if (to.file && !*to.file)
+    return failure(make_error(ErrorCode::kEmptyOutputName, file, "pFileShv is \"\""));
+  if (src.bytes) {
+    image = *src.bytes;
+  } else {
+    if (!src.file)
+      return failure(make_error(ErrorCode::kNoInputName, file, "no container was given"));
+    auto r = out.fs().read_whole(src.file);
+    if (!r) return failure(r.error());
+    loaded = std::move(*r);
+    image = loaded;
+  }
+  const ByteReader in(image, file);
+  // Another kind of file is named as what it is, never read as a bogus container.
+  if (const auto kind = formats::recognise_kind(image); kind != formats::ContentKind::kDhvContainer)
+    return failure(formats::wrong_kind(kind, formats::WantedKind::kContainer, file));
+  auto layout = formats::read_container(in);
+  if (!layout) return failure(layout.error());
+  // A split copies designs unread: only whole ones may go out.
+  if (!combine || layout->designs.size() == 1) {
+    if (auto whole = formats::check_designs_whole(in, *layout); !whole)
+      return failure(whole.error());
+  }
+  if (combine && layout->designs.size() >= 2) {
+    auto huc = build_combined_huc(in, *layout);
+    if (!huc) return failure(huc.error());
+    // Combining's own image is consistent by construction: it is not checked
+    // again as one from outside would be.
+    HucInput combined;
+    combined.loaded = std::move(*huc);
+    combined.image = combined.loaded;
+    combined.source = kMemory;
+    combined.file = src.file;
+    // The container's name is protected even when its bytes came from memory.
+    return shv_from_huc(std::move(combined), to, out, src.file ? file : std::string());
+  }
+  return Split(src, to, out, in, *layout).run();
+}
+
 }  // namespace
 
-std::vector<std::string> korvane_file_names(const KorvaneCall& call, std::size_t designs) {
-  const auto base = base_name(call);
+CallerMemory::CallerMemory(CallerMemory&& other) noexcept
+    : blocks_(std::move(other.blocks_)),
+      sizes_(std::move(other.sizes_)),
+      list_(std::exchange(other.list_, nullptr)) {
+  other.blocks_.clear();
+}
+
+CallerMemory& CallerMemory::operator=(CallerMemory&& other) noexcept {
+  if (this != &other) {
+    free_all();
+    blocks_ = std::move(other.blocks_);
+    sizes_ = std::move(other.sizes_);
+    list_ = std::exchange(other.list_, nullptr);
+    other.blocks_.clear();
+  }
+  return *this;
+}
+
+CallerMemory::~CallerMemory() { free_all(); }
+
+void CallerMemory::free_all() {
+  for (auto* b : blocks_) std::free(b);
+  blocks_.clear();
+  sizes_.clear();
+  std::free(std::exchange(list_, nullptr));
+}
+
+bool CallerMemory::add(std::span<const std::uint8_t> bytes) {
+  blocks_.reserve(blocks_.size() + 1);
+  sizes_.reserve(sizes_.size() + 1);
+  auto* copy = caller_copy(bytes);
+  if (!copy) return false;
+  blocks_.push_back(copy);
+  sizes_.push_back(static_cast<std::uint32_t>(bytes.size()));
+  return true;
+}
+
+bool CallerMemory::make_list(std::size_t n) {
+  list_ = static_cast<pbcb_list_t*>(std::malloc(offsetof(pbcb_list_t, entry) + n * sizeof(pbcb_t)));
+  return list_ != nullptr;
+}
+
+std::uint8_t* CallerMemory::release_block() {
+  auto* b = blocks_.front();
+  blocks_.erase(blocks_.begin());
+  sizes_.erase(sizes_.begin());
+  return b;
+}
+
+pbcb_list_t* CallerMemory::release_list() {
+  for (std::size_t i = 0; i < blocks_.size(); ++i) list_->entry[i] = {blocks_[i], sizes_[i]};
+  list_->count = static_cast<std::uint32_t>(blocks_.size());
+  blocks_.clear();
+  sizes_.clear();
+  return std::exchange(list_, nullptr);
+}
+
+InputResult failure(Error e) {
+  InputResult r;
+  r.error = std::move(e);
+  return r;
+}
+
+std::vector<std::string> container_file_names(const char* input, const Targets& to, bool combine,
+                                              std::size_t designs) {
+  const auto base = base_name(input, to);
   if (!base || designs == 0) return {};
-  if (designs == 1 || (call.lParamIn & KORVANE_COMBINE) != 0) return {*base};
+  if (designs == 1 || combine) return {*base};
   std::vector<std::string> names;
   names.reserve(designs);
   for (std::size_t i = 0; i < designs; ++i)
@@ -155,61 +206,12 @@ std::vector<std::string> korvane_file_names(const KorvaneCall& call, std::size_t
   return names;
 }
 
-int run_korvane(const KorvaneCall& call, OutputWriter& out, Diagnostics& diag) {
-  std::vector<std::uint8_t> loaded;
-  std::span<const std::uint8_t> image;
-  const std::string file = call.pFileDhv ? call.pFileDhv : kMemory;
-  if (call.pFileShv && !*call.pFileShv)
-    return fail(diag, make_error(ErrorCode::kEmptyOutputName, file, "pFileShv is \"\""));
-  if (call.pdhv) {
-    if (call.sdhv < 0)
-      return fail(diag, make_error(ErrorCode::kCannotRead, file,
-                                   "negative container size " + std::to_string(call.sdhv)));
-    image = {call.pdhv, static_cast<std::size_t>(call.sdhv)};
-  } else {
-    if (!call.pFileDhv)
-      return fail(diag, make_error(ErrorCode::kNoInputName, file, "no container was given"));
-    auto r = out.fs().read_whole(call.pFileDhv);
-    if (!r) return fail(diag, r.error());
-    loaded = std::move(*r);
-    image = loaded;
-  }
-  const ByteReader in(image, file);
-  // Another kind of file is named as what it is, never read as a bogus container.
-  if (const auto kind = formats::recognise_kind(image); kind != formats::ContentKind::kDhvContainer)
-    return fail(diag, formats::wrong_kind(kind, formats::WantedKind::kContainer, file));
-  auto layout = formats::read_container(in);
-  if (!layout) return fail(diag, layout.error());
-  const bool combine = (call.lParamIn & KORVANE_COMBINE) != 0;
-  // A split copies designs unread: only whole ones may go out.
-  if (!combine || layout->designs.size() == 1) {
-    if (auto whole = formats::check_designs_whole(in, *layout); !whole)
-      return fail(diag, whole.error());
-  }
-  if (combine && layout->designs.size() >= 2) {
-    auto huc = build_combined_huc(in, *layout);
-    if (!huc) return fail(diag, huc.error());
-    LumbrelCall next;
-    next.pFileShv = call.pFileShv;
-    next.pshv = call.pshv;
-    next.sshv = call.sshv;
-    next.pFileHuc = call.pFileDhv;
-    next.phuc = huc->data();
-    next.shuc = static_cast<std::int32_t>(huc->size());
-    // The container's name is protected even when its bytes came from memory.
-    return run_lumbrel(next, out, diag, call.pFileDhv ? file : std::string(), true);
-  }
-  return Split(call, out, diag, in, *layout).run();
+InputResult split(const Source& in, const Targets& to, OutputWriter& out) {
+  return run_container(in, to, out, false);
 }
 
-int run_korvane(const KorvaneCall& call, FileSystem& fs, Diagnostics& diag) {
-  OutputWriter out(fs);
-  int r = run_korvane(call, out, diag);
-  if (auto st = out.finish(); !st) {
-    diag.errors.push_back(st.error());
-    r = kKorvaneFailed;
-  }
-  return r;
+InputResult combine(const Source& in, const Targets& to, OutputWriter& out) {
+  return run_container(in, to, out, true);
 }
 
 }  // namespace kvn::convert

@@ -84,18 +84,18 @@ std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
 }
 
 bool OutputWriter::write(const std::string& name, std::span<const std::uint8_t> bytes,
-                         Diagnostics& diag) {
+                         InputResult& r) {
   auto st = fs_.replace(name, bytes);
   if (!st) {
     Error e = st.error();
-    if (!diag.written.empty())
+    if (!r.written.empty())
       e.detail +=
-          (e.detail.empty() ? "" : "; ") + std::string("already written: ") + join(diag.written);
-    diag.errors.push_back(std::move(e));
+          (e.detail.empty() ? "" : "; ") + std::string("already written: ") + join(r.written);
+    r.error = std::move(e);
     return false;
   }
   wrote_ = true;
-  diag.written.push_back(name);
+  r.written.push_back(name);
   return true;
 }
 

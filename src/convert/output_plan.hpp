@@ -33,9 +33,9 @@ class OutputWriter {
 
   FileSystem& fs() { return fs_; }
 
-  /// Writes `name`; on success records it in `diag.written`, on failure adds
-  /// an error that also names what this call wrote before it.
-  bool write(const std::string& name, std::span<const std::uint8_t> bytes, Diagnostics& diag);
+  /// Writes `name`; on success records it in `r.written`, on failure sets
+  /// `r.error`, which also names what was written for that input before it.
+  bool write(const std::string& name, std::span<const std::uint8_t> bytes, InputResult& r);
 
   /// Makes every file written so far durable; a no-op when nothing was written.
   Status finish();
@@ -44,5 +44,15 @@ class OutputWriter {
   FileSystem& fs_;
   bool wrote_ = false;
 };
+
+/// Runs `convert` (given an OutputWriter, giving an InputResult) as a run of
+/// its own on `fs`, made durable at its end.
+template <class F>
+InputResult run_alone(FileSystem& fs, F&& convert) {
+  OutputWriter out(fs);
+  InputResult r = convert(out);
+  if (auto st = out.finish(); !st && r) r.error = st.error();
+  return r;
+}
 
 }  // namespace kvn::convert

@@ -19,13 +19,6 @@ namespace {
 using formats::NeedleOp;
 using formats::Pattern;
 
-constexpr int kConversionFailed = -1;
-
-int fail(Diagnostics& diag, Error e) {
-  diag.errors.push_back(std::move(e));
-  return kConversionFailed;
-}
-
 std::string written_formats() { return formats::writable_extensions(); }
 
 // The HUC image combining makes of a container of two or more designs, when
@@ -113,28 +106,38 @@ Result<std::vector<std::string>> converted_names(const std::string& input,
   return names;
 }
 
-int run_pattern_conversion(const std::string& input, const std::string* output,
-                           const ConvertOptions& options, OutputWriter& out, Diagnostics& diag) {
-  auto bytes = out.fs().read_whole(input);
-  if (!bytes) return fail(diag, bytes.error());
-  const formats::ByteReader in(*bytes, input);
-  auto names = converted_names(input, output, options, in, out.fs());
-  if (!names) return fail(diag, names.error());
-  const bool folder = names_folder(output, out.fs());
-  auto format = target_format(options, output, folder);
-  if (!format) return fail(diag, format.error());
+InputResult convert_pattern(const std::string& input, const std::string* output,
+                            const ConvertOptions& options, OutputWriter& out,
+                            const PlannedConversion* planned) {
+  std::vector<std::uint8_t> loaded;
+  if (!planned) {
+    auto r = out.fs().read_whole(input);
+    if (!r) return failure(r.error());
+    loaded = std::move(*r);
+  }
+  const formats::ByteReader in(planned ? planned->bytes : loaded, input);
+  auto names = planned && planned->names ? Result<std::vector<std::string>>(*planned->names)
+                                         : converted_names(input, output, options, in, out.fs());
+  if (!names) return failure(names.error());
+  auto format = planned && planned->format
+                    ? Result<const formats::Format*>(*planned->format)
+                    : target_format(options, output, names_folder(output, out.fs()));
+  if (!format) return failure(format.error());
 
   const auto kind = formats::recognise_kind(in.bytes());
   // The SHV design of a HUC image, its stream unchanged, as --huc writes it.
   auto write_shv_of = [&](const formats::ByteReader& huc) {
     auto shv = shvgen::build_shv(huc, design_name(names->front()));
-    if (!shv) return fail(diag, shv.error());
-    return out.write(names->front(), *shv, diag) ? 0 : kConversionFailed;
+    if (!shv) return failure(shv.error());
+    InputResult r;
+    out.write(names->front(), *shv, r);
+    return r;
   };
   // A HUC design's stream is already SHV's: it goes over unchanged, exactly
   // as --huc writes it, so that both commands give one file the same bytes.
-  if (kind == formats::ContentKind::kHucDesign && (*format)->kind == formats::ContentKind::kShvDesign) {
-    if (auto whole = formats::check_huc_image(in); !whole) return fail(diag, whole.error());
+  if (kind == formats::ContentKind::kHucDesign &&
+      (*format)->kind == formats::ContentKind::kShvDesign) {
+    if (auto whole = formats::check_huc_image(in); !whole) return failure(whole.error());
     return write_shv_of(in);
   }
 
@@ -142,21 +145,22 @@ int run_pattern_conversion(const std::string& input, const std::string* output,
   // each design byte for byte, or the very file --combine writes.
   if (kind == formats::ContentKind::kDhvContainer && (*format)->kind == formats::ContentKind::kShvDesign) {
     auto layout = formats::read_container(in);
-    if (!layout) return fail(diag, layout.error());
+    if (!layout) return failure(layout.error());
     if (!options.combine || layout->designs.size() == 1) {
       if (auto whole = formats::check_designs_whole(in, *layout); !whole)
-        return fail(diag, whole.error());
+        return failure(whole.error());
       if (layout->designs.size() != names->size())
-        return fail(diag, make_error(ErrorCode::kInternal, input, "the designs changed while read"));
+        return failure(make_error(ErrorCode::kInternal, input, "the designs changed while read"));
       std::vector<std::span<const std::uint8_t>> designs;
       for (const auto& d : layout->designs) {
         auto design = in.span_at(d.begin, d.length, "a design");
-        if (!design) return fail(diag, design.error());
+        if (!design) return failure(design.error());
         designs.push_back(*design);
       }
+      InputResult r;
       for (std::size_t i = 0; i < designs.size(); ++i)
-        if (!out.write((*names)[i], designs[i], diag)) return kConversionFailed;
-      return 0;
+        if (!out.write((*names)[i], designs[i], r)) break;
+      return r;
     }
     if (const auto huc = combined_image(in, *layout))
       return write_shv_of(formats::ByteReader(*huc, input));
@@ -165,28 +169,29 @@ int run_pattern_conversion(const std::string& input, const std::string* output,
   std::vector<Pattern> patterns;
   if (kind == formats::ContentKind::kDhvContainer) {
     auto all = container_patterns(in, options.combine);
-    if (!all) return fail(diag, all.error());
+    if (!all) return failure(all.error());
     patterns = std::move(*all);
   } else {
     auto p = formats::read_pattern(in, kind);
-    if (!p) return fail(diag, p.error());
+    if (!p) return failure(p.error());
     patterns.push_back(std::move(*p));
   }
   // A design without a name of its own takes the input's.
   for (auto& p : patterns)
     if (p.name.empty()) p.name = design_name(input);
   if (patterns.size() != names->size())
-    return fail(diag, make_error(ErrorCode::kInternal, input, "the designs changed while read"));
+    return failure(make_error(ErrorCode::kInternal, input, "the designs changed while read"));
 
   std::vector<std::vector<std::uint8_t>> files;
   for (std::size_t i = 0; i < patterns.size(); ++i) {
     auto image = write_pattern(patterns[i], (*format)->kind, (*names)[i]);
-    if (!image) return fail(diag, image.error());
+    if (!image) return failure(image.error());
     files.push_back(std::move(*image));
   }
+  InputResult r;
   for (std::size_t i = 0; i < files.size(); ++i)
-    if (!out.write((*names)[i], files[i], diag)) return kConversionFailed;
-  return 0;
+    if (!out.write((*names)[i], files[i], r)) break;
+  return r;
 }
 
 }  // namespace kvn::convert

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -31,9 +33,17 @@ Result<std::vector<std::string>> converted_names(const std::string& input,
                                                  const ConvertOptions& options,
                                                  const formats::ByteReader& in, FileSystem& fs);
 
+/// What a plan already knows of an input of --convert.
+struct PlannedConversion {
+  std::span<const std::uint8_t> bytes;    // the input's, read once
+  const std::vector<std::string>* names;  // converted_names() of them, when they could be told
+  std::optional<const formats::Format*> format;     // target_format(), when it could be told
+};
+
 /// Converts `input` into every file of converted_names(), each encoded before
-/// the first is written. Returns 0, or -1 with the reason in `diag`.
-int run_pattern_conversion(const std::string& input, const std::string* output,
-                           const ConvertOptions& options, OutputWriter& out, Diagnostics& diag);
+/// the first is written; reads and names it where `planned` does not tell.
+InputResult convert_pattern(const std::string& input, const std::string* output,
+                            const ConvertOptions& options, OutputWriter& out,
+                            const PlannedConversion* planned = nullptr);
 
 }  // namespace kvn::convert

@@ -1,6 +1,7 @@
 #include "convert/previews.hpp"
 
 #include <cstdio>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -12,8 +13,6 @@
 namespace kvn::convert {
 namespace {
 
-constexpr int kPreviewsFailed = -1;
-
 const char* suffix(PictureKind kind) {
   switch (kind) {
     case PictureKind::kPreview:
@@ -24,11 +23,6 @@ const char* suffix(PictureKind kind) {
       return "-layout";
   }
   return "-preview";
-}
-
-int fail(Diagnostics& diag, Error e) {
-  diag.errors.push_back(std::move(e));
-  return kPreviewsFailed;
 }
 
 }  // namespace
@@ -60,26 +54,30 @@ Result<std::vector<std::string>> preview_names(const std::string& path, const st
   return names;
 }
 
-int run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out,
-                 Diagnostics& diag) {
+InputResult run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out,
+                         std::optional<std::span<const std::uint8_t>> bytes,
+                         const std::vector<std::string>* planned_names) {
   if (out_dir && out_dir->empty())
-    return fail(diag, make_error(ErrorCode::kEmptyOutputName, path,
-                                 "the directory for the pictures must be named"));
+    return failure(make_error(ErrorCode::kEmptyOutputName, path,
+                              "the directory for the pictures must be named"));
   if (!inspect::png_supported())
-    return fail(diag, make_error(ErrorCode::kCannotEncode, path,
-                                 "this korvane was built without a PNG library"));
-  auto bytes = out.fs().read_whole(path);
-  if (!bytes) return fail(diag, bytes.error());
+    return failure(
+        make_error(ErrorCode::kCannotEncode, path, "this korvane was built without a PNG library"));
+  std::vector<std::uint8_t> loaded;
+  if (!bytes) {
+    auto r = out.fs().read_whole(path);
+    if (!r) return failure(r.error());
+    loaded = std::move(*r);
+    bytes = loaded;
+  }
   const formats::ByteReader in(*bytes, path);
-  auto names = preview_names(path, out_dir, in);
-  if (!names) return fail(diag, names.error());
+  auto names = planned_names ? Result<std::vector<std::string>>(*planned_names)
+                             : preview_names(path, out_dir, in);
+  if (!names) return failure(names.error());
   std::vector<PlannedOutput> planned;
   for (const auto& n : *names) planned.push_back({n, path});
   auto refusals = check_outputs(planned, {path}, out.fs());
-  if (!refusals.empty()) {
-    for (auto& e : refusals) diag.errors.push_back(std::move(e));
-    return kPreviewsFailed;
-  }
+  if (!refusals.empty()) return failure(std::move(refusals.front()));
 
   // Every picture is drawn and encoded before the first file is written; only
   // the encoded files are kept, never more than one picture's pixels.
@@ -90,21 +88,11 @@ int run_previews(const std::string& path, const std::string* out_dir, OutputWrit
         files.push_back(std::move(png));
         return Ok{};
       });
-  if (!drawn) return fail(diag, drawn.error());
+  if (!drawn) return failure(drawn.error());
 
+  InputResult r;
   for (std::size_t i = 0; i < files.size(); ++i)
-    if (!out.write((*names)[i], files[i], diag)) return kPreviewsFailed;
-  return 0;
-}
-
-int run_previews(const std::string& path, const std::string* out_dir, FileSystem& fs,
-                 Diagnostics& diag) {
-  OutputWriter out(fs);
-  int r = run_previews(path, out_dir, out, diag);
-  if (auto st = out.finish(); !st) {
-    diag.errors.push_back(st.error());
-    r = kPreviewsFailed;
-  }
+    if (!out.write((*names)[i], files[i], r)) break;
   return r;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,13 +27,12 @@ std::string picture_name(const std::string& path, const std::string* out_dir, Pi
 Result<std::vector<std::string>> preview_names(const std::string& path, const std::string* out_dir,
                                                const formats::ByteReader& in);
 
-/// Reads `path` through `fs`, draws every picture in memory, and only then
-/// writes them, each completely or not at all. Returns 0, or -1 with the
-/// reason in `diag` (pictures written before a failing one are kept).
-int run_previews(const std::string& path, const std::string* out_dir, FileSystem& fs,
-                 Diagnostics& diag);
-/// The same as part of a larger invocation whose writer makes the run durable.
-int run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out,
-                 Diagnostics& diag);
+/// Reads `path` (unless `bytes`, already read, are given), draws every picture
+/// in memory, and only then writes them, each completely or not at all
+/// (pictures written before a failing one are kept). `names`, when given, are
+/// preview_names() of those bytes.
+InputResult run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out,
+                         std::optional<std::span<const std::uint8_t>> bytes = std::nullopt,
+                         const std::vector<std::string>* names = nullptr);
 
 }  // namespace kvn::convert

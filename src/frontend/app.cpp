@@ -33,14 +33,6 @@ void print_error_line(std::ostream& out, int res) {
 
 void print_message(std::ostream& err, const Error& e) { err << "korvane: " << e.message() << "\n"; }
 
-// The number the error line shows is what the C function returns: lumbrel()
-// tells a HUC file it cannot read (1) from an SHV file it cannot write (-1).
-int error_number(Conversion what, const Error& e) {
-  const bool unreadable_huc = e.code == ErrorCode::kHucTooShort ||
-                              e.code == ErrorCode::kCannotOpen || e.code == ErrorCode::kCannotRead;
-  return what == Conversion::kHuc && unreadable_huc ? 1 : -1;
-}
-
 std::string join(const std::vector<std::string>& v) {
   std::string s;
   for (const auto& x : v) s += (s.empty() ? "" : ", ") + x;
@@ -140,7 +132,7 @@ int run_dialogs(DialogChoice choice, const Options& o, bool banner, std::ostream
     const auto split = convert_alone(Conversion::kSplit, path, err);
     if (!split) {
       dialogs->show(split_failed_box(path, reason_under(path, split.error())));
-      print_error_line(out, error_number(Conversion::kSplit, split.error()));
+      print_error_line(out, c_result(Conversion::kSplit, split.error()));
       any_failed = true;
       continue;
     }
@@ -240,7 +232,7 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
     const auto r = run.convert(next++);
     progress.clear();
     if (!r)
-      fail(item.file, r.error().message(), error_number(what, r.error()));
+      fail(item.file, r.error().message(), c_result(what, r.error()));
     else if (!o.quiet)
       print_written(out, item.file, *r);
   }

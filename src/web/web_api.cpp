@@ -3,7 +3,7 @@
 // and then clears; a failure leaves the plain-words line the command line
 // would print, so the page and the program say the same thing.
 #include <cstdint>
-#include <cstdlib>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,7 +22,6 @@
 #include "inspect/format_listing.hpp"
 #include "inspect/info_text.hpp"
 #include "inspect/survey.hpp"
-#include "korvane/types.h"
 #include "web/web_api.h"
 
 namespace kvn::web {
@@ -92,54 +91,55 @@ int fail(Error e) {
   return -1;
 }
 
-int fail_first(convert::Diagnostics& diag, const std::string& file) {
-  if (diag.errors.empty()) return fail(make_error(ErrorCode::kInternal, file, "failed"));
-  return fail(std::move(diag.errors.front()));
-}
-
 void add(std::string name, std::span<const std::uint8_t> bytes) {
   results().outputs.push_back({std::move(name), {bytes.begin(), bytes.end()}});
 }
 
-// Hands the bytes korvane()/lumbrel() malloc'ed for a caller over to the results.
-void take_block(std::string name, std::uint8_t* block, std::int32_t size) {
-  add(std::move(name), bytes_of(block, size));
-  std::free(block);
-}
-
-int run_container(const char* file, const std::uint8_t* p, std::int32_t n, bool combine) {
-  convert::KorvaneCall call;
-  call.pFileDhv = file;
-  call.pdhv = p ? p : reinterpret_cast<const std::uint8_t*>("");
-  call.sdhv = n;
-  call.lParamIn = combine ? KORVANE_COMBINE : 0;
-  std::uint8_t* single = nullptr;
-  std::int32_t single_size = 0;
-  void* list = nullptr;
-  call.pshv = &single;
-  call.sshv = &single_size;
-  call.lpParamOut = &list;
+int run_container(const char* file, const std::uint8_t* p, std::int32_t n, bool combining) {
+  const convert::Source in{file, bytes_of(p, n)};
+  const convert::Targets to{nullptr, true, true};
   MemoryFileSystem fs;
-  convert::Diagnostics diag;
-  if (convert::run_korvane(call, fs, diag) != 0 || !diag.errors.empty())
-    return fail_first(diag, file);
-  if (single) {
-    take_block(convert::shv_name(file), single, single_size);
+  auto r = convert::run_alone(fs, [&](convert::OutputWriter& out) {
+    return combining ? convert::combine(in, to, out) : convert::split(in, to, out);
+  });
+  if (!r) return fail(std::move(*r.error));
+  const std::size_t count = r.memory.size();
+  if (count == 1 && !r.memory.is_list()) {
+    add(convert::shv_name(file), r.memory.block(0));
     return 0;
   }
-  auto* designs = static_cast<pbcb_list_t*>(list);
-  const std::size_t count = designs ? designs->count : 0;
   // The names the command line gives the files of the same split.
-  call.pshv = nullptr;
-  const auto names = convert::korvane_file_names(call, count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const auto& d = designs->entry[i];
+  const auto names = convert::container_file_names(file, {}, false, count);
+  for (std::size_t i = 0; i < count; ++i)
     add(i < names.size() ? names[i] : convert::numbered_name(file, static_cast<unsigned>(i + 1)),
-        {d.pb, d.cb});
-  }
-  for (std::size_t i = 0; i < count; ++i) std::free(designs->entry[i].pb);
-  std::free(designs);
+        r.memory.block(i));
   return 0;
+}
+
+// The page's calls run inside this: no exception crosses into the page.
+template <class F, class R = int>
+R guarded(F&& f, R on_exception = -1) noexcept {
+  try {
+    return f();
+  } catch (const std::bad_alloc&) {
+    results().error.code = ErrorCode::kOutOfMemory;
+  } catch (...) {
+    results().error.code = ErrorCode::kInternal;
+  }
+  return on_exception;
+}
+
+// Output `i` of the call before, or null (with an error) for no such output.
+const Output* output_at(std::int32_t i) noexcept {
+  auto& outputs = results().outputs;
+  if (i >= 0 && static_cast<std::size_t>(i) < outputs.size())
+    return &outputs[static_cast<std::size_t>(i)];
+  Error& e = results().error;
+  e.code = ErrorCode::kBadArgument;
+  e.file.clear();
+  e.offset.reset();
+  e.detail.clear();
+  return nullptr;
 }
 
 void add_rgba(const inspect::Picture& pic) {
@@ -158,6 +158,13 @@ void add_rgba(const inspect::Picture& pic) {
   r.outputs.push_back({"picture", std::move(rgba)});
 }
 
+int picture(const char* file, const std::uint8_t* p, std::int32_t n, std::int32_t design) {
+  auto drawn = inspect::design_picture(formats::ByteReader(web::bytes_of(p, n), file), design);
+  if (!drawn) return web::fail(drawn.error());
+  web::add_rgba(*drawn);
+  return 0;
+}
+
 }  // namespace
 }  // namespace kvn::web
 
@@ -170,7 +177,9 @@ void kvw_clear(void) { results() = {}; }
 
 /// What the bytes are, as formats::ContentKind's number.
 int kvw_recognise(const std::uint8_t* p, std::int32_t n) {
-  return static_cast<int>(kvn::formats::recognise_kind(kvn::web::bytes_of(p, n)));
+  return kvn::web::guarded(
+      [&] { return static_cast<int>(kvn::formats::recognise_kind(kvn::web::bytes_of(p, n))); },
+      static_cast<int>(kvn::formats::ContentKind::kUnknown));
 }
 
 /// "DHV container", "SHV design", ... for a number from kvw_recognise().
@@ -182,27 +191,30 @@ const char* kvw_kind_name(int kind) {
 /// cannot be surveyed (the document then says why, as the program's does).
 int kvw_info(const char* file, const std::uint8_t* p, std::int32_t n) {
   kvw_clear();
-  auto info = kvn::inspect::survey_image(kvn::formats::ByteReader(kvn::web::bytes_of(p, n), file));
-  if (info) info->file = file;
-  const std::string text = kvn::inspect::info_json({info});
-  kvn::web::add("info.json", {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-  if (!info) {
-    results().error = info.error();
-    return -1;
-  }
-  return 0;
+  return kvn::web::guarded([&] {
+    auto info =
+        kvn::inspect::survey_image(kvn::formats::ByteReader(kvn::web::bytes_of(p, n), file));
+    if (info) info->file = file;
+    const std::string text = kvn::inspect::info_json({info});
+    kvn::web::add("info.json", {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    if (!info) {
+      results().error = info.error();
+      return -1;
+    }
+    return 0;
+  });
 }
 
 /// The SHV files a split of the container gives, named as the program names them.
 int kvw_split(const char* file, const std::uint8_t* p, std::int32_t n) {
   kvw_clear();
-  return kvn::web::run_container(file, p, n, false);
+  return kvn::web::guarded([&] { return kvn::web::run_container(file, p, n, false); });
 }
 
 /// The one SHV design combining the container's designs gives.
 int kvw_combine(const char* file, const std::uint8_t* p, std::int32_t n) {
   kvw_clear();
-  return kvn::web::run_container(file, p, n, true);
+  return kvn::web::guarded([&] { return kvn::web::run_container(file, p, n, true); });
 }
 
 /// A design in the format `to` names ("shv", "dst", ...), as `korvane
@@ -214,57 +226,61 @@ int kvw_convert(const char* file, const std::uint8_t* p, std::int32_t n, const c
                 int combine) {
   using namespace kvn;
   kvw_clear();
-  const auto image = web::bytes_of(p, n);
-  // Planned and run as the command line runs it, so the page refuses what
-  // the program refuses, in the same words.
-  web::MemoryFileSystem fs(file, image);
-  ConvertOptions options;
-  options.to = to;
-  options.combine = combine != 0;
-  const std::vector<std::string> inputs{file};
-  if (auto refusals = convert::plan_invocation(Conversion::kConvert, inputs, nullptr, fs, options);
-      !refusals.empty())
-    return web::fail(std::move(refusals.front()));
-  convert::OutputWriter out(fs);
-  convert::Diagnostics diag;
-  if (convert::convert_input(Conversion::kConvert, file, nullptr, out, diag, options) != 0 ||
-      !diag.errors.empty())
-    return web::fail_first(diag, file);
-  for (auto& f : fs.written) web::add(f.name, f.bytes);
-  return 0;
+  return web::guarded([&] {
+    const auto image = web::bytes_of(p, n);
+    // Planned and run as the command line runs it, so the page refuses what
+    // the program refuses, in the same words.
+    web::MemoryFileSystem fs(file, image);
+    ConvertOptions options;
+    options.to = to;
+    options.combine = combine != 0;
+    const std::vector<std::string> inputs{file};
+    auto plan = convert::plan_invocation(Conversion::kConvert, inputs, nullptr, fs, options);
+    if (!plan.refusals.empty()) return web::fail(std::move(plan.refusals.front()));
+    auto r = convert::run_alone(fs, [&](convert::OutputWriter& out) {
+      return convert::convert_input(Conversion::kConvert, std::move(plan.inputs.front()), out,
+                                    options);
+    });
+    if (!r) return web::fail(std::move(*r.error));
+    for (auto& f : fs.written) web::add(f.name, f.bytes);
+    return 0;
+  });
 }
 
 /// Draws design `design` (0-based) of a container or SHV design as RGBA, or
 /// with -1 the layout of all designs of a container; output 0 holds the
 /// pixels, kvw_picture_width/height their size.
 int kvw_picture(const char* file, const std::uint8_t* p, std::int32_t n, std::int32_t design) {
-  using namespace kvn;
   kvw_clear();
-  auto picture = inspect::design_picture(formats::ByteReader(web::bytes_of(p, n), file), design);
-  if (!picture) return web::fail(picture.error());
-  web::add_rgba(*picture);
-  return 0;
+  return kvn::web::guarded([&] { return kvn::web::picture(file, p, n, design); });
 }
-
 std::uint32_t kvw_picture_width(void) { return results().width; }
 std::uint32_t kvw_picture_height(void) { return results().height; }
 std::int32_t kvw_result_count(void) { return static_cast<std::int32_t>(results().outputs.size()); }
+// An index with no output gives null or -1, and the error kBadArgument.
 const char* kvw_result_name(std::int32_t i) {
-  return results().outputs.at(static_cast<std::size_t>(i)).name.c_str();
+  const auto* o = kvn::web::output_at(i);
+  return o ? o->name.c_str() : nullptr;
 }
 const std::uint8_t* kvw_result_data(std::int32_t i) {
-  return results().outputs.at(static_cast<std::size_t>(i)).bytes.data();
+  const auto* o = kvn::web::output_at(i);
+  return o ? o->bytes.data() : nullptr;
 }
 std::int32_t kvw_result_size(std::int32_t i) {
-  return static_cast<std::int32_t>(results().outputs.at(static_cast<std::size_t>(i)).bytes.size());
+  const auto* o = kvn::web::output_at(i);
+  return o ? static_cast<std::int32_t>(o->bytes.size()) : -1;
 }
 
 /// The line the program would print after "korvane: " for the last failure;
 /// empty after a success. Valid until the next call.
 const char* kvw_error(void) {
   static std::string text;
-  const auto& e = results().error;
-  text = e.code == kvn::ErrorCode::kOk ? std::string() : e.message();
+  text.clear();
+  kvn::web::guarded([&] {
+    const auto& e = results().error;
+    if (e.code != kvn::ErrorCode::kOk) text = e.message();
+    return 0;
+  });
   return text.c_str();
 }
 int kvw_error_code(void) { return static_cast<int>(results().error.code); }
@@ -272,7 +288,11 @@ int kvw_error_code(void) { return static_cast<int>(results().error.code); }
 /// The format table as --formats --json prints it: which formats the page
 /// can offer to write comes from here, so that a new row needs no page code.
 const char* kvw_formats(void) {
-  static const std::string json = kvn::inspect::formats_json();
+  static std::string json;
+  kvn::web::guarded([&] {
+    if (json.empty()) json = kvn::inspect::formats_json();
+    return 0;
+  });
   return json.c_str();
 }
 

@@ -16,8 +16,10 @@ class FakeFileSystem final : public convert::FileSystem {
   int fail_writes_after = -1;  // writes that succeed before every later one fails
   int writes = 0;
   int syncs = 0;  // calls of sync_written()
+  int reads = 0;  // calls of read_whole()
 
   Result<std::vector<std::uint8_t>> read_whole(const std::string& path) override {
+    ++reads;
     auto it = files.find(path);
     if (it == files.end()) return make_error(ErrorCode::kCannotOpen, path, "No such file");
     return it->second;
