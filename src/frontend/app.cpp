@@ -10,6 +10,7 @@
 
 #include "frontend/boxes.hpp"
 #include "frontend/info_output.hpp"
+#include "frontend/inputs.hpp"
 #include "frontend/options.hpp"
 #include "frontend/progress.hpp"
 #include "frontend/texts.hpp"
@@ -54,34 +55,6 @@ bool refused(const Invocation& run, std::ostream& out, std::ostream& err) {
   err << std::flush;
   print_error_line(out, -1);
   return true;
-}
-
-// One input as given, or the words saying why it cannot be converted.
-struct Item {
-  std::string file;
-  std::optional<std::string> problem;
-};
-
-// A folder stands for the containers in it; an empty name is kept, to be
-// reported in its place, since a batch reports every argument.
-std::vector<Item> expand_inputs(const std::vector<std::string>& args, bool recursive) {
-  std::vector<Item> items;
-  for (const auto& a : args) {
-    if (a.empty()) {
-      items.push_back({a, "the file name is empty"});
-    } else if (is_directory(a)) {
-      auto found = containers_in(a, recursive);
-      if (!found)
-        items.push_back({a, found.error().message()});
-      else if (found->empty())
-        items.push_back({a, a + ": the folder holds no DHV container" +
-                                (recursive ? "" : " (--recursive looks in its subfolders)")});
-      for (auto& f : found ? *found : std::vector<std::string>{}) items.push_back({f, {}});
-    } else {
-      items.push_back({a, {}});
-    }
-  }
-  return items;
 }
 
 // The reason for a box, which shows the path just above it.
@@ -229,7 +202,7 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
   Progress progress(err, items.size(), progress_wanted(err));
   std::size_t next = 0;  // the next of `inputs`
   for (std::size_t i = 0; i < items.size(); ++i) {
-    const Item& item = items[i];
+    const InputItem& item = items[i];
     if (item.problem) {
       fail(item.file, *item.problem, -1);
       continue;
