@@ -11,6 +11,7 @@
 #include "frontend/boxes.hpp"
 #include "frontend/info_output.hpp"
 #include "frontend/inputs.hpp"
+#include "frontend/messages.hpp"
 #include "frontend/options.hpp"
 #include "frontend/progress.hpp"
 #include "frontend/texts.hpp"
@@ -31,7 +32,7 @@ void print_error_line(std::ostream& out, int res) {
   out << line << std::flush;
 }
 
-void print_message(std::ostream& err, const Error& e) { err << "korvane: " << e.message() << "\n"; }
+void print_message(std::ostream& err, const Error& e) { print_cli_message(err, e.message()); }
 
 // The number the error line shows is what the C function returns: lumbrel()
 // tells a HUC file it cannot read (1) from an SHV file it cannot write (-1).
@@ -69,7 +70,7 @@ std::string reason_under(const std::string& path, const Error& e) {
 Result<Outcome> convert_alone(Conversion what, const std::string& path, std::ostream& err) {
   if (path.empty()) {
     Error e = make_error(ErrorCode::kNoInputName, path, "the file name is empty");
-    err << "korvane: the file name is empty\n" << std::flush;
+    print_cli_message(err, "the file name is empty");
     return e;
   }
   Invocation run(what, {path});
@@ -103,7 +104,7 @@ int run_dialogs(DialogChoice choice, const Options& o, bool banner, std::ostream
   for (const auto& item : expand_inputs(files, o.recursive)) {
     const std::string& path = item.file;
     if (item.problem) {
-      err << "korvane: " << *item.problem << "\n" << std::flush;
+      print_cli_message(err, *item.problem);
       dialogs->show(split_failed_box(path, *item.problem));
       print_error_line(out, -1);
       any_failed = true;
@@ -195,7 +196,7 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
   std::size_t failed = 0;
   auto fail = [&](const std::string& file, const std::string& message, int number) {
     ++failed;
-    err << "korvane: " << message << "\n" << std::flush;
+    print_cli_message(err, message);
     if (!bare_error_line) out << (file.empty() ? "\"\"" : file) << ": ";
     print_error_line(out, number);
   };
@@ -244,7 +245,7 @@ int run_info(const Options& o, std::ostream& out, std::ostream& err) {
     progress.clear();
     if (!r) {
       any_failed = true;
-      err << "korvane: " << r.error().message() << "\n" << std::flush;
+      print_cli_message(err, r.error().message());
     } else if (!o.json) {
       if (any_shown) out << "\n";
       any_shown = true;
@@ -262,7 +263,7 @@ int run_info(const Options& o, std::ostream& out, std::ostream& err) {
     const int why = errno;
     Error e = make_error(ErrorCode::kCannotWrite, "(standard output)",
                          why != 0 ? std::strerror(why) : std::string());
-    err << "korvane: " << e.message() << "\n" << std::flush;
+    print_cli_message(err, e.message());
     return kExitFailed;
   }
   return any_failed ? kExitFailed : kExitOk;
@@ -303,8 +304,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   std::string problem;
   const auto o = parse_options(args, problem);
   if (!o) {
-    err << "korvane: " << problem << "\n"
-        << "Try 'korvane --help'.\n";
+    print_cli_message(err, problem);
+    err << "Try 'korvane --help'.\n";
     return kExitUsage;
   }
   switch (o->command) {
