@@ -10,8 +10,8 @@
 
 #include "convert/file_io.hpp"
 #include "frontend/inputs.hpp"
-#include "support/fake_file_system.hpp"
 #include "korvane/process.hpp"
+#include "support/fake_file_system.hpp"
 #include "support/temp_dir.hpp"
 
 #ifndef _WIN32

@@ -47,7 +47,7 @@ class FileSystem {
   /// that cannot be read is skipped; `dir` itself not being readable is an error.
   /// A file system without folders has nothing to list.
   virtual Result<std::vector<std::string>> regular_files_in(const std::string& dir,
-                                                           bool recursive) {
+                                                            bool recursive) {
     (void)recursive;
     return make_error(ErrorCode::kCannotRead, dir, "Not a directory");
   }

@@ -181,7 +181,7 @@ class RealFileSystem final : public FileSystem {
   }
 
   Result<std::vector<std::string>> regular_files_in(const std::string& dir,
-                                                   bool recursive) override {
+                                                    bool recursive) override {
     return detail::list_regular_files(dir, recursive);
   }
 

@@ -34,7 +34,7 @@ class FakeFileSystem final : public convert::FileSystem {
     return Ok{};
   }
   Result<std::vector<std::string>> regular_files_in(const std::string& dir,
-                                                   bool recursive) override {
+                                                    bool recursive) override {
     if (!folders.count(dir) || unreadable.count(dir))
       return make_error(ErrorCode::kCannotRead, dir, "Permission denied");
     const std::string prefix = dir + "/";
