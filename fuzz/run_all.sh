@@ -22,10 +22,10 @@ fi
 build=${KORVANE_FUZZ_BUILD:-$root/build-fuzz}
 scratch=$build/fuzz-run
 
-if [ ! -f "$build/build.ninja" ]; then
-  CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKORVANE_FUZZ=ON -DKORVANE_TESTS=OFF >/dev/null || exit 1
-fi
+# Configured every time with every option it needs: a folder kept from an
+# earlier configure would otherwise keep its own (clang is chosen only on the first).
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DKORVANE_FUZZ=ON -DKORVANE_TESTS=OFF -DKORVANE_SANITIZE=OFF >/dev/null || exit 1
 ninja -C "$build" -j2 "${targets[@]/%/_fuzz}" >/dev/null || { echo "fuzz build failed"; exit 1; }
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

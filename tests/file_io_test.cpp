@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "convert/file_io.hpp"
+#include "frontend/inputs.hpp"
 #include "korvane/process.hpp"
+#include "support/fake_file_system.hpp"
 #include "support/temp_dir.hpp"
 
 #ifndef _WIN32
@@ -324,6 +326,46 @@ TEST(FlushOutput, ReportsAFullDiskInPlainWords) {
   EXPECT_TRUE(flush_output(fine, "standard output"));
 }
 #endif
+
+// A folder on the command line stands for its containers, through the file
+// system's listing: sorted, any letter case, subfolders only when asked, and
+// a folder that yields nothing reported in its place.
+TEST(FolderInputs, StandForTheirContainersInOrder) {
+  test::FakeFileSystem disk;
+  disk.folders = {"in", "in/sub", "only-sub", "only-sub/deep", "locked"};
+  for (const char* name : {"in/b.dhv", "in/A.DHV", "in/notes.txt", "in/sub/c.dhv", "in/x.dhv.bak",
+                           "only-sub/deep/d.dhv", "locked/e.dhv"})
+    disk.files[name] = bytes_of("DHV");
+  using Items = std::vector<frontend::InputItem>;
+  const std::string no_container = ": the folder holds no DHV container";
+  const struct {
+    std::vector<std::string> args;
+    bool recursive;
+    Items expected;
+  } cases[] = {
+      {{"in"}, false, {{"in/A.DHV", {}}, {"in/b.dhv", {}}}},
+      {{"in"}, true, {{"in/A.DHV", {}}, {"in/b.dhv", {}}, {"in/sub/c.dhv", {}}}},
+      {{"only-sub"},
+       false,
+       {{"only-sub", "only-sub" + no_container + " (--recursive looks in its subfolders)"}}},
+      {{"only-sub"}, true, {{"only-sub/deep/d.dhv", {}}}},
+      {{"in/sub"}, true, {{"in/sub/c.dhv", {}}}},
+      // Every argument keeps its place; what is not a folder goes through as given.
+      {{"", "plain.dhv", "in"},
+       false,
+       {{"", "the file name is empty"}, {"plain.dhv", {}}, {"in/A.DHV", {}}, {"in/b.dhv", {}}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.back() + (c.recursive ? " recursive" : ""));
+    EXPECT_EQ(frontend::expand_inputs(c.args, c.recursive, disk), c.expected);
+  }
+  disk.unreadable = {"locked"};
+  const Items locked = frontend::expand_inputs({"locked"}, false, disk);
+  ASSERT_EQ(locked.size(), 1u);
+  EXPECT_EQ(locked[0].file, "locked");
+  EXPECT_EQ(locked[0].problem,
+            make_error(ErrorCode::kCannotRead, "locked", "Permission denied").message());
+}
 
 }  // namespace
 }  // namespace kvn::convert

@@ -29,8 +29,9 @@ test_packages=(
   # its test drives chromium headless with puppeteer-core from npm
   emscripten chromium
 )
+web_tests=yes
 case ${1:-all} in
-  build) packages=("${build_packages[@]}") ;;
+  build) packages=("${build_packages[@]}") web_tests=no ;;
   all | test) packages=("${build_packages[@]}" "${test_packages[@]}") ;;
   *) echo "usage: tools/setup.sh [build]" >&2; exit 2 ;;
 esac
@@ -39,6 +40,7 @@ esac
 # pins it. Without it that one test skips and says why, so a failure here
 # does not stop the setup.
 web_test_packages() {
+  [ "$web_tests" = yes ] || return 0  # "build" installs what building needs, no more
   local dir
   dir="$(cd "$(dirname "$0")/.." && pwd)/tests/web"
   if [ -d "$dir/node_modules/puppeteer-core" ] && [ "$dir/node_modules/.package-lock.json" -nt "$dir/package-lock.json" ]; then

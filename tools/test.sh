@@ -8,9 +8,16 @@ cd "$(dirname "$0")/.."
 run_suite() {  # run_suite BUILD_DIR [CMAKE_ARGS...]
   local dir=$1
   shift
-  cmake -S . -B "$dir" -G Ninja -DKORVANE_WERROR=ON "$@" >/dev/null
+  # A build folder keeps the options it was first configured with (the README's
+  # first command makes "build" without tests): name every one this suite relies
+  # on, so that a kept OFF cannot quietly shrink the suite. The arguments given
+  # come last and win.
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_WERROR=ON \
+    -DKORVANE_TESTS=ON -DKORVANE_SHARED_LIBRARY=ON -DKORVANE_WEB=ON -DKORVANE_SANITIZE=OFF \
+    -DKORVANE_FUZZ=OFF "$@" >/dev/null
   cmake --build "$dir" -j2
-  ctest --test-dir "$dir" --output-on-failure -j2
+  # No tests found is a failure, not a pass.
+  ctest --test-dir "$dir" --output-on-failure --no-tests=error -j2
 }
 
 echo "== plain build"

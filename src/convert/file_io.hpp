@@ -34,6 +34,15 @@ class FileSystem {
   /// `path` once complete: a failure leaves any earlier `path` untouched.
   /// Refuses to put a file where a directory, device or FIFO is.
   virtual Status replace(const std::string& path, std::span<const std::uint8_t> bytes) = 0;
+  /// The regular files (links followed) in the folder `dir`, and with
+  /// `recursive` in its subfolders too, in the folder's own order. A subfolder
+  /// that cannot be read is skipped; `dir` itself not being readable is an error.
+  /// A file system without folders has nothing to list.
+  virtual Result<std::vector<std::string>> regular_files_in(const std::string& dir,
+                                                            bool recursive) {
+    (void)recursive;
+    return make_error(ErrorCode::kCannotRead, dir, "Not a directory");
+  }
   /// What `path` is; a name that cannot be examined is reported as missing.
   virtual FileIdentity identify(const std::string& path) = 0;
   /// Makes everything replace() wrote so far durable, once for the whole run.

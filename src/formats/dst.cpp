@@ -155,10 +155,9 @@ class JumpRuns {
 
 Result<Pattern> read_dst(const ByteReader& in) {
   KORVANE_TRY(head, in.span_at(0, kHeaderSize, "the DST header"));
-  if (head[0] != 'L' || head[1] != 'A' || head[2] != ':') {
-    return in.error_at(0, ErrorCode::kMalformedDesign,
-                       "the DST header does not open with its label field \"LA:\"");
-  }
+  KORVANE_FAIL_AT(head[0] != 'L' || head[1] != 'A' || head[2] != ':', in, 0,
+                  ErrorCode::kMalformedDesign,
+                  "the DST header does not open with its label field \"LA:\"");
   Pattern p;
   p.name = read_label(head);
 
@@ -174,11 +173,9 @@ Result<Pattern> read_dst(const ByteReader& in) {
     const std::uint8_t b1 = body[kRecordSize * r + 1];
     const std::uint8_t b2 = body[kRecordSize * r + 2];
     const std::size_t at = kHeaderSize + kRecordSize * r;
-    if ((b2 & kAlwaysSet) != kAlwaysSet) {
-      return in.error_at(at, ErrorCode::kMalformedDesign,
-                         "record " + std::to_string(r) +
-                             " is not a DST record: the two low bits of its third byte are clear");
-    }
+    KORVANE_FAIL_AT((b2 & kAlwaysSet) != kAlwaysSet, in, at, ErrorCode::kMalformedDesign,
+                    "record " + std::to_string(r) +
+                        " is not a DST record: the two low bits of its third byte are clear");
     if ((b2 & kEndMask) == kEndMask) break;
     const std::int32_t from_x = x, from_y = y;
     // Stored upwards; the model's y runs down.
@@ -189,10 +186,8 @@ Result<Pattern> read_dst(const ByteReader& in) {
     const auto beyond = [](std::int64_t v) {
       return static_cast<std::uint64_t>(v + kFurthestRead) > 2 * static_cast<std::uint64_t>(kFurthestRead);
     };
-    if (beyond(x) || beyond(y)) {
-      return in.error_at(at, ErrorCode::kCoordinateOutOfRange,
-                         "the records run more than 100 km away from the start");
-    }
+    KORVANE_FAIL_AT(beyond(x) || beyond(y), in, at, ErrorCode::kCoordinateOutOfRange,
+                    "the records run more than 100 km away from the start");
     const bool moved = x != from_x || y != from_y;
     if ((b2 & kChangeBits) == kChangeBits) {
       // The model's colour change does not move: a record that does moves first.
@@ -277,12 +272,11 @@ Result<std::vector<std::uint8_t>> write_dst(const Pattern& p, const std::string&
     max_x = std::max(max_x, e.x);
     max_y = std::max(max_y, e.y);
   }
-  if (-std::int64_t{min_x} > kDstMaxReach || -std::int64_t{min_y} > kDstMaxReach ||
-      max_x > kDstMaxReach || max_y > kDstMaxReach) {
-    return make_error(ErrorCode::kCoordinateOutOfRange, file,
-                      "the design reaches more than 9999.9 mm from its start, further than a DST "
-                      "header can state");
-  }
+  KORVANE_FAIL_IF(-std::int64_t{min_x} > kDstMaxReach || -std::int64_t{min_y} > kDstMaxReach ||
+                      max_x > kDstMaxReach || max_y > kDstMaxReach,
+                  ErrorCode::kCoordinateOutOfRange, file,
+                  "the design reaches more than 9999.9 mm from its start, further than a DST "
+                  "header can state");
 
   std::vector<std::uint8_t> out(kHeaderSize, ' ');
   out.reserve(kHeaderSize + kRecordSize * (p.events.size() + 16));
@@ -321,15 +315,10 @@ Result<std::vector<std::uint8_t>> write_dst(const Pattern& p, const std::string&
   // Counts and extents are known only now: fill in the header, whose
   // fields are fixed-width numbers: a count too wide for one is refused
   // rather than cut.
-  if (rec.count() > 9999999) {
-    return make_error(ErrorCode::kTooManyWords, file,
-                      std::to_string(rec.count()) + " records, more than DST's header can count");
-  }
-  if (changes > 999) {
-    return make_error(
-        ErrorCode::kTooManyColours, file,
-        std::to_string(changes) + " colour changes, more than DST's header can count");
-  }
+  KORVANE_FAIL_IF(rec.count() > 9999999, ErrorCode::kTooManyWords, file,
+                  std::to_string(rec.count()) + " records, more than DST's header can count");
+  KORVANE_FAIL_IF(changes > 999, ErrorCode::kTooManyColours, file,
+                  std::to_string(changes) + " colour changes, more than DST's header can count");
   const auto sign = [](std::int32_t v) { return v < 0 ? '-' : '+'; };
   const std::int32_t end_x = rec.x(), end_y = -rec.y();
   char text[kHeaderSize];
@@ -339,9 +328,8 @@ Result<std::vector<std::uint8_t>> write_dst(const Pattern& p, const std::string&
       "MX:+%5d\rMY:+%5d\rPD:******\r\x1A",
       label_field(p.name).c_str(), rec.count(), changes, max_x, -min_x, -min_y, max_y, sign(end_x),
       std::abs(end_x), sign(end_y), std::abs(end_y), 0, 0);
-  if (n < 0 || static_cast<std::size_t>(n) >= kHeaderSize) {
-    return make_error(ErrorCode::kInternal, file, "the DST header does not fit its 512 bytes");
-  }
+  KORVANE_FAIL_IF(n < 0 || static_cast<std::size_t>(n) >= kHeaderSize, ErrorCode::kInternal, file,
+                  "the DST header does not fit its 512 bytes");
   std::copy(text, text + n, out.begin());
   return out;
 }

@@ -11,6 +11,19 @@
   if (!var##_result_) return var##_result_.error(); \
   auto& var = *var##_result_
 
+// A check on one line: returns the error the arguments make when
+// `cond` holds, and builds its words only then.
+//   KORVANE_FAIL_IF(cond, code, file, detail...)     make_error(code, file, detail...)
+//   KORVANE_FAIL_AT(cond, reader, offset, code, detail)   reader.error_at(offset, code, detail)
+#define KORVANE_FAIL_IF(cond, ...)                   \
+  do {                                               \
+    if (cond) return ::kvn::make_error(__VA_ARGS__); \
+  } while (false)
+#define KORVANE_FAIL_AT(cond, reader, ...)           \
+  do {                                               \
+    if (cond) return (reader).error_at(__VA_ARGS__); \
+  } while (false)
+
 namespace kvn::formats {
 
 // The tail of a "needs N bytes" message: "1 is there", "40 are there".

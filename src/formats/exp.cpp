@@ -30,13 +30,11 @@ Result<Pattern> read_exp(const ByteReader& in) {
   const std::size_t n = all.size();
   std::size_t at = 0;
   while (at < n) {
-    if (std::max(std::abs(x), std::abs(y)) > kFurthestRead) {
-      return in.error_at(at, ErrorCode::kCoordinateOutOfRange,
-                         "the records run more than 100 km away from the start");
-    }
-    if (n - at < 2) {
-      return in.error_at(at, ErrorCode::kTruncated, "the last stitch record has one byte of two");
-    }
+    KORVANE_FAIL_AT(std::max(std::abs(x), std::abs(y)) > kFurthestRead, in, at,
+                    ErrorCode::kCoordinateOutOfRange,
+                    "the records run more than 100 km away from the start");
+    KORVANE_FAIL_AT(n - at < 2, in, at, ErrorCode::kTruncated,
+                    "the last stitch record has one byte of two");
     std::uint8_t b0 = all[at], b1 = all[at + 1];
     if (b0 != kEscape) {
       x += signed8(b0);
@@ -47,10 +45,8 @@ Result<Pattern> read_exp(const ByteReader& in) {
     }
     const std::size_t command_at = at;
     const std::uint8_t command = b1;
-    if (n - at < 4) {
-      return in.error_at(command_at, ErrorCode::kTruncated,
-                         "the file ends inside the command record at its end");
-    }
+    KORVANE_FAIL_AT(n - at < 4, in, command_at, ErrorCode::kTruncated,
+                    "the file ends inside the command record at its end");
     b0 = all[at + 2];
     b1 = all[at + 3];
     at += 4;
@@ -90,10 +86,10 @@ Result<Pattern> read_exp(const ByteReader& in) {
 
 Result<std::vector<std::uint8_t>> write_exp(const Pattern& p, const std::string& file) {
   for (const auto& e : p.events) {
-    if (std::max(std::abs(std::int64_t{e.x}), std::abs(std::int64_t{e.y})) > kExpMaxReach) {
-      return make_error(ErrorCode::kCoordinateOutOfRange, file,
-                        "the design reaches more than 9999.9 mm from its start");
-    }
+    KORVANE_FAIL_IF(
+        std::max(std::abs(std::int64_t{e.x}), std::abs(std::int64_t{e.y})) > kExpMaxReach,
+        ErrorCode::kCoordinateOutOfRange, file,
+        "the design reaches more than 9999.9 mm from its start");
   }
   std::vector<std::uint8_t> out;
   out.reserve(2 * p.events.size() + 64);

@@ -95,19 +95,17 @@ Result<Head> read_head(const ByteReader& in, std::size_t colours_at, std::size_t
   KORVANE_TRY(x, in.u32le(kXsAt, "the offset of the x moves"));
   KORVANE_TRY(y, in.u32le(kYsAt, "the offset of the y moves"));
   h = {stitches, colours, a, x, y};
-  if (h.colours > max_colours ||
-      h.colours * colour_size > in.size() - std::min(in.size(), colours_at)) {
-    return in.error_at(kColourCountAt, ErrorCode::kMalformedDesign,
-                       std::to_string(h.colours) + " colours do not fit the file");
-  }
+  KORVANE_FAIL_AT(h.colours > max_colours ||
+                      h.colours * colour_size > in.size() - std::min(in.size(), colours_at),
+                  in, kColourCountAt, ErrorCode::kMalformedDesign,
+                  std::to_string(h.colours) + " colours do not fit the file");
   const std::uint64_t table_end = colours_at + std::uint64_t{h.colours} * colour_size;
-  if (h.attributes_at < table_end || h.attributes_at > h.xs_at || h.xs_at > h.ys_at ||
-      h.ys_at > in.size()) {
-    return in.error_at(kAttributesAt, ErrorCode::kMalformedDesign,
-                       "the sections' offsets (" + std::to_string(h.attributes_at) + ", " +
-                           std::to_string(h.xs_at) + ", " + std::to_string(h.ys_at) +
-                           ") are out of order or past the end of the file");
-  }
+  KORVANE_FAIL_AT(h.attributes_at < table_end || h.attributes_at > h.xs_at || h.xs_at > h.ys_at ||
+                      h.ys_at > in.size(),
+                  in, kAttributesAt, ErrorCode::kMalformedDesign,
+                  "the sections' offsets (" + std::to_string(h.attributes_at) + ", " +
+                      std::to_string(h.xs_at) + ", " + std::to_string(h.ys_at) +
+                      ") are out of order or past the end of the file");
   return h;
 }
 
@@ -164,11 +162,9 @@ Result<Pattern> read_sections(const ByteReader& in, const Head& h, std::vector<T
   p.events.push_back({x, y, NeedleOp::kEnd});
   if (!threads.empty()) {
     // A design program may list a thread it never reaches, or end on a change.
-    if (threads.size() < blocks) {
-      return in.error_at(kColourCountAt, ErrorCode::kMalformedDesign,
-                         "the design has " + std::to_string(blocks) + " colour blocks but " +
-                             std::to_string(threads.size()) + " threads");
-    }
+    KORVANE_FAIL_AT(threads.size() < blocks, in, kColourCountAt, ErrorCode::kMalformedDesign,
+                    "the design has " + std::to_string(blocks) + " colour blocks but " +
+                        std::to_string(threads.size()) + " threads");
     threads.resize(blocks);
   }
   p.threads = std::move(threads);
@@ -183,11 +179,9 @@ Result<Pattern> read_hus(const ByteReader& in) {
   for (std::size_t c = 0; c < h.colours; ++c) {
     const std::size_t at = kHusColoursAt + 2 * c;
     KORVANE_TRY(index, in.u16le(at, "a thread index"));
-    if (index >= kHusChart.size()) {
-      return in.error_at(at, ErrorCode::kMalformedDesign,
-                         "thread " + std::to_string(c + 1) + " names colour " +
-                             std::to_string(index) + ", which the HUS chart does not have");
-    }
+    KORVANE_FAIL_AT(index >= kHusChart.size(), in, at, ErrorCode::kMalformedDesign,
+                    "thread " + std::to_string(c + 1) + " names colour " + std::to_string(index) +
+                        ", which the HUS chart does not have");
     const auto& t = kHusChart[index];
     threads.push_back({static_cast<std::uint8_t>(t.rgb >> 16),
                        static_cast<std::uint8_t>(t.rgb >> 8), static_cast<std::uint8_t>(t.rgb),

@@ -131,15 +131,13 @@ std::span<const ChartColour> janome_chart() { return kJanomeChart; }
 Result<Pattern> read_jef(const ByteReader& in) {
   KORVANE_TRY(stitch_at, in.u32le(kStitchOffsetAt, "the JEF stitch offset"));
   KORVANE_TRY(count, in.u32le(kColourCountAt, "the JEF colour count"));
-  if (!in.contains(kColoursAt, 0) || count > (in.size() - kColoursAt) / 4) {
-    return in.error_at(kColourCountAt, ErrorCode::kMalformedDesign,
-                       "the colour count " + std::to_string(count) + " does not fit in the file");
-  }
-  if (stitch_at < kColoursAt || stitch_at > in.size()) {
-    return in.error_at(kStitchOffsetAt, ErrorCode::kMalformedDesign,
-                       "the stitch offset " + std::to_string(stitch_at) +
-                           " lies outside the file's " + std::to_string(in.size()) + " bytes");
-  }
+  KORVANE_FAIL_AT(!in.contains(kColoursAt, 0) || count > (in.size() - kColoursAt) / 4, in,
+                  kColourCountAt, ErrorCode::kMalformedDesign,
+                  "the colour count " + std::to_string(count) + " does not fit in the file");
+  KORVANE_FAIL_AT(stitch_at < kColoursAt || stitch_at > in.size(), in, kStitchOffsetAt,
+                  ErrorCode::kMalformedDesign,
+                  "the stitch offset " + std::to_string(stitch_at) + " lies outside the file's " +
+                      std::to_string(in.size()) + " bytes");
   std::vector<std::int32_t> entries;
   entries.reserve(count);
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -200,13 +198,12 @@ Result<Pattern> read_jef(const ByteReader& in) {
       }
       at += 4;
     }
-    if (x < std::numeric_limits<std::int32_t>::min() / 2 ||
-        x > std::numeric_limits<std::int32_t>::max() / 2 ||
-        y < std::numeric_limits<std::int32_t>::min() / 2 ||
-        y > std::numeric_limits<std::int32_t>::max() / 2) {
-      return in.error_at(at, ErrorCode::kMalformedDesign,
-                         "the stitches wander further than any design reaches");
-    }
+    KORVANE_FAIL_AT(x < std::numeric_limits<std::int32_t>::min() / 2 ||
+                        x > std::numeric_limits<std::int32_t>::max() / 2 ||
+                        y < std::numeric_limits<std::int32_t>::min() / 2 ||
+                        y > std::numeric_limits<std::int32_t>::max() / 2,
+                    in, at, ErrorCode::kMalformedDesign,
+                    "the stitches wander further than any design reaches");
   }
   here(NeedleOp::kEnd);
   return p;

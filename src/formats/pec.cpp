@@ -244,13 +244,12 @@ Result<Pattern> read_pec_section(const ByteReader& pec, std::span<const Thread> 
     }
     x += ax.step;
     y += ay.step;
-    if (x < std::numeric_limits<std::int32_t>::min() / 2 ||
-        x > std::numeric_limits<std::int32_t>::max() / 2 ||
-        y < std::numeric_limits<std::int32_t>::min() / 2 ||
-        y > std::numeric_limits<std::int32_t>::max() / 2) {
-      return pec.error_at(record_at, ErrorCode::kMalformedDesign,
-                          "the stitches wander further than any design reaches");
-    }
+    KORVANE_FAIL_AT(x < std::numeric_limits<std::int32_t>::min() / 2 ||
+                        x > std::numeric_limits<std::int32_t>::max() / 2 ||
+                        y < std::numeric_limits<std::int32_t>::min() / 2 ||
+                        y > std::numeric_limits<std::int32_t>::max() / 2,
+                    pec, record_at, ErrorCode::kMalformedDesign,
+                    "the stitches wander further than any design reaches");
     if (flags != 0) {
       // A move that goes nowhere is only a carrier for its trim (or the
       // opening move of a design that starts where the needle stands).
@@ -452,12 +451,10 @@ Status write_pec_section(ByteWriter& out, const Pattern& p, const std::string& f
     if (e.op == NeedleOp::kColourChange) indices.push_back(index_of(++block));
     if (e.op == NeedleOp::kStop) indices.push_back(indices.back());
   }
-  if (indices.size() > kPecMaxBlocks) {
-    return make_error(ErrorCode::kUnsupportedForm, file,
-                      "a PEC design holds at most " + std::to_string(kPecMaxBlocks) +
-                          " colour blocks (stops count as blocks); this one has " +
-                          std::to_string(indices.size()));
-  }
+  KORVANE_FAIL_IF(indices.size() > kPecMaxBlocks, ErrorCode::kUnsupportedForm, file,
+                  "a PEC design holds at most " + std::to_string(kPecMaxBlocks) +
+                      " colour blocks (stops count as blocks); this one has " +
+                      std::to_string(indices.size()));
 
   const std::string label = "LA:" + label_of(p.name) + "\r";
   for (const char c : label) out.u8(static_cast<std::uint8_t>(c));
@@ -535,10 +532,8 @@ Status write_pec_section(ByteWriter& out, const Pattern& p, const std::string& f
   image[graphics_at] = static_cast<std::uint8_t>(graphics & 0xFF);
   image[graphics_at + 1] = static_cast<std::uint8_t>((graphics >> 8) & 0xFF);
   image[graphics_at + 2] = static_cast<std::uint8_t>((graphics >> 16) & 0xFF);
-  if (graphics > 0xFFFFFF) {
-    return make_error(ErrorCode::kUnsupportedForm, file,
-                      "the stitches take more than the 16 MB a PEC section can hold");
-  }
+  KORVANE_FAIL_IF(graphics > 0xFFFFFF, ErrorCode::kUnsupportedForm, file,
+                  "the stitches take more than the 16 MB a PEC section can hold");
   for (const auto& icon : icons) out.bytes(icon.bytes());
   return Ok{};
 }

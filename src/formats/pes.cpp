@@ -123,27 +123,24 @@ Result<Pattern> read_section(const ByteReader& in, std::size_t at, const PesHead
 
 Result<Pattern> read_pes(const ByteReader& in) {
   KORVANE_TRY(signature, in.span_at(0, kSignatureSize, "the PES signature"));
-  if (!starts_with(signature, "#PES") ||
-      !std::all_of(signature.begin() + 4, signature.end(),
-                   [](std::uint8_t c) { return std::isdigit(c) != 0; })) {
-    return in.error_at(0, ErrorCode::kMalformedDesign, "no PES signature (#PES and 4 digits)");
-  }
+  KORVANE_FAIL_AT(!starts_with(signature, "#PES") ||
+                      !std::all_of(signature.begin() + 4, signature.end(),
+                                   [](std::uint8_t c) { return std::isdigit(c) != 0; }),
+                  in, 0, ErrorCode::kMalformedDesign, "no PES signature (#PES and 4 digits)");
   int version = 0;
   for (std::size_t i = 4; i < kSignatureSize; ++i) version = version * 10 + (signature[i] - '0');
   KORVANE_TRY(pec_at, in.u32le(kPecOffsetAt, "the PEC section's offset"));
-  if (pec_at < kHeaderAt || pec_at >= in.size()) {
-    return in.error_at(kPecOffsetAt, ErrorCode::kMalformedDesign,
-                       "the PEC section's offset " + std::to_string(pec_at) +
-                           " lies outside the file's " + std::to_string(in.size()) + " bytes");
-  }
+  KORVANE_FAIL_AT(pec_at < kHeaderAt || pec_at >= in.size(), in, kPecOffsetAt,
+                  ErrorCode::kMalformedDesign,
+                  "the PEC section's offset " + std::to_string(pec_at) +
+                      " lies outside the file's " + std::to_string(in.size()) + " bytes");
   return read_section(in, pec_at, read_header(in, version));
 }
 
 Result<Pattern> read_pec(const ByteReader& in) {
   KORVANE_TRY(signature, in.span_at(0, kSignatureSize, "the PEC signature"));
-  if (!starts_with(signature, kPecSignature)) {
-    return in.error_at(0, ErrorCode::kMalformedDesign, "no PEC signature (#PEC0001)");
-  }
+  KORVANE_FAIL_AT(!starts_with(signature, kPecSignature), in, 0, ErrorCode::kMalformedDesign,
+                  "no PEC signature (#PEC0001)");
   return read_section(in, kSignatureSize, {});
 }
 

@@ -113,19 +113,15 @@ std::int32_t s8(std::uint8_t b) { return static_cast<std::int8_t>(b); }
 
 Result<Pattern> read_sew(const ByteReader& in) {
   KORVANE_TRY(colours, in.u16le(0, "the colour count"));
-  if (colours > kMaxColours) {
-    return in.error_at(0, ErrorCode::kMalformedDesign,
-                       std::to_string(colours) + " colours do not fit before the stitches");
-  }
+  KORVANE_FAIL_AT(colours > kMaxColours, in, 0, ErrorCode::kMalformedDesign,
+                  std::to_string(colours) + " colours do not fit before the stitches");
   std::vector<Thread> threads;
   for (std::size_t c = 0; c < colours; ++c) {
     const std::size_t at = kColoursAt + 2 * c;
     KORVANE_TRY(index, in.u16le(at, "a thread index"));
-    if (index >= kSewChart.size()) {
-      return in.error_at(at, ErrorCode::kMalformedDesign,
-                         "thread " + std::to_string(c + 1) + " names colour " +
-                             std::to_string(index) + ", which the SEW chart does not have");
-    }
+    KORVANE_FAIL_AT(index >= kSewChart.size(), in, at, ErrorCode::kMalformedDesign,
+                    "thread " + std::to_string(c + 1) + " names colour " + std::to_string(index) +
+                        ", which the SEW chart does not have");
     const auto& t = kSewChart[index];
     threads.push_back({t.r, t.g, t.b, t.name, std::to_string(index), std::nullopt});
   }
@@ -139,9 +135,8 @@ Result<Pattern> read_sew(const ByteReader& in) {
     KORVANE_TRY(r, in.take<2>(at, "a stitch"));
     at += 2;
     if (r[0] != kCommand) {
-      if (!step(x, s8(r[0])) || !step(y, -s8(r[1])))
-        return in.error_at(at - 2, ErrorCode::kMalformedDesign,
-                           "the stitches walk the needle past 10 km");
+      KORVANE_FAIL_AT(!step(x, s8(r[0])) || !step(y, -s8(r[1])), in, at - 2,
+                      ErrorCode::kMalformedDesign, "the stitches walk the needle past 10 km");
       p.events.push_back({x, y, NeedleOp::kStitch});
       continue;
     }
@@ -153,9 +148,8 @@ Result<Pattern> read_sew(const ByteReader& in) {
       p.events.push_back({x, y, NeedleOp::kColourChange});
       ++blocks;
     } else if (command == kMove || command == kMoveToo) {
-      if (!step(x, s8(args[0])) || !step(y, -s8(args[1])))
-        return in.error_at(at - 4, ErrorCode::kMalformedDesign,
-                           "the stitches walk the needle past 10 km");
+      KORVANE_FAIL_AT(!step(x, s8(args[0])) || !step(y, -s8(args[1])), in, at - 4,
+                      ErrorCode::kMalformedDesign, "the stitches walk the needle past 10 km");
       p.events.push_back({x, y, NeedleOp::kJump});
     } else {
       return in.error_at(at - 4, ErrorCode::kMalformedDesign,
@@ -164,11 +158,9 @@ Result<Pattern> read_sew(const ByteReader& in) {
   }
   p.events.push_back({x, y, NeedleOp::kEnd});
   if (!threads.empty()) {
-    if (threads.size() < blocks) {
-      return in.error_at(0, ErrorCode::kMalformedDesign,
-                         std::to_string(blocks) + " colour blocks but " +
-                             std::to_string(threads.size()) + " threads");
-    }
+    KORVANE_FAIL_AT(threads.size() < blocks, in, 0, ErrorCode::kMalformedDesign,
+                    std::to_string(blocks) + " colour blocks but " +
+                        std::to_string(threads.size()) + " threads");
     threads.resize(blocks);
   }
   p.threads = std::move(threads);

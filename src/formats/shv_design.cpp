@@ -21,11 +21,10 @@ class Sections {
 
   Result<std::size_t> take(std::uint64_t bytes, const char* what) {
     const std::uint64_t there = at_ <= shv_.size() ? shv_.size() - at_ : 0;
-    if (bytes > there)
-      return make_error(ErrorCode::kDesignTruncated, shv_.file(),
-                        std::string(what) + " " + std::to_string(bytes) + " bytes, " +
-                            bytes_there(there),
-                        shv_.base() + std::min<std::uint64_t>(at_, shv_.size()));
+    KORVANE_FAIL_IF(
+        bytes > there, ErrorCode::kDesignTruncated, shv_.file(),
+        std::string(what) + " " + std::to_string(bytes) + " bytes, " + bytes_there(there),
+        shv_.base() + std::min<std::uint64_t>(at_, shv_.size()));
     const auto start = static_cast<std::size_t>(at_);
     at_ += bytes;
     return start;

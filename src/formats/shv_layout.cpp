@@ -123,12 +123,11 @@ Result<std::size_t> GetShvStitchPos(const ByteReader& shv) {
   const std::size_t dims_at = kShvNameAt + n;
   KORVANE_TRY(d, read_dimensions(shv, dims_at));
   const std::uint64_t after = dims_at + d.block_size() + d.bitmap_size();
-  if (after > shv.size())
-    return shv.error_at(
-        dims_at, ErrorCode::kDesignTruncated,
-        "its preview of " + std::to_string(d.scanlines) + " x " + std::to_string(d.pixels) +
-            " ends at byte " + std::to_string(shv.base() + after) +
-            ", beyond the design's end (byte " + std::to_string(shv.base() + shv.size()) + ")");
+  KORVANE_FAIL_AT(after > shv.size(), shv, dims_at, ErrorCode::kDesignTruncated,
+                  "its preview of " + std::to_string(d.scanlines) + " x " +
+                      std::to_string(d.pixels) + " ends at byte " +
+                      std::to_string(shv.base() + after) + ", beyond the design's end (byte " +
+                      std::to_string(shv.base() + shv.size()) + ")");
   return static_cast<std::size_t>(after);
 }
 

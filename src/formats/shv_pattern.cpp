@@ -44,11 +44,11 @@ Result<Pattern> decode(const ByteReader& in, std::size_t stream_at,
       StitchRecord rec{};
       std::size_t length = 0;
       std::int32_t words = 0;
-      if (!detail::decode_record(stream, off, first, rec, length, words))
-        return in.error_at(stream_at + off, ErrorCode::kMalformedDesign,
-                           "colour block " + std::to_string(i + 1) + " of " +
-                               std::to_string(blocks.size()) +
-                               " runs past the end of the stitch stream");
+      KORVANE_FAIL_AT(!detail::decode_record(stream, off, first, rec, length, words), in,
+                      stream_at + off, ErrorCode::kMalformedDesign,
+                      "colour block " + std::to_string(i + 1) + " of " +
+                          std::to_string(blocks.size()) +
+                          " runs past the end of the stitch stream");
       const bool escape = stream[off] == kEscape;
       const bool trim = escape && stream[off + 1] == kBlockStartControl;
       x = wrap16(std::int32_t{x} + rec.dx);
@@ -73,10 +73,9 @@ Status check_counts(const ByteReader& in, std::size_t total_at,
   const std::uint64_t sum =
       std::accumulate(blocks.begin(), blocks.end(), std::uint64_t{0},
                       [](std::uint64_t s, const BlockCount& b) { return s + b.words; });
-  if (sum != total)
-    return in.error_at(total_at, ErrorCode::kMalformedDesign,
-                       "the colour records count " + std::to_string(sum) +
-                           " stitch words, but the header counts " + std::to_string(total));
+  KORVANE_FAIL_AT(sum != total, in, total_at, ErrorCode::kMalformedDesign,
+                  "the colour records count " + std::to_string(sum) +
+                      " stitch words, but the header counts " + std::to_string(total));
   return Ok{};
 }
 
@@ -325,15 +324,13 @@ Result<ShvEncoding> encode_shv(const Pattern& p, const std::string& file) {
       open = false;
       continue;
     }
-    if (!fits16(ev.x) || !fits16(ev.y))
-      return make_error(ErrorCode::kCoordinateOutOfRange, file,
-                        "needle event " + std::to_string(k + 1) + " lies at (" +
-                            std::to_string(ev.x) + ", " + std::to_string(ev.y) +
-                            "), beyond the -32768 ... 32767 tenths of a millimetre SHV holds");
+    KORVANE_FAIL_IF(!fits16(ev.x) || !fits16(ev.y), ErrorCode::kCoordinateOutOfRange, file,
+                    "needle event " + std::to_string(k + 1) + " lies at (" + std::to_string(ev.x) +
+                        ", " + std::to_string(ev.y) +
+                        "), beyond the -32768 ... 32767 tenths of a millimetre SHV holds");
     if (!open) {
-      if (enc.blocks() == kMaxHucColours)
-        return make_error(ErrorCode::kTooManyColours, file,
-                          "the design needs more than the 255 colour blocks an SHV file holds");
+      KORVANE_FAIL_IF(enc.blocks() == kMaxHucColours, ErrorCode::kTooManyColours, file,
+                      "the design needs more than the 255 colour blocks an SHV file holds");
       enc.start_block(code_of(source_block));
       open = true;
       if (ev.op == NeedleOp::kJump) {
@@ -367,9 +364,8 @@ Result<ShvEncoding> encode_shv(const Pattern& p, const std::string& file) {
       case NeedleOp::kEnd:
         break;
     }
-    if (enc.bytes() / 2 > kMaxShvWords)
-      return make_error(ErrorCode::kTooManyWords, file,
-                        "the stitch stream needs more words than an SHV file can count");
+    KORVANE_FAIL_IF(enc.bytes() / 2 > kMaxShvWords, ErrorCode::kTooManyWords, file,
+                    "the stitch stream needs more words than an SHV file can count");
   }
   return enc.finish();
 }

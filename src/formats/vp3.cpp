@@ -86,9 +86,9 @@ Status read_stitches(const ByteReader& block, std::size_t at, Pattern& p, std::i
     KORVANE_TRY(b, block.take<2>(at, "a stitch"));
     at += 2;
     if (b[0] != kEscape) {
-      if (!step(x, static_cast<std::int8_t>(b[0])) || !step(y, static_cast<std::int8_t>(b[1])))
-        return block.error_at(at - 2, ErrorCode::kMalformedDesign,
-                              "the stitches walk the needle past 10 km");
+      KORVANE_FAIL_AT(
+          !step(x, static_cast<std::int8_t>(b[0])) || !step(y, static_cast<std::int8_t>(b[1])),
+          block, at - 2, ErrorCode::kMalformedDesign, "the stitches walk the needle past 10 km");
       p.events.push_back({x, y, NeedleOp::kStitch});
       continue;
     }
@@ -99,9 +99,8 @@ Status read_stitches(const ByteReader& block, std::size_t at, Pattern& p, std::i
         at += 4;
         const std::int32_t sx = static_cast<std::int16_t>(dx);
         const std::int32_t sy = static_cast<std::int16_t>(dy);
-        if (!step(x, sx) || !step(y, sy))
-          return block.error_at(at - 6, ErrorCode::kMalformedDesign,
-                                "the stitches walk the needle past 10 km");
+        KORVANE_FAIL_AT(!step(x, sx) || !step(y, sy), block, at - 6, ErrorCode::kMalformedDesign,
+                        "the stitches walk the needle past 10 km");
         const bool jump = std::abs(sx) > kLongestStitch || std::abs(sy) > kLongestStitch;
         p.events.push_back({x, y, jump ? NeedleOp::kJump : NeedleOp::kStitch});
         break;
@@ -144,18 +143,16 @@ Result<Thread> read_thread(Cursor& b) {
 
 Result<Pattern> read_vp3(const ByteReader& in) {
   KORVANE_TRY(magic, in.span_at(0, kMagicSize, "the VP3 mark"));
-  if (std::string_view(reinterpret_cast<const char*>(magic.data()), kMagic.size()) != kMagic) {
-    return in.error_at(0, ErrorCode::kMalformedDesign, "the file does not begin with %vsm%");
-  }
+  KORVANE_FAIL_AT(
+      std::string_view(reinterpret_cast<const char*>(magic.data()), kMagic.size()) != kMagic, in, 0,
+      ErrorCode::kMalformedDesign, "the file does not begin with %vsm%");
   Cursor c(in, kMagicSize);
   if (auto s = c.skip_string("the producer"); !s) return s.error();
   if (auto s = c.skip(kBlockTagSize, "the design's tag"); !s) return s.error();
   KORVANE_TRY(design_size, c.u32("the design's size"));
-  if (design_size > in.size() - c.at()) {
-    return in.error_at(c.at() - 4, ErrorCode::kMalformedDesign,
-                       "the design claims " + std::to_string(design_size) +
-                           " bytes where the file has " + std::to_string(in.size() - c.at()));
-  }
+  KORVANE_FAIL_AT(design_size > in.size() - c.at(), in, c.at() - 4, ErrorCode::kMalformedDesign,
+                  "the design claims " + std::to_string(design_size) +
+                      " bytes where the file has " + std::to_string(in.size() - c.at()));
   if (auto s = c.skip_string("the comment"); !s) return s.error();
   if (auto s = c.skip(kBeforeCentre, "the design's extents"); !s) return s.error();
   KORVANE_TRY(cx, c.s32("the design's centre"));

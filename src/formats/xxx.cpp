@@ -35,18 +35,16 @@ Result<Pattern> read_xxx(const ByteReader& in) {
     if (b1 == kLongMove || b1 == kLongMoveToo) {
       KORVANE_TRY(dx, in.s16le(at + 1, "a long move"));
       KORVANE_TRY(dy, in.s16le(at + 3, "a long move"));
-      if (!step(x, dx) || !step(y, -dy))
-        return in.error_at(at, ErrorCode::kMalformedDesign,
-                           "the stitches walk the needle past 10 km");
+      KORVANE_FAIL_AT(!step(x, dx) || !step(y, -dy), in, at, ErrorCode::kMalformedDesign,
+                      "the stitches walk the needle past 10 km");
       at += 5;
       p.events.push_back({x, y, NeedleOp::kJump});
       continue;
     }
     KORVANE_TRY(b2, in.u8(at + 1, "a stitch"));
     if (b1 != kCommand) {
-      if (!step(x, s8(b1)) || !step(y, -s8(b2)))
-        return in.error_at(at, ErrorCode::kMalformedDesign,
-                           "the stitches walk the needle past 10 km");
+      KORVANE_FAIL_AT(!step(x, s8(b1)) || !step(y, -s8(b2)), in, at, ErrorCode::kMalformedDesign,
+                      "the stitches walk the needle past 10 km");
       at += 2;
       p.events.push_back({x, y, NeedleOp::kStitch});
       continue;
@@ -56,17 +54,15 @@ Result<Pattern> read_xxx(const ByteReader& in) {
     const std::int32_t dx = s8(args[0]), dy = -s8(args[1]);
     switch (b2) {
       case kJump:
-        if (!step(x, dx) || !step(y, dy))
-          return in.error_at(at, ErrorCode::kMalformedDesign,
-                             "the stitches walk the needle past 10 km");
+        KORVANE_FAIL_AT(!step(x, dx) || !step(y, dy), in, at, ErrorCode::kMalformedDesign,
+                        "the stitches walk the needle past 10 km");
         p.events.push_back({x, y, NeedleOp::kJump});
         break;
       case kTrim:
         p.events.push_back({x, y, NeedleOp::kTrim});
         if (dx != 0 || dy != 0) {
-          if (!step(x, dx) || !step(y, dy))
-            return in.error_at(at, ErrorCode::kMalformedDesign,
-                               "the stitches walk the needle past 10 km");
+          KORVANE_FAIL_AT(!step(x, dx) || !step(y, dy), in, at, ErrorCode::kMalformedDesign,
+                          "the stitches walk the needle past 10 km");
           p.events.push_back({x, y, NeedleOp::kJump});
         }
         break;
@@ -86,11 +82,10 @@ Result<Pattern> read_xxx(const ByteReader& in) {
   p.events.push_back({x, y, NeedleOp::kEnd});
 
   const std::size_t table = at + kBeforeThreads;
-  if (colours < blocks || !in.contains(table, 4 * std::size_t{colours})) {
-    return in.error_at(kColourCountAt, ErrorCode::kMalformedDesign,
-                       std::to_string(blocks) + " colour blocks but " + std::to_string(colours) +
-                           " threads, or a thread table past the end of the file");
-  }
+  KORVANE_FAIL_AT(colours < blocks || !in.contains(table, 4 * std::size_t{colours}), in,
+                  kColourCountAt, ErrorCode::kMalformedDesign,
+                  std::to_string(blocks) + " colour blocks but " + std::to_string(colours) +
+                      " threads, or a thread table past the end of the file");
   for (std::size_t c = 0; c < blocks; ++c) {
     KORVANE_TRY(rgb, in.u32(table + 4 * c, "a thread"));
     p.threads.push_back({static_cast<std::uint8_t>(rgb >> 16),

@@ -9,6 +9,8 @@
 #include <ostream>
 
 #include "frontend/boxes.hpp"
+#include "frontend/inputs.hpp"
+#include "frontend/messages.hpp"
 #include "frontend/options.hpp"
 #include "frontend/progress.hpp"
 #include "frontend/texts.hpp"
@@ -31,7 +33,7 @@ void print_error_line(std::ostream& out, int res) {
   out << line << std::flush;
 }
 
-void print_message(std::ostream& err, const Error& e) { err << "korvane: " << e.message() << "\n"; }
+void print_message(std::ostream& err, const Error& e) { print_cli_message(err, e.message()); }
 
 std::string join(const std::vector<std::string>& v) {
   std::string s;
@@ -49,34 +51,6 @@ bool refused(const Invocation& run, std::ostream& out, std::ostream& err) {
   return true;
 }
 
-// One input as given, or the words saying why it cannot be converted.
-struct Item {
-  std::string file;
-  std::optional<std::string> problem;
-};
-
-// A folder stands for the containers in it; an empty name is kept, to be
-// reported in its place, since a batch reports every argument.
-std::vector<Item> expand_inputs(const std::vector<std::string>& args, bool recursive) {
-  std::vector<Item> items;
-  for (const auto& a : args) {
-    if (a.empty()) {
-      items.push_back({a, "the file name is empty"});
-    } else if (is_directory(a)) {
-      auto found = containers_in(a, recursive);
-      if (!found)
-        items.push_back({a, found.error().message()});
-      else if (found->empty())
-        items.push_back({a, a + ": the folder holds no DHV container" +
-                                (recursive ? "" : " (--recursive looks in its subfolders)")});
-      for (auto& f : found ? *found : std::vector<std::string>{}) items.push_back({f, {}});
-    } else {
-      items.push_back({a, {}});
-    }
-  }
-  return items;
-}
-
 // The reason for a box, which shows the path just above it.
 std::string reason_under(const std::string& path, const Error& e) {
   std::string m = e.message();
@@ -89,7 +63,7 @@ std::string reason_under(const std::string& path, const Error& e) {
 Result<Outcome> convert_alone(Conversion what, const std::string& path, std::ostream& err) {
   if (path.empty()) {
     Error e = make_error(ErrorCode::kNoInputName, path, "the file name is empty");
-    err << "korvane: the file name is empty\n" << std::flush;
+    print_cli_message(err, "the file name is empty");
     return e;
   }
   Invocation run(what, {path});
@@ -123,7 +97,7 @@ int run_dialogs(DialogChoice choice, const Options& o, bool banner, std::ostream
   for (const auto& item : expand_inputs(files, o.recursive)) {
     const std::string& path = item.file;
     if (item.problem) {
-      err << "korvane: " << *item.problem << "\n" << std::flush;
+      print_cli_message(err, *item.problem);
       dialogs->show(split_failed_box(path, *item.problem));
       print_error_line(out, -1);
       any_failed = true;
@@ -216,14 +190,14 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
   std::size_t failed = 0;
   auto fail = [&](const std::string& file, const std::string& message, int number) {
     ++failed;
-    err << "korvane: " << message << "\n" << std::flush;
+    print_cli_message(err, message);
     if (!bare_error_line) out << (file.empty() ? "\"\"" : file) << ": ";
     print_error_line(out, number);
   };
   Progress progress(err, items.size(), progress_wanted(err));
   std::size_t next = 0;  // the next of `inputs`
   for (std::size_t i = 0; i < items.size(); ++i) {
-    const Item& item = items[i];
+    const InputItem& item = items[i];
     if (item.problem) {
       fail(item.file, *item.problem, -1);
       continue;
@@ -265,7 +239,7 @@ int run_info(const Options& o, std::ostream& out, std::ostream& err) {
     progress.clear();
     if (!r) {
       any_failed = true;
-      err << "korvane: " << r.error().message() << "\n" << std::flush;
+      print_cli_message(err, r.error().message());
     } else if (!o.json) {
       if (any_shown) out << "\n";
       any_shown = true;
@@ -283,7 +257,7 @@ int run_info(const Options& o, std::ostream& out, std::ostream& err) {
     const int why = errno;
     Error e = make_error(ErrorCode::kCannotWrite, "(standard output)",
                          why != 0 ? std::strerror(why) : std::string());
-    err << "korvane: " << e.message() << "\n" << std::flush;
+    print_cli_message(err, e.message());
     return kExitFailed;
   }
   return any_failed ? kExitFailed : kExitOk;
@@ -324,8 +298,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   std::string problem;
   const auto o = parse_options(args, problem);
   if (!o) {
-    err << "korvane: " << problem << "\n"
-        << "Try 'korvane --help'.\n";
+    print_cli_message(err, problem);
+    err << "Try 'korvane --help'.\n";
     return kExitUsage;
   }
   switch (o->command) {

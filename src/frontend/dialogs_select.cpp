@@ -2,6 +2,7 @@
 #include <string>
 
 #include "frontend/dialogs.hpp"
+#include "frontend/messages.hpp"
 
 // --- Windows: the system's own dialogs (win32/) ---
 #ifdef _WIN32
@@ -126,15 +127,15 @@ std::unique_ptr<Dialogs> make_dialogs(DialogChoice choice, std::ostream& err) {
     std::string why;
     if (auto dialogs = load_gtk_dialogs(why)) return dialogs;
     if (choice == DialogChoice::kAuto && isatty(STDIN_FILENO) == 0) {
-      err << "korvane: no GTK dialogs (" << why << ") and no terminal to ask on\n" << std::flush;
+      print_cli_message(err, "no GTK dialogs (" + why + ") and no terminal to ask on");
       tell_desktop("no GTK dialogs (" + why + ") and no terminal to ask on");
       return nullptr;
     }
-    err << "korvane: no GTK dialogs (" << why << "); using the terminal\n" << std::flush;
+    print_cli_message(err, "no GTK dialogs (" + why + "); using the terminal");
   }
 #else
   if (choice == DialogChoice::kGtk)
-    err << "korvane: GTK dialogs are not available in this build; using the terminal\n";
+    print_cli_message(err, "GTK dialogs are not available in this build; using the terminal");
 #endif
   // Prompts go to standard error: standard output carries only the banner and the error line.
   return make_terminal_dialogs(std::cin, std::cerr);

@@ -1,4 +1,5 @@
 #include "frontend/progress.hpp"
+#include "frontend/messages.hpp"
 
 #include <cstdio>
 #include <ostream>
@@ -27,7 +28,7 @@ Progress::~Progress() { clear(); }
 void Progress::show(std::size_t n, const std::string& name) {
   if (!enabled_) return;
   const std::string line =
-      "korvane: file " + std::to_string(n) + " of " + std::to_string(total_) + ": " + name;
+      cli_message("file " + std::to_string(n) + " of " + std::to_string(total_) + ": " + name);
   // Carriage returns only: no terminal control sequences, so any console shows it.
   err_ << '\r' << line;
   if (line.size() < shown_) err_ << std::string(shown_ - line.size(), ' ') << '\r' << line;

@@ -2,6 +2,7 @@
 
 #include <iterator>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ class FakeFileSystem final : public convert::FileSystem {
   int writes = 0;
   int syncs = 0;  // calls of sync_written()
   int reads = 0;  // calls of read_whole()
+  // Folders hold the files named "folder/..."; an unreadable one cannot be listed.
+  std::set<std::string> folders;
+  std::set<std::string> unreadable;
 
   Result<std::vector<std::uint8_t>> read_whole(const std::string& path) override {
     ++reads;
@@ -31,7 +35,22 @@ class FakeFileSystem final : public convert::FileSystem {
     files[path] = {bytes.begin(), bytes.end()};
     return Ok{};
   }
+  Result<std::vector<std::string>> regular_files_in(const std::string& dir,
+                                                    bool recursive) override {
+    if (!folders.count(dir) || unreadable.count(dir))
+      return make_error(ErrorCode::kCannotRead, dir, "Permission denied");
+    const std::string prefix = dir + "/";
+    std::vector<std::string> found;
+    // Backwards: a folder's own order is no order its callers may count on.
+    for (auto it = files.rbegin(); it != files.rend(); ++it) {
+      const std::string& name = it->first;
+      if (name.rfind(prefix, 0) != 0) continue;
+      if (recursive || name.find('/', prefix.size()) == std::string::npos) found.push_back(name);
+    }
+    return found;
+  }
   convert::FileIdentity identify(const std::string& path) override {
+    if (folders.count(path)) return {convert::FileType::kDirectory, 1, 0};
     auto it = files.find(path);
     if (it == files.end()) return {};
     // Each name its own file: the map's order gives a stable inode.

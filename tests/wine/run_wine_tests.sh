@@ -31,7 +31,10 @@ section() { echo "== wine: $* ($((SECONDS - started)) s)"; }
 build() {  # build DIR [CMAKE_ARGS...]
   local dir=$1
   shift
-  cmake -S "$src" -B "$dir" -G Ninja -DKORVANE_WERROR=ON "$@" >/dev/null
+  # Every option the steps below rely on is named: a folder kept from an earlier
+  # run keeps its old ones otherwise.
+  cmake -S "$src" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_WERROR=ON \
+    -DKORVANE_TESTS=ON -DKORVANE_SANITIZE=OFF -DKORVANE_FUZZ=OFF "$@" >/dev/null
   cmake --build "$dir" -j2
 }
 section "x86_64 build"
@@ -101,9 +104,9 @@ said() { head -c 600 "$1/.err" | sed 's/^/    /'; }
 
 # --- 2. Unit tests ------------------------------------------------------------------------
 section "unit tests as korvane_tests.exe"
-ctest --test-dir "$root/win64" --output-on-failure --timeout 600 || fail "unit tests under wine"
+ctest --test-dir "$root/win64" --output-on-failure --no-tests=error --timeout 600 || fail "unit tests under wine"
 section "unit tests as the 32-bit korvane_tests.exe"
-ctest --test-dir "$root/win32" --output-on-failure --timeout 600 || fail "32-bit unit tests under wine"
+ctest --test-dir "$root/win32" --output-on-failure --no-tests=error --timeout 600 || fail "32-bit unit tests under wine"
 
 # --- 3. Console ---------------------------------------------------------------------------
 section "console"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "convert/utf16.hpp"
+#include "frontend/messages.hpp"
 #include "frontend/texts.hpp"
 
 namespace kvn::frontend::win32 {
@@ -47,10 +48,10 @@ class Win32Dialogs final : public Dialogs {
     // Zero means cancelled unless the dialog says otherwise (a path longer
     // than the buffer, no memory); say so rather than end without a word.
     if (const DWORD code = CommDlgExtendedError(); code != 0) {
-      char line[96];
-      std::snprintf(line, sizeof line, "korvane: the file dialog failed (error 0x%lx)\n",
+      char words[64];
+      std::snprintf(words, sizeof words, "the file dialog failed (error 0x%lx)",
                     static_cast<unsigned long>(code));
-      err_ << line << std::flush;
+      print_cli_message(err_, words);
     }
     return {};
   }

@@ -1,0 +1,317 @@
+// The file system of POSIX systems.
+#include "convert/file_io.hpp"
+#include "convert/real_files.hpp"
+
+#include <cerrno>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
+
+namespace kvn::convert {
+namespace {
+
+using detail::directory_of;
+using detail::InterruptsHeld;
+using detail::kMaxInputBytes;
+using detail::kTemporaryAttempts;
+using detail::not_regular;
+using detail::reason;
+using detail::temporary_name;
+using detail::TemporaryGuard;
+
+const char* kind_of(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a plain file";
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  /// Closes now and says whether the close reported an error (some file
+  /// systems report failed writes only here).
+  int close_checked() {
+    const int r = ::close(fd_);
+    fd_ = -1;
+    return r == 0 ? 0 : errno;
+  }
+
+ private:
+  int fd_;
+};
+
+/// Existing and not a regular file (following links): rename() would put a
+/// regular file in place of a device or FIFO that others rely on.
+Status refuse_unless_regular_or_missing(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    return not_regular(path, kind_of(st.st_mode));
+  return Ok{};
+}
+
+class RealFileSystem final : public FileSystem {
+ public:
+  explicit RealFileSystem(WriteHook hook) : hook_(hook) {
+    // Read without changing it for long: the only way POSIX offers.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    new_file_mode_ = 0666 & ~mask;
+  }
+  ~RealFileSystem() override {
+    drop_spare();
+    for (const auto& w : written_) ::close(w.second);
+  }
+  RealFileSystem(const RealFileSystem&) = delete;
+  RealFileSystem& operator=(const RealFileSystem&) = delete;
+
+  Result<std::vector<std::uint8_t>> read_whole(const std::string& path) override {
+    // A FIFO or terminal would block the open or the read, and a device may act
+    // on being opened: refuse them by name before opening anything...
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+      return not_regular(path, kind_of(st.st_mode));
+    Descriptor fd{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    if (fd.get() < 0) return make_error(ErrorCode::kCannotOpen, path, reason(errno));
+    // ...and by what was opened, in case the name changed in between; the
+    // non-blocking open kept a FIFO that appeared meanwhile from hanging.
+    if (::fstat(fd.get(), &st) != 0) return make_error(ErrorCode::kCannotRead, path, reason(errno));
+    if (!S_ISREG(st.st_mode)) return not_regular(path, kind_of(st.st_mode));
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size > kMaxInputBytes) return make_error(ErrorCode::kCannotRead, path, "larger than 2 GiB");
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+      const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return make_error(ErrorCode::kCannotRead, path, reason(errno));
+      if (n == 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    if (got != bytes.size())
+      return make_error(
+          ErrorCode::kCannotRead, path,
+          "read " + std::to_string(got) + " of " + std::to_string(bytes.size()) + " bytes");
+    return bytes;
+  }
+
+  Status replace(const std::string& path, std::span<const std::uint8_t> bytes) override {
+    if (auto refused = refuse_unless_regular_or_missing(path); !refused) return refused;
+    const std::string directory = directory_of(path);
+    TemporaryGuard guard;
+    std::string tmp;
+    int created = take_spare(directory, guard, tmp);
+    const bool reused = created >= 0;
+    int err = 0;
+    for (int attempt = 0; attempt < kTemporaryAttempts && created < 0; ++attempt) {
+      tmp = temporary_name(directory);
+      InterruptsHeld held;
+      created = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+      err = errno;
+      if (created >= 0)
+        guard.arm(tmp);
+      else if (err != EEXIST)
+        break;
+    }
+    if (created < 0) return make_error(ErrorCode::kCannotWrite, path, reason(err));
+    Descriptor fd{created};
+
+    const auto fail = [&](int e) -> Status {
+      ::unlink(tmp.c_str());
+      return make_error(ErrorCode::kCannotWrite, path, reason(e));
+    };
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return fail(n < 0 ? errno : EIO);
+      done += static_cast<std::size_t>(n);
+    }
+    // A reused file is overwritten in place and then cut to length: an output
+    // of the same size as the one it replaces then frees and allocates nothing.
+    if (reused && ::ftruncate(fd.get(), static_cast<off_t>(done)) != 0) return fail(errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return fail(errno);
+    if (const int e = fd.close_checked()) return fail(e);
+    if (hook_) hook_(tmp);
+    struct stat old {};
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+      ::unlink(tmp.c_str());
+      return not_regular(path, kind_of(old.st_mode));
+    }
+    const bool keep_old = exists && keep_as_spare(path, old, st.st_dev, directory);
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+      if (keep_old) drop_spare();
+      return fail(errno);
+    }
+    guard.disarm();
+    remember_written(st.st_dev, directory);
+    return Ok{};
+  }
+
+  Result<std::vector<std::string>> regular_files_in(const std::string& dir,
+                                                    bool recursive) override {
+    return detail::list_regular_files(dir, recursive);
+  }
+
+  FileIdentity identify(const std::string& path) override {
+    struct stat st {};
+    FileIdentity id;
+    if (::stat(path.c_str(), &st) != 0) return id;
+    id.type = S_ISREG(st.st_mode)   ? FileType::kRegular
+              : S_ISDIR(st.st_mode) ? FileType::kDirectory
+                                    : FileType::kOther;
+    id.device = static_cast<std::uint64_t>(st.st_dev);
+    id.inode = static_cast<std::uint64_t>(st.st_ino);
+    return id;
+  }
+
+  Status sync_written() override {
+    drop_spare();
+    std::lock_guard lock{mutex_};
+    Status status = Ok{};
+    for (std::size_t i = 0; i < written_.size(); ++i) {
+      const int fd = written_[i].second;
+#ifdef __linux__
+      // One call for everything this file system holds: far cheaper than a
+      // flush per file, and it covers the files' data and their renames alike.
+      const int r = ::syncfs(fd);
+#else
+      // The renames are entries of the directory.
+      const int r = ::fsync(fd);
+#endif
+      if (r != 0 && status)
+        status = make_error(ErrorCode::kCannotWrite, written_names_[i], reason(errno));
+      ::close(fd);
+    }
+    written_.clear();
+    written_names_.clear();
+    return status;
+  }
+
+ private:
+  /// Keeps a directory open for sync_written(): one per file system on Linux,
+  /// one per directory elsewhere. Opened once, so a run of many files costs
+  /// nothing more here.
+  void remember_written(dev_t device, const std::string& directory) {
+    std::lock_guard lock{mutex_};
+    const std::string name = directory.empty() ? std::string(".") : directory;
+    for (std::size_t i = 0; i < written_.size(); ++i) {
+#ifdef __linux__
+      if (written_[i].first == device) return;
+#else
+      if (written_names_[i] == name) return;
+#endif
+    }
+    const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;  // the file is written; only the sync has nothing to hold on to
+    written_.emplace_back(device, fd);
+    written_names_.push_back(name);
+  }
+
+  // An output replaced by a newer one leaves its file behind, which the next
+  // write reuses as its temporary file. Freeing a file and creating another
+  // makes a file system like ext4 hunt past every recently freed inode for a
+  // new one, which made replacing 1,000 outputs cost three times writing
+  // them afresh; reusing the file is what overwriting in place costs, without
+  // giving up the rename that keeps every output whole.
+  //
+  // Only a file that looks exactly like a new one is kept: a single link,
+  // ours, the mode a new file gets and no extended attributes, so that
+  // nothing of the old file's rights reaches another output.
+  bool keep_as_spare(const std::string& path, const struct stat& old, dev_t device,
+                     const std::string& directory) {
+    if (old.st_nlink != 1 || old.st_uid != ::geteuid() || old.st_dev != device ||
+        (old.st_mode & 07777) != new_file_mode_)
+      return false;
+#ifdef __linux__
+    if (::listxattr(path.c_str(), nullptr, 0) != 0) return false;
+#endif
+    std::lock_guard lock{mutex_};
+    if (spare_guard_) return false;  // one is kept already (several writers)
+    auto guard = std::make_unique<TemporaryGuard>();
+    const std::string name = temporary_name(directory);
+    InterruptsHeld held;
+    if (::link(path.c_str(), name.c_str()) != 0) return false;
+    guard->arm(name);
+    spare_ = name;
+    spare_directory_ = directory;
+    spare_guard_ = std::move(guard);
+    return true;
+  }
+
+  /// Opens the kept file as the temporary file of a write to `directory`, with
+  /// `guard` armed for it; -1 when there is none to take. The caller cuts it
+  /// to the length it writes.
+  int take_spare(const std::string& directory, TemporaryGuard& guard, std::string& tmp) {
+    std::unique_ptr<TemporaryGuard> kept;
+    std::string name;
+    {
+      std::lock_guard lock{mutex_};
+      if (!spare_guard_ || spare_directory_ != directory) return -1;
+      kept = std::move(spare_guard_);
+      name = std::move(spare_);
+    }
+    InterruptsHeld held;
+    const int fd = ::open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+      if (fd >= 0) ::close(fd);
+      ::unlink(name.c_str());
+      return -1;
+    }
+    guard.arm(name);
+    tmp = std::move(name);
+    return fd;
+  }
+
+  void drop_spare() {
+    std::lock_guard lock{mutex_};
+    if (!spare_guard_) return;
+    ::unlink(spare_.c_str());
+    spare_guard_.reset();
+    spare_.clear();
+  }
+
+  WriteHook hook_;
+  mode_t new_file_mode_ = 0644;
+  std::mutex mutex_;
+  std::string spare_;
+  std::string spare_directory_;
+  std::unique_ptr<TemporaryGuard> spare_guard_;
+  std::vector<std::pair<dev_t, int>> written_;
+  std::vector<std::string> written_names_;
+};
+
+}  // namespace
+
+FileSystem& real_file_system() {
+  static RealFileSystem fs{nullptr};
+  return fs;
+}
+
+std::unique_ptr<FileSystem> make_real_file_system(WriteHook hook) {
+  return std::make_unique<RealFileSystem>(hook);
+}
+
+}  // namespace kvn::convert
