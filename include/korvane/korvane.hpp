@@ -62,10 +62,6 @@ class Invocation {
   std::unique_ptr<State> state_;
 };
 
-/// korvane() on a container file, with file outputs only: a run of one input.
-Result<Outcome> convert_container(const std::string& dhv_path, bool combine,
-                                  const std::string* shv_path = nullptr);
-
 /// Combines the container's designs in memory only, writing nothing: whether
 /// combining it would succeed, and if not, why.
 Status check_combine(const std::string& dhv_path);
@@ -79,9 +75,6 @@ Result<std::vector<std::string>> containers_in(const std::string& dir, bool recu
 
 /// Makes `dir` and any missing parents; succeeds when it already exists.
 Status make_directories(const std::string& dir);
-
-/// lumbrel() on a HUC design file, with a file output only: a run of one input.
-Result<Outcome> convert_huc(const std::string& huc_path, const std::string* shv_path = nullptr);
 
 /// The number the C function behind `what` returns when converting a file
 /// fails with `e`: lumbrel() gives KORVANE_HUC_UNREADABLE (1) for a HUC file it

@@ -96,13 +96,4 @@ struct FileInfo {
 /// With `events`, every design also carries its needle events.
 Result<FileInfo> survey_file(const std::string& path, bool events = false);
 
-/// Writes the PNG pictures of `path`: for every design its stored preview
-/// (NAME-preview.png) and a drawing of its stitches (NAME-stitches.png); for
-/// a container the files carry the design number (NAME-preview-001.png, ...)
-/// and a layout of all designs at their placements is added (NAME-layout.png).
-/// NAME is the file-name part of `path` without its extension. The files go
-/// into `out_dir` when given, else beside `path`. Nothing is written for a
-/// file that cannot be read, and no picture replaces an input.
-Result<Outcome> write_previews(const std::string& path, const std::string* out_dir = nullptr);
-
 }  // namespace kvn

@@ -1,5 +1,4 @@
-// The C++ interface of include/korvane/korvane.hpp and write_previews() of
-// survey.hpp, on the real file system.
+// The C++ interface of include/korvane/korvane.hpp, on the real file system.
 #include <new>
 
 #include "convert/entry.hpp"
@@ -78,22 +77,6 @@ Result<Outcome> Invocation::convert(std::size_t i) {
 
 Status Invocation::finish() { return state_->writer.finish(); }
 
-namespace {
-
-Result<Outcome> run_one(Conversion what, const std::string& input, const std::string* output) {
-  Invocation run(what, {input}, output ? std::optional<std::string>(*output) : std::nullopt);
-  if (!run.refusals().empty()) return run.refusals().front();
-  auto r = run.convert(0);
-  if (auto st = run.finish(); !st && r) return st.error();
-  return r;
-}
-
-}  // namespace
-
-Result<Outcome> convert_container(const std::string& dhv_path, bool combine,
-                                  const std::string* shv_path) {
-  return run_one(combine ? Conversion::kCombine : Conversion::kSplit, dhv_path, shv_path);
-}
 
 Status check_combine(const std::string& dhv_path) {
   try {
@@ -106,14 +89,6 @@ Status check_combine(const std::string& dhv_path) {
   } catch (const std::bad_alloc&) {
     return make_error(ErrorCode::kOutOfMemory, dhv_path);
   }
-}
-
-Result<Outcome> convert_huc(const std::string& huc_path, const std::string* shv_path) {
-  return run_one(Conversion::kHuc, huc_path, shv_path);
-}
-
-Result<Outcome> write_previews(const std::string& path, const std::string* out_dir) {
-  return run_one(Conversion::kPreview, path, out_dir);
 }
 
 }  // namespace kvn
