@@ -110,10 +110,11 @@ struct BlocksCase {
   std::int64_t end_x, end_y;
   std::size_t end_offset;
   bool truncated;
+  std::size_t end_block;  // the block cut short, else the number of blocks
 };
 
 const BlocksCase kBlocks[] = {
-    {"NoBlocksReadNothing", rec(1, 1), {}, 0, 0, {}, 0, 0, 0, false},
+    {"NoBlocksReadNothing", rec(1, 1), {}, 0, 0, {}, 0, 0, 0, false, 0},
     {"PositionAndReadPositionRunOnIntoTheNextBlock",
      cat({rec(1, 2), rec(3, 4), long_move(100, 200), rec(5, 6)}),
      {2, 5},
@@ -123,7 +124,7 @@ const BlocksCase kBlocks[] = {
      109,
      212,
      14,
-     false},
+     false, 2},
     {"EveryBlockTakesItsFirstRecordEvenWithCountZero",
      cat({rec(1, 0), rec(0, 1), rec(2, 2)}),
      {0, 0, 1},
@@ -133,7 +134,7 @@ const BlocksCase kBlocks[] = {
      3,
      3,
      6,
-     false},
+     false, 3},
     {"StopsAtTheBlockTheStreamCutsShort",
      cat({rec(1, 1), rec(2, 2), rec(3, 3)}),
      {2, 3, 1},
@@ -143,8 +144,8 @@ const BlocksCase kBlocks[] = {
      6,
      6,
      6,
-     true},
-    {"ALaterBlockWithNoBytesLeftIsCut", cat({rec(1, 1)}), {1, 1}, 0, 0, {0}, 1, 1, 2, true},
+     true, 1},
+    {"ALaterBlockWithNoBytesLeftIsCut", cat({rec(1, 1)}), {1, 1}, 0, 0, {0}, 1, 1, 2, true, 1},
     {"CountsBeyondInt32AreCappedNotNegative",
      cat({rec(1, 1), rec(2, 2), rec(3, 3)}),
      {0x80000000u},
@@ -154,7 +155,7 @@ const BlocksCase kBlocks[] = {
      6,
      6,
      6,
-     true},
+     true, 0},
     {"PositionsAreWideNotWrapped",
      cat({rec(0, 0), long_move(127, -127), long_move(127, -127)}),
      {9},
@@ -164,7 +165,7 @@ const BlocksCase kBlocks[] = {
      32954,
      -32954,
      18,
-     false},
+     false, 1},
 };
 
 TEST(WalkBlocks, CarriesOneReadPositionAndOneNeedlePositionAcrossBlocks) {
@@ -177,14 +178,20 @@ TEST(WalkBlocks, CarriesOneReadPositionAndOneNeedlePositionAcrossBlocks) {
     for (auto n : c.counts) colours.push_back({n});
     std::vector<std::size_t> blocks;
     std::int64_t x = c.x, y = c.y;
+    std::size_t offset = 0;
     const auto end = walk_blocks(c.stream, colours, c.x, c.y, [&](const WalkStep& s) {
-      // Each step starts where the one before it ended.
+      // Each step starts where the one before it ended, in position and in the stream.
       EXPECT_EQ(s.x0, x);
       EXPECT_EQ(s.y0, y);
+      EXPECT_EQ(s.bytes.data(), c.stream.data() + offset);
+      EXPECT_EQ(s.opens, blocks.empty() || blocks.back() != s.block);
       x = s.x1;
       y = s.y1;
+      offset += s.bytes.size();
       blocks.push_back(s.block);
     });
+    EXPECT_EQ(offset, end.offset);
+    EXPECT_EQ(end.block, c.end_block);
     EXPECT_EQ(blocks, c.blocks);
     EXPECT_EQ(end.x, c.end_x);
     EXPECT_EQ(end.y, c.end_y);

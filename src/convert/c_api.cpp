@@ -118,19 +118,21 @@ int get_xy(const unsigned char* phucst, std::size_t size, std::int32_t n, std::i
 
 unsigned char* trusted_stitch_pos(unsigned char* pShvIn) {
   namespace f = kvn::formats;
-  // Exactly the bytes the header promises: the name length, then the
-  // dimension block, whose first two bytes tell its form.
+  // The caller promises a whole design, which holds its header record after
+  // the dimension block and the preview: the window up to a long block after
+  // the name lies inside it, and the walk reads only what the header promises.
   const auto name_length = ByteReader(std::span<const std::uint8_t>(pShvIn, f::kShvNameAt), {})
                                .u8(f::kShvNameLengthAt, "the design's name length");
-  const std::size_t dims_at = f::kShvNameAt + *name_length;
-  const auto mark = ByteReader(std::span<const std::uint8_t>(pShvIn, dims_at + 2), {})
-                        .take<2>(dims_at, "the dimension block");
-  const bool long_form = (*mark)[0] == f::kLongDimensionMark && (*mark)[1] == f::kLongDimensionMark;
-  const std::size_t block = long_form ? f::kLongDimensionSize : f::kShortDimensionSize;
-  const ByteReader head(std::span<const std::uint8_t>(pShvIn, dims_at + block), {});
-  const auto d = f::read_dimensions(head, dims_at);
-  if (!d) return nullptr;  // cannot happen: the window holds the block
-  return pShvIn + dims_at + block + static_cast<std::size_t>(d->bitmap_size());
+  static_assert(f::kShvHdrSize >= f::kLongDimensionSize - f::kShortDimensionSize);
+  const ByteReader head(
+      std::span<const std::uint8_t>(pShvIn, f::kShvNameAt + *name_length + f::kLongDimensionSize),
+      {});
+  const auto p = f::walk_shv_prelude(
+      head, [](f::ShvSection, std::uint64_t, std::uint64_t, const f::ShvPrelude&) -> kvn::Status {
+        return kvn::Ok{};
+      });
+  if (!p) return nullptr;  // cannot happen: the window holds the block
+  return pShvIn + p->header_at;
 }
 
 std::int64_t checked_stitch_pos(const unsigned char* shv, std::size_t size) {

@@ -92,8 +92,9 @@ Result<Prepared> prepare(const ByteReader& in, const formats::DesignRef& d, std:
 
   total_words += hdr.Stitches + (p.placed ? 4u : 0u) + (last ? 0u : 4u);
   p.colours.reserve(hdr.nColors);
-  for (std::size_t c = 0; c < hdr.nColors; ++c) {
-    const formats::shvcolor_t& sc = design->colours[c];
+  // read_shv_design has read exactly hdr.nColors records.
+  std::size_t c = 0;
+  for (const formats::shvcolor_t& sc : design->colours) {
     std::uint64_t words = sc.Stitches;
     if (c == 0 && p.placed) words += formats::kLongMoveWords;
     if (c + 1 == hdr.nColors && !last) words += formats::kLongMoveWords;
@@ -114,6 +115,7 @@ Result<Prepared> prepare(const ByteReader& in, const formats::DesignRef& d, std:
       hc.ypos = wrap16(sc.ypos + d.Yoffset);
     }
     p.colours.push_back(hc);
+    ++c;
   }
   return p;
 }

@@ -40,25 +40,29 @@ class Sections {
 Result<ShvDesign> read_shv_design(const ByteReader& shv) {
   ShvDesign d;
   Sections s(shv);
-  KORVANE_TRY(text_at, s.take(kShvNameAt, "its header text and name length need"));
-  d.header_text = shv.bytes().subspan(text_at, kShvHeaderTextSize);
-  const std::uint8_t n = shv.bytes()[kShvNameLengthAt];
-  KORVANE_TRY(name_at, s.take(n, "its name needs"));
-  d.name = shv.bytes().subspan(name_at, n);
-  d.dimensions_at = kShvNameAt + n;
-  // The form is told by its first two bytes; a block cut before them is short.
-  const bool long_form = shv.contains(d.dimensions_at, 2) &&
-                         shv.bytes()[d.dimensions_at] == kLongDimensionMark &&
-                         shv.bytes()[d.dimensions_at + 1] == kLongDimensionMark;
-  KORVANE_TRY(dims_at, s.take(long_form ? kLongDimensionSize : kShortDimensionSize,
-                              "its dimension block needs"));
-  KORVANE_TRY(dims, read_dimensions(shv, dims_at));
-  d.dimensions = dims;
-  KORVANE_TRY(bitmap_at, s.take(dims.bitmap_size(), "its preview needs"));
-  d.bitmap = shv.bytes().subspan(bitmap_at, static_cast<std::size_t>(dims.bitmap_size()));
-  KORVANE_TRY(header_at, s.take(kShvHdrSize, "its header needs"));
-  d.header_at = header_at;
-  KORVANE_TRY(h, read_shvhdr(shv, header_at));
+  auto inside = [&s](ShvSection section, std::uint64_t, std::uint64_t bytes,
+                     const ShvPrelude&) -> Status {
+    static constexpr const char* kNeeds[] = {
+        "its header text and name length need", "its name needs", "its dimension block needs",
+        "its preview needs", "its header needs"};
+    KORVANE_TRY(at, s.take(bytes, kNeeds[static_cast<std::size_t>(section)]));
+    (void)at;
+    return Ok{};
+  };
+  KORVANE_TRY(p, walk_shv_prelude(shv, inside));
+  // Every section has been taken above, so each lies inside the image.
+  KORVANE_TRY(text, shv.span_at(0, kShvHeaderTextSize, "its header text"));
+  d.header_text = text;
+  KORVANE_TRY(name, shv.span_at(kShvNameAt, p.name_size, "its name"));
+  d.name = name;
+  d.dimensions_at = p.dimensions_at;
+  d.dimensions = p.dimensions;
+  KORVANE_TRY(bitmap, shv.span_at(static_cast<std::size_t>(p.bitmap_at),
+                                  static_cast<std::size_t>(p.dimensions.bitmap_size()),
+                                  "its preview"));
+  d.bitmap = bitmap;
+  d.header_at = static_cast<std::size_t>(p.header_at);
+  const shvhdr_t& h = *p.header;
   d.header = h;
   KORVANE_TRY(table_at, s.take(std::uint64_t{kShvColorSize} * h.nColors, "its colour table needs"));
   d.colours.reserve(h.nColors);
@@ -67,9 +71,12 @@ Result<ShvDesign> read_shv_design(const ByteReader& shv) {
     d.colours.push_back(colour);
   }
   KORVANE_TRY(stream_at, s.take(2 * std::uint64_t{h.Stitches}, "its stitches need"));
-  const std::size_t end = stream_at + 2 * std::size_t{h.Stitches};
-  d.stream = shv.bytes().subspan(stream_at, end - stream_at);
-  d.trailing = shv.bytes().subspan(end);
+  const std::size_t stream_bytes = 2 * std::size_t{h.Stitches};
+  KORVANE_TRY(stream, shv.span_at(stream_at, stream_bytes, "its stitches"));
+  d.stream = stream;
+  KORVANE_TRY(trailing, shv.span_at(stream_at + stream_bytes,
+                                    shv.size() - (stream_at + stream_bytes), "what follows"));
+  d.trailing = trailing;
   return d;
 }
 

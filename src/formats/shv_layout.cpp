@@ -119,16 +119,21 @@ void write_dimensions(ByteWriter& out, const ShvDimensions& d) {
 }
 
 Result<std::size_t> GetShvStitchPos(const ByteReader& shv) {
-  KORVANE_TRY(n, shv.u8(kShvNameLengthAt, "the design's name length"));
-  const std::size_t dims_at = kShvNameAt + n;
-  KORVANE_TRY(d, read_dimensions(shv, dims_at));
-  const std::uint64_t after = dims_at + d.block_size() + d.bitmap_size();
-  KORVANE_FAIL_AT(after > shv.size(), shv, dims_at, ErrorCode::kDesignTruncated,
-                  "its preview of " + std::to_string(d.scanlines) + " x " +
-                      std::to_string(d.pixels) + " ends at byte " +
-                      std::to_string(shv.base() + after) + ", beyond the design's end (byte " +
-                      std::to_string(shv.base() + shv.size()) + ")");
-  return static_cast<std::size_t>(after);
+  // Only the preview is checked here: the name and the dimension block are
+  // read, so a cut one fails with the reader's own words.
+  auto preview_inside = [&shv](ShvSection section, std::uint64_t at, std::uint64_t bytes,
+                               const ShvPrelude& p) -> Status {
+    if (section != ShvSection::kBitmap) return Ok{};
+    const std::uint64_t after = at + bytes;
+    KORVANE_FAIL_AT(after > shv.size(), shv, p.dimensions_at, ErrorCode::kDesignTruncated,
+                    "its preview of " + std::to_string(p.dimensions.scanlines) + " x " +
+                        std::to_string(p.dimensions.pixels) + " ends at byte " +
+                        std::to_string(shv.base() + after) + ", beyond the design's end (byte " +
+                        std::to_string(shv.base() + shv.size()) + ")");
+    return Ok{};
+  };
+  KORVANE_TRY(p, walk_shv_prelude(shv, preview_inside));
+  return static_cast<std::size_t>(p.header_at);
 }
 
 Result<shvhdr_t> read_shvhdr(const ByteReader& shv, std::size_t at) {

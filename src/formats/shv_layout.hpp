@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "formats/byte_reader.hpp"
 #include "formats/byte_writer.hpp"
@@ -135,5 +136,58 @@ Result<shvcolor_t> read_shvcolor(const ByteReader& shv, std::size_t at);
 
 void write_shvhdr(ByteWriter& out, const shvhdr_t& h);
 void write_shvcolor(ByteWriter& out, const shvcolor_t& c);
+
+/// The sections before an SHV design's colour table, in the order they lie.
+enum class ShvSection { kHeaderText, kName, kDimensions, kBitmap, kHeader };
+
+/// Where walk_shv_prelude() found each section of the prelude.
+struct ShvPrelude {
+  std::uint8_t name_size = 0;  // the name lies at kShvNameAt
+  std::size_t dimensions_at = 0;
+  ShvDimensions dimensions;
+  std::uint64_t bitmap_at = 0;
+  std::uint64_t header_at = 0;      // where the stitch data begins
+  std::optional<shvhdr_t> header;  // when the image holds it whole
+};
+
+/// Walks the prelude of the SHV design image `shv`: header text and name
+/// length, name, dimension block, preview bitmap, header record. Before each
+/// section is used, `fits(section, at, bytes, prelude so far)` may refuse it
+/// with an error of the caller's own wording, so that callers keep their own
+/// refusals while every byte is taken through `shv`. A section `fits` lets
+/// through is still read only where `shv` holds it: the name length and the
+/// dimension block fail with the reader's error, the header is left empty.
+template <class Fits>
+Result<ShvPrelude> walk_shv_prelude(const ByteReader& shv, Fits&& fits) {
+  ShvPrelude p;
+  if (auto ok = fits(ShvSection::kHeaderText, std::uint64_t{0}, std::uint64_t{kShvNameAt}, p); !ok)
+    return ok.error();
+  KORVANE_TRY(n, shv.u8(kShvNameLengthAt, "the design's name length"));
+  p.name_size = n;
+  if (auto ok = fits(ShvSection::kName, std::uint64_t{kShvNameAt}, std::uint64_t{n}, p); !ok)
+    return ok.error();
+  p.dimensions_at = kShvNameAt + n;
+  // The form is told by its first two bytes; a block cut before them is short.
+  auto mark = shv.take<2>(p.dimensions_at, "the dimension block");
+  const bool long_form =
+      mark && (*mark)[0] == kLongDimensionMark && (*mark)[1] == kLongDimensionMark;
+  if (auto ok = fits(ShvSection::kDimensions, std::uint64_t{p.dimensions_at},
+                     std::uint64_t{long_form ? kLongDimensionSize : kShortDimensionSize}, p);
+      !ok)
+    return ok.error();
+  KORVANE_TRY(dims, read_dimensions(shv, p.dimensions_at));
+  p.dimensions = dims;
+  p.bitmap_at = p.dimensions_at + dims.block_size();
+  if (auto ok = fits(ShvSection::kBitmap, p.bitmap_at, dims.bitmap_size(), p); !ok)
+    return ok.error();
+  p.header_at = p.bitmap_at + dims.bitmap_size();
+  if (auto ok = fits(ShvSection::kHeader, p.header_at, std::uint64_t{kShvHdrSize}, p); !ok)
+    return ok.error();
+  if (p.header_at <= shv.size() && shv.contains(static_cast<std::size_t>(p.header_at), kShvHdrSize)) {
+    KORVANE_TRY(h, read_shvhdr(shv, static_cast<std::size_t>(p.header_at)));
+    p.header = h;
+  }
+  return p;
+}
 
 }  // namespace kvn::formats

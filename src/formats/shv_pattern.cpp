@@ -17,62 +17,43 @@ namespace {
 // Where huchdr_t keeps the stream's total, for refusals that point at it.
 constexpr std::size_t kHucStitchesAt = 27;
 
-struct BlockCount {
-  std::uint32_t words;
-  std::uint8_t code;
-};
-
 // The stream decoded block by block. Positions keep the stream's 16-bit wrap,
 // so that a long move across more than 32767 lands where the machine lands.
 Result<Pattern> decode(const ByteReader& in, std::size_t stream_at,
-                       std::span<const std::uint8_t> stream, const std::vector<BlockCount>& blocks,
-                       std::string name) {
+                       std::span<const std::uint8_t> stream,
+                       const std::vector<shvcolor_t>& blocks, std::string name) {
   Pattern p;
   p.name = std::move(name);
   // At most one event a word, plus the colour changes and the end.
   p.events.reserve(stream.size() / 2 + blocks.size() + 1);
   p.threads.reserve(blocks.size());
-  std::int16_t x = 0, y = 0;
-  std::size_t off = 0;
-  for (std::size_t i = 0; i < blocks.size(); ++i) {
-    if (i > 0) p.events.push_back({x, y, NeedleOp::kColourChange});
-    p.threads.push_back(thread_for_shv_code(blocks[i].code));
-    std::int64_t left = blocks[i].words;
-    bool first = true;
-    // The first record is taken whatever the count, as every decoder of the stream does.
-    do {
-      StitchRecord rec{};
-      std::size_t length = 0;
-      std::int32_t words = 0;
-      KORVANE_FAIL_AT(!detail::decode_record(stream, off, first, rec, length, words), in,
-                      stream_at + off, ErrorCode::kMalformedDesign,
-                      "colour block " + std::to_string(i + 1) + " of " +
-                          std::to_string(blocks.size()) +
-                          " runs past the end of the stitch stream");
-      const bool escape = stream[off] == kEscape;
-      const bool trim = escape && stream[off + 1] == kBlockStartControl;
-      x = wrap16(std::int32_t{x} + rec.dx);
-      y = wrap16(std::int32_t{y} + rec.dy);
-      if (length == kLongMoveBytes || (first && !trim))
-        p.events.push_back({x, y, NeedleOp::kJump});
-      else if (trim)
-        p.events.push_back({x, y, NeedleOp::kTrim});
-      else if (!escape)
-        p.events.push_back({x, y, NeedleOp::kStitch});
-      off += length;
-      left -= words;
-      first = false;
-    } while (left > 0);
-  }
-  p.events.push_back({x, y, NeedleOp::kEnd});
+  const auto end = walk_blocks(stream, blocks, 0, 0, [&](const WalkStep& s) {
+    const auto x = wrap16(s.x1), y = wrap16(s.y1);
+    if (s.opens) {
+      if (s.block > 0) p.events.push_back({wrap16(s.x0), wrap16(s.y0), NeedleOp::kColourChange});
+      p.threads.push_back(thread_for_shv_code(blocks[s.block].Color));
+    }
+    const bool escape = s.bytes[0] == kEscape;
+    const bool trim = escape && s.bytes[1] == kBlockStartControl;
+    if (s.bytes.size() == kLongMoveBytes || (s.opens && !trim))
+      p.events.push_back({x, y, NeedleOp::kJump});
+    else if (trim)
+      p.events.push_back({x, y, NeedleOp::kTrim});
+    else if (!escape)
+      p.events.push_back({x, y, NeedleOp::kStitch});
+  });
+  KORVANE_FAIL_AT(end.truncated, in, stream_at + end.offset, ErrorCode::kMalformedDesign,
+                  "colour block " + std::to_string(end.block + 1) + " of " +
+                      std::to_string(blocks.size()) + " runs past the end of the stitch stream");
+  p.events.push_back({wrap16(end.x), wrap16(end.y), NeedleOp::kEnd});
   return p;
 }
 
 Status check_counts(const ByteReader& in, std::size_t total_at,
-                    const std::vector<BlockCount>& blocks, std::uint64_t total) {
+                    const std::vector<shvcolor_t>& blocks, std::uint64_t total) {
   const std::uint64_t sum =
       std::accumulate(blocks.begin(), blocks.end(), std::uint64_t{0},
-                      [](std::uint64_t s, const BlockCount& b) { return s + b.words; });
+                      [](std::uint64_t s, const shvcolor_t& b) { return s + b.Stitches; });
   KORVANE_FAIL_AT(sum != total, in, total_at, ErrorCode::kMalformedDesign,
                   "the colour records count " + std::to_string(sum) +
                       " stitch words, but the header counts " + std::to_string(total));
@@ -235,29 +216,27 @@ std::int64_t stitch_steps(std::int64_t dx, std::int64_t dy) {
 
 Result<Pattern> read_shv(const ByteReader& in) {
   KORVANE_TRY(d, read_shv_design(in));
-  std::vector<BlockCount> blocks;
-  blocks.reserve(d.colours.size());
-  for (const auto& c : d.colours) blocks.push_back({c.Stitches, c.Color});
-  auto ok = check_counts(in, d.header_at + shvhdr_at::kStitches, blocks, d.header.Stitches);
+  auto ok = check_counts(in, d.header_at + shvhdr_at::kStitches, d.colours, d.header.Stitches);
   if (!ok) return ok.error();
   const std::size_t stream_at = d.header_at + kShvHdrSize + kShvColorSize * d.colours.size();
-  return decode(in, stream_at, d.stream, blocks, std::string(d.name.begin(), d.name.end()));
+  return decode(in, stream_at, d.stream, d.colours, std::string(d.name.begin(), d.name.end()));
 }
 
 Result<Pattern> read_huc(const ByteReader& in) {
   auto ok = check_huc_image(in);
   if (!ok) return ok.error();
   KORVANE_TRY(h, read_huchdr(in));
-  std::vector<BlockCount> blocks;
+  std::vector<shvcolor_t> blocks;
   blocks.reserve(h.nColors);
   for (std::size_t i = 0; i < h.nColors; ++i) {
     KORVANE_TRY(c, read_huccolor(in, i));
-    blocks.push_back({c.Stitches, c.Color});
+    blocks.push_back({c.Stitches, c.Color, c.xpos, c.ypos});
   }
   auto counts = check_counts(in, kHucStitchesAt, blocks, h.Stitches);
   if (!counts) return counts.error();
   const std::size_t stream_at = huc_stream_at(h.nColors);
-  return decode(in, stream_at, in.bytes().subspan(stream_at), blocks, trimmed_name(h.Name));
+  KORVANE_TRY(stream, in.span_at(stream_at, in.size() - stream_at, "the stitches"));
+  return decode(in, stream_at, stream, blocks, trimmed_name(h.Name));
 }
 
 Result<std::vector<Pattern>> read_dhv_designs(const ByteReader& in) {

@@ -73,6 +73,30 @@ inline bool decode_record(std::span<const std::uint8_t> stream, std::size_t offs
 
 }  // namespace detail
 
+namespace detail {
+// decode_block() with each record's stored bytes and whether it opens the block.
+template <class Visit>
+BlockEnd walk_block(std::span<const std::uint8_t> stream, std::size_t offset, std::int32_t n,
+                    Visit&& visit) {
+  StitchRecord rec{};
+  std::size_t length = 0;
+  std::int32_t words = 0;
+  if (!decode_record(stream, offset, true, rec, length, words)) return {offset, true};
+  // decode_record has checked that the record lies inside the stream.
+  visit(rec, stream.subspan(offset, length), true);
+  offset += length;
+  // Counts are signed: the body runs while words remain, compared before each record.
+  std::int64_t left = std::int64_t{n} - words;
+  for (std::int64_t j = 0; j < left;) {
+    if (!decode_record(stream, offset, false, rec, length, words)) return {offset, true};
+    visit(rec, stream.subspan(offset, length), false);
+    offset += length;
+    j += words;
+  }
+  return {offset, false};
+}
+}  // namespace detail
+
 /// Decodes one colour block of `n` words starting at `offset`: the block-start
 /// rule for its first record (always taken, even when n < 1), the body rule
 /// for the rest. Every record is reported to `visit`; the walk never reads
@@ -80,21 +104,10 @@ inline bool decode_record(std::span<const std::uint8_t> stream, std::size_t offs
 template <class Visit>
 BlockEnd decode_block(std::span<const std::uint8_t> stream, std::size_t offset, std::int32_t n,
                       Visit&& visit) {
-  StitchRecord rec{};
-  std::size_t length = 0;
-  std::int32_t words = 0;
-  if (!detail::decode_record(stream, offset, true, rec, length, words)) return {offset, true};
-  visit(rec);
-  offset += length;
-  // Counts are signed: the body runs while words remain, compared before each record.
-  std::int64_t left = std::int64_t{n} - words;
-  for (std::int64_t j = 0; j < left;) {
-    if (!detail::decode_record(stream, offset, false, rec, length, words)) return {offset, true};
-    visit(rec);
-    offset += length;
-    j += words;
-  }
-  return {offset, false};
+  return detail::walk_block(stream, offset, n,
+                            [&](const StitchRecord& r, std::span<const std::uint8_t>, bool) {
+                              visit(r);
+                            });
 }
 
 /// The count a colour record gives its block. Counts are signed 32-bit words;
@@ -114,12 +127,15 @@ struct WalkStep {
   StitchRecord record;
   std::int64_t x0, y0;  // before
   std::int64_t x1, y1;  // after
+  std::span<const std::uint8_t> bytes;  // the record as stored, inside the stream
+  bool opens;                           // the first record of its block
 };
 
 struct WalkEnd {
   std::size_t offset;  // where the walk stopped reading
   std::int64_t x, y;   // the needle position there
   bool truncated;      // the stream ended inside a block
+  std::size_t block;   // the block it was cut in, else the number of blocks
 };
 
 /// Walks the colour blocks of `stream` one after another from the needle
@@ -127,25 +143,28 @@ struct WalkEnd {
 /// long, and reports every record to `visit` as a WalkStep. The read position
 /// and the needle position run on from one block into the next; the walk stops
 /// at the first block the stream cut short. `colours` is any range of records
-/// with a `Stitches` count.
+/// with a `Stitches` count. This is the one walk of a design's colour blocks:
+/// whoever needs the records of a stream, their bytes or where a block was
+/// cut goes through it.
 template <class Colours, class Visit>
 WalkEnd walk_blocks(std::span<const std::uint8_t> stream, const Colours& colours, std::int64_t x,
                     std::int64_t y, Visit&& visit) {
   std::size_t offset = 0;
   std::size_t block = 0;
   for (const auto& colour : colours) {
-    const auto end =
-        decode_block(stream, offset, block_count(colour.Stitches), [&](const StitchRecord& r) {
-          const WalkStep step{block, r, x, y, x + r.dx, y + r.dy};
+    const auto end = detail::walk_block(
+        stream, offset, block_count(colour.Stitches),
+        [&](const StitchRecord& r, std::span<const std::uint8_t> bytes, bool opens) {
+          const WalkStep step{block, r, x, y, x + r.dx, y + r.dy, bytes, opens};
           x = step.x1;
           y = step.y1;
           visit(step);
         });
     offset = end.offset;
-    if (end.truncated) return {offset, x, y, true};
+    if (end.truncated) return {offset, x, y, true, block};
     ++block;
   }
-  return {offset, x, y, false};
+  return {offset, x, y, false, block};
 }
 
 /// Walks one colour block from the position (*xx, *yy) and stores where it

@@ -313,56 +313,13 @@ void draw_stitches(Cells& cells, std::span<std::uint8_t> out, const PreviewExten
     other_stitch(cx1, cy1, cx2, cy2, colour);
   };
 
-  // The blocks as walk_blocks walks them, with the record nearly every one
-  // of a block's body is, a plain two-byte stitch, decoded here in the loop:
-  // the preview is drawn for every design written, and the walk's general
-  // record handling costs more than the stitch's own drawing.
-  std::int64_t px = x, py = y;
-  std::size_t offset = 0;
-  const std::size_t size = stream.size();
-  for (const auto& block : colours) {
-    colour = pixel_for_colour(block.Color) & 0x0F;
-    formats::StitchRecord rec{};
-    std::size_t length = 0;
-    std::int32_t words = 0;
-    // The walk stops at a block the stream cuts short: nothing after it can be drawn.
-    if (!formats::detail::decode_record(stream, offset, true, rec, length, words)) break;
+  // The walk stops at a block the stream cuts short: nothing after it can be drawn.
+  formats::walk_blocks(stream, colours, x, y, [&](const WalkStep& s) __attribute__((always_inline)) {
+    if (s.opens) [[unlikely]]
+      colour = pixel_for_colour(colours[s.block].Color) & 0x0F;
     // A block's first record never sews.
-    px += rec.dx;
-    py += rec.dy;
-    offset += length;
-    // Counts are signed: the body runs while words remain, compared before each record.
-    const std::int64_t left = std::int64_t{formats::block_count(block.Stitches)} - words;
-    bool cut = false;
-    for (std::int64_t j = 0; j < left;) {
-      // Every record before left `offset` within the stream.
-      if (size - offset < 2) {
-        cut = true;
-        break;
-      }
-      const std::uint8_t b0 = stream[offset];
-      if (b0 != formats::kEscape) [[likely]] {
-        const std::int64_t tx = px + static_cast<std::int8_t>(b0);
-        const std::int64_t ty = py + static_cast<std::int8_t>(stream[offset + 1]);
-        stitch(px, py, tx, ty);
-        px = tx;
-        py = ty;
-        offset += 2;
-        ++j;
-        continue;
-      }
-      if (!formats::detail::decode_record(stream, offset, false, rec, length, words)) {
-        cut = true;
-        break;
-      }
-      if (rec.kind == RecordKind::kStitch) stitch(px, py, px + rec.dx, py + rec.dy);
-      px += rec.dx;
-      py += rec.dy;
-      offset += length;
-      j += words;
-    }
-    if (cut) break;
-  }
+    if (s.record.kind == RecordKind::kStitch) stitch(s.x0, s.y0, s.x1, s.y1);
+  });
   cells.pack(out, pixels);
 }
 
