@@ -29,12 +29,6 @@ using formats::NeedleOp;
 
 std::string text_of(const std::vector<std::uint8_t>& b) { return {b.begin(), b.end()}; }
 
-std::vector<std::string> writable_names() {
-  std::vector<std::string> v;
-  for (const auto& f : formats::format_table())
-    if (f.writable) v.emplace_back(f.extensions.front());
-  return v;
-}
 
 // The format names in `s`: its words of three capitals and digits.
 std::vector<std::string> format_names(const std::string& s) {
@@ -138,6 +132,13 @@ TEST(FormatTable, ManualPageListsWhatTheTableReads) {
 }
 
 #ifndef _WIN32
+std::vector<std::string> writable_names() {
+  std::vector<std::string> v;
+  for (const auto& f : formats::format_table())
+    if (f.writable) v.emplace_back(f.extensions.front());
+  return v;
+}
+
 TEST(FormatTable, FormatsCommandPrintsEveryRowForPeopleAndScripts) {
   ScopedTempDir dir;
   const Ran text = run_in(dir, "--formats");
