@@ -16,12 +16,12 @@
 namespace {
 
 int write(const kvn::formats::Pattern& design, const std::string& out) {
-  const auto format = kvn::convert::design_format_named(out);
+  const auto* format = kvn::convert::writable_format_named(out);
   if (!format) {
     std::fprintf(stderr, "make_bench_pattern: %s: no format korvane writes\n", out.c_str());
     return 2;
   }
-  auto image = kvn::convert::write_pattern(design, *format, out);
+  auto image = kvn::convert::write_pattern(design, format->kind, out);
   if (!image) {
     std::fprintf(stderr, "make_bench_pattern: %s\n", image.error().message().c_str());
     return 1;
@@ -64,28 +64,7 @@ int main(int argc, char** argv) {
   shape.blocks = 12;
   auto design = kvn::example::generated_pattern(shape);
   design.name = "bench";
-<<<<<<< HEAD
-  for (int i = 2; i < argc; ++i) {
-    const std::string out = argv[i];
-    const auto format = kvn::convert::writable_format_named(out);
-    if (!format) {
-      std::fprintf(stderr, "make_bench_pattern: %s: no format korvane writes\n", out.c_str());
-      return 2;
-    }
-    auto image = kvn::convert::write_pattern(design, format->kind, out);
-    if (!image) {
-      std::fprintf(stderr, "make_bench_pattern: %s\n", image.error().message().c_str());
-      return 1;
-    }
-    auto st = kvn::convert::real_file_system().replace(out, *image);
-    if (!st) {
-      std::fprintf(stderr, "make_bench_pattern: %s\n", st.error().message().c_str());
-      return 1;
-    }
-  }
-=======
   for (int i = 2; i < argc; ++i)
     if (const int rc = write(design, argv[i]); rc != 0) return rc;
->>>>>>> wt-preview
   return 0;
 }
