@@ -176,7 +176,7 @@ std::string wrapped(const std::string& text, std::size_t first_column, std::size
   auto put = [&] {
     if (word.empty()) return;
     if (column > indent && column + 1 + word.size() > 79) {
-      out += "\n" + std::string(indent, ' ');
+      out.append("\n").append(indent, ' ');
       column = indent;
     } else if (column > first_column || column > indent) {
       out += ' ';
@@ -201,10 +201,12 @@ std::string wrapped(const std::string& text, std::size_t first_column, std::size
 void print_help(std::ostream& out) {
   // The --to line lists what the format table writes, so it grows with it.
   constexpr std::size_t kDescriptionColumn = 27;
-  const std::string to_line =
-      "  --to FORMAT              " +
-      wrapped("with --convert: write " + inspect::writable_list() + " (shv is the default)",
-              kDescriptionColumn - 1, kDescriptionColumn);
+  // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string
+  // for an overlapping copy and warns.
+  std::string to_text = "with --convert: write ";
+  to_text.append(inspect::writable_list()).append(" (shv is the default)");
+  std::string to_line = "  --to FORMAT              ";
+  to_line.append(wrapped(to_text, kDescriptionColumn - 1, kDescriptionColumn));
   out << "Usage:\n"
          "  korvane                  pick a container in a dialog, split it, then offer to "
          "combine\n"
