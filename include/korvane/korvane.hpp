@@ -12,9 +12,26 @@
 
 namespace kvn {
 
+/// One kind of change a conversion made so that its target holds the design
+/// as the machine expects it.
+struct Adjustment {
+  std::string code;       // stable, for scripts: "recentred", "stitches-split", ...
+  std::size_t count = 0;  // how many of them
+  std::string sentence;   // the change in plain words
+};
+
+/// What korvane did to one file it wrote from a design.
+struct FileReport {
+  std::vector<Adjustment> adjustments;
+  bool checked = false;  // its bytes were read back and hold the design as fitted
+};
+
 /// What a conversion wrote, in order.
 struct Outcome {
   std::vector<std::string> written;
+  /// One per file of `written`: no adjustments and not checked for a design
+  /// copied byte for byte.
+  std::vector<FileReport> reports;
 };
 
 /// kConvert turns designs of any format korvane reads into the format of

@@ -13,7 +13,7 @@ namespace {
 
 Result<Outcome> to_result(convert::InputResult r) {
   if (!r) return std::move(*r.error);
-  return Outcome{std::move(r.written)};
+  return Outcome{std::move(r.written), std::move(r.reports)};
 }
 
 }  // namespace

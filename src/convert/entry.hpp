@@ -8,6 +8,7 @@
 
 #include "convert/file_io.hpp"
 #include "formats/error.hpp"
+#include "korvane/korvane.hpp"
 #include "korvane/types.h"
 
 namespace kvn::convert {
@@ -51,6 +52,7 @@ class CallerMemory {
 /// them). `memory` holds the designs asked for in memory, on success only.
 struct InputResult {
   std::vector<std::string> written;
+  std::vector<FileReport> reports;  // one per file of `written`
   std::optional<Error> error;
   CallerMemory memory;
 

@@ -84,7 +84,7 @@ std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
 }
 
 bool OutputWriter::write(const std::string& name, std::span<const std::uint8_t> bytes,
-                         InputResult& r) {
+                         InputResult& r, FileReport report) {
   auto st = fs_.replace(name, bytes);
   if (!st) {
     Error e = st.error();
@@ -96,6 +96,7 @@ bool OutputWriter::write(const std::string& name, std::span<const std::uint8_t> 
   }
   wrote_ = true;
   r.written.push_back(name);
+  r.reports.push_back(std::move(report));
   return true;
 }
 

@@ -33,9 +33,11 @@ class OutputWriter {
 
   FileSystem& fs() { return fs_; }
 
-  /// Writes `name`; on success records it in `r.written`, on failure sets
-  /// `r.error`, which also names what was written for that input before it.
-  bool write(const std::string& name, std::span<const std::uint8_t> bytes, InputResult& r);
+  /// Writes `name`; on success records it in `r.written` with `report`, on
+  /// failure sets `r.error`, which also names what was written for that input
+  /// before it.
+  bool write(const std::string& name, std::span<const std::uint8_t> bytes, InputResult& r,
+             FileReport report = {});
 
   /// Makes every file written so far durable; a no-op when nothing was written.
   Status finish();

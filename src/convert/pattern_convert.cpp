@@ -4,7 +4,9 @@
 #include <utility>
 
 #include "convert/combine.hpp"
+#include "convert/fitting.hpp"
 #include "convert/naming.hpp"
+#include "convert/placement.hpp"
 #include "formats/container.hpp"
 #include "formats/file_kind.hpp"
 #include "formats/huc_layout.hpp"
@@ -182,15 +184,25 @@ InputResult convert_pattern(const std::string& input, const std::string* output,
   if (patterns.size() != names->size())
     return failure(make_error(ErrorCode::kInternal, input, "the designs changed while read"));
 
+  // Every file is placed, fitted, encoded and checked before the first is
+  // written, so that a design that cannot be written leaves nothing behind.
   std::vector<std::vector<std::uint8_t>> files;
+  std::vector<FileReport> reports(patterns.size());
   for (std::size_t i = 0; i < patterns.size(); ++i) {
-    auto image = write_pattern(patterns[i], (*format)->kind, (*names)[i]);
+    auto& adjustments = reports[i].adjustments;
+    auto placed = place_for_target(std::move(patterns[i]), **format, options, adjustments);
+    if (!placed) return failure(placed.error());
+    auto fitted = fit_to_limits(std::move(*placed), **format, options, adjustments);
+    if (!fitted) return failure(fitted.error());
+    auto image = write_pattern(*fitted, (*format)->kind, (*names)[i]);
     if (!image) return failure(image.error());
+    if (auto checked = check_written(*image, *fitted, **format, (*names)[i]); !checked)
+      return failure(checked.error());
     files.push_back(std::move(*image));
   }
   InputResult r;
   for (std::size_t i = 0; i < files.size(); ++i)
-    if (!out.write((*names)[i], files[i], r)) break;
+    if (!out.write((*names)[i], files[i], r, std::move(reports[i]))) break;
   return r;
 }
 
