@@ -249,7 +249,7 @@ TEST_F(WrongKind, InfoTellsAHucDesignAndACutShvDesignForWhatTheyAre) {
   EXPECT_EQ(huc.code, 0) << huc.err;
   EXPECT_THAT(huc.out, testing::StartsWith("rose.huc: HUC design \"test\", " +
                                            std::to_string(small_huc().size()) + " bytes\n"));
-  EXPECT_THAT(huc.out, testing::HasSubstr("  colours of design 1: code 3: 2 words\n"));
+  EXPECT_THAT(huc.out, testing::HasSubstr("  colours of design 1: 3 Red: 2 words\n"));
 
   const Ran json = run_in(dir_, "--info --json rose.huc");
   const auto doc = parse_json(json.out);

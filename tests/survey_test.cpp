@@ -257,6 +257,7 @@ TEST(InfoOutput, JsonReadsBackWithEveryValue) {
   EXPECT_EQ(rose["colours"][1]["code"].integer(), 33);
   EXPECT_EQ(rose["colours"][1]["words"].integer(), 5);
   EXPECT_EQ(rose["colours"][1]["preview_value"].integer(), 3);
+  EXPECT_EQ(rose["colours"][1]["name"].text, "Dark Blue");
   EXPECT_EQ(rose["stitch_words"].integer(), 8);
   EXPECT_EQ(rose["dimension_block"]["form"].text, "short");
   EXPECT_EQ(rose["dimension_block"]["x_offset_mm"].integer(), 13);
@@ -298,8 +299,8 @@ TEST(InfoOutput, TableAlignsOneRowPerDesign) {
                                                          {"dimension", "short"}};
   for (const auto& [head, value] : columns)
     EXPECT_EQ(lines[1].find(head), lines[2].find(value)) << head;
-  EXPECT_EQ(lines[4], "  colours of design 1: code 5: 3 words, code 33: 5 words");
-  EXPECT_EQ(lines[5], "  colours of design 2: code 0: 2 words");
+  EXPECT_EQ(lines[4], "  colours of design 1: 5 Yellow: 3 words, 33 Dark Blue: 5 words");
+  EXPECT_EQ(lines[5], "  colours of design 2: 0 Black: 2 words");
 }
 
 TEST(InfoOutput, TableShowsUnprintableNameBytesAsEscapes) {

@@ -229,7 +229,7 @@ if (typeof document !== "undefined") (function page() {
       el("td", { class: "colours" }, ...d.colours.map((c) => el("span", { class: "colour" },
         el("span", { class: "swatch", style: `background:${PALETTE[c.preview_value] || "#000"}`,
           "aria-hidden": "true" }),
-        `code ${c.code}: ${c.words}`))),
+        `${c.code} ${c.name || "(unnamed)"}: ${c.words}`))),
       el("td", { class: "num" }, String(d.stitch_words))));
     return el("table", { class: "designs" },
       el("caption", { class: "note" }, `${info.design_count} design${info.design_count === 1 ? "" : "s"}, ${info.bytes} bytes`),

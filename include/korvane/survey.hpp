@@ -23,6 +23,7 @@ struct ColourInfo {
   std::uint8_t code = 0;           // shvcolor_t::Color
   std::uint32_t words = 0;         // shvcolor_t::Stitches: words of this colour's block
   std::uint8_t preview_value = 0;  // the 4-bit preview colour (1-15) the code maps to
+  std::string name;                // the thread chart's name, empty for a code it does not name
 };
 
 /// A needle event of --info --stitches: 0.1 mm from the start point, y down.

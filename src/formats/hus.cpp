@@ -24,29 +24,37 @@ constexpr std::uint8_t kAttrColourChange = 0x84;
 constexpr std::uint8_t kAttrTrim = 0x88;
 constexpr std::uint8_t kAttrEnd = 0x90;
 
-struct ChartThread {
-  std::uint32_t rgb;
-  const char* name;
-  const char* catalogue;
-};
-
 // The HUS chart, by the index the file stores.
-constexpr std::array<ChartThread, 29> kHusChart = {{
-    {0x000000, "Black", "026"},        {0x0000E7, "Blue", "005"},
-    {0x00C600, "Green", "002"},        {0xFF0000, "Red", "014"},
-    {0x840084, "Purple", "008"},       {0xFFFF00, "Yellow", "020"},
-    {0x848484, "Grey", "024"},         {0x8484E7, "Light Blue", "006"},
-    {0x00FF84, "Light Green", "003"},  {0xFF7B31, "Orange", "017"},
-    {0xFF8CA5, "Pink", "011"},         {0x845200, "Brown", "028"},
-    {0xFFFFFF, "White", "022"},        {0x000084, "Dark Blue", "004"},
-    {0x008400, "Dark Green", "001"},   {0x7B0000, "Dark Red", "013"},
-    {0xFF6384, "Light Red", "015"},    {0x522952, "Dark Purple", "007"},
-    {0xFF00FF, "Light Purple", "009"}, {0xFFDE00, "Dark Yellow", "019"},
-    {0xFFFF9C, "Light Yellow", "021"}, {0x525252, "Dark Grey", "025"},
-    {0xD6D6D6, "Light Grey", "023"},   {0xFF5208, "Dark Orange", "016"},
-    {0xFF9C5A, "Light Orange", "018"}, {0xFF52B5, "Dark Pink", "010"},
-    {0xFFC6DE, "Light Pink", "012"},   {0x523100, "Dark Brown", "027"},
-    {0xB5A584, "Light Brown", "029"},
+constexpr std::array<ChartColour, 29> kHusChart = {{
+    {0, 0, 0, "Black", "026"},
+    {0, 0, 231, "Blue", "005"},
+    {0, 198, 0, "Green", "002"},
+    {255, 0, 0, "Red", "014"},
+    {132, 0, 132, "Purple", "008"},
+    {255, 255, 0, "Yellow", "020"},
+    {132, 132, 132, "Grey", "024"},
+    {132, 132, 231, "Light Blue", "006"},
+    {0, 255, 132, "Light Green", "003"},
+    {255, 123, 49, "Orange", "017"},
+    {255, 140, 165, "Pink", "011"},
+    {132, 82, 0, "Brown", "028"},
+    {255, 255, 255, "White", "022"},
+    {0, 0, 132, "Dark Blue", "004"},
+    {0, 132, 0, "Dark Green", "001"},
+    {123, 0, 0, "Dark Red", "013"},
+    {255, 99, 132, "Light Red", "015"},
+    {82, 41, 82, "Dark Purple", "007"},
+    {255, 0, 255, "Light Purple", "009"},
+    {255, 222, 0, "Dark Yellow", "019"},
+    {255, 255, 156, "Light Yellow", "021"},
+    {82, 82, 82, "Dark Grey", "025"},
+    {214, 214, 214, "Light Grey", "023"},
+    {255, 82, 8, "Dark Orange", "016"},
+    {255, 156, 90, "Light Orange", "018"},
+    {255, 82, 181, "Dark Pink", "010"},
+    {255, 198, 222, "Light Pink", "012"},
+    {82, 49, 0, "Dark Brown", "027"},
+    {181, 165, 132, "Light Brown", "029"},
 }};
 
 // VIP stores each thread as R, G, B, 0, every byte XORed with this table and
@@ -173,6 +181,8 @@ Result<Pattern> read_sections(const ByteReader& in, const Head& h, std::vector<T
 
 }  // namespace
 
+std::span<const ChartColour> hus_chart() { return kHusChart; }
+
 Result<Pattern> read_hus(const ByteReader& in) {
   KORVANE_TRY(h, read_head(in, kHusColoursAt, 2, 0xFFFF));
   std::vector<Thread> threads;
@@ -183,9 +193,7 @@ Result<Pattern> read_hus(const ByteReader& in) {
                     "thread " + std::to_string(c + 1) + " names colour " + std::to_string(index) +
                         ", which the HUS chart does not have");
     const auto& t = kHusChart[index];
-    threads.push_back({static_cast<std::uint8_t>(t.rgb >> 16),
-                       static_cast<std::uint8_t>(t.rgb >> 8), static_cast<std::uint8_t>(t.rgb),
-                       t.name, t.catalogue, std::nullopt});
+    threads.push_back({t.r, t.g, t.b, t.name, t.catalogue, std::nullopt});
   }
   return read_sections(in, h, std::move(threads));
 }

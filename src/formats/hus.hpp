@@ -1,9 +1,15 @@
 #pragma once
 
+#include <span>
+
 #include "formats/byte_reader.hpp"
+#include "formats/colour_chart.hpp"
 #include "formats/pattern.hpp"
 
 namespace kvn::formats {
+
+/// The HUS thread chart, by the index a HUS file stores.
+std::span<const ChartColour> hus_chart();
 
 /// Husqvarna/Viking HUS: a little-endian head, indices into the fixed HUS
 /// thread chart, then three compressed sections (one attribute, one x and one

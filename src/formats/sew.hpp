@@ -1,9 +1,15 @@
 #pragma once
 
+#include <span>
+
 #include "formats/byte_reader.hpp"
+#include "formats/colour_chart.hpp"
 #include "formats/pattern.hpp"
 
 namespace kvn::formats {
+
+/// Janome's chart as SEW files index it; the index is the thread's number.
+std::span<const ChartColour> sew_chart();
 
 /// Janome's older SEW: indices into Janome's fixed thread chart, then from a
 /// fixed offset 2-byte relative stitches (y upwards) with 0x80 commands.

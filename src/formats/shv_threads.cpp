@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
-#include <limits>
 #include <string>
+
+#include "formats/colour.hpp"
 
 namespace kvn::formats {
 namespace {
@@ -51,31 +51,6 @@ constexpr std::array<ShvThread, 29> kChart{{
 // vanishes on the usual light fabric and preview background.
 constexpr std::array<std::uint8_t, 12> kDefaultCycle{1, 3, 2, 9, 4, 0, 33, 35, 34, 11, 10, 37};
 
-struct Lab {
-  double l, a, b;
-};
-
-double linear(std::uint8_t c) {
-  const double v = c / 255.0;
-  return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-}
-
-double lab_f(double t) {
-  constexpr double kEpsilon = 216.0 / 24389.0;
-  constexpr double kKappa = 24389.0 / 27.0;
-  return t > kEpsilon ? std::cbrt(t) : (kKappa * t + 16.0) / 116.0;
-}
-
-// sRGB (D65) to CIELAB.
-Lab to_lab(std::uint8_t r8, std::uint8_t g8, std::uint8_t b8) {
-  const double r = linear(r8), g = linear(g8), b = linear(b8);
-  const double x = (0.4124564 * r + 0.3575761 * g + 0.1804375 * b) / 0.95047;
-  const double y = 0.2126729 * r + 0.7151522 * g + 0.0721750 * b;
-  const double z = (0.0193339 * r + 0.1191920 * g + 0.9503041 * b) / 1.08883;
-  const double fx = lab_f(x), fy = lab_f(y), fz = lab_f(z);
-  return {116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz)};
-}
-
 }  // namespace
 
 std::span<const ShvThread> shv_thread_chart() { return kChart; }
@@ -101,19 +76,7 @@ Thread thread_for_shv_code(std::uint8_t code) {
 }
 
 std::uint8_t nearest_shv_code(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-  const Lab want = to_lab(r, g, b);
-  std::uint8_t best = kChart.front().code;
-  double best_d = std::numeric_limits<double>::infinity();
-  for (const auto& t : kChart) {
-    const Lab have = to_lab(t.r, t.g, t.b);
-    const double dl = want.l - have.l, da = want.a - have.a, db = want.b - have.b;
-    const double d = dl * dl + da * da + db * db;
-    if (d < best_d) {
-      best_d = d;
-      best = t.code;
-    }
-  }
-  return best;
+  return kChart[nearest_entry(std::span<const ShvThread>(kChart), Rgb{r, g, b})].code;
 }
 
 std::uint8_t shv_code_for(const Thread& t) {

@@ -29,7 +29,7 @@ const ShvThread* find_shv_thread(std::uint8_t code);
 /// takes black, as the machines show it, under the name "SHV colour N".
 Thread thread_for_shv_code(std::uint8_t code);
 
-/// The chart's code nearest to the colour (r, g, b) by CIELAB distance.
+/// The chart's code that looks nearest to the colour (r, g, b).
 std::uint8_t nearest_shv_code(std::uint8_t r, std::uint8_t g, std::uint8_t b);
 
 /// The code a block sewn in `t` gets: the code it was read with, if any,

@@ -103,6 +103,7 @@ void write_design(JsonWriter& j, const DesignInfo& d, bool has_preview) {
   for (const auto& c : d.colours) {
     j.open_object(true);
     j.field("code", c.code).field("words", c.words).field("preview_value", c.preview_value);
+    j.field("name", c.name);
     j.close_object();
   }
   j.close_array();
@@ -157,10 +158,18 @@ std::string info_table(const FileInfo& info) {
   for (const auto& d : info.designs) {
     out += "  colours of design " + std::to_string(d.number) + ":";
     if (d.colours.empty()) out += " none";
-    for (std::size_t i = 0; i < d.colours.size(); ++i)
-      out += std::string(i ? ", " : " ") + "code " + std::to_string(unsigned{d.colours[i].code}) +
-             ": " + std::to_string(d.colours[i].words) +
-             (d.colours[i].words == 1 ? " word" : " words");
+    // The code and its name together: users look threads up by the name,
+    // the machine's own screens by the code.
+    for (std::size_t i = 0; i < d.colours.size(); ++i) {
+      const auto& c = d.colours[i];
+      out.append(i ? ", " : " ")
+          .append(std::to_string(unsigned{c.code}))
+          .append(" ")
+          .append(c.name.empty() ? "(unnamed)" : c.name)
+          .append(": ")
+          .append(std::to_string(c.words))
+          .append(c.words == 1 ? " word" : " words");
+    }
     out += "\n";
   }
   return out;

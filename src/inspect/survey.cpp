@@ -9,6 +9,7 @@
 #include "formats/hoop.hpp"
 #include "formats/huc_layout.hpp"
 #include "formats/pattern_read.hpp"
+#include "formats/shv_threads.hpp"
 #include "inspect/pictures.hpp"
 #include "shvgen/colour_tables.hpp"
 
@@ -34,6 +35,11 @@ const char* hoop_class_name(HoopClass c) {
 
 namespace inspect {
 namespace {
+
+ColourInfo colour_info(std::uint8_t code, std::uint32_t words) {
+  const formats::ShvThread* t = formats::find_shv_thread(code);
+  return {code, words, shvgen::pixel_for_colour(code), t ? std::string(t->name) : std::string()};
+}
 
 using formats::ByteReader;
 
@@ -98,8 +104,7 @@ DesignInfo describe_design(const DesignView& v, unsigned number) {
   info.placement_x = v.Xoffset;
   info.placement_y = v.Yoffset;
   info.colours.reserve(d.colours.size());
-  for (const auto& c : d.colours)
-    info.colours.push_back({c.Color, c.Stitches, shvgen::pixel_for_colour(c.Color)});
+  for (const auto& c : d.colours) info.colours.push_back(colour_info(c.Color, c.Stitches));
   info.stitch_words = h.Stitches;
   info.long_dimension_block = d.dimensions.long_form;
   info.scanlines = d.dimensions.scanlines;
@@ -134,7 +139,7 @@ Result<FileInfo> survey_huc(const ByteReader& in) {
   d.colours.reserve(h.nColors);
   for (std::size_t i = 0; i < h.nColors; ++i) {
     KORVANE_TRY(c, formats::read_huccolor(in, i));
-    d.colours.push_back({c.Color, c.Stitches, shvgen::pixel_for_colour(c.Color)});
+    d.colours.push_back(colour_info(c.Color, c.Stitches));
   }
   const std::uint64_t stream_end =
       formats::huc_stream_at(h.nColors) + 2 * std::uint64_t{h.Stitches};
