@@ -66,5 +66,51 @@ TEST(Colour, LabOfSrgb) {
   }
 }
 
+// Colours users bring from one maker's chart to another's. The far pick is
+// what a plain RGB or Lab distance chose and a user would see as wrong.
+TEST(Colour, EachChartPicksTheThreadThatLooksNearest) {
+  enum class Chart { kShv, kJef, kPec, kHus, kSew };
+  struct Case {
+    const char* what;
+    formats::Rgb colour;
+    Chart chart;
+    std::size_t first;  // charts whose entry 0 is no thread skip it
+    std::string_view expected;
+    std::size_t expected_index;  // the SHV code for SHV
+  };
+  const Case cases[] = {
+      {"Janome Moss Green, not SHV Grey", {137, 152, 86}, Chart::kShv, 0, "Dark Green", 34},
+      {"Janome Bright Blue, not SHV Grey", {79, 131, 171}, Chart::kShv, 0, "Light Blue", 7},
+      {"Brother Moss Green", {47, 126, 32}, Chart::kShv, 0, "Dark Green", 34},
+      {"SHV Grey, not Janome Salmon", {127, 127, 127}, Chart::kJef, 1, "Gray", 24},
+      {"SHV Dark Brown, not Brother Dark Olive", {102, 51, 0}, Chart::kPec, 1, "Dark Brown", 24},
+      {"Janome Dark Brown", {72, 26, 5}, Chart::kPec, 1, "Dark Brown", 24},
+      {"SHV Grey on the HUS chart", {127, 127, 127}, Chart::kHus, 0, "Grey", 6},
+      {"Janome Canary Yellow by its SEW number", {255, 229, 5}, Chart::kSew, 1, "Canary Yellow", 73},
+      {"black past the placeholder", {0, 0, 0}, Chart::kJef, 1, "Black", 1},
+      {"black on a tie takes the lower index", {0, 0, 0}, Chart::kPec, 0, "Unknown", 0},
+      {"black past Brother's placeholder", {0, 0, 0}, Chart::kPec, 1, "Black", 20},
+      {"white off the chart's white", {255, 255, 255}, Chart::kPec, 1, "White", 29},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto [r, g, b] = c.colour;
+    if (c.chart == Chart::kShv) {
+      const auto code = formats::nearest_shv_code(r, g, b);
+      EXPECT_EQ(code, c.expected_index);
+      ASSERT_NE(formats::find_shv_thread(code), nullptr);
+      EXPECT_EQ(formats::find_shv_thread(code)->name, c.expected);
+      continue;
+    }
+    const auto chart = c.chart == Chart::kJef   ? formats::janome_chart()
+                       : c.chart == Chart::kPec ? formats::pec_palette()
+                       : c.chart == Chart::kHus ? formats::hus_chart()
+                                                : formats::sew_chart();
+    const auto i = formats::nearest_chart_colour(chart, r, g, b, c.first);
+    EXPECT_EQ(i, c.expected_index);
+    EXPECT_EQ(chart[i].name, c.expected);
+  }
+}
+
 }  // namespace
 }  // namespace kvn
