@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "formats/line_steps.hpp"
@@ -169,15 +170,19 @@ std::vector<Thread> block_threads(std::span<const std::uint8_t> indices,
   for (const auto i : indices) {
     if (std::find(distinct.begin(), distinct.end(), i) == distinct.end()) distinct.push_back(i);
   }
-  std::vector<ChartColour> chart_colours;
-  for (const auto& t : chart) chart_colours.push_back({t.r, t.g, t.b, "", ""});
+  // A header may list thousands of threads: each palette colour is matched once.
+  std::array<std::optional<std::size_t>, kPecPalette.size()> matched;
   for (const auto i : indices) {
     if (distinct.size() == chart.size()) {
       threads.push_back(chart[static_cast<std::size_t>(
           std::find(distinct.begin(), distinct.end(), i) - distinct.begin())]);
     } else {
-      const auto& c = kPecPalette[i % kPecPalette.size()];
-      threads.push_back(chart[nearest_chart_colour(chart_colours, c.r, c.g, c.b)]);
+      auto& m = matched[i % kPecPalette.size()];
+      if (!m) {
+        const auto& c = kPecPalette[i % kPecPalette.size()];
+        m = nearest_entry(chart, Rgb{c.r, c.g, c.b});
+      }
+      threads.push_back(chart[*m]);
     }
   }
   return threads;
