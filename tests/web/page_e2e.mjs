@@ -146,7 +146,7 @@ async function checkTable(page, card, want) {
   want.forEach((d, i) => {
     const r = rows[i] || [];
     check(r[1] === d.name && r[2] === `${d.width_mm.toFixed(1)} × ${d.height_mm.toFixed(1)}` &&
-      r[3] === d.hoop && r[6] === String(d.stitch_words) && d.colours.every((c) => r[5].includes(`code ${c.code}: ${c.words}`)),
+      r[3] === d.hoop && r[6] === String(d.stitch_words) && d.colours.every((c) => r[5].includes(`${c.code} ${c.name || "(unnamed)"}: ${c.words}`)),
       `design ${i + 1} row agrees with --info: ${r.join(" | ")}`);
   });
 }
