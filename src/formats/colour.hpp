@@ -23,9 +23,9 @@ Lab lab_of(Rgb c);
 
 /// How different two colours look (CIEDE2000): about 1 is the smallest
 /// difference an eye notices side by side, above 10 they are other colours.
-/// Thread charts are matched by it because plain RGB or Lab distances call a
-/// grey nearer to a muted pink or olive than to a green of the same
-/// lightness.
+/// Thread charts are matched by it: a weighted RGB distance took a dark brown
+/// for an olive and a grey for a mauve, a plain Lab distance took a moss
+/// green for grey.
 double delta_e2000(const Lab& x, const Lab& y);
 double delta_e2000(Rgb x, Rgb y);
 
