@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <string_view>
+#include <utility>
 
 #include "formats/colour.hpp"
 #include "formats/colour_chart.hpp"
@@ -41,7 +41,8 @@ TEST(Colour, DeltaE2000MatchesPublishedPairs) {
   };
   for (const auto& c : cases) {
     EXPECT_NEAR(formats::delta_e2000(c.x, c.y), c.expected, 5e-5) << "pair " << c.pair;
-    EXPECT_NEAR(formats::delta_e2000(c.y, c.x), c.expected, 5e-5) << "pair " << c.pair << " swapped";
+    EXPECT_NEAR(formats::delta_e2000(c.y, c.x), c.expected, 5e-5)
+        << "pair " << c.pair << " swapped";
   }
 }
 
@@ -78,7 +79,12 @@ TEST(Colour, EachChartPicksTheThreadThatLooksNearest) {
       {"SHV Dark Brown, not Brother Dark Olive", {102, 51, 0}, Chart::kPec, 1, "Dark Brown", 24},
       {"Janome Dark Brown", {72, 26, 5}, Chart::kPec, 1, "Dark Brown", 24},
       {"SHV Grey on the HUS chart", {127, 127, 127}, Chart::kHus, 0, "Grey", 6},
-      {"Janome Canary Yellow by its SEW number", {255, 229, 5}, Chart::kSew, 1, "Canary Yellow", 73},
+      {"Janome Canary Yellow by its SEW number",
+       {255, 229, 5},
+       Chart::kSew,
+       1,
+       "Canary Yellow",
+       73},
       {"black past the placeholder", {0, 0, 0}, Chart::kJef, 1, "Black", 1},
       {"black on a tie takes the lower index", {0, 0, 0}, Chart::kPec, 0, "Unknown", 0},
       {"black past Brother's placeholder", {0, 0, 0}, Chart::kPec, 1, "Black", 20},
