@@ -130,9 +130,13 @@ InputResult convert_pattern(const std::string& input, const std::string* output,
     out.write(names->front(), *shv, r);
     return r;
   };
+  // A design asked to turn is rewritten whatever it was; otherwise the
+  // designs of HUC images and containers go into SHV as they are.
+  const bool turning = options.rotate == Turn::k90 || options.rotate == Turn::k180 ||
+                       options.rotate == Turn::k270;
   // A HUC design's stream is already SHV's: it goes over unchanged, exactly
   // as --huc writes it, so that both commands give one file the same bytes.
-  if (kind == formats::ContentKind::kHucDesign &&
+  if (kind == formats::ContentKind::kHucDesign && !turning &&
       (*format)->kind == formats::ContentKind::kShvDesign) {
     if (auto whole = formats::check_huc_image(in); !whole) return failure(whole.error());
     return write_shv_of(in);
@@ -140,7 +144,8 @@ InputResult convert_pattern(const std::string& input, const std::string* output,
 
   // A container into SHV gives the files splitting or combining writes:
   // each design byte for byte, or the very file --combine writes.
-  if (kind == formats::ContentKind::kDhvContainer && (*format)->kind == formats::ContentKind::kShvDesign) {
+  if (kind == formats::ContentKind::kDhvContainer && !turning &&
+      (*format)->kind == formats::ContentKind::kShvDesign) {
     auto layout = formats::read_container(in);
     if (!layout) return failure(layout.error());
     if (!options.combine || layout->designs.size() == 1) {
