@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "convert/combine.hpp"
+#include "korvane/korvane.hpp"
 #include "support/builders.hpp"
 #include "support/c_calls.hpp"
 #include "support/fake_file_system.hpp"
+#include "support/run_korvane.hpp"
+#include "support/temp_dir.hpp"
 
 namespace kvn::convert {
 namespace {
@@ -199,6 +204,37 @@ TEST(Combine, RefusesWhatACombinedDesignCannotHoldAndWritesNothing) {
     EXPECT_NE(diag.message.find(c.says), std::string::npos) << diag.message;
   }
 }
+
+#ifndef _WIN32
+// Two commands, one promise: --convert --combine into SHV gives what --combine
+// gives, refusals and their words included. Into another format the designs
+// go together beyond SHV's limits, and the report says so.
+TEST(Combine, ConvertCombineRefusesWhatCombineRefusesInItsWords) {
+  for (const auto& c : refused()) {
+    SCOPED_TRACE(c.name);
+    test::ScopedTempDir dir;
+    test::write_bytes(dir.file("g.dhv"), c.dhv);
+    const auto combined = test::run_in(dir, "--combine g.dhv");
+    const auto converted = test::run_in(dir, "--convert --combine g.dhv");
+    EXPECT_NE(combined.code, 0);
+    EXPECT_EQ(converted.code, combined.code);
+    EXPECT_EQ(converted.err, combined.err);
+    EXPECT_EQ(dir.files(), std::vector<std::string>{"g.dhv"});
+  }
+  test::ScopedTempDir dir;
+  test::write_bytes(dir.file("g.dhv"), refused()[1].dhv);  // more than 65,535 words
+  Invocation run(Conversion::kConvert, {dir.file("g.dhv")}, dir.file("g.dst"),
+                 ConvertOptions{.to = "dst", .combine = true});
+  ASSERT_TRUE(run.refusals().empty());
+  const auto outcome = run.convert(0);
+  ASSERT_TRUE(outcome.has_value()) << outcome.error().message();
+  ASSERT_EQ(outcome->reports.size(), 1u);
+  const auto& said = outcome->reports[0].adjustments;
+  EXPECT_TRUE(std::any_of(said.begin(), said.end(), [](const Adjustment& a) {
+    return a.code == "combined-beyond-shv" && a.sentence.find("65535") != std::string::npos;
+  }));
+}
+#endif
 
 TEST(Combine, TheLastDesignGetsNoReturnRecordAndCountsAddUp) {
   const auto huc = combine(DhvBuilder{}.add(shv(kB), 1, 2).add(shv(kA)).add(shv(kB)).bytes());

@@ -325,10 +325,13 @@ std::optional<std::vector<Pattern>> designs_of(const Bytes& bytes, bool combine)
   return p ? std::optional(std::vector<Pattern>{*p}) : std::nullopt;
 }
 
+// Each stitch from the first: a design placed for its machine keeps its shape.
 std::vector<std::pair<int, int>> stitch_positions(const Pattern& p) {
   std::vector<std::pair<int, int>> v;
   for (const auto& e : p.events)
     if (e.op == NeedleOp::kStitch) v.emplace_back(e.x, e.y);
+  for (std::size_t i = v.size(); i-- > 0;)
+    v[i] = {v[i].first - v[0].first, v[i].second - v[0].second};
   return v;
 }
 

@@ -36,7 +36,7 @@ trap 'rm -rf "$work"' EXIT
 cp "$design" "$work/logo.jef"
 cd "$work"
 # The command lines the README shows.
-"$korvane" --convert logo.jef
+"$korvane" --convert logo.jef --rotate fit
 "$korvane" --preview logo.shv
 mkdir -p "$(dirname "$out")"
 cp logo-stitches.png "$out"

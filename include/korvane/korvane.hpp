@@ -38,9 +38,17 @@ struct Outcome {
 /// ConvertOptions.
 enum class Conversion { kSplit, kCombine, kHuc, kPreview, kConvert };
 
+/// How far a conversion turns a design, clockwise as it lies in the hoop.
+/// kToFit turns by 90 degrees only when that makes it fit a hoop it does not
+/// fit as it lies.
+enum class Turn { kNone, k90, k180, k270, kToFit };
+
 struct ConvertOptions {
   std::string to;        // the output format ("dst", "svg", ...); empty: from -o, else SHV
   bool combine = false;  // a DHV container gives one design of all its designs
+  Turn rotate = Turn::kNone;
+  bool keep_origin = false;     // the source's origin stays, not the design's middle
+  bool allow_oversize = false;  // a design no hoop holds is written all the same
 };
 
 /// One run of a conversion over several inputs, as a command line asks for it.

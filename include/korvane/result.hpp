@@ -43,6 +43,7 @@ enum class ErrorCode : int {
   kInternal = 28,
   kMalformedDesign = 29,
   kUnsupportedForm = 30,
+  kLargerThanHoops = 31,
 };
 
 /// The fixed phrase of a code, written once.

@@ -23,28 +23,23 @@ using formats::Pattern;
 
 std::string written_formats() { return formats::writable_extensions(); }
 
-// The HUC image combining makes of a container of two or more designs, when
-// combining can make one: then --convert --combine gives what --combine does.
-std::optional<std::vector<std::uint8_t>> combined_image(const formats::ByteReader& in,
-                                                        const formats::ContainerLayout& layout) {
-  if (layout.designs.size() < 2) return std::nullopt;
-  auto huc = build_combined_huc(in, layout);
-  if (!huc) return std::nullopt;
-  return std::move(*huc);
-}
-
 }  // namespace
 
-Result<std::vector<Pattern>> container_patterns(const formats::ByteReader& in, bool combine) {
+Result<std::vector<Pattern>> container_patterns(const formats::ByteReader& in, bool combine,
+                                                std::optional<Error>* beyond_combining) {
   if (!combine) return formats::read_dhv_designs(in);
   // Read from combining's own image, so that each design's first record is
   // sewn as combining sews it. Combinations beyond what one HUC image holds,
   // which combining refuses, are still put together pattern by pattern.
   KORVANE_TRY(layout, formats::read_container(in));
-  if (const auto huc = combined_image(in, layout)) {
-    KORVANE_TRY(all, formats::read_huc(formats::ByteReader(*huc, in.file())));
-    all.name.assign(layout.name.begin(), layout.name.end());
-    return std::vector<Pattern>{std::move(all)};
+  if (layout.designs.size() >= 2) {
+    auto huc = build_combined_huc(in, layout);
+    if (huc) {
+      KORVANE_TRY(all, formats::read_huc(formats::ByteReader(*huc, in.file())));
+      all.name.assign(layout.name.begin(), layout.name.end());
+      return std::vector<Pattern>{std::move(all)};
+    }
+    if (beyond_combining) *beyond_combining = huc.error();
   }
   KORVANE_TRY(all, formats::read_dhv_combined(in));
   return std::vector<Pattern>{std::move(all)};
@@ -135,9 +130,13 @@ InputResult convert_pattern(const std::string& input, const std::string* output,
     out.write(names->front(), *shv, r);
     return r;
   };
+  // A design asked to turn is rewritten whatever it was; otherwise the
+  // designs of HUC images and containers go into SHV as they are.
+  const bool turning = options.rotate == Turn::k90 || options.rotate == Turn::k180 ||
+                       options.rotate == Turn::k270;
   // A HUC design's stream is already SHV's: it goes over unchanged, exactly
   // as --huc writes it, so that both commands give one file the same bytes.
-  if (kind == formats::ContentKind::kHucDesign &&
+  if (kind == formats::ContentKind::kHucDesign && !turning &&
       (*format)->kind == formats::ContentKind::kShvDesign) {
     if (auto whole = formats::check_huc_image(in); !whole) return failure(whole.error());
     return write_shv_of(in);
@@ -145,7 +144,8 @@ InputResult convert_pattern(const std::string& input, const std::string* output,
 
   // A container into SHV gives the files splitting or combining writes:
   // each design byte for byte, or the very file --combine writes.
-  if (kind == formats::ContentKind::kDhvContainer && (*format)->kind == formats::ContentKind::kShvDesign) {
+  if (kind == formats::ContentKind::kDhvContainer && !turning &&
+      (*format)->kind == formats::ContentKind::kShvDesign) {
     auto layout = formats::read_container(in);
     if (!layout) return failure(layout.error());
     if (!options.combine || layout->designs.size() == 1) {
@@ -164,13 +164,17 @@ InputResult convert_pattern(const std::string& input, const std::string* output,
         if (!out.write((*names)[i], designs[i], r)) break;
       return r;
     }
-    if (const auto huc = combined_image(in, *layout))
-      return write_shv_of(formats::ByteReader(*huc, input));
+    // Into SHV, --convert --combine is --combine: it refuses what combining
+    // refuses, in the same words, rather than making an SHV file of its own.
+    auto huc = build_combined_huc(in, *layout);
+    if (!huc) return failure(huc.error());
+    return write_shv_of(formats::ByteReader(*huc, input));
   }
 
   std::vector<Pattern> patterns;
+  std::optional<Error> beyond_combining;
   if (kind == formats::ContentKind::kDhvContainer) {
-    auto all = container_patterns(in, options.combine);
+    auto all = container_patterns(in, options.combine, &beyond_combining);
     if (!all) return failure(all.error());
     patterns = std::move(*all);
   } else {
@@ -188,9 +192,14 @@ InputResult convert_pattern(const std::string& input, const std::string* output,
   // written, so that a design that cannot be written leaves nothing behind.
   std::vector<std::vector<std::uint8_t>> files;
   std::vector<FileReport> reports(patterns.size());
+  if (beyond_combining && !reports.empty())
+    reports.front().adjustments.push_back(
+        {"combined-beyond-shv", 1,
+         "combined although --combine refuses these designs (" + beyond_combining->detail +
+             "): no SHV design could hold them"});
   for (std::size_t i = 0; i < patterns.size(); ++i) {
     auto& adjustments = reports[i].adjustments;
-    auto placed = place_for_target(std::move(patterns[i]), **format, options, adjustments);
+    auto placed = place_for_target(std::move(patterns[i]), **format, options, adjustments, input);
     if (!placed) return failure(placed.error());
     auto fitted = fit_to_limits(std::move(*placed), **format, options, adjustments);
     if (!fitted) return failure(fitted.error());

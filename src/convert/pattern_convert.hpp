@@ -16,8 +16,11 @@ namespace kvn::convert {
 
 /// The designs of a DHV container as patterns: each design on its own, or
 /// with `combine` one pattern of all of them placed as combining places them.
-Result<std::vector<formats::Pattern>> container_patterns(const formats::ByteReader& in,
-                                                         bool combine);
+/// Where combining refuses them and they are put together all the same,
+/// `beyond_combining` receives combining's refusal.
+Result<std::vector<formats::Pattern>> container_patterns(
+    const formats::ByteReader& in, bool combine,
+    std::optional<Error>* beyond_combining = nullptr);
 
 /// The format a --convert run writes: `options.to`, else the extension of
 /// `output` when that names a file, else SHV.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "formats/error.hpp"
@@ -12,9 +13,12 @@ namespace kvn::convert {
 /// The design placed where `target`'s machines expect it (its origin or
 /// start point at the design's centre, turned as `options` ask) and checked
 /// against the target's hoops. Each change is added to `adjustments`; a
-/// design that fits no hoop is an error naming the turn that would fit.
+/// design that fits no hoop is an error naming the turn that would fit,
+/// unless `options` allow it. Documents and pictures are only turned.
+/// `file` names the input in errors.
 Result<formats::Pattern> place_for_target(formats::Pattern p, const formats::Format& target,
                                           const ConvertOptions& options,
-                                          std::vector<Adjustment>& adjustments);
+                                          std::vector<Adjustment>& adjustments,
+                                          const std::string& file);
 
 }  // namespace kvn::convert

@@ -67,6 +67,8 @@ const char* describe(ErrorCode code) {
       return "the design's data is damaged";
     case ErrorCode::kUnsupportedForm:
       return "this form of the format is not supported";
+    case ErrorCode::kLargerThanHoops:
+      return "the design is larger than every hoop";
   }
   return "unknown error";
 }

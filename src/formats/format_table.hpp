@@ -10,6 +10,7 @@
 #include "formats/byte_reader.hpp"
 #include "formats/error.hpp"
 #include "formats/file_kind.hpp"
+#include "formats/hoop.hpp"
 #include "formats/pattern.hpp"
 
 namespace kvn::formats {
@@ -35,6 +36,7 @@ struct WriterLimits {
   bool stops = false;      // a stop apart from a colour change
   bool colours = false;    // the file stores its threads' colours
   const char* chart = "";  // the thread chart colours are picked from, "" when stored as RGB
+  std::span<const HoopSize> hoops{};  // smallest first; empty where the format names no hoop
 };
 
 using ReadFn = Result<Pattern> (*)(const ByteReader&);

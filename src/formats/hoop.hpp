@@ -38,4 +38,31 @@ constexpr std::size_t hoop_class_index(std::int32_t width, std::int32_t height) 
   return i;
 }
 
+/// A hoop a format's machines take: the largest design it holds, in tenths
+/// of a millimetre, width along x and height along y as the design lies.
+struct HoopSize {
+  std::int32_t width;
+  std::int32_t height;
+};
+
+/// The SHV classes as hoops, smallest first.
+inline constexpr HoopSize kShvHoops[] = {
+    {kHoopClasses[0].width, kHoopClasses[0].height}, {kHoopClasses[1].width, kHoopClasses[1].height},
+    {kHoopClasses[2].width, kHoopClasses[2].height}, {kHoopClasses[3].width, kHoopClasses[3].height},
+    {kHoopClasses[4].width, kHoopClasses[4].height},
+};
+static_assert(std::size(kShvHoops) == kHoopClassCount);
+
+/// The hoops a JEF header names, smallest first: the JEF writer picks among them.
+inline constexpr HoopSize kJanomeHoops[] = {
+    {500, 500}, {1100, 1100}, {1260, 1100}, {1400, 2000}, {2000, 2000},
+};
+
+/// The hoops of the machines that read PES and PEC, smallest first: the two a
+/// PES header names (100 x 100 and 130 x 180 mm) and the larger frames of
+/// the same machines, up to 240 x 360 mm.
+inline constexpr HoopSize kBrotherHoops[] = {
+    {1000, 1000}, {1300, 1800}, {1600, 2600}, {2000, 3000}, {2400, 3600},
+};
+
 }  // namespace kvn::formats

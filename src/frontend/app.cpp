@@ -183,7 +183,13 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
   std::vector<std::string> inputs;
   for (const auto& item : items)
     if (!item.problem) inputs.push_back(item.file);
-  Invocation run(what, inputs, o.output, ConvertOptions{o.to, o.combine}, o.output_dir);
+  ConvertOptions convert;
+  convert.to = o.to;
+  convert.combine = o.combine;
+  convert.rotate = o.rotate;
+  convert.keep_origin = o.keep_origin;
+  convert.allow_oversize = o.allow_oversize;
+  Invocation run(what, inputs, o.output, convert, o.output_dir);
   if (refused(run, out, err)) return kExitFailed;
   const bool batch = items.size() > 1;
   const bool bare_error_line = classic && !batch;

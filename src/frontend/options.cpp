@@ -22,6 +22,7 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
   // "--output FILE" and "--output=FILE". kMissing when the value is not there.
   enum class Valued { kNo, kYes, kMissing };
   std::string value;
+  bool rotate_seen = false;
   auto valued = [&](std::size_t& i, const char* short_form, const std::string& long_form) {
     const std::string& a = args[i];
     if (a == short_form || a == long_form) {
@@ -67,6 +68,30 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
         return std::nullopt;
       }
       o.to = args[++i];
+    } else if (a == "--rotate" || a.rfind("--rotate=", 0) == 0) {
+      std::string turn;
+      if (a != "--rotate") {
+        turn = a.substr(9);
+      } else if (i + 1 < args.size()) {
+        turn = args[++i];
+      }
+      if (turn == "90")
+        o.rotate = Turn::k90;
+      else if (turn == "180")
+        o.rotate = Turn::k180;
+      else if (turn == "270")
+        o.rotate = Turn::k270;
+      else if (turn == "fit")
+        o.rotate = Turn::kToFit;
+      else {
+        problem = "'--rotate' needs 90, 180, 270 or fit";
+        return std::nullopt;
+      }
+      rotate_seen = true;
+    } else if (a == "--keep-origin") {
+      o.keep_origin = true;
+    } else if (a == "--allow-oversize") {
+      o.allow_oversize = true;
     } else if (a == "--stitches") {
       o.stitches = true;
     } else if (a == "--formats") {
@@ -153,6 +178,10 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     problem = "--to goes with --convert";
     return std::nullopt;
   }
+  if ((rotate_seen || o.keep_origin || o.allow_oversize) && o.command != Command::kConvert) {
+    problem = "--rotate, --keep-origin and --allow-oversize go with --convert";
+    return std::nullopt;
+  }
   if (o.command != Command::kConvert) o.combine = false;
   if ((o.output || o.output_dir) && o.command == Command::kInfo) {
     problem = "--info prints what it finds and writes no file: it takes no -o or -O";
@@ -221,7 +250,12 @@ void print_help(std::ostream& out) {
          "  --huc FILE               build an SHV design from a HUC design file\n"
          "  --convert FILE...        convert designs of any format korvane reads\n"
       << to_line << "\n"
-      << "  --info FILE...           tell what each container or design holds\n"
+      << "  --rotate 90|180|270|fit  with --convert: turn designs clockwise; fit turns\n"
+         "                           one by 90 only when that makes it fit a hoop\n"
+         "  --keep-origin            with --convert: keep the design's own start point\n"
+         "                           instead of starting at its middle\n"
+         "  --allow-oversize         with --convert: write designs larger than any hoop\n"
+         "  --info FILE...           tell what each container or design holds\n"
          "  --json                   with --info or --formats: print one JSON document\n"
          "  --stitches               with --info --json: list every needle event too\n"
          "  --preview FILE...        write PNG pictures of each container or design\n"

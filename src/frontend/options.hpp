@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "frontend/dialogs.hpp"
+#include "korvane/korvane.hpp"
 
 namespace kvn::frontend {
 
@@ -30,6 +31,9 @@ struct Options {
   bool stitches = false;              // --info --json: every needle event too
   std::string to;                     // --convert: the output format
   bool combine = false;               // --convert: a container gives one design
+  Turn rotate = Turn::kNone;          // --convert --rotate
+  bool keep_origin = false;           // --convert --keep-origin
+  bool allow_oversize = false;        // --convert --allow-oversize
   DialogChoice dialogs = DialogChoice::kAuto;
   std::optional<std::string> output_dir;  // -O: the folder for every output
   bool quiet = false;                     // -q: no line for what succeeded

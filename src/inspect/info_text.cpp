@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "inspect/millimetres.hpp"
+#include "inspect/survey.hpp"
 #include "inspect/text_out.hpp"
 
 namespace kvn::inspect {
@@ -75,6 +76,21 @@ void write_pattern_design(JsonWriter& j, const DesignInfo& d) {
 }
 
 std::string pattern_table(const FileInfo& info);
+
+// A design no hoop holds tells whether a quarter turn (--rotate fit) would make it fit.
+std::string hoop_notes(const FileInfo& info) {
+  std::string out;
+  for (const auto& d : info.designs) {
+    if (d.hoop != HoopClass::kLarger) continue;
+    out.append("  design ").append(std::to_string(d.number)).append(" fits no hoop");
+    const HoopClass turned = hoop_class_for(d.height, d.width);
+    if (turned == HoopClass::kLarger)
+      out.append(", even turned\n");
+    else
+      out.append("; turned it fits the ").append(hoop_class_name(turned)).append(" mm hoop\n");
+  }
+  return out;
+}
 
 void write_design(JsonWriter& j, const DesignInfo& d, bool has_preview) {
   j.open_object();
@@ -155,6 +171,7 @@ std::string info_table(const FileInfo& info) {
          huc ? "-" : dimension_text(d), huc ? "-" : std::to_string(d.preview_bytes)});
   // Numbers line up on the right, words on the left.
   out += aligned_rows(rows, {true, false, false, false, false, false, true, true, false, true});
+  out += hoop_notes(info);
   for (const auto& d : info.designs) {
     out += "  colours of design " + std::to_string(d.number) + ":";
     if (d.colours.empty()) out += " none";
@@ -202,6 +219,7 @@ std::string pattern_table(const FileInfo& info) {
                     std::to_string(d.stitch_count), std::to_string(d.jump_count),
                     std::to_string(d.trim_count)});
   out += aligned_rows(rows, {true, false, false, false, true, true, true, true});
+  out += hoop_notes(info);
   for (const auto& d : info.designs) {
     // Appended piece by piece: GCC 12 at -O3 takes "literal" + std::string
     // for an overlapping copy and warns.
