@@ -95,6 +95,8 @@ Result<Head> read_head(const ByteReader& in, std::size_t colours_at, std::size_t
   KORVANE_TRY(x, in.u32le(kXsAt, "the offset of the x moves"));
   KORVANE_TRY(y, in.u32le(kYsAt, "the offset of the y moves"));
   h = {stitches, colours, a, x, y};
+  KORVANE_FAIL_AT(h.colours == 0, in, kColourCountAt, ErrorCode::kMalformedDesign,
+                  "its header counts no colours");
   KORVANE_FAIL_AT(h.colours > max_colours ||
                       h.colours * colour_size > in.size() - std::min(in.size(), colours_at),
                   in, kColourCountAt, ErrorCode::kMalformedDesign,
@@ -106,6 +108,11 @@ Result<Head> read_head(const ByteReader& in, std::size_t colours_at, std::size_t
                   "the sections' offsets (" + std::to_string(h.attributes_at) + ", " +
                       std::to_string(h.xs_at) + ", " + std::to_string(h.ys_at) +
                       ") are out of order or past the end of the file");
+  // A count of nothing read as nothing would lose every stitch the sections hold.
+  KORVANE_FAIL_AT(h.stitches == 0 && in.size() > h.attributes_at, in, kStitchCountAt,
+                  ErrorCode::kMalformedDesign,
+                  "its header counts no stitches, but its sections hold " +
+                      grouped(in.size() - h.attributes_at) + " bytes");
   return h;
 }
 
