@@ -226,7 +226,7 @@ TEST(FileKind, EveryCutDesignIsRefusedAsItsKind) {
       whole = c.real_whole ? c.real_whole : bytes.size();
     }
     const formats::Format& format = *formats::format_of(c.kind);
-    const std::string named = std::string(format.article) + " " + format.noun + ", ";
+    const std::string named = std::string(format.article) + " " + format.noun + ", cut short: ";
     std::size_t from = c.from;
     if (c.kind == ContentKind::kShvDesign) from = 87 + bytes.at(86) + 6;
     if (c.kind == ContentKind::kSew) from = 2 + 2 * le16_at(bytes, 0);
