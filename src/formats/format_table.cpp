@@ -179,6 +179,7 @@ bool jef_head(const ByteReader& in) {
 // SEW: a little-endian colour count, its colour list, and the stitches at a
 // fixed place, opened by a move command.
 constexpr std::size_t kSewStitchesAt = 0x1D78;
+constexpr std::uint16_t kSewChartColours = 79;  // Janome's chart, as SEW indexes it
 bool sew_layout(const ByteReader& in) {
   const auto colours = le16(in, 0);
   auto first = in.u8(kSewStitchesAt, "the stitches");
@@ -192,7 +193,7 @@ bool sew_cut_in_head(const ByteReader& in) {
   if (in.size() > kSewStitchesAt || !colours || *colours < 1 || *colours > 255) return false;
   for (std::size_t c = 0; c < *colours; ++c) {
     const auto index = le16(in, 2 + 2 * c);
-    if (!index || *index >= kSewChartSize) return false;
+    if (!index || *index >= kSewChartColours) return false;
   }
   return true;
 }

@@ -26,7 +26,7 @@ struct ChartThread {
 };
 
 // Janome's chart for SEW, by the index the file stores (the catalogue number).
-constexpr std::array<ChartThread, kSewChartSize> kSewChart = {{
+constexpr std::array<ChartThread, 79> kSewChart = {{
     {0, 0, 0, "Unknown"},
     {0, 0, 0, "Black"},
     {255, 255, 255, "White"},

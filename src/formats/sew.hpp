@@ -5,9 +5,6 @@
 
 namespace kvn::formats {
 
-/// Colours on Janome's chart for SEW; a file names them by index.
-inline constexpr std::size_t kSewChartSize = 79;
-
 /// Janome's older SEW: indices into Janome's fixed thread chart, then from a
 /// fixed offset 2-byte relative stitches (y upwards) with 0x80 commands.
 Result<Pattern> read_sew(const ByteReader& in);
