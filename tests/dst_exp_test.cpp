@@ -299,9 +299,9 @@ TEST(DstExp, DamagedFilesAreRefusedWithWhereAndWhy) {
     EXPECT_NE(r.error().file, "");
   }
   // Tolerated, as real files do it: bytes after the end record, and no end
-  // record with a last record cut short.
+  // record with a last record cut short where the header counts it.
   const auto tail = dst_with("LA:", {0, 0, 0x03, 0, 0, 0xF3, 0x1A});
-  const auto cut_end = dst_with("LA:", {0, 0, 0x03, 0, 0});
+  const auto cut_end = dst_with("LA:" + std::string(17, ' ') + "ST:      2", {0, 0, 0x03, 0, 0});
   for (const auto& b : {tail, cut_end}) {
     const auto r = read_bytes(dst, b);
     ASSERT_TRUE(r);

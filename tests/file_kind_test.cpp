@@ -8,7 +8,12 @@
 #include <map>
 #include <string>
 
+#include "formats/dst.hpp"
+#include "formats/exp.hpp"
 #include "formats/file_kind.hpp"
+#include "formats/format_table.hpp"
+#include "formats/pattern_read.hpp"
+#include "support/foreign_builders.hpp"
 #include "support/reference_design.hpp"
 #include "support/builders.hpp"
 #include "support/design_builders.hpp"
@@ -107,9 +112,9 @@ TEST(FileKind, RecognisesEachKindFromItsBytesAlone) {
       {"HusOlder", headed({0x5D, 0xFC, 0xC8, 0x00}, 64, 0xEE), ContentKind::kHus},
       {"Vip", headed({0x5D, 0xFC, 0x90, 0x01}, 64, 0xEE), ContentKind::kVip},
       {"Dst", dst_design(), ContentKind::kDst},
-      // 511 bytes of text cannot hold DST's head; nor is its count believable.
+      // A DST head cut short is still a DST design, a damaged one.
       {"DstHeadCut", headed(text("LA:garden          \rST:     12\r"), 511, ' '),
-       ContentKind::kUnknown},
+       ContentKind::kDst},
       {"Jef", put_le32(put_le32(Bytes(140, 0xEE), 0, 116 + 16), 24, 2), ContentKind::kJef},
       {"JefOffsetDisagreesWithColours", put_le32(put_le32(Bytes(140, 0xEE), 0, 116 + 8), 24, 2),
        ContentKind::kUnknown},
@@ -119,7 +124,7 @@ TEST(FileKind, RecognisesEachKindFromItsBytesAlone) {
        {0x80, 0x04, 0x10, 0x10, 0x05, 0xFB, 0x80, 0x01, 0x00, 0x00, 0x03, 0x03},
        ContentKind::kExp},
       {"ExpWithAnEscapeInAMove", {0x80, 0x04, 0x10, 0x80, 0x05, 0xFB}, ContentKind::kUnknown},
-      {"ExpOfOddLength", {0x80, 0x04, 0x10, 0x10, 0x05}, ContentKind::kUnknown},
+      {"ExpCutInItsLastRecord", {0x80, 0x04, 0x10, 0x10, 0x05}, ContentKind::kExp},
       {"ExpWithAnUnknownCommand",
        {0x80, 0x04, 0x10, 0x10, 0x80, 0x33, 0x01, 0x01},
        ContentKind::kUnknown},
@@ -166,6 +171,79 @@ TEST(FileKind, RecognisesEveryRealDesignAsItsFolderSays) {
     }
   }
   EXPECT_GT(seen, 0u);
+}
+
+// A design cut anywhere before its end is a damaged design of its kind, never
+// a shorter design and never an unknown file: every cut from the first bytes
+// that show the kind up to the end of the design is recognised as that kind
+// and refused with the kind and a byte offset. `whole` bytes read, so that the
+// refusals are of the cuts, not of the design.
+TEST(FileKind, EveryCutDesignIsRefusedAsItsKind) {
+  const std::vector<formats::NeedleEvent> events = {
+      {10, 10, formats::NeedleOp::kStitch}, {20, 5, formats::NeedleOp::kStitch},
+      {20, 5, formats::NeedleOp::kColourChange}, {-30, 40, formats::NeedleOp::kStitch},
+      {-30, 40, formats::NeedleOp::kEnd}};
+  const formats::Pattern pattern{"cut", {}, events};
+  const std::vector<HusRecord> husvip = {{0x80, 1, 1}, {0x84, 0, 0}, {0x80, 2, 2}, {0x90, 0, 0}};
+  const auto le16_at = [](const Bytes& b, std::size_t at) -> std::size_t {
+    return b.size() < at + 2 ? 0 : b[at] + 256u * b[at + 1];
+  };
+  struct Case {
+    ContentKind kind;
+    const char* real;        // under the real designs, when they are here
+    std::size_t real_whole;  // where that design's last record (or table) ends
+    Bytes generated;         // else, whole to its last byte but `generated_tail`
+    std::size_t generated_tail;
+    std::size_t from;  // the first bytes that show the kind; 0: past the name (SHV)
+    std::size_t step;
+  };
+  const Case cases[] = {
+      // Some writers leave the end record with one or two of its bytes: the
+      // design before it is whole when the header counts it.
+      {ContentKind::kDst, "dst/erust__Star.dst", 8211, *formats::write_dst(pattern, "cut"), 2, 3,
+       1},
+      // Cut between two records, EXP is a shorter design; inside one, a cut one.
+      {ContentKind::kExp, "exp/em__Star.exp", 5124, *formats::write_exp(pattern, "cut"), 0, 5, 2},
+      {ContentKind::kSew, "sew/em__Star.sew", 12644,
+       sew_file({1, 2}, {0x80, 0x02, 0, 0, 10, 10, 0x80, 0x01, 0, 0, 5, 5, 0x80, 0x10}), 0, 6,
+       1},
+      {ContentKind::kXxx, "xxx/em__Star.xxx", 5375,
+       xxx_file({10, 10, 0x7F, 0x08, 0, 0, 5, 5, 0x7F, 0x7F, 3, 0x14}, {{{1, 2, 3}}, {{4, 5, 6}}}),
+       0, 0x100, 1},
+      // The last bytes of the y section hold only its end code: no stitch is lost.
+      {ContentKind::kHus, "hus/erust__Star.hus", 2672, hus_file(husvip, {1, 2}), 0, 4, 1},
+      {ContentKind::kVip, "vip/erust__Star.vip", 2676,
+       vip_file(husvip, {{{1, 2, 3}}, {{4, 5, 6}}}), 0, 4, 1},
+      {ContentKind::kShvDesign, "shv/em__Star.shv", 0, rose_shv(), 0, 0, 1},
+  };
+  const auto root = real_designs_dir();
+  for (const auto& c : cases) {
+    Bytes bytes = c.generated;
+    std::size_t whole = bytes.size() - c.generated_tail;
+    if (root) {
+      std::ifstream f(*root / c.real, std::ios::binary);
+      bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+      whole = c.real_whole ? c.real_whole : bytes.size();
+    }
+    const formats::Format& format = *formats::format_of(c.kind);
+    const std::string named = std::string(format.article) + " " + format.noun + ", cut short: ";
+    std::size_t from = c.from;
+    if (c.kind == ContentKind::kShvDesign) from = 87 + bytes.at(86) + 6;
+    if (c.kind == ContentKind::kSew) from = 2 + 2 * le16_at(bytes, 0);
+    ASSERT_LE(whole, bytes.size()) << format.name;
+    const Bytes design(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(whole));
+    EXPECT_TRUE(formats::read_pattern(formats::ByteReader(design, "whole"), c.kind)) << format.name;
+    for (std::size_t n = from; n < whole; n += c.step) {
+      const Bytes cut_design(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+      const ContentKind kind = recognise_kind(cut_design);
+      ASSERT_EQ(kind, c.kind) << format.name << " cut to " << n << " bytes";
+      const auto r = formats::read_pattern(formats::ByteReader(cut_design, "cut"), kind);
+      ASSERT_FALSE(r) << format.name << " cut to " << n << " bytes";
+      const std::string message = r.error().message();
+      ASSERT_THAT(message, ::testing::StartsWith("cut: byte ")) << n;
+      ASSERT_THAT(message, ::testing::HasSubstr(named)) << n;
+    }
+  }
 }
 
 #ifndef _WIN32

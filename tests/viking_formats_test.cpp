@@ -229,6 +229,21 @@ TEST(VikingFormats, DamagedFilesAreRefused) {
       {"hus more stitches claimed than stored", formats::read_hus, hus_many_stitches,
        ErrorCode::kMalformedDesign},
       {"hus head only", formats::read_hus, Bytes(0x10, 0), ErrorCode::kTruncated},
+      // A count of nothing would read as an empty design and lose the sections.
+      {"hus no stitches counted", formats::read_hus,
+       [] {
+         auto b = test::hus_file({{0x80, 1, 1}, {0x80, 2, 2}}, {0});
+         b[0x04] = 0;
+         return b;
+       }(),
+       ErrorCode::kMalformedDesign},
+      {"vip no colours counted", formats::read_vip,
+       [] {
+         auto b = test::vip_file({{0x80, 1, 1}}, {{{1, 2, 3}}});
+         b[0x08] = 0;
+         return b;
+       }(),
+       ErrorCode::kMalformedDesign},
       {"vip more threads than its mask", formats::read_vip,
        [] {
          auto b = test::vip_file({{0x80, 1, 1}}, {{{1, 2, 3}}});
@@ -248,7 +263,7 @@ TEST(VikingFormats, DamagedFilesAreRefused) {
          b.pop_back();
          return b;
        }(),
-       ErrorCode::kMalformedDesign},
+       ErrorCode::kDesignTruncated},
       {"xxx needle past 10 km", formats::read_xxx, test::xxx_file(xxx_far, {{{1, 2, 3}}}),
        ErrorCode::kMalformedDesign},
       {"vp3 needle past 10 km", formats::read_vp3, test::vp3_file({{0, 0, {{0, 0, 0}}, vp3_far}}),

@@ -54,8 +54,12 @@ struct Error {
   std::string file;                     // as the user named it
   std::optional<std::uint64_t> offset;  // byte offset in that file, when one applies
   std::string detail;                   // the values that disagree
+  // What the file was taken for, when its reader refused it ("a SEW design"):
+  // a damaged file is then told as the kind it is, not as an unknown one.
+  std::string kind;
 
-  /// "garden.dhv: byte 5120 (0x1400): <phrase>: <detail>"
+  /// "garden.dhv: byte 5120 (0x1400): <phrase>: <detail>"; with a kind,
+  /// "star.sew: byte 8000 (0x1F40): a SEW design, cut short: <detail>"
   std::string message() const;
 };
 

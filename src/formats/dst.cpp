@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "formats/byte_writer.hpp"
@@ -106,6 +107,20 @@ std::string read_label(std::span<const std::uint8_t> head) {
   return name.substr(first, name.find_last_not_of(' ') + 1 - first);
 }
 
+// The header's record count ("ST:" and up to 7 digits, spaces before them),
+// or nothing where the field does not hold a number.
+std::optional<std::size_t> header_count(std::span<const std::uint8_t> head) {
+  constexpr std::size_t kCountAt = 20, kDigitsAt = 23, kDigitsWidth = 7;
+  if (head[kCountAt] != 'S' || head[kCountAt + 1] != 'T' || head[kCountAt + 2] != ':')
+    return std::nullopt;
+  std::size_t i = kDigitsAt, n = 0, digits = 0;
+  while (i < kDigitsAt + kDigitsWidth && (head[i] == ' ' || head[i] == '+')) ++i;
+  for (; i < kDigitsAt + kDigitsWidth && head[i] >= '0' && head[i] <= '9'; ++i, ++digits)
+    n = n * 10 + static_cast<std::size_t>(head[i] - '0');
+  if (digits == 0) return std::nullopt;
+  return n;
+}
+
 // Turns DST's runs of jumps into trims as they are read: the third jump in a
 // row after a stitch puts a trim before the run, and a run that comes back to
 // where it began (the usual trim mark) is dropped, as it moves nothing.
@@ -161,13 +176,12 @@ Result<Pattern> read_dst(const ByteReader& in) {
   Pattern p;
   p.name = read_label(head);
 
-  // A last record cut short is left unread: some writers end the file that
-  // way without an end record, and the design before it is whole.
   const std::size_t records = (in.size() - kHeaderSize) / kRecordSize;
   KORVANE_TRY(body, in.span_at(kHeaderSize, records * kRecordSize, "the stitch records"));
   p.events.reserve(records + 1);
   JumpRuns runs(p.events);
   std::int32_t x = 0, y = 0;
+  bool ended = false;
   for (std::size_t r = 0; r < records; ++r) {
     const std::uint8_t b0 = body[kRecordSize * r];
     const std::uint8_t b1 = body[kRecordSize * r + 1];
@@ -176,7 +190,10 @@ Result<Pattern> read_dst(const ByteReader& in) {
     KORVANE_FAIL_AT((b2 & kAlwaysSet) != kAlwaysSet, in, at, ErrorCode::kMalformedDesign,
                     "record " + std::to_string(r) +
                         " is not a DST record: the two low bits of its third byte are clear");
-    if ((b2 & kEndMask) == kEndMask) break;
+    if ((b2 & kEndMask) == kEndMask) {
+      ended = true;
+      break;
+    }
     const std::int32_t from_x = x, from_y = y;
     // Stored upwards; the model's y runs down.
     const std::int32_t both = kPackedDecode[0][b0] + kPackedDecode[1][b1] + kPackedDecode[2][b2];
@@ -202,6 +219,21 @@ Result<Pattern> read_dst(const ByteReader& in) {
       p.events.push_back({x, y, NeedleOp::kStitch});
       runs.stitch();
     }
+  }
+  if (!ended) {
+    // Without its end record a design is whole only when it holds as many
+    // records as its header counts; some writers leave the last record, the
+    // end record, with one or two of its three bytes, so that one counts.
+    // Real headers count the end record or not, and some count a few
+    // records more or fewer, but those files all end with an end record.
+    const std::size_t held = records + ((in.size() - kHeaderSize) % kRecordSize != 0 ? 1 : 0);
+    const auto counted = header_count(head);
+    KORVANE_FAIL_AT(!counted, in, in.size(), ErrorCode::kDesignTruncated,
+                    "the file ends after " + grouped(in.size()) +
+                        " bytes without an end record, and its header does not count its records");
+    KORVANE_FAIL_AT(held < *counted, in, in.size(), ErrorCode::kDesignTruncated,
+                    grouped(held) + " records of the " + grouped(*counted) +
+                        " its header counts, and no end record");
   }
   p.events.push_back({x, y, NeedleOp::kEnd});
   return p;

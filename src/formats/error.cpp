@@ -73,6 +73,31 @@ const char* describe(ErrorCode code) {
   return "unknown error";
 }
 
+namespace {
+
+// A reader's refusal names what the file is and what is wrong with it in one
+// phrase; other failures (opening, writing, arguments) keep their own words.
+std::string with_kind(ErrorCode code, const std::string& kind) {
+  if (kind.empty()) return describe(code);
+  switch (code) {
+    case ErrorCode::kTruncated:
+    case ErrorCode::kDesignTruncated:
+      return kind + ", cut short";
+    case ErrorCode::kMalformedDesign:
+      return kind + ", damaged";
+    case ErrorCode::kCoordinateOutOfRange:
+    case ErrorCode::kTooManyColours:
+    case ErrorCode::kTooManyWords:
+    case ErrorCode::kNoColours:
+    case ErrorCode::kUnsupportedForm:
+      return kind + ": " + describe(code);
+    default:
+      return describe(code);
+  }
+}
+
+}  // namespace
+
 std::string Error::message() const {
   std::string out = file.empty() ? std::string("(memory)") : file;
   // A file of another kind is told in one sentence of its own, which names the
@@ -85,7 +110,7 @@ std::string Error::message() const {
     out += buf;
   }
   out += ": ";
-  out += describe(code);
+  out += with_kind(code, kind);
   if (!detail.empty()) {
     out += ": ";
     out += detail;
@@ -95,7 +120,7 @@ std::string Error::message() const {
 
 Error make_error(ErrorCode code, std::string file, std::string detail,
                  std::optional<std::uint64_t> offset) {
-  return Error{code, std::move(file), offset, std::move(detail)};
+  return Error{code, std::move(file), offset, std::move(detail), {}};
 }
 
 }  // namespace kvn

@@ -31,4 +31,11 @@ inline std::string bytes_there(std::uint64_t n) {
   return std::to_string(n) + (n == 1 ? " is there" : " are there");
 }
 
+// A count as people read it: "21,504".
+inline std::string grouped(std::uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+  return digits;
+}
+
 }  // namespace kvn::formats

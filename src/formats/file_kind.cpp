@@ -118,6 +118,40 @@ bool shv_marked_whole_design(const ByteReader& in) {
 
 bool container_layout(const ByteReader& in) { return read_container(in).has_value(); }
 
+// An SHV design cut before its design header still shows its prelude: a head
+// and a name of text, then a dimension block that repeats its offsets, as no
+// container's head does, and a preview the file ends before or inside. Text
+// repeats itself too, but holds no zero or binary byte after the name.
+bool shv_cut_in_prelude(const ByteReader& in) {
+  auto n = in.u8(kShvNameLengthAt, "the name length");
+  if (!n || !all_bytes(in, 0, kShvNameLengthAt, text_or_zero) ||
+      !all_bytes(in, kShvNameAt, *n, text_or_zero))
+    return false;
+  const std::size_t at = kShvNameAt + *n;
+  auto dims = read_dimensions(in, at);
+  if (!dims || dims->scanlines == 0 || dims->pixels == 0) return false;
+  auto block = in.span_at(at, dims->block_size(), "the dimension block");
+  if (!block) return false;
+  const auto b = *block;
+  const auto same = [&b](std::size_t first, std::size_t again, std::size_t len) {
+    for (std::size_t i = 0; i < len; ++i)
+      if (b[first + i] != b[again + i]) return false;
+    return true;
+  };
+  const bool repeated = dims->long_form
+                            ? b[long_dims_at::kVersion] == kLongDimensionVersion &&
+                                  same(long_dims_at::kXOffset, long_dims_at::kXOffsetAgain, 4)
+                            : same(short_dims_at::kXOffset, short_dims_at::kXOffsetAgain, 2);
+  // Zero offsets repeat in a container's head as well, whose bytes there are
+  // often zero: those bytes stay the container's, as they always were.
+  if (dims->x_offset == 0 && dims->y_offset == 0) return false;
+  const auto rest = in.bytes().subspan(at);
+  const bool binary = std::any_of(rest.begin(), rest.end(),
+                                  [](std::uint8_t c) { return c == 0 || !text_or_zero(c); });
+  return repeated && binary &&
+         at + dims->block_size() + dims->bitmap_size() + kShvHdrSize > in.size();
+}
+
 ContentKind recognise_kind(std::span<const std::uint8_t> bytes) {
   const ByteReader in(bytes, "");
   for (const auto& rule : recognition_order())

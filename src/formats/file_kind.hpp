@@ -43,11 +43,13 @@ enum class ContentKind {
 /// 4. A HUC image: its mark byte and a header, colour table and stream that
 ///    fill the file exactly.
 /// 5. A container layout that reads, whatever its designs hold; then a HUC
-///    image cut or padded, with its mark, a readable name and colour table.
-/// 6. SEW and XXX by their layout.
+///    image cut or padded, with its mark, a readable name and colour table;
+///    then an SHV design cut inside its prelude.
+/// 6. SEW and XXX by their layout, also when cut after their heads.
 /// 7. A head of text or zero bytes with a believable design count: a damaged
 ///    container, left to the container reader to say what is wrong.
-/// 8. EXP, only as an unbroken run of records that opens with a command.
+/// 8. EXP, only as an unbroken run of records that opens with a command (its
+///    last record may be cut); then a SEW design cut inside its head.
 /// Everything else is kUnknown.
 ContentKind recognise_kind(std::span<const std::uint8_t> bytes);
 
@@ -66,6 +68,7 @@ bool shv_marked(const ByteReader& in);  // marked, whatever follows
 bool huc_fills_file(const ByteReader& in);
 bool container_layout(const ByteReader& in);  // a container, whatever its designs hold
 bool huc_head_readable(const ByteReader& in);
+bool shv_cut_in_prelude(const ByteReader& in);  // cut before its design header
 bool looks_like_damaged_container(const ByteReader& in);
 
 /// What a command needs from its input, for the line that refuses another kind.

@@ -145,6 +145,7 @@ bool all_bytes(const ByteReader& in, std::size_t at, std::size_t len, bool (*ok)
 }
 
 bool is_digit(std::uint8_t b) { return b >= '0' && b <= '9'; }
+bool is_label(std::uint8_t b) { return (b >= 0x20 && b < 0x7F) || b == '\r'; }
 bool is_zero(std::uint8_t b) { return b == 0; }
 
 bool png_signature(const ByteReader& in) { return starts_with(in, 0, "\x89PNG\r\n\x1A\n"); }
@@ -160,9 +161,13 @@ bool hus_magic(const ByteReader& in) {
 }
 bool vip_magic(const ByteReader& in) { return le32(in, 0) == 0x0190FC5Du; }
 
-// A DST head is 512 bytes of labelled text fields: "LA:" the label, then "ST:".
+// A DST head is 512 bytes of labelled text fields: "LA:" the label, then "ST:";
+// a file cut inside them is still a DST design, a damaged one.
 bool dst_head(const ByteReader& in) {
-  return in.size() >= 512 && starts_with(in, 0, "LA:") && starts_with(in, 20, "ST:");
+  constexpr std::size_t kCountAt = 20;
+  if (!starts_with(in, 0, "LA:")) return false;
+  if (in.size() < kCountAt + 3) return all_bytes(in, 3, in.size() - 3, is_label);
+  return starts_with(in, kCountAt, "ST:");
 }
 
 // JEF begins with the offset of its stitches, which follow a 116-byte head
@@ -176,26 +181,41 @@ bool jef_head(const ByteReader& in) {
 
 // SEW: a little-endian colour count, its colour list, and the stitches at a
 // fixed place, opened by a move command.
+constexpr std::size_t kSewStitchesAt = 0x1D78;
+constexpr std::uint16_t kSewChartColours = 79;  // Janome's chart, as SEW indexes it
 bool sew_layout(const ByteReader& in) {
-  constexpr std::size_t kStitchesAt = 0x1D78;
   const auto colours = le16(in, 0);
-  auto first = in.u8(kStitchesAt, "the stitches");
+  auto first = in.u8(kSewStitchesAt, "the stitches");
   return colours && *colours >= 1 && *colours <= 255 && first && *first == 0x80;
+}
+
+// A SEW file cut before its stitches: the colour count and a whole list of
+// colours that are all on Janome's chart, which other bytes rarely make.
+bool sew_cut_in_head(const ByteReader& in) {
+  const auto colours = le16(in, 0);
+  if (in.size() > kSewStitchesAt || !colours || *colours < 1 || *colours > 255) return false;
+  for (std::size_t c = 0; c < *colours; ++c) {
+    const auto index = le16(in, 2 + 2 * c);
+    if (!index || *index >= kSewChartColours) return false;
+  }
+  return true;
 }
 
 // XXX: a 256-byte head, zero but for a few counts near its start, that ends
 // with the offset of the colour table after the stitches.
 bool xxx_layout(const ByteReader& in) {
+  // The offset may lie past the end: the file is an XXX design cut short.
   const auto table = le32(in, 0xFC);
-  return table && *table >= 0x100 && *table < in.size() && all_bytes(in, 0, 0x17, is_zero) &&
+  return table && *table >= 0x100 && all_bytes(in, 0, 0x17, is_zero) &&
          all_bytes(in, 0x40, 0xFC - 0x40, is_zero);
 }
 
 // EXP has no head at all: only an unbroken run of 2-byte records that opens
-// with a 0x80 command, every command followed by a move, is taken for one.
+// with a 0x80 command, every command followed by a move, is taken for one. A
+// last byte alone is a record cut short: the reader says so.
 bool exp_layout(const ByteReader& in) {
-  if (in.size() < 4 || in.size() % 2 != 0) return false;
-  auto all = in.span_at(0, in.size(), "the stitches");
+  if (in.size() < 4) return false;
+  auto all = in.span_at(0, in.size() - in.size() % 2, "the stitches");
   if (!all || (*all)[0] != 0x80) return false;
   const auto b = *all;
   bool after_command = false;
@@ -231,10 +251,12 @@ constexpr RecognitionRule kRecognitionOrder[] = {
     {ContentKind::kHucDesign, huc_fills_file},
     {ContentKind::kDhvContainer, container_layout},
     {ContentKind::kHucDesign, huc_head_readable},
+    {ContentKind::kShvDesign, shv_cut_in_prelude},
     {ContentKind::kSew, sew_layout},
     {ContentKind::kXxx, xxx_layout},
     {ContentKind::kDhvContainer, looks_like_damaged_container},
     {ContentKind::kExp, exp_layout},
+    {ContentKind::kSew, sew_cut_in_head},
 };
 
 std::string lower(std::string_view s) {

@@ -103,17 +103,32 @@ Result<Head> read_head(const ByteReader& in, std::size_t colours_at, std::size_t
   KORVANE_TRY(x, in.u32le(kXsAt, "the offset of the x moves"));
   KORVANE_TRY(y, in.u32le(kYsAt, "the offset of the y moves"));
   h = {stitches, colours, a, x, y};
-  KORVANE_FAIL_AT(h.colours > max_colours ||
-                      h.colours * colour_size > in.size() - std::min(in.size(), colours_at),
-                  in, kColourCountAt, ErrorCode::kMalformedDesign,
+  KORVANE_FAIL_AT(h.colours == 0, in, kColourCountAt, ErrorCode::kMalformedDesign,
+                  "its header counts no colours");
+  KORVANE_FAIL_AT(h.colours > max_colours, in, kColourCountAt, ErrorCode::kMalformedDesign,
                   std::to_string(h.colours) + " colours do not fit the file");
+  KORVANE_FAIL_AT(h.colours * colour_size > in.size() - std::min(in.size(), colours_at), in,
+                  in.size(), ErrorCode::kDesignTruncated,
+                  "the file ends inside its table of " + grouped(h.colours) + " colours");
   const std::uint64_t table_end = colours_at + std::uint64_t{h.colours} * colour_size;
+  // The y section, last, runs to the end of the file: a file that ends before
+  // it begins was cut.
+  KORVANE_FAIL_AT(h.attributes_at >= table_end && h.attributes_at <= h.xs_at &&
+                      h.xs_at <= h.ys_at && h.ys_at > in.size(),
+                  in, in.size(), ErrorCode::kDesignTruncated,
+                  grouped(in.size()) + " bytes of more than " + grouped(h.ys_at) +
+                      ", where its head places its last section");
   KORVANE_FAIL_AT(h.attributes_at < table_end || h.attributes_at > h.xs_at || h.xs_at > h.ys_at ||
                       h.ys_at > in.size(),
                   in, kAttributesAt, ErrorCode::kMalformedDesign,
                   "the sections' offsets (" + std::to_string(h.attributes_at) + ", " +
                       std::to_string(h.xs_at) + ", " + std::to_string(h.ys_at) +
                       ") are out of order or past the end of the file");
+  // A count of nothing read as nothing would lose every stitch the sections hold.
+  KORVANE_FAIL_AT(h.stitches == 0 && in.size() > h.attributes_at, in, kStitchCountAt,
+                  ErrorCode::kMalformedDesign,
+                  "its header counts no stitches, but its sections hold " +
+                      grouped(in.size() - h.attributes_at) + " bytes");
   return h;
 }
 
@@ -131,7 +146,15 @@ std::int32_t signed8(std::uint8_t b) { return static_cast<std::int8_t>(b); }
 Result<Pattern> read_sections(const ByteReader& in, const Head& h, std::vector<Thread> threads) {
   KORVANE_TRY(attrs, section(in, h.attributes_at, h.xs_at, h.stitches, "the attribute section"));
   KORVANE_TRY(xs, section(in, h.xs_at, h.ys_at, h.stitches, "the x section"));
-  KORVANE_TRY(ys, section(in, h.ys_at, in.size(), h.stitches, "the y section"));
+  auto ys_read = section(in, h.ys_at, in.size(), h.stitches, "the y section");
+  if (!ys_read) {
+    // Its data ran out at the end of the file: the file was cut inside it.
+    Error e = ys_read.error();
+    if (e.code == ErrorCode::kMalformedDesign && e.offset == in.base() + in.size())
+      e.code = ErrorCode::kDesignTruncated;
+    return e;
+  }
+  const auto& ys = *ys_read;
 
   Pattern p;
   p.events.reserve(attrs.size() + 1);

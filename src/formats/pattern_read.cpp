@@ -6,7 +6,15 @@ namespace kvn::formats {
 
 Result<Pattern> read_pattern(const ByteReader& in, ContentKind kind) {
   const Format* f = format_of(kind);
-  if (f && f->read) return f->read(in);
+  if (f && f->read) {
+    auto p = f->read(in);
+    if (p || !p.error().offset || !p.error().kind.empty()) return p;
+    // Recognition already told the kind from the parts that are there; a
+    // refusal of the rest says so, rather than leave the user to guess.
+    Error e = p.error();
+    e.kind = std::string(f->article) + " " + f->noun;
+    return e;
+  }
   // No open description of the format is known: it stays unread rather than guessed at.
   if (f && f->unreadable) return make_error(ErrorCode::kUnsupportedForm, in.file(), f->unreadable);
   return make_error(ErrorCode::kWrongKind, in.file(),

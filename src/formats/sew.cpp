@@ -1,5 +1,6 @@
 #include "formats/sew.hpp"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -131,7 +132,7 @@ Result<Pattern> read_sew(const ByteReader& in) {
   std::int32_t x = 0, y = 0;
   std::size_t blocks = 1;
   std::size_t at = kStitchesAt;
-  // Files that stop without the end record end where their bytes do.
+  bool ended = false;
   while (in.contains(at, 2)) {
     KORVANE_TRY(r, in.take<2>(at, "a stitch"));
     at += 2;
@@ -142,7 +143,10 @@ Result<Pattern> read_sew(const ByteReader& in) {
       continue;
     }
     const std::uint8_t command = r[1];
-    if (command == kEnd) break;
+    if (command == kEnd) {
+      ended = true;
+      break;
+    }
     KORVANE_TRY(args, in.take<2>(at, "a command's move"));
     at += 2;
     if (command & kColourChangeBit) {
@@ -157,6 +161,14 @@ Result<Pattern> read_sew(const ByteReader& in) {
                          "unknown stitch command 80 " + std::to_string(command));
     }
   }
+  // SEW counts nothing: only the end record tells a whole design from one
+  // whose file was cut at a record.
+  KORVANE_FAIL_AT(!ended, in, std::min(at, in.size()), ErrorCode::kDesignTruncated,
+                  at > in.size() ? "the file ends after " + grouped(in.size()) +
+                                       " bytes, before its stitches, which begin at byte " +
+                                       grouped(kStitchesAt)
+                                 : "the file ends after " + grouped(in.size()) +
+                                       " bytes without an end record");
   p.events.push_back({x, y, NeedleOp::kEnd});
   if (!threads.empty()) {
     KORVANE_FAIL_AT(threads.size() < blocks, in, 0, ErrorCode::kMalformedDesign,

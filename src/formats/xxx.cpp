@@ -9,6 +9,7 @@ namespace kvn::formats {
 namespace {
 
 constexpr std::size_t kColourCountAt = 0x27;
+constexpr std::size_t kStitchesEndAt = 0xFC;
 constexpr std::size_t kStitchesAt = 0x100;
 constexpr std::uint8_t kLongMove = 0x7D;
 constexpr std::uint8_t kLongMoveToo = 0x7E;
@@ -26,6 +27,11 @@ std::int32_t s8(std::uint8_t b) { return static_cast<std::int8_t>(b); }
 
 Result<Pattern> read_xxx(const ByteReader& in) {
   KORVANE_TRY(colours, in.u16le(kColourCountAt, "the colour count"));
+  // The head says where the stitches end; a file shorter than that was cut.
+  KORVANE_TRY(stitches_end, in.u32le(kStitchesEndAt, "the end of the stitches"));
+  KORVANE_FAIL_AT(stitches_end > in.size(), in, in.size(), ErrorCode::kDesignTruncated,
+                  grouped(in.size()) + " bytes of at least " + grouped(stitches_end) +
+                      ", where its head says its stitches end");
   Pattern p;
   std::int32_t x = 0, y = 0;
   std::size_t at = kStitchesAt;
@@ -82,10 +88,13 @@ Result<Pattern> read_xxx(const ByteReader& in) {
   p.events.push_back({x, y, NeedleOp::kEnd});
 
   const std::size_t table = at + kBeforeThreads;
-  KORVANE_FAIL_AT(colours < blocks || !in.contains(table, 4 * std::size_t{colours}), in,
-                  kColourCountAt, ErrorCode::kMalformedDesign,
+  KORVANE_FAIL_AT(colours < blocks, in, kColourCountAt, ErrorCode::kMalformedDesign,
                   std::to_string(blocks) + " colour blocks but " + std::to_string(colours) +
-                      " threads, or a thread table past the end of the file");
+                      " threads");
+  KORVANE_FAIL_AT(!in.contains(table, 4 * std::size_t{colours}), in, in.size(),
+                  ErrorCode::kDesignTruncated,
+                  grouped(in.size()) + " bytes of " + grouped(table + 4 * std::size_t{colours}) +
+                      ": the file ends inside its thread table");
   for (std::size_t c = 0; c < blocks; ++c) {
     KORVANE_TRY(rgb, in.u32(table + 4 * c, "a thread"));
     p.threads.push_back({static_cast<std::uint8_t>(rgb >> 16),
