@@ -41,6 +41,7 @@ enum class Conversion { kSplit, kCombine, kHuc, kPreview, kConvert };
 struct ConvertOptions {
   std::string to;        // the output format ("dst", "svg", ...); empty: from -o, else SHV
   bool combine = false;  // a DHV container gives one design of all its designs
+  bool force = false;    // a write-protected output is replaced too
 };
 
 /// One run of a conversion over several inputs, as a command line asks for it.
