@@ -92,7 +92,7 @@ TEST(Cli, OutputsAreWrittenThroughLinksAndNeverWidenedOrLostSilently) {
        "test -s g002.shv"},
       {"", json + "r.json", "/dev/full", 1, "(standard output): cannot write the file",
        "test -s r.json"},
-      {"", json + "''", ".out", 1, "korvane: rose.shv: the output name is empty", ""},
+      {"", "--convert rose.shv -o ''", ".out", 1, "korvane: rose.shv: the output name is empty", ""},
       {"", "--split g.dhv -O ''", ".out", 1, "korvane: -O '' names no folder", ""},
       {"", "--info /proc/self/status", ".out", 1, "/proc/self/status: not a file korvane knows", ""},
   };
