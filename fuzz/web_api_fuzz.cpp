@@ -82,8 +82,9 @@ void check_picture(int r) {
 // output index out of any range. Each is refused in words, never a crash.
 void check_misuse(const std::uint8_t* p, std::int32_t n, std::uint8_t mode) {
   const auto refused = [](int r, const char* entry) {
-    KORVANE_FUZZ_CHECK(r == -1 && kvw_error_code() == static_cast<int>(kvn::ErrorCode::kBadArgument),
-                       std::string(entry) + " took a bad argument");
+    KORVANE_FUZZ_CHECK(
+        r == -1 && kvw_error_code() == static_cast<int>(kvn::ErrorCode::kBadArgument),
+        std::string(entry) + " took a bad argument");
     KORVANE_FUZZ_CHECK(kvw_error()[0] != '\0', std::string(entry) + " refused without saying why");
     KORVANE_FUZZ_CHECK(kvw_result_count() == 0, std::string(entry) + " refused yet handed out");
     kvw_clear();

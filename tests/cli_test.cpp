@@ -60,7 +60,7 @@ TEST(Cli, OutputsAreWrittenThroughLinksAndNeverWidenedOrLostSilently) {
     const char* out_to;
     int code;
     const char* err_has;
-    std::string after;  // a shell test that must hold afterwards
+    std::string after;     // a shell test that must hold afterwards
     bool as_user = false;  // root may write any folder
   };
   const std::string json = "--convert rose.shv --to json -o ";
@@ -73,12 +73,14 @@ TEST(Cli, OutputsAreWrittenThroughLinksAndNeverWidenedOrLostSilently) {
        "test -L l.json && ! test -e nowhere.json"},
       {"mkdir ro && ln -s ro/x.json l.json && " + std::string(kOld) +
            " ro/x.json && chmod 555 ro && chmod 666 ro/x.json",
-       json + "l.json", ".out", 1, "l.json: cannot write the file: it is a link to ro/x.json, in a folder",
+       json + "l.json", ".out", 1,
+       "l.json: cannot write the file: it is a link to ro/x.json, in a folder",
        "[ \"$(cat ro/x.json)\" = old ]", true},
       {std::string(kOld) + " p.json && chmod 600 p.json", json + "p.json", ".out", 0, "",
        "[ $(stat -c %a p.json) = 600 ] && grep -q events p.json"},
       {std::string(kOld) + " p.json && chmod 444 p.json", json + "p.json", ".out", 1,
-       "korvane: p.json: cannot write the file: it is write-protected", "[ \"$(cat p.json)\" = old ]"},
+       "korvane: p.json: cannot write the file: it is write-protected",
+       "[ \"$(cat p.json)\" = old ]"},
       {std::string(kOld) + " p.json && chmod 444 p.json", json + "p.json --force", ".out", 0, "",
        "[ $(stat -c %a p.json) = 444 ] && grep -q events p.json"},
       // The way /dev/stdout leads to wherever standard output went.
@@ -92,9 +94,11 @@ TEST(Cli, OutputsAreWrittenThroughLinksAndNeverWidenedOrLostSilently) {
        "test -s g002.shv"},
       {"", json + "r.json", "/dev/full", 1, "(standard output): cannot write the file",
        "test -s r.json"},
-      {"", "--convert rose.shv -o ''", ".out", 1, "korvane: rose.shv: the output name is empty", ""},
+      {"", "--convert rose.shv -o ''", ".out", 1, "korvane: rose.shv: the output name is empty",
+       ""},
       {"", "--split g.dhv -O ''", ".out", 1, "korvane: -O '' names no folder", ""},
-      {"", "--info /proc/self/status", ".out", 1, "/proc/self/status: not a file korvane knows", ""},
+      {"", "--info /proc/self/status", ".out", 1, "/proc/self/status: not a file korvane knows",
+       ""},
   };
   for (const auto& a : attacks) {
     SCOPED_TRACE(a.setup + " / " + a.args + " >" + a.out_to);

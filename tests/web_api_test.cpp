@@ -207,11 +207,14 @@ TEST(WebApi, RefusesMisuseInWordsWithoutCrashing) {
     std::int32_t size;
     const char* says;
   } cases[] = {
-      {"info", [](auto a, auto b, auto c) { return kvw_info(a, b, c); }, nullptr, p, n, "no file name"},
-      {"split", [](auto a, auto b, auto c) { return kvw_split(a, b, c); }, nullptr, p, n, "no file name"},
+      {"info", [](auto a, auto b, auto c) { return kvw_info(a, b, c); }, nullptr, p, n,
+       "no file name"},
+      {"split", [](auto a, auto b, auto c) { return kvw_split(a, b, c); }, nullptr, p, n,
+       "no file name"},
       {"combine", [](auto a, auto b, auto c) { return kvw_combine(a, b, c); }, f, nullptr, 100,
        "no bytes were given"},
-      {"split", [](auto a, auto b, auto c) { return kvw_split(a, b, c); }, f, p, -5, "a size of -5"},
+      {"split", [](auto a, auto b, auto c) { return kvw_split(a, b, c); }, f, p, -5,
+       "a size of -5"},
       {"convert", [](auto a, auto b, auto c) { return kvw_convert(a, b, c, "dst", 0); }, nullptr, p,
        n, "no file name"},
       {"convert", [](auto a, auto b, auto c) { return kvw_convert(a, b, c, nullptr, 1); }, f, p, n,

@@ -95,8 +95,7 @@ Result<Target> target_of(const std::string& path, bool force) {
   constexpr int kMaxLinks = 40;  // what the kernel follows before ELOOP
   Target t{path};
   for (int hops = 0;; ++hops) {
-    if (hops == kMaxLinks)
-      return make_error(ErrorCode::kCannotWrite, path, reason(ELOOP));
+    if (hops == kMaxLinks) return make_error(ErrorCode::kCannotWrite, path, reason(ELOOP));
     struct stat st {};
     if (::lstat(t.name.c_str(), &st) != 0) {
       if (errno == ENOENT && t.through_link)
@@ -141,7 +140,8 @@ int keep_rights(int fd, const struct stat& now, const struct stat& old) {
   bool owner_kept = now.st_uid == old.st_uid && now.st_gid == old.st_gid;
   if (!owner_kept) {
     owner_kept = ::fchown(fd, old.st_uid, old.st_gid) == 0;
-    if (!owner_kept && now.st_gid != old.st_gid) (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    if (!owner_kept && now.st_gid != old.st_gid)
+      (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
   }
   const mode_t mode = old.st_mode & (owner_kept ? 07777 : 0777);
   return ::fchmod(fd, mode) == 0 ? 0 : errno;

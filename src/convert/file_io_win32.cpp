@@ -170,7 +170,8 @@ class RealFileSystem final : public FileSystem {
     const DWORD attributes = GetFileAttributesW(to_wide(path).c_str());
     const bool read_only =
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-    if (read_only) SetFileAttributesW(to_wide(path).c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    if (read_only)
+      SetFileAttributesW(to_wide(path).c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
     if (!MoveFileExW(to_wide(tmp).c_str(), to_wide(path).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       const DWORD e = GetLastError();

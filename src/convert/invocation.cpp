@@ -97,7 +97,8 @@ Plan plan_invocation(Conversion what, const std::vector<std::string>& inputs,
     for (const auto& name : p.names ? *p.names : std::vector<std::string>{})
       planned.push_back({name, p.input});
   }
-  for (auto& e : check_outputs(planned, inputs, fs, options.force)) plan.refusals.push_back(std::move(e));
+  for (auto& e : check_outputs(planned, inputs, fs, options.force))
+    plan.refusals.push_back(std::move(e));
   return plan;
 }
 

@@ -176,7 +176,8 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
   if (classic) print_banner(out);
   const Conversion what = conversion_of(o.command);
   if (o.output_dir && o.output_dir->empty()) {
-    print_cli_message(err, "-O '' names no folder; name one, or leave -O out to write beside each input");
+    print_cli_message(
+        err, "-O '' names no folder; name one, or leave -O out to write beside each input");
     err << std::flush;
     print_error_line(out, -1);
     return kExitFailed;

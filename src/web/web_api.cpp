@@ -58,8 +58,7 @@ class MemoryFileSystem final : public convert::FileSystem {
       return make_error(ErrorCode::kCannotOpen, path, "the page holds no such file");
     return std::vector<std::uint8_t>(bytes_.begin(), bytes_.end());
   }
-  Status replace(const std::string& path, std::span<const std::uint8_t> bytes,
-                 bool) override {
+  Status replace(const std::string& path, std::span<const std::uint8_t> bytes, bool) override {
     written.push_back({path, {bytes.begin(), bytes.end()}});
     return Ok{};
   }
@@ -254,7 +253,8 @@ int kvw_convert(const char* file, const std::uint8_t* p, std::int32_t n, const c
   kvw_clear();
   return web::guarded([&] {
     if (web::misused(file, p, n)) return -1;
-    if (!to) return web::fail(make_error(ErrorCode::kBadArgument, file, "no format was named (null)"));
+    if (!to)
+      return web::fail(make_error(ErrorCode::kBadArgument, file, "no format was named (null)"));
     const auto image = web::bytes_of(p, n);
     // Planned and run as the command line runs it, so the page refuses what
     // the program refuses, in the same words.
