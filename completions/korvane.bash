@@ -64,7 +64,7 @@ _korvane() {
 
   if [[ $cur == -* ]]; then
     compopt +o filenames 2>/dev/null
-    COMPREPLY=($(compgen -W $'--split\n--combine\n--convert\n--to\n--rotate\n--keep-origin\n--allow-oversize\n--huc\n--info\n--json\n--stitches\n--preview\n--formats\n-o\n--output\n-O\n--output-dir\n-q\n--quiet\n-r\n--recursive\n--dialogs\n--dialogs=\n-h\n--help\n--version\n--' -- "$cur"))
+    COMPREPLY=($(compgen -W $'--split\n--combine\n--convert\n--to\n--rotate\n--keep-origin\n--allow-oversize\n--huc\n--info\n--json\n--stitches\n--preview\n--formats\n-o\n--output\n-O\n--output-dir\n-q\n--quiet\n-r\n--recursive\n--force\n--dialogs\n--dialogs=\n-h\n--help\n--version\n--' -- "$cur"))
     [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
     return
   fi

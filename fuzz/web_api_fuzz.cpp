@@ -6,6 +6,7 @@
 // conversion to SHV hands out is an SHV design, while a combine of one
 // design hands out what the split does; a picture is exactly its RGBA pixels.
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -76,6 +77,41 @@ void check_picture(int r) {
                      "the RGBA bytes do not fill the picture");
 }
 
+// What the page never passes and other callers of the module may: a null
+// name, data or format, a size that disagrees with the data, a design or an
+// output index out of any range. Each is refused in words, never a crash.
+void check_misuse(const std::uint8_t* p, std::int32_t n, std::uint8_t mode) {
+  const auto refused = [](int r, const char* entry) {
+    KORVANE_FUZZ_CHECK(
+        r == -1 && kvw_error_code() == static_cast<int>(kvn::ErrorCode::kBadArgument),
+        std::string(entry) + " took a bad argument");
+    KORVANE_FUZZ_CHECK(kvw_error()[0] != '\0', std::string(entry) + " refused without saying why");
+    KORVANE_FUZZ_CHECK(kvw_result_count() == 0, std::string(entry) + " refused yet handed out");
+    kvw_clear();
+  };
+  // A negative size is refused whatever the data; so is a positive one without data.
+  const std::int32_t bad_size = (mode & 1) ? -1 - n : (n == 0 ? 1 : n);
+  const std::uint8_t* bad_data = (mode & 1) ? p : nullptr;
+  refused(kvw_info(nullptr, p, n), "kvw_info");
+  refused(kvw_split(kFile, bad_data, bad_size), "kvw_split");
+  refused(kvw_combine(nullptr, p, n), "kvw_combine");
+  refused(kvw_convert(kFile, p, n, nullptr, mode & 2), "kvw_convert");
+  refused(kvw_convert(nullptr, p, n, "dst", 0), "kvw_convert");
+  refused(kvw_picture(nullptr, p, n, 0), "kvw_picture");
+  // A design far out of range fails like any missing design, in words.
+  const std::int32_t design = (mode & 4) ? INT32_MAX - (mode >> 4) : INT32_MIN + (mode >> 4);
+  const int drawn = kvw_picture(kFile, p, n, design);
+  KORVANE_FUZZ_CHECK(drawn == -1 && kvw_error()[0] != '\0', "a design out of range was drawn");
+  kvw_clear();
+  for (const std::int32_t i : {-1, INT32_MIN, INT32_MAX, static_cast<std::int32_t>(mode)}) {
+    KORVANE_FUZZ_CHECK(kvw_result_name(i) == nullptr && kvw_result_data(i) == nullptr &&
+                           kvw_result_size(i) == -1 && kvw_error()[0] != '\0',
+                       "an output index with no output was answered");
+    kvw_clear();
+  }
+  KORVANE_FUZZ_CHECK(kvw_kind_name(mode - 128) != nullptr, "a kind number without a name");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -133,6 +169,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_cleared();
 
   check_picture(kvw_picture(kFile, p, n, static_cast<std::int32_t>(mode >> 4) - 1));
+  check_cleared();
+
+  check_misuse(p, n, mode);
   check_cleared();
   return 0;
 }

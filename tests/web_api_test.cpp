@@ -184,11 +184,58 @@ TEST(WebApi, RefusesIndicesWithNoOutput) {
     EXPECT_EQ(kvw_result_data(i), nullptr);
     EXPECT_EQ(kvw_result_size(i), -1);
     EXPECT_EQ(kvw_error_code(), 27);  // kBadArgument
+    EXPECT_NE(std::string(kvw_error()).find("no output number"), std::string::npos);
   }
   EXPECT_EQ(outputs().size(), static_cast<std::size_t>(count));
   kvw_clear();
   EXPECT_EQ(kvw_result_name(0), nullptr);
   EXPECT_EQ(kvw_error_code(), 27);
+}
+
+// Other callers of the module may pass what the page never does: each misuse
+// fails in words, with the bad-argument code and nothing handed out.
+TEST(WebApi, RefusesMisuseInWordsWithoutCrashing) {
+  const Bytes dhv = garden();
+  const std::uint8_t* p = dhv.data();
+  const std::int32_t n = size_of(dhv);
+  const char* f = "garden.dhv";
+  const struct {
+    const char* call;
+    int (*run)(const char*, const std::uint8_t*, std::int32_t);
+    const char* file;
+    const std::uint8_t* data;
+    std::int32_t size;
+    const char* says;
+  } cases[] = {
+      {"info", [](auto a, auto b, auto c) { return kvw_info(a, b, c); }, nullptr, p, n,
+       "no file name"},
+      {"split", [](auto a, auto b, auto c) { return kvw_split(a, b, c); }, nullptr, p, n,
+       "no file name"},
+      {"combine", [](auto a, auto b, auto c) { return kvw_combine(a, b, c); }, f, nullptr, 100,
+       "no bytes were given"},
+      {"split", [](auto a, auto b, auto c) { return kvw_split(a, b, c); }, f, p, -5,
+       "a size of -5"},
+      {"convert", [](auto a, auto b, auto c) { return kvw_convert(a, b, c, "dst", 0); }, nullptr, p,
+       n, "no file name"},
+      {"convert", [](auto a, auto b, auto c) { return kvw_convert(a, b, c, nullptr, 1); }, f, p, n,
+       "no format was named"},
+      {"picture", [](auto a, auto b, auto c) { return kvw_picture(a, b, c, 0); }, nullptr, p, n,
+       "no file name"},
+      {"picture", [](auto a, auto b, auto c) { return kvw_picture(a, b, c, INT32_MAX); }, f, p, n,
+       "no design number 2147483648"},
+      {"picture", [](auto a, auto b, auto c) { return kvw_picture(a, b, c, INT32_MIN); }, f, p, n,
+       "no design number -2147483647"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.call) + " " + c.says);
+    EXPECT_EQ(c.run(c.file, c.data, c.size), -1);
+    EXPECT_EQ(kvw_error_code(), 27);  // kBadArgument
+    EXPECT_NE(std::string(kvw_error()).find(c.says), std::string::npos) << kvw_error();
+    EXPECT_EQ(kvw_result_count(), 0);
+  }
+  // Still usable afterwards.
+  EXPECT_EQ(kvw_split(f, p, n), 0) << kvw_error();
+  kvw_clear();
 }
 
 }  // namespace

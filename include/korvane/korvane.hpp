@@ -49,6 +49,7 @@ struct ConvertOptions {
   Turn rotate = Turn::kNone;
   bool keep_origin = false;     // the source's origin stays, not the design's middle
   bool allow_oversize = false;  // a design no hoop holds is written all the same
+  bool force = false;    // a write-protected output is replaced too
 };
 
 /// One run of a conversion over several inputs, as a command line asks for it.

@@ -24,7 +24,7 @@ struct Invocation::State {
   ConvertOptions convert;
   convert::Plan plan;
   std::vector<bool> converted;  // a planned input is consumed by its conversion
-  convert::OutputWriter writer{convert::real_file_system()};
+  convert::OutputWriter writer{convert::real_file_system(), convert.force};
 };
 
 Invocation::Invocation(Conversion what, std::vector<std::string> inputs,

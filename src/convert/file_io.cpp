@@ -39,6 +39,7 @@ constexpr Win32Words kWin32Words[] = {
     {33, "Device or resource busy"},    // ERROR_LOCK_VIOLATION
     {39, "No space left on device"},    // ERROR_HANDLE_DISK_FULL
     {53, "No such file or directory"},  // ERROR_BAD_NETPATH
+    {66, "No such device"},             // ERROR_BAD_DEV_TYPE
     {67, "No such file or directory"},  // ERROR_BAD_NET_NAME
     {80, "File exists"},                // ERROR_FILE_EXISTS
     {87, "Invalid argument"},           // ERROR_INVALID_PARAMETER

@@ -32,8 +32,20 @@ class FileSystem {
   virtual Result<std::vector<std::uint8_t>> read_whole(const std::string& path) = 0;
   /// Writes `bytes` to a temporary file beside `path` and renames it over
   /// `path` once complete: a failure leaves any earlier `path` untouched.
-  /// Refuses to put a file where a directory, device or FIFO is.
-  virtual Status replace(const std::string& path, std::span<const std::uint8_t> bytes) = 0;
+  /// Refuses what check_replaceable() refuses. A symbolic link stays: the file
+  /// it leads to is the one replaced, beside it; a replaced file keeps its
+  /// permissions (and its owner where the process may give it).
+  virtual Status replace(const std::string& path, std::span<const std::uint8_t> bytes,
+                         bool force = false) = 0;
+  /// Why `path` may not be replaced: a directory, device or FIFO there, a link
+  /// that leads nowhere, to a program's open file (/dev/stdout) or into a
+  /// folder that cannot be written, or, unless `force`, a write-protected file.
+  /// A file system without such things has nothing to refuse.
+  virtual Status check_replaceable(const std::string& path, bool force) {
+    (void)path;
+    (void)force;
+    return Ok{};
+  }
   /// The regular files (links followed) in the folder `dir`, and with
   /// `recursive` in its subfolders too, in the folder's own order. A subfolder
   /// that cannot be read is skipped; `dir` itself not being readable is an error.

@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef __linux__
+#include <linux/magic.h>
+#include <sys/vfs.h>
 #include <sys/xattr.h>
 #endif
 
@@ -57,13 +59,92 @@ class Descriptor {
   int fd_;
 };
 
-/// Existing and not a regular file (following links): rename() would put a
-/// regular file in place of a device or FIFO that others rely on.
-Status refuse_unless_regular_or_missing(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-    return not_regular(path, kind_of(st.st_mode));
-  return Ok{};
+// Links in /proc stand for a file some process has open, whatever it is at
+// the moment: /dev/stdout leads through one to wherever the caller's output
+// went. Writing "through" it would replace that file, never the user's.
+bool is_process_link(const std::string& link) {
+#ifdef __linux__
+  const std::string dir = directory_of(link);
+  struct statfs fs {};
+  return ::statfs(dir.empty() ? "." : dir.c_str(), &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
+#else
+  (void)link;
+  return false;
+#endif
+}
+
+/// Where writing a name really goes.
+struct Target {
+  std::string name;  // the name itself, or the file its links lead to
+  bool through_link = false;
+  bool exists = false;
+  struct stat st {};  // when it exists
+};
+
+// Root may write anything, so for root only a file nobody may write counts as
+// write-protected; anyone else is asked about as the system would judge them.
+bool write_protected(const Target& t) {
+  if (::geteuid() == 0) return (t.st.st_mode & 0222) == 0;
+  return ::faccessat(AT_FDCWD, t.name.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
+}
+
+/// Follows `path` link by link, so that a user's link to a design stays a link
+/// and the design it leads to is what gets replaced; then refuses what must not
+/// be replaced.
+Result<Target> target_of(const std::string& path, bool force) {
+  constexpr int kMaxLinks = 40;  // what the kernel follows before ELOOP
+  Target t{path};
+  for (int hops = 0;; ++hops) {
+    if (hops == kMaxLinks) return make_error(ErrorCode::kCannotWrite, path, reason(ELOOP));
+    struct stat st {};
+    if (::lstat(t.name.c_str(), &st) != 0) {
+      if (errno == ENOENT && t.through_link)
+        return make_error(ErrorCode::kCannotWrite, path,
+                          "it is a link to " + t.name + ", which does not exist");
+      break;  // a new file, or one the write itself will fail to reach
+    }
+    if (!S_ISLNK(st.st_mode)) break;
+    if (is_process_link(t.name))
+      return not_regular(path, "it leads to a file a program has open (as /dev/stdout does)");
+    std::string to(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4095) + 1, '\0');
+    const ssize_t n = ::readlink(t.name.c_str(), to.data(), to.size());
+    if (n < 0) return make_error(ErrorCode::kCannotWrite, path, reason(errno));
+    if (static_cast<std::size_t>(n) >= to.size())
+      return make_error(ErrorCode::kCannotWrite, path, "its link changed while it was read");
+    to.resize(static_cast<std::size_t>(n));
+    t.name = !to.empty() && to[0] == '/' ? to : directory_of(t.name) + to;
+    t.through_link = true;
+  }
+  t.exists = ::stat(t.name.c_str(), &t.st) == 0;
+  // rename() would put a regular file in place of a device or FIFO that
+  // others rely on.
+  if (t.exists && !S_ISREG(t.st.st_mode)) return not_regular(path, kind_of(t.st.st_mode));
+  if (t.through_link) {
+    const std::string dir = directory_of(t.name);
+    if (::faccessat(AT_FDCWD, dir.empty() ? "." : dir.c_str(), W_OK | X_OK, AT_EACCESS) != 0 &&
+        (errno == EACCES || errno == EROFS))
+      return make_error(ErrorCode::kCannotWrite, path,
+                        "it is a link to " + t.name + ", in a folder korvane may not write to (" +
+                            reason(errno) + ")");
+  }
+  if (t.exists && !force && write_protected(t))
+    return make_error(ErrorCode::kCannotWrite, path,
+                      "it is write-protected; --force replaces it all the same");
+  return t;
+}
+
+// The replaced file's permissions, and its owner and group where this process
+// may give them: a private file stays private. The set-ID bits go with the
+// owner only.
+int keep_rights(int fd, const struct stat& now, const struct stat& old) {
+  bool owner_kept = now.st_uid == old.st_uid && now.st_gid == old.st_gid;
+  if (!owner_kept) {
+    owner_kept = ::fchown(fd, old.st_uid, old.st_gid) == 0;
+    if (!owner_kept && now.st_gid != old.st_gid)
+      (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+  }
+  const mode_t mode = old.st_mode & (owner_kept ? 07777 : 0777);
+  return ::fchmod(fd, mode) == 0 ? 0 : errno;
 }
 
 class RealFileSystem final : public FileSystem {
@@ -107,6 +188,21 @@ class RealFileSystem final : public FileSystem {
       if (n == 0) break;
       got += static_cast<std::size_t>(n);
     }
+    // Files under /proc and the like say they are empty and hold text all the
+    // same: with nothing to go by, read until the end.
+    while (size == 0 && got == bytes.size() && got <= kMaxInputBytes) {
+      bytes.resize(got + 65536);
+      const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+      if (n < 0 && errno == EINTR) {
+        bytes.resize(got);
+        continue;
+      }
+      if (n < 0) return make_error(ErrorCode::kCannotRead, path, reason(errno));
+      got += static_cast<std::size_t>(n);
+      bytes.resize(got);
+      if (n == 0) break;
+    }
+    if (got > kMaxInputBytes) return make_error(ErrorCode::kCannotRead, path, "larger than 2 GiB");
     if (got != bytes.size())
       return make_error(
           ErrorCode::kCannotRead, path,
@@ -114,9 +210,18 @@ class RealFileSystem final : public FileSystem {
     return bytes;
   }
 
-  Status replace(const std::string& path, std::span<const std::uint8_t> bytes) override {
-    if (auto refused = refuse_unless_regular_or_missing(path); !refused) return refused;
-    const std::string directory = directory_of(path);
+  Status check_replaceable(const std::string& path, bool force) override {
+    auto t = target_of(path, force);
+    if (!t) return t.error();
+    return Ok{};
+  }
+
+  Status replace(const std::string& path, std::span<const std::uint8_t> bytes,
+                 bool force) override {
+    auto target = target_of(path, force);
+    if (!target) return target.error();
+    const Target& t = *target;
+    const std::string directory = directory_of(t.name);
     TemporaryGuard guard;
     std::string tmp;
     int created = take_spare(directory, guard, tmp);
@@ -151,16 +256,18 @@ class RealFileSystem final : public FileSystem {
     if (reused && ::ftruncate(fd.get(), static_cast<off_t>(done)) != 0) return fail(errno);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return fail(errno);
+    if (t.exists)
+      if (const int e = keep_rights(fd.get(), st, t.st)) return fail(e);
     if (const int e = fd.close_checked()) return fail(e);
     if (hook_) hook_(tmp);
     struct stat old {};
-    const bool exists = ::stat(path.c_str(), &old) == 0;
+    const bool exists = ::stat(t.name.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode)) {
       ::unlink(tmp.c_str());
       return not_regular(path, kind_of(old.st_mode));
     }
-    const bool keep_old = exists && keep_as_spare(path, old, st.st_dev, directory);
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    const bool keep_old = exists && keep_as_spare(t.name, old, st.st_dev, directory);
+    if (::rename(tmp.c_str(), t.name.c_str()) != 0) {
       if (keep_old) drop_spare();
       return fail(errno);
     }

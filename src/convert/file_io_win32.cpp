@@ -57,6 +57,21 @@ class Handle {
 
 const char* kind_of_type(DWORD type) { return type == FILE_TYPE_PIPE ? "a pipe" : "a device"; }
 
+// CON, NUL, COM1, LPT1... name a device in every folder and with any
+// extension; Windows (and wine) report a write to one in words no user knows.
+bool names_device(const std::string& path) {
+  const auto start = path.find_last_of("/\\:");
+  std::string base = path.substr(start == std::string::npos ? 0 : start + 1);
+  base = base.substr(0, base.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (auto& c : base) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+      base == "CONOUT$")
+    return true;
+  return base.size() == 4 && (base.rfind("COM", 0) == 0 || base.rfind("LPT", 0) == 0) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
 class RealFileSystem final : public FileSystem {
  public:
   explicit RealFileSystem(WriteHook hook) : hook_(hook) {}
@@ -93,8 +108,18 @@ class RealFileSystem final : public FileSystem {
     return bytes;
   }
 
-  Status replace(const std::string& path, std::span<const std::uint8_t> bytes) override {
+  Status check_replaceable(const std::string& path, bool force) override {
     if (auto refused = refuse_unless_regular_or_missing(path); !refused) return refused;
+    const DWORD attributes = GetFileAttributesW(to_wide(path).c_str());
+    if (!force && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+      return make_error(ErrorCode::kCannotWrite, path,
+                        "it is write-protected; --force replaces it all the same");
+    return Ok{};
+  }
+
+  Status replace(const std::string& path, std::span<const std::uint8_t> bytes,
+                 bool force) override {
+    if (auto refused = check_replaceable(path, force); !refused) return refused;
     const std::string directory = directory_of(path);
     TemporaryGuard guard;
     std::string tmp;
@@ -140,9 +165,20 @@ class RealFileSystem final : public FileSystem {
       DeleteFileW(to_wide(tmp).c_str());
       return refused;
     }
+    // A read-only file (replaced only with --force) cannot be renamed over;
+    // the new one is made read-only in its turn.
+    const DWORD attributes = GetFileAttributesW(to_wide(path).c_str());
+    const bool read_only =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (read_only)
+      SetFileAttributesW(to_wide(path).c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
     if (!MoveFileExW(to_wide(tmp).c_str(), to_wide(path).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      return fail(GetLastError());
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      const DWORD e = GetLastError();
+      if (read_only) SetFileAttributesW(to_wide(path).c_str(), attributes);
+      return fail(e);
+    }
+    if (read_only) SetFileAttributesW(to_wide(path).c_str(), attributes);
     guard.disarm();
     return Ok{};
   }
@@ -154,6 +190,10 @@ class RealFileSystem final : public FileSystem {
 
   FileIdentity identify(const std::string& path) override {
     FileIdentity id;
+    if (names_device(path)) {
+      id.type = FileType::kOther;
+      return id;
+    }
     // No access asked for: examining a file must not fail on how others share it.
     Handle h{CreateFileW(to_wide(path).c_str(), 0,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

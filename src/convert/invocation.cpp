@@ -68,7 +68,9 @@ Plan plan_invocation(Conversion what, const std::vector<std::string>& inputs,
   Plan plan;
   if (what == Conversion::kConvert && !inputs.empty()) {
     // A format korvane cannot write refuses the whole run, before any input is read.
-    const std::string* first = outputs.empty() ? nullptr : &outputs.front();
+    // An empty name is refused below as empty, not as naming no format.
+    const std::string* first =
+        outputs.empty() || outputs.front().empty() ? nullptr : &outputs.front();
     if (auto f = target_format(options, first, names_folder(first, fs)); !f)
       return {{}, {f.error()}};
   }
@@ -95,7 +97,8 @@ Plan plan_invocation(Conversion what, const std::vector<std::string>& inputs,
     for (const auto& name : p.names ? *p.names : std::vector<std::string>{})
       planned.push_back({name, p.input});
   }
-  for (auto& e : check_outputs(planned, inputs, fs)) plan.refusals.push_back(std::move(e));
+  for (auto& e : check_outputs(planned, inputs, fs, options.force))
+    plan.refusals.push_back(std::move(e));
   return plan;
 }
 

@@ -54,7 +54,7 @@ class Split {
           make_error(ErrorCode::kInternal, in_.file(), "the designs changed while read"));
     std::vector<std::string> inputs;
     if (src_.file) inputs.emplace_back(src_.file);
-    auto refusals = check_outputs(planned, inputs, out_.fs());
+    auto refusals = check_outputs(planned, inputs, out_.fs(), out_.force());
     if (!refusals.empty()) return failure(std::move(refusals.front()));
 
     // Copies for the caller come first: running out of memory writes nothing.

@@ -72,7 +72,8 @@ InputResult shv_from_huc(HucInput huc, const Targets& to, OutputWriter& out,
     std::vector<std::string> inputs;
     if (huc.file) inputs.emplace_back(huc.file);
     if (!protected_input.empty()) inputs.push_back(protected_input);
-    auto refusals = check_outputs({{out_file, huc.file ? huc.file : kMemory}}, inputs, out.fs());
+    auto refusals =
+        check_outputs({{out_file, huc.file ? huc.file : kMemory}}, inputs, out.fs(), out.force());
     if (!refusals.empty()) return failure(std::move(refusals.front()));
   }
 

@@ -22,7 +22,8 @@ std::string join(const std::vector<std::string>& names) {
 }  // namespace
 
 std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
-                                 const std::vector<std::string>& inputs, FileSystem& fs) {
+                                 const std::vector<std::string>& inputs, FileSystem& fs,
+                                 bool force) {
   struct Known {
     std::string name;
     FileIdentity id;
@@ -66,6 +67,10 @@ std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
                                         : "it is a device, pipe or socket, never replaced"));
       continue;
     }
+    if (auto st = fs.check_replaceable(out.name, force); !st) {
+      refusals.push_back(st.error());
+      continue;
+    }
     const PlannedOutput* earlier = nullptr;
     if (auto it = by_name.find(key); it != by_name.end()) earlier = it->second;
     for (const auto& [other, from] : existing)
@@ -85,7 +90,7 @@ std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
 
 bool OutputWriter::write(const std::string& name, std::span<const std::uint8_t> bytes,
                          InputResult& r, FileReport report) {
-  auto st = fs_.replace(name, bytes);
+  auto st = fs_.replace(name, bytes, force_);
   if (!st) {
     Error e = st.error();
     if (!r.written.empty())

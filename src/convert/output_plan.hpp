@@ -20,18 +20,22 @@ struct PlannedOutput {
 /// Everything that would make writing `outputs` unsafe, one Error per offending
 /// output, found before anything is written: an empty name, an output that is
 /// any of `inputs` (compared by device and inode, so links count, and by name),
-/// two outputs with one name, an output that exists and is not a regular file.
-/// Empty when the whole invocation may go ahead.
+/// two outputs with one name, an output that exists and is not a regular file,
+/// and whatever FileSystem::check_replaceable() refuses (`force` replaces a
+/// write-protected file). Empty when the whole invocation may go ahead.
 std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
-                                 const std::vector<std::string>& inputs, FileSystem& fs);
+                                 const std::vector<std::string>& inputs, FileSystem& fs,
+                                 bool force = false);
 
 /// Writes the planned outputs of one invocation, each completely and in place
 /// as soon as it is done, and makes them durable once, at the end.
 class OutputWriter {
  public:
-  explicit OutputWriter(FileSystem& fs) : fs_(fs) {}
+  /// With `force`, a write-protected file is replaced like any other.
+  explicit OutputWriter(FileSystem& fs, bool force = false) : fs_(fs), force_(force) {}
 
   FileSystem& fs() { return fs_; }
+  bool force() const { return force_; }
 
   /// Writes `name`; on success records it in `r.written` with `report`, on
   /// failure sets `r.error`, which also names what was written for that input
@@ -44,6 +48,7 @@ class OutputWriter {
 
  private:
   FileSystem& fs_;
+  bool force_ = false;
   bool wrote_ = false;
 };
 

@@ -76,7 +76,7 @@ InputResult run_previews(const std::string& path, const std::string* out_dir, Ou
   if (!names) return failure(names.error());
   std::vector<PlannedOutput> planned;
   for (const auto& n : *names) planned.push_back({n, path});
-  auto refusals = check_outputs(planned, {path}, out.fs());
+  auto refusals = check_outputs(planned, {path}, out.fs(), out.force());
   if (!refusals.empty()) return failure(std::move(refusals.front()));
 
   // Every picture is drawn and encoded before the first file is written; only

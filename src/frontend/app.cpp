@@ -17,6 +17,7 @@
 #include "inspect/format_listing.hpp"
 #include "inspect/info_text.hpp"
 #include "korvane/korvane.hpp"
+#include "korvane/process.hpp"
 #include "korvane/survey.hpp"
 #include "korvane/version.h"
 
@@ -60,13 +61,16 @@ std::string reason_under(const std::string& path, const Error& e) {
 }
 
 // Converts one container planned alone; prints the failure.
-Result<Outcome> convert_alone(Conversion what, const std::string& path, std::ostream& err) {
+Result<Outcome> convert_alone(Conversion what, const std::string& path, bool force,
+                              std::ostream& err) {
   if (path.empty()) {
     Error e = make_error(ErrorCode::kNoInputName, path, "the file name is empty");
     print_cli_message(err, "the file name is empty");
     return e;
   }
-  Invocation run(what, {path});
+  ConvertOptions options;
+  options.force = force;
+  Invocation run(what, {path}, std::nullopt, options);
   if (!run.refusals().empty()) {
     for (const auto& e : run.refusals()) print_message(err, e);
     err << std::flush;
@@ -103,7 +107,7 @@ int run_dialogs(DialogChoice choice, const Options& o, bool banner, std::ostream
       any_failed = true;
       continue;
     }
-    const auto split = convert_alone(Conversion::kSplit, path, err);
+    const auto split = convert_alone(Conversion::kSplit, path, o.force, err);
     if (!split) {
       dialogs->show(split_failed_box(path, reason_under(path, split.error())));
       print_error_line(out, c_result(Conversion::kSplit, split.error()));
@@ -123,7 +127,7 @@ int run_dialogs(DialogChoice choice, const Options& o, bool banner, std::ostream
       continue;
     }
     if (!dialogs->ask(done)) continue;
-    const auto combined = convert_alone(Conversion::kCombine, path, err);
+    const auto combined = convert_alone(Conversion::kCombine, path, o.force, err);
     if (!combined) {
       dialogs->show(combine_failed_box(path, split->written, reason_under(path, combined.error())));
       print_error_line(out, -1);
@@ -171,6 +175,13 @@ Conversion conversion_of(Command c) {
 int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostream& err) {
   if (classic) print_banner(out);
   const Conversion what = conversion_of(o.command);
+  if (o.output_dir && o.output_dir->empty()) {
+    print_cli_message(
+        err, "-O '' names no folder; name one, or leave -O out to write beside each input");
+    err << std::flush;
+    print_error_line(out, -1);
+    return kExitFailed;
+  }
   if (o.output_dir) {
     if (auto st = make_directories(*o.output_dir); !st) {
       print_message(err, st.error());
@@ -189,6 +200,7 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
   convert.rotate = o.rotate;
   convert.keep_origin = o.keep_origin;
   convert.allow_oversize = o.allow_oversize;
+  convert.force = o.force;
   Invocation run(what, inputs, o.output, convert, o.output_dir);
   if (refused(run, out, err)) return kExitFailed;
   const bool batch = items.size() > 1;
@@ -290,8 +302,11 @@ std::vector<std::string> arguments_for_start(std::vector<std::string> args, bool
   return args;
 }
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        const DialogsFactory& dialogs) {
+namespace {
+
+// `info_checked`: --info stops at a failed output and says so itself.
+int run_command(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const DialogsFactory& dialogs, bool& info_checked) {
   if (args.empty()) return run_dialogs(DialogChoice::kAuto, Options{}, true, out, err, dialogs);
   // A first argument that is no option is the classic form: every argument
   // is a container (as Windows passes the files dropped on the program), and
@@ -321,6 +336,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     case Command::kDialogs:
       return run_dialogs(o->dialogs, *o, false, out, err, dialogs);
     case Command::kInfo:
+      info_checked = true;
       return run_info(*o, out, err);
     case Command::kSplit:
     case Command::kCombine:
@@ -330,6 +346,23 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       return run_conversions(*o, false, out, err);
   }
   return kExitUsage;
+}
+
+}  // namespace
+
+// Whatever the command, what it printed counts only once standard output has
+// taken it: "korvane --help > /dev/full" must not pass for success.
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const DialogsFactory& dialogs) {
+  bool info_checked = false;
+  const int code = run_command(args, out, err, dialogs, info_checked);
+  if (info_checked) return code;
+  if (auto st = flush_output(out, "(standard output)"); !st) {
+    print_cli_message(err, st.error().message());
+    err << std::flush;
+    return code == kExitOk ? kExitFailed : code;
+  }
+  return code;
 }
 
 }  // namespace kvn::frontend

@@ -133,6 +133,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       o.quiet = true;
     } else if (a == "-r" || a == "--recursive") {
       o.recursive = true;
+    } else if (a == "--force") {
+      o.force = true;
     } else if (a == "--") {
       for (++i; i < args.size(); ++i) o.files.push_back(args[i]);
     } else if (!a.empty() && a[0] == '-') {
@@ -266,6 +268,7 @@ void print_help(std::ostream& out) {
          "  -O, --output-dir DIR     put every output in DIR (made when missing)\n"
          "  -r, --recursive          a folder given includes its subfolders\n"
          "  -q, --quiet              print nothing for what succeeded\n"
+         "  --force                  replace outputs that are write-protected too\n"
          "  --dialogs[=auto|gtk|terminal] [FILE...]\n"
          "                           run the dialog flow with the system's or the chosen\n"
          "                           dialogs; with files, without the open dialog\n"

@@ -38,6 +38,7 @@ struct Options {
   std::optional<std::string> output_dir;  // -O: the folder for every output
   bool quiet = false;                     // -q: no line for what succeeded
   bool recursive = false;                 // -r: folders given include their subfolders
+  bool force = false;                     // --force: write-protected outputs are replaced too
 };
 
 /// Reads an options-mode command line; on a mistake, says what in `problem`.

@@ -17,7 +17,7 @@ bool shv_family(formats::ContentKind kind) {
 
 Error no_design(const formats::ByteReader& in, std::int32_t design) {
   return make_error(ErrorCode::kBadArgument, in.file(),
-                    "no design number " + std::to_string(design + 1));
+                    "no design number " + std::to_string(std::int64_t{design} + 1));
 }
 
 // Every design of a recognised container or SHV design, read as a pattern.

@@ -58,7 +58,7 @@ class MemoryFileSystem final : public convert::FileSystem {
       return make_error(ErrorCode::kCannotOpen, path, "the page holds no such file");
     return std::vector<std::uint8_t>(bytes_.begin(), bytes_.end());
   }
-  Status replace(const std::string& path, std::span<const std::uint8_t> bytes) override {
+  Status replace(const std::string& path, std::span<const std::uint8_t> bytes, bool) override {
     written.push_back({path, {bytes.begin(), bytes.end()}});
     return Ok{};
   }
@@ -89,6 +89,21 @@ std::span<const std::uint8_t> bytes_of(const std::uint8_t* p, std::int32_t n) {
 int fail(Error e) {
   results().error = std::move(e);
   return -1;
+}
+
+// The module's other callers are not the page, which never passes these: each
+// misuse is a failure in words, never a crash.
+bool misused(const char* file, const std::uint8_t* p, std::int32_t n) {
+  std::string why;
+  if (!file)
+    why = "no file name was given (null)";
+  else if (n < 0)
+    why = "a size of " + std::to_string(n) + " bytes";
+  else if (!p && n > 0)
+    why = "no bytes were given (null) for a size of " + std::to_string(n);
+  if (why.empty()) return false;
+  fail(make_error(ErrorCode::kBadArgument, file ? file : "", why));
+  return true;
 }
 
 void add(std::string name, std::span<const std::uint8_t> bytes) {
@@ -122,9 +137,9 @@ R guarded(F&& f, R on_exception = -1) noexcept {
   try {
     return f();
   } catch (const std::bad_alloc&) {
-    results().error.code = ErrorCode::kOutOfMemory;
+    results().error = Error{ErrorCode::kOutOfMemory, {}, {}, {}};
   } catch (...) {
-    results().error.code = ErrorCode::kInternal;
+    results().error = Error{ErrorCode::kInternal, {}, {}, "the call failed unexpectedly"};
   }
   return on_exception;
 }
@@ -138,7 +153,8 @@ const Output* output_at(std::int32_t i) noexcept {
   e.code = ErrorCode::kBadArgument;
   e.file.clear();
   e.offset.reset();
-  e.detail.clear();
+  e.detail = "no output number " + std::to_string(i) + "; the call before gave " +
+             std::to_string(outputs.size());
   return nullptr;
 }
 
@@ -159,6 +175,10 @@ void add_rgba(const inspect::Picture& pic) {
 }
 
 int picture(const char* file, const std::uint8_t* p, std::int32_t n, std::int32_t design) {
+  if (misused(file, p, n)) return -1;
+  if (design < -1)
+    return web::fail(make_error(ErrorCode::kBadArgument, file,
+                                "no design number " + std::to_string(std::int64_t{design} + 1)));
   auto drawn = inspect::design_picture(formats::ByteReader(web::bytes_of(p, n), file), design);
   if (!drawn) return web::fail(drawn.error());
   web::add_rgba(*drawn);
@@ -192,6 +212,7 @@ const char* kvw_kind_name(int kind) {
 int kvw_info(const char* file, const std::uint8_t* p, std::int32_t n) {
   kvw_clear();
   return kvn::web::guarded([&] {
+    if (kvn::web::misused(file, p, n)) return -1;
     auto info =
         kvn::inspect::survey_image(kvn::formats::ByteReader(kvn::web::bytes_of(p, n), file));
     if (info) info->file = file;
@@ -208,13 +229,17 @@ int kvw_info(const char* file, const std::uint8_t* p, std::int32_t n) {
 /// The SHV files a split of the container gives, named as the program names them.
 int kvw_split(const char* file, const std::uint8_t* p, std::int32_t n) {
   kvw_clear();
-  return kvn::web::guarded([&] { return kvn::web::run_container(file, p, n, false); });
+  return kvn::web::guarded([&] {
+    return kvn::web::misused(file, p, n) ? -1 : kvn::web::run_container(file, p, n, false);
+  });
 }
 
 /// The one SHV design combining the container's designs gives.
 int kvw_combine(const char* file, const std::uint8_t* p, std::int32_t n) {
   kvw_clear();
-  return kvn::web::guarded([&] { return kvn::web::run_container(file, p, n, true); });
+  return kvn::web::guarded([&] {
+    return kvn::web::misused(file, p, n) ? -1 : kvn::web::run_container(file, p, n, true);
+  });
 }
 
 /// A design in the format `to` names ("shv", "dst", ...), as `korvane
@@ -227,6 +252,9 @@ int kvw_convert(const char* file, const std::uint8_t* p, std::int32_t n, const c
   using namespace kvn;
   kvw_clear();
   return web::guarded([&] {
+    if (web::misused(file, p, n)) return -1;
+    if (!to)
+      return web::fail(make_error(ErrorCode::kBadArgument, file, "no format was named (null)"));
     const auto image = web::bytes_of(p, n);
     // Planned and run as the command line runs it, so the page refuses what
     // the program refuses, in the same words.

@@ -20,10 +20,14 @@ class Recording final : public convert::FileSystem {
   Result<std::vector<std::uint8_t>> read_whole(const std::string& path) override {
     return inner_.read_whole(path);
   }
-  Status replace(const std::string& path, std::span<const std::uint8_t> bytes) override {
-    auto st = inner_.replace(path, bytes);
+  Status replace(const std::string& path, std::span<const std::uint8_t> bytes,
+                 bool force) override {
+    auto st = inner_.replace(path, bytes, force);
     if (st) written_.push_back(path);
     return st;
+  }
+  Status check_replaceable(const std::string& path, bool force) override {
+    return inner_.check_replaceable(path, force);
   }
   convert::FileIdentity identify(const std::string& path) override { return inner_.identify(path); }
   Status sync_written() override { return inner_.sync_written(); }

@@ -28,7 +28,7 @@ class FakeFileSystem final : public convert::FileSystem {
     if (it == files.end()) return make_error(ErrorCode::kCannotOpen, path, "No such file");
     return it->second;
   }
-  Status replace(const std::string& path, std::span<const std::uint8_t> bytes) override {
+  Status replace(const std::string& path, std::span<const std::uint8_t> bytes, bool) override {
     if (fail_writes_after >= 0 && writes >= fail_writes_after)
       return make_error(ErrorCode::kCannotWrite, path, "No space left on device");
     ++writes;
