@@ -75,6 +75,19 @@ constexpr WriterLimits kPesLimits{.longest_stitch = 2047,
                                   .stops = false,
                                   .colours = true,
                                   .chart = "Brother PEC"};
+constexpr WriterLimits kXxxLimits{.longest_stitch = kXxxMaxStitch,
+                                  .longest_jump = 0,
+                                  .most_colours = kXxxMaxColours,
+                                  .trims = true,
+                                  .stops = false,
+                                  .colours = true};
+constexpr WriterLimits kSewLimits{.longest_stitch = kSewMaxStep,
+                                  .longest_jump = kSewMaxStep,
+                                  .most_colours = kSewMaxColours,
+                                  .trims = false,
+                                  .stops = false,
+                                  .colours = true,
+                                  .chart = "Janome SEW"};
 constexpr WriterLimits kDocumentLimits{.trims = true, .stops = true, .colours = true};
 
 constexpr const char* kNoOpenDescription =
@@ -106,9 +119,9 @@ constexpr Format kFormats[] = {
     {ContentKind::kVip, "VIP", "VIP design", "a", Family::kOther, kVipExts, "application/x-korvane-vip",
      read_vip, nullptr, false, kNoLimits, nullptr},
     {ContentKind::kXxx, "XXX", "XXX design", "an", Family::kOther, kXxxExts, "application/x-korvane-xxx",
-     read_xxx, nullptr, false, kNoLimits, nullptr},
+     read_xxx, write_xxx, true, kXxxLimits, nullptr},
     {ContentKind::kSew, "SEW", "SEW design", "a", Family::kOther, kSewExts, "application/x-korvane-sew",
-     read_sew, nullptr, false, kNoLimits, nullptr},
+     read_sew, write_sew, true, kSewLimits, nullptr},
     {ContentKind::kPng, "PNG", "PNG picture", "a", Family::kPicture, kPngExts, "image/png", nullptr, nullptr,
      false, kNoLimits, nullptr},
     {ContentKind::kSvg, "SVG", "SVG picture", "an", Family::kPicture, kSvgExts, "image/svg+xml", nullptr, nullptr,
