@@ -88,6 +88,13 @@ constexpr WriterLimits kSewLimits{.longest_stitch = kSewMaxStep,
                                   .stops = false,
                                   .colours = true,
                                   .chart = "Janome SEW"};
+constexpr WriterLimits kVp3Limits{.longest_stitch = kVp3LongestStitch,
+                                  .longest_jump = 0,
+                                  .shortest_jump = kVp3LongestStitch,
+                                  .most_colours = kVp3MaxBlocks,
+                                  .trims = true,
+                                  .stops = false,
+                                  .colours = true};
 constexpr WriterLimits kDocumentLimits{.trims = true, .stops = true, .colours = true};
 
 constexpr const char* kNoOpenDescription =
@@ -111,7 +118,7 @@ constexpr Format kFormats[] = {
     {ContentKind::kPec, "PEC", "PEC design", "a", Family::kOther, kPecExts, "application/x-korvane-pec",
      read_pec, write_pec, true, kPesLimits, nullptr},
     {ContentKind::kVp3, "VP3", "VP3 design", "a", Family::kOther, kVp3Exts, "application/x-korvane-vp3",
-     read_vp3, nullptr, false, kNoLimits, nullptr},
+     read_vp3, write_vp3, true, kVp3Limits, nullptr},
     {ContentKind::kVp4, "VP4", "VP4 design", "a", Family::kOther, kVp4Exts, "application/x-korvane-vp4",
      nullptr, nullptr, false, kNoLimits, kNoOpenDescription},
     {ContentKind::kHus, "HUS", "HUS design", "a", Family::kOther, kHusExts, "application/x-korvane-hus",
