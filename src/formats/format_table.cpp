@@ -95,6 +95,19 @@ constexpr WriterLimits kVp3Limits{.longest_stitch = kVp3LongestStitch,
                                   .trims = true,
                                   .stops = false,
                                   .colours = true};
+constexpr WriterLimits kHusLimits{.longest_stitch = kHusMaxStep,
+                                  .longest_jump = kHusMaxStep,
+                                  .most_colours = kHusMaxColours,
+                                  .trims = true,
+                                  .stops = false,
+                                  .colours = true,
+                                  .chart = "HUS"};
+constexpr WriterLimits kVipLimits{.longest_stitch = kHusMaxStep,
+                                  .longest_jump = kHusMaxStep,
+                                  .most_colours = kVipMaxColours,
+                                  .trims = true,
+                                  .stops = false,
+                                  .colours = true};
 constexpr WriterLimits kDocumentLimits{.trims = true, .stops = true, .colours = true};
 
 constexpr const char* kNoOpenDescription =
@@ -122,9 +135,9 @@ constexpr Format kFormats[] = {
     {ContentKind::kVp4, "VP4", "VP4 design", "a", Family::kOther, kVp4Exts, "application/x-korvane-vp4",
      nullptr, nullptr, false, kNoLimits, kNoOpenDescription},
     {ContentKind::kHus, "HUS", "HUS design", "a", Family::kOther, kHusExts, "application/x-korvane-hus",
-     read_hus, nullptr, false, kNoLimits, nullptr},
+     read_hus, write_hus, true, kHusLimits, nullptr},
     {ContentKind::kVip, "VIP", "VIP design", "a", Family::kOther, kVipExts, "application/x-korvane-vip",
-     read_vip, nullptr, false, kNoLimits, nullptr},
+     read_vip, write_vip, true, kVipLimits, nullptr},
     {ContentKind::kXxx, "XXX", "XXX design", "an", Family::kOther, kXxxExts, "application/x-korvane-xxx",
      read_xxx, write_xxx, true, kXxxLimits, nullptr},
     {ContentKind::kSew, "SEW", "SEW design", "a", Family::kOther, kSewExts, "application/x-korvane-sew",
