@@ -182,6 +182,49 @@ std::vector<FileCase> generated_files() {
   };
 }
 
+// What the compressor meets: nothing, too little to match, runs longer than
+// a match, repeats beyond its window, bytes that do not repeat (several
+// blocks), and the three sections of a design.
+TEST(HusVipCompress, EverySectionExpandsToItself) {
+  std::uint32_t seed = 12345;
+  const auto next = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<std::uint8_t>(seed >> 16);
+  };
+  Bytes noise(70000), period(30000), all_values(256 * 3), stitches;
+  for (auto& b : noise) b = next();
+  for (std::size_t i = 0; i < period.size(); ++i) period[i] = noise[i % 9001];
+  for (std::size_t i = 0; i < all_values.size(); ++i) all_values[i] = static_cast<std::uint8_t>(i);
+  for (int i = 0; i < 5000; ++i) {
+    stitches.push_back(0x80);
+    stitches.push_back(static_cast<std::uint8_t>(next() % 9 + 0xFC));
+  }
+  const struct {
+    const char* name;
+    Bytes in;
+    bool halves;  // comes out at most half its size
+  } cases[] = {
+      {"empty", {}, false},
+      {"one byte", {0x90}, false},
+      {"three alike", {7, 7, 7}, false},
+      {"four alike", {7, 7, 7, 7}, false},
+      {"a run of 100000", Bytes(100000, 0x80), true},
+      {"noise over several blocks", noise, false},
+      {"a repeat beyond the window", period, false},
+      {"every byte value", all_values, false},
+      {"stitch-like", stitches, true},
+  };
+  for (const auto& c : cases) {
+    const auto packed = formats::compress_husvip(c.in);
+    const auto back = formats::expand_husvip(ByteReader(packed, "c.hus"), c.in.size(), "s");
+    ASSERT_TRUE(back.has_value()) << c.name << ": " << back.error().message();
+    EXPECT_TRUE(*back == c.in) << c.name;
+    if (c.halves) {
+      EXPECT_LT(packed.size(), c.in.size() / 2) << c.name;
+    }
+  }
+}
+
 TEST(VikingFormats, GeneratedFilesReadAsWritten) {
   for (const auto& c : generated_files()) {
     const ByteReader in(c.bytes, c.name);
