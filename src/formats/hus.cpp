@@ -220,7 +220,6 @@ namespace {
 constexpr std::uint32_t kHusMagic = 0x00C8AF5Bu;
 constexpr std::uint32_t kVipMagic = 0x0190FC5Du;
 constexpr std::size_t kExtentsAt = 0x0C;
-constexpr std::size_t kHusNameAt = 0x20;
 constexpr std::size_t kHusNameSize = 8;
 constexpr StepLimits kSteps{-kHusMaxStep, kHusMaxStep, -kHusMaxStep, kHusMaxStep};
 // VIP's threads are followed by one word each (1 in every file seen).

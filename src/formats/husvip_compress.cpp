@@ -296,7 +296,7 @@ class BitSink {
  public:
   void put(std::uint32_t value, int n) {
     for (int i = n - 1; i >= 0; --i) {
-      acc_ = static_cast<std::uint8_t>((acc_ << 1) | ((value >> i) & 1u));
+      acc_ = static_cast<std::uint8_t>((std::uint32_t{acc_} << 1) | ((value >> i) & 1u));
       if (++have_ == 8) {
         out_.push_back(acc_);
         acc_ = 0;
@@ -506,7 +506,7 @@ void put_block(BitSink& bits, const std::vector<Token>& tokens) {
     if (t.symbol < kFirstLengthSymbol) continue;
     const int d = distance_code(t.distance);
     if (dist_used > 1) bits.put(dist_code[static_cast<std::size_t>(d)], dist_len[static_cast<std::size_t>(d)]);
-    if (d > 1) bits.put(t.distance - (1u << (d - 1)), d - 1);
+    if (d > 1) bits.put(std::uint32_t{t.distance} - (1u << (d - 1)), d - 1);
   }
 }
 
