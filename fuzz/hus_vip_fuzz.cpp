@@ -1,6 +1,6 @@
 // Reading arbitrary bytes as a HUS or VIP design (the last byte chooses), or
 // expanding them as one compressed section of the size the two bytes before
-// it give, or compressing them. A reading is sound and holds at most two
+// it give, or compressing them (mode 3). A reading is sound and holds at most two
 // events per stitch; an expansion is exactly the size asked for; what is
 // compressed expands to the same bytes.
 #include "formats/hus.hpp"
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       kvn::fuzz::check_read_pattern(f::read_vip(f::ByteReader(body, "in.vip")),
                                     2 * f::kMaxExpandedSection + 1);
       break;
-    case 2: {
+    case 3: {
       const auto packed = f::compress_husvip(body);
       const auto back = f::expand_husvip(f::ByteReader(packed, "out.hus"), body.size(), "the section");
       KORVANE_FUZZ_CHECK(back && *back == body, "a compressed section does not expand to itself");
