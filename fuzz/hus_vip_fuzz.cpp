@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
     case 3: {
       const auto packed = f::compress_husvip(body);
-      const auto back = f::expand_husvip(f::ByteReader(packed, "out.hus"), body.size(), "the section");
+      const auto back =
+          f::expand_husvip(f::ByteReader(packed, "out.hus"), body.size(), "the section");
       KORVANE_FUZZ_CHECK(back && *back == body, "a compressed section does not expand to itself");
       break;
     }

@@ -13,9 +13,9 @@
 #include "convert/pattern_write.hpp"
 #include "formats/format_table.hpp"
 #include "formats/pattern_read.hpp"
-#include "support/reference_design.hpp"
 #include "inspect/survey.hpp"
 #include "support/mini_json.hpp"
+#include "support/reference_design.hpp"
 #include "support/temp_dir.hpp"
 #include "tools/pattern_gen.hpp"
 #ifndef _WIN32
@@ -90,8 +90,7 @@ std::vector<std::pair<int, int>> sewn(const Format& f, const formats::Pattern& q
     if (e.op == NeedleOp::kColourChange) in_block = false;
     if (e.op == NeedleOp::kStitch || e.op == NeedleOp::kTrim) in_block = true;
     const bool short_jump = as_written && in_block && e.op == NeedleOp::kJump &&
-                            (e.x != x || e.y != y) &&
-                            std::abs(e.x - x) <= f.limits.shortest_jump &&
+                            (e.x != x || e.y != y) && std::abs(e.x - x) <= f.limits.shortest_jump &&
                             std::abs(e.y - y) <= f.limits.shortest_jump;
     if (e.op == NeedleOp::kStitch || short_jump) v.emplace_back(e.x, e.y);
     x = e.x;
@@ -159,7 +158,8 @@ TEST(FormatTable, RealDesignsReadBackFromEveryWriter) {
       // Stitches longer than the format's records come back split.
       std::int32_t x = 0, y = 0, longest = 0;
       for (const auto& e : p->events) {
-        if (e.op == NeedleOp::kStitch) longest = std::max({longest, std::abs(e.x - x), std::abs(e.y - y)});
+        if (e.op == NeedleOp::kStitch)
+          longest = std::max({longest, std::abs(e.x - x), std::abs(e.y - y)});
         x = e.x;
         y = e.y;
       }
@@ -167,13 +167,15 @@ TEST(FormatTable, RealDesignsReadBackFromEveryWriter) {
         EXPECT_EQ(sewn(f, *back, false), sewn(f, *p, true));
       }
       // A format without stops turns each into a change to the same thread.
-      const auto stops = f.limits.stops ? 0 : std::count_if(p->events.begin(), p->events.end(), [](const auto& e) {
-        return e.op == NeedleOp::kStop;
-      });
-      EXPECT_EQ(formats::block_count(*back), formats::block_count(*p) + static_cast<std::size_t>(stops));
+      const auto stops =
+          f.limits.stops ? 0 : std::count_if(p->events.begin(), p->events.end(), [](const auto& e) {
+            return e.op == NeedleOp::kStop;
+          });
+      EXPECT_EQ(formats::block_count(*back),
+                formats::block_count(*p) + static_cast<std::size_t>(stops));
       if (f.kind == ContentKind::kHus && p->events.size() > 100) {
-        const std::size_t records = image->at(4) | std::size_t{image->at(5)} << 8 |
-                                    std::size_t{image->at(6)} << 16;
+        const std::size_t records =
+            image->at(4) | std::size_t{image->at(5)} << 8 | std::size_t{image->at(6)} << 16;
         EXPECT_LT(image->size(), 3 * records);
       }
       ++tried;

@@ -367,9 +367,10 @@ TEST(VikingWriters, KeepWhatTheirFormatCanSay) {
   const Thread blue{0, 0, 231, "Sky", "1029", std::nullopt};
   Pattern p;
   p.threads = {red, blue};
-  p.events = {{0, 0, S},      {301, -3, S},   {301, 40, S}, {301, 40, T},  {5301, -2999, J},
-              {5300, -3000, S}, {5311, -2990, S}, {5311, -2990, C}, {7, 9, J},   {7, 9, S},
-              {8, 9, S},    {30, 31, NeedleOp::kStop}, {20, 21, S}, {20, 21, E}};
+  p.events = {{0, 0, S},        {301, -3, S},     {301, 40, S},     {301, 40, T},
+              {5301, -2999, J}, {5300, -3000, S}, {5311, -2990, S}, {5311, -2990, C},
+              {7, 9, J},        {7, 9, S},        {8, 9, S},        {30, 31, NeedleOp::kStop},
+              {20, 21, S},      {20, 21, E}};
   const struct {
     const char* name;
     Result<Bytes> (*write)(const Pattern&, const std::string&);
@@ -389,42 +390,44 @@ TEST(VikingWriters, KeepWhatTheirFormatCanSay) {
   for (auto& e : turned.events) e.x = -e.x, e.y = -e.y;
   for (const auto& w : writers) {
     for (const Pattern* q : {&p, &turned}) {
-    SCOPED_TRACE(w.name);
-    const auto image = w.write(*q, "keep");
-    ASSERT_TRUE(image.has_value()) << image.error().message();
-    const auto back = w.read(ByteReader(*image, "keep"));
-    ASSERT_TRUE(back.has_value()) << back.error().message();
-    // Every stitch lands where it did, the split ones with steps between.
-    const auto got = stitches_of(*back);
-    auto at = got.begin();
-    for (const auto& want : stitches_of(*q)) {
-      at = std::find_if(at, got.end(), [&](const NeedleEvent& e) { return e.x == want.x && e.y == want.y; });
-      ASSERT_NE(at, got.end()) << want.x << "," << want.y;
-    }
-    EXPECT_LE(got.size(), stitches_of(*q).size() + 12);
-    // The jump across the hoop stays a jump: no stitch on its way.
-    for (const auto& e : got) EXPECT_FALSE(std::abs(e.x) > 400 && std::abs(e.x) < 5300) << e.x << "," << e.y;
-    // The stop is a change to the same thread.
-    ASSERT_EQ(formats::block_count(*back), 3u);
-    EXPECT_EQ(std::count_if(back->events.begin(), back->events.end(),
-                            [](const NeedleEvent& e) { return e.op == T; }),
-              w.trims ? 1 : 0);
-    ASSERT_EQ(back->threads.size(), 3u);
-    EXPECT_EQ(back->threads[1], back->threads[2]);
-    if (w.rgb) {
-      EXPECT_EQ(std::tie(back->threads[0].r, back->threads[0].g, back->threads[0].b),
-                std::tie(red.r, red.g, red.b));
-      EXPECT_EQ(std::tie(back->threads[1].r, back->threads[1].g, back->threads[1].b),
-                std::tie(blue.r, blue.g, blue.b));
-    } else {
-      // The chart's nearest: reddest and bluest.
-      EXPECT_GT(back->threads[0].r, 150);
-      EXPECT_GT(back->threads[1].b, 150);
-    }
-    if (w.names) {
-      EXPECT_EQ(back->threads[0].name, "Poppy");
-      EXPECT_EQ(back->threads[1].catalogue, "1029");
-    }
+      SCOPED_TRACE(w.name);
+      const auto image = w.write(*q, "keep");
+      ASSERT_TRUE(image.has_value()) << image.error().message();
+      const auto back = w.read(ByteReader(*image, "keep"));
+      ASSERT_TRUE(back.has_value()) << back.error().message();
+      // Every stitch lands where it did, the split ones with steps between.
+      const auto got = stitches_of(*back);
+      auto at = got.begin();
+      for (const auto& want : stitches_of(*q)) {
+        at = std::find_if(at, got.end(),
+                          [&](const NeedleEvent& e) { return e.x == want.x && e.y == want.y; });
+        ASSERT_NE(at, got.end()) << want.x << "," << want.y;
+      }
+      EXPECT_LE(got.size(), stitches_of(*q).size() + 12);
+      // The jump across the hoop stays a jump: no stitch on its way.
+      for (const auto& e : got)
+        EXPECT_FALSE(std::abs(e.x) > 400 && std::abs(e.x) < 5300) << e.x << "," << e.y;
+      // The stop is a change to the same thread.
+      ASSERT_EQ(formats::block_count(*back), 3u);
+      EXPECT_EQ(std::count_if(back->events.begin(), back->events.end(),
+                              [](const NeedleEvent& e) { return e.op == T; }),
+                w.trims ? 1 : 0);
+      ASSERT_EQ(back->threads.size(), 3u);
+      EXPECT_EQ(back->threads[1], back->threads[2]);
+      if (w.rgb) {
+        EXPECT_EQ(std::tie(back->threads[0].r, back->threads[0].g, back->threads[0].b),
+                  std::tie(red.r, red.g, red.b));
+        EXPECT_EQ(std::tie(back->threads[1].r, back->threads[1].g, back->threads[1].b),
+                  std::tie(blue.r, blue.g, blue.b));
+      } else {
+        // The chart's nearest: reddest and bluest.
+        EXPECT_GT(back->threads[0].r, 150);
+        EXPECT_GT(back->threads[1].b, 150);
+      }
+      if (w.names) {
+        EXPECT_EQ(back->threads[0].name, "Poppy");
+        EXPECT_EQ(back->threads[1].catalogue, "1029");
+      }
     }
   }
 }

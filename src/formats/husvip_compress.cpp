@@ -412,7 +412,8 @@ void put_block(BitSink& bits, const std::vector<Token>& tokens) {
   std::vector<std::uint64_t> sym_freq(kSymbols, 0), dist_freq(kDistanceCodes, 0);
   for (const auto& t : tokens) {
     ++sym_freq[t.symbol];
-    if (t.symbol >= kFirstLengthSymbol) ++dist_freq[static_cast<std::size_t>(distance_code(t.distance))];
+    if (t.symbol >= kFirstLengthSymbol)
+      ++dist_freq[static_cast<std::size_t>(distance_code(t.distance))];
   }
   const auto sym_len = code_lengths(sym_freq, kMaxCodeBits);
   const auto dist_len = code_lengths(dist_freq, kMaxCodeBits);
@@ -492,7 +493,8 @@ void put_block(BitSink& bits, const std::vector<Token>& tokens) {
   }
 
   const std::size_t n_dist = used(dist_len);
-  const auto dist_used = std::count_if(dist_len.begin(), dist_len.end(), [](std::uint8_t l) { return l != 0; });
+  const auto dist_used =
+      std::count_if(dist_len.begin(), dist_len.end(), [](std::uint8_t l) { return l != 0; });
   if (dist_used <= 1) {
     bits.put(0, 5);
     bits.put(static_cast<std::uint32_t>(n_dist == 0 ? 0 : n_dist - 1), 5);
@@ -505,7 +507,8 @@ void put_block(BitSink& bits, const std::vector<Token>& tokens) {
     if (!one_symbol) bits.put(sym_code[t.symbol], sym_len[t.symbol]);
     if (t.symbol < kFirstLengthSymbol) continue;
     const int d = distance_code(t.distance);
-    if (dist_used > 1) bits.put(dist_code[static_cast<std::size_t>(d)], dist_len[static_cast<std::size_t>(d)]);
+    if (dist_used > 1)
+      bits.put(dist_code[static_cast<std::size_t>(d)], dist_len[static_cast<std::size_t>(d)]);
     if (d > 1) bits.put(std::uint32_t{t.distance} - (1u << (d - 1)), d - 1);
   }
 }
@@ -519,7 +522,8 @@ std::vector<std::uint8_t> compress_husvip(std::span<const std::uint8_t> in) {
   std::vector<std::size_t> head(std::size_t{1} << kHashBits, kNone);
   std::vector<std::size_t> prev(in.size(), kNone);
   const auto hash = [&](std::size_t i) {
-    const std::uint32_t v = (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | in[i + 2];
+    const std::uint32_t v =
+        (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | in[i + 2];
     return static_cast<std::size_t>((v * 2654435761u) >> (32 - kHashBits));
   };
   const auto insert = [&](std::size_t i) {

@@ -241,8 +241,7 @@ Result<std::vector<std::uint8_t>> write_sew(const Pattern& p, const std::string&
       continue;
     }
     if (e.x != x || e.y != y) jump_to(e.x, e.y);
-    if (e.op == NeedleOp::kColourChange || e.op == NeedleOp::kStop)
-      command(kColourChangeBit, 0, 0);
+    if (e.op == NeedleOp::kColourChange || e.op == NeedleOp::kStop) command(kColourChangeBit, 0, 0);
   }
   out.u8(kCommand);
   out.u8(kEnd);

@@ -224,7 +224,8 @@ class Nest {
   void close() {
     const auto length = static_cast<std::uint32_t>(out_.size() - at_ - 4);
     auto v = out_.view();
-    for (std::size_t i = 0; i < 4; ++i) v[at_ + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+    for (std::size_t i = 0; i < 4; ++i)
+      v[at_ + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
   }
 
  private:
@@ -247,8 +248,8 @@ void string8(ByteWriter& out, std::string_view s) {
 }
 
 void s32(ByteWriter& out, std::int64_t v) {
-  out.u32(static_cast<std::uint32_t>(static_cast<std::int32_t>(
-      std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX))));
+  out.u32(static_cast<std::uint32_t>(
+      static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX))));
 }
 
 struct Block {
@@ -394,8 +395,8 @@ Result<std::vector<std::uint8_t>> write_vp3(const Pattern& p, const std::string&
     out.u8(0);
     auto v = out.view();
     const auto put = [&](std::size_t at, std::int64_t value) {
-      const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(
-          std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX)));
+      const auto u = static_cast<std::uint32_t>(
+          static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX)));
       for (std::size_t k = 0; k < 4; ++k) v[at + k] = static_cast<std::uint8_t>(u >> (24 - 8 * k));
     };
     put(shift_at, (std::int64_t{x} - start_x) * 100);

@@ -206,7 +206,8 @@ Result<std::vector<std::uint8_t>> write_xxx(const Pattern& p, const std::string&
 
   auto image = out.take();
   const auto put32le = [&](std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) image[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      image[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
   };
   put32le(kStitchCountAt, records);
   put16le(image, kColourCountAt, static_cast<std::int64_t>(threads.size()));
