@@ -283,13 +283,16 @@ namespace {
 
 constexpr std::size_t kMinMatch = 3;
 constexpr std::size_t kMaxMatch = 256;
-constexpr std::size_t kWindow = 8192;
+// The dictionary of the decoder in the machines is 1 KiB, not the 26 KiB of
+// the archivers the scheme comes from: a match further back would expand to
+// whatever the machine's ring buffer holds there.
+constexpr std::size_t kWindow = 1024;
 constexpr std::size_t kChainTries = 64;
 constexpr std::size_t kHashBits = 15;
 // Symbols per block: the block's count field is 16 bits.
 constexpr std::size_t kBlockSymbols = 32768;
 constexpr std::size_t kSymbols = kEndSymbol;  // literals and lengths; no end mark is written
-constexpr std::size_t kDistanceCodes = 14;    // offsets below kWindow
+constexpr std::size_t kDistanceCodes = 11;    // offsets below kWindow
 constexpr std::size_t kLengthCodes = kMaxCodeBits + 3;
 
 class BitSink {

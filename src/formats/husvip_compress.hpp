@@ -32,7 +32,7 @@ Result<std::vector<std::uint8_t>> expand_husvip(const ByteReader& in, std::size_
 namespace kvn::formats {
 
 /// Compresses one section of a HUS or VIP design so that expand_husvip gives
-/// `in` back: LZ77 matches of 3 to 256 bytes up to 8 KiB back, literals,
+/// `in` back: LZ77 matches of 3 to 256 bytes up to 1 KiB back, literals,
 /// lengths and distances Huffman-coded per block, every code at most 16 bits
 /// long as the expander requires.
 std::vector<std::uint8_t> compress_husvip(std::span<const std::uint8_t> in);
