@@ -101,6 +101,8 @@ def main():
     seeds['formats/vip_two_colours'] = husvip(records, True, [(200, 30, 40), (1, 2, 3)]) + bytes([VIP])
     seeds['hus_vip/section_literals'] = literals(b'hello') + struct.pack('<H', 5) + b'\x02'
     seeds['hus_vip/section_matches'] = with_matches() + struct.pack('<H', 12) + b'\x02'
+    # Mode 3 compresses the bytes and expands them again.
+    seeds['hus_vip/compress_records'] = bytes(b for r in records for b in (r[0], r[1] & 0xFF)) * 4 + b'\x03'
     zigzag = b''.join(bytes([0x0A, 0x05, 0xF6, 0x05]) for _ in range(10))
     # The formats target reads the last byte as the kind's number.
     seeds['formats/vp3_two_blocks'] = vp3([(1000, -2000, (255, 0, 0),

@@ -400,7 +400,7 @@ TEST_F(Batch, BashCompletesOptionsAndTheFilesEachCommandReads) {
        {"bad.dhv", "garden.dhv", "pics", "plan.HUC", "rose.shv", "star.Dst"}},
       {{"korvane", "--split", ""}, {"bad.dhv", "garden.dhv", "pics", "rose.shv"}},
       {{"korvane", "--huc", ""}, {"pics", "plan.HUC"}},
-      {{"korvane", "--convert", "x.pes", "--to", "s"}, {"shv", "svg"}},
+      {{"korvane", "--convert", "x.pes", "--to", "s"}, {"sew", "shv", "svg"}},
       {{"korvane", "--preview", "garden.dhv", "-o", ""}, {"pics"}},
   };
   for (const auto& [words, offered] : cases) {

@@ -395,7 +395,18 @@ TEST(ConvertCli, EveryInputToEveryFormatAsFarAsThisBuildReadsAndWrites) {
               formats::read_pattern(formats::ByteReader(out, "back"), formats::recognise_kind(out));
           if (!back && back.error().code == ErrorCode::kUnsupportedForm) continue;
           ASSERT_TRUE(back.has_value()) << back.error().message();
-          EXPECT_EQ(stitch_positions(*back), stitch_positions(want));
+          if (format.limits.shortest_jump == 0) {
+            EXPECT_EQ(stitch_positions(*back), stitch_positions(want));
+          } else {
+            // Short jumps come back as stitches: every stitch is there, in order.
+            const auto got = stitch_positions(*back);
+            auto at = got.begin();
+            for (const auto& s : stitch_positions(want)) {
+              at = std::find(at, got.end(), s);
+              ASSERT_NE(at, got.end());
+              ++at;
+            }
+          }
         }
       }
     }

@@ -2,6 +2,7 @@
 // hand-made streams and files, damaged ones, and the real files, where korvane
 // must agree with the open library's reading except where noted.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 
 #include "formats/hus.hpp"
 #include "formats/husvip_compress.hpp"
@@ -182,6 +184,54 @@ std::vector<FileCase> generated_files() {
   };
 }
 
+// What the compressor meets: nothing, too little to match, runs longer than
+// a match, repeats beyond its window, bytes that do not repeat (several
+// blocks), and the three sections of a design.
+TEST(HusVipCompress, EverySectionExpandsToItself) {
+  std::uint32_t seed = 12345;
+  const auto next = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<std::uint8_t>(seed >> 16);
+  };
+  Bytes noise(70000), period(30000), all_values(256 * 3), stitches;
+  for (auto& b : noise) b = next();
+  for (std::size_t i = 0; i < period.size(); ++i) period[i] = noise[i % 1100];
+  for (std::size_t i = 0; i < all_values.size(); ++i) all_values[i] = static_cast<std::uint8_t>(i);
+  for (int i = 0; i < 5000; ++i) {
+    stitches.push_back(0x80);
+    stitches.push_back(static_cast<std::uint8_t>(next() % 9 + 0xFC));
+  }
+  const struct Case {
+    const char* name;
+    Bytes in;
+    enum { kAny, kHalves, kStays } size;  // at most half as large, or not 5% smaller
+  } cases[] = {
+      {"empty", {}, Case::kAny},
+      {"one byte", {0x90}, Case::kAny},
+      {"three alike", {7, 7, 7}, Case::kAny},
+      {"four alike", {7, 7, 7, 7}, Case::kAny},
+      {"a run of 100000", Bytes(100000, 0x80), Case::kHalves},
+      {"noise over several blocks", noise, Case::kStays},
+      // Machines expand with a 1 KiB dictionary: nothing may be taken from
+      // further back.
+      {"a repeat just past the machines' dictionary", period, Case::kStays},
+      {"every byte value", all_values, Case::kAny},
+      {"stitch-like", stitches, Case::kHalves},
+  };
+  for (const auto& c : cases) {
+    const auto packed = formats::compress_husvip(c.in);
+    const auto back = formats::expand_husvip(ByteReader(packed, "c.hus"), c.in.size(), "s");
+    ASSERT_TRUE(back.has_value()) << c.name << ": " << back.error().message();
+    EXPECT_TRUE(*back == c.in) << c.name;
+    if (c.size == Case::kHalves) {
+      EXPECT_LT(packed.size(), c.in.size() / 2) << c.name;
+    }
+    if (c.size == Case::kStays) {
+      EXPECT_GE(packed.size() * 20, c.in.size() * 19) << c.name;
+    }
+  }
+}
+
 TEST(VikingFormats, GeneratedFilesReadAsWritten) {
   for (const auto& c : generated_files()) {
     const ByteReader in(c.bytes, c.name);
@@ -326,6 +376,109 @@ std::vector<NeedleEvent> stitches_of(const Pattern& p) {
     if (e.op == S) s.push_back(e);
   }
   return s;
+}
+
+// What each writer must not lose: a block start whose centre falls between
+// units, stitches too long for one record, a jump across the hoop, a trim, a
+// stop, a change whose event stands away from the needle, and the threads.
+TEST(VikingWriters, KeepWhatTheirFormatCanSay) {
+  using formats::Thread;
+  const Thread red{230, 0, 0, "Poppy", "1147", std::nullopt};
+  const Thread blue{0, 0, 231, "Sky", "1029", std::nullopt};
+  Pattern p;
+  p.threads = {red, blue};
+  p.events = {{0, 0, S},        {301, -3, S},     {301, 40, S},     {301, 40, T},
+              {5301, -2999, J}, {5300, -3000, S}, {5311, -2990, S}, {5311, -2990, C},
+              {7, 9, J},        {7, 9, S},        {8, 9, S},        {30, 31, NeedleOp::kStop},
+              {20, 21, S},      {20, 21, E}};
+  const struct {
+    const char* name;
+    Result<Bytes> (*write)(const Pattern&, const std::string&);
+    Result<Pattern> (*read)(const ByteReader&);
+    bool trims;
+    bool rgb;    // stores the threads' own colours
+    bool names;  // and their names and numbers
+  } writers[] = {
+      {"XXX", formats::write_xxx, formats::read_xxx, true, true, false},
+      {"SEW", formats::write_sew, formats::read_sew, false, false, false},
+      {"VP3", formats::write_vp3, formats::read_vp3, true, true, true},
+      {"HUS", formats::write_hus, formats::read_hus, true, false, false},
+      {"VIP", formats::write_vip, formats::read_vip, true, true, false},
+  };
+  // Turned half round too, so that every move and extent changes sign.
+  Pattern turned = p;
+  for (auto& e : turned.events) e.x = -e.x, e.y = -e.y;
+  for (const auto& w : writers) {
+    for (const Pattern* q : {&p, &turned}) {
+      SCOPED_TRACE(w.name);
+      const auto image = w.write(*q, "keep");
+      ASSERT_TRUE(image.has_value()) << image.error().message();
+      const auto back = w.read(ByteReader(*image, "keep"));
+      ASSERT_TRUE(back.has_value()) << back.error().message();
+      // Every stitch lands where it did, the split ones with steps between.
+      const auto got = stitches_of(*back);
+      auto at = got.begin();
+      for (const auto& want : stitches_of(*q)) {
+        at = std::find_if(at, got.end(),
+                          [&](const NeedleEvent& e) { return e.x == want.x && e.y == want.y; });
+        ASSERT_NE(at, got.end()) << want.x << "," << want.y;
+      }
+      EXPECT_LE(got.size(), stitches_of(*q).size() + 12);
+      // The jump across the hoop stays a jump: no stitch on its way.
+      for (const auto& e : got)
+        EXPECT_FALSE(std::abs(e.x) > 400 && std::abs(e.x) < 5300) << e.x << "," << e.y;
+      // The stop is a change to the same thread.
+      ASSERT_EQ(formats::block_count(*back), 3u);
+      EXPECT_EQ(std::count_if(back->events.begin(), back->events.end(),
+                              [](const NeedleEvent& e) { return e.op == T; }),
+                w.trims ? 1 : 0);
+      ASSERT_EQ(back->threads.size(), 3u);
+      EXPECT_EQ(back->threads[1], back->threads[2]);
+      if (w.rgb) {
+        EXPECT_EQ(std::tie(back->threads[0].r, back->threads[0].g, back->threads[0].b),
+                  std::tie(red.r, red.g, red.b));
+        EXPECT_EQ(std::tie(back->threads[1].r, back->threads[1].g, back->threads[1].b),
+                  std::tie(blue.r, blue.g, blue.b));
+      } else {
+        // The chart's nearest: reddest and bluest.
+        EXPECT_GT(back->threads[0].r, 150);
+        EXPECT_GT(back->threads[1].b, 150);
+      }
+      if (w.names) {
+        EXPECT_EQ(back->threads[0].name, "Poppy");
+        EXPECT_EQ(back->threads[1].catalogue, "1029");
+      }
+    }
+  }
+}
+
+// A design the format cannot hold is refused with a reason, never written
+// with a header that lies.
+TEST(VikingWriters, RefuseMoreBlocksThanTheHeadCounts) {
+  const struct {
+    const char* name;
+    Result<Bytes> (*write)(const Pattern&, const std::string&);
+    std::size_t most;
+  } writers[] = {{"VP3", formats::write_vp3, formats::kVp3MaxBlocks},
+                 {"VIP", formats::write_vip, formats::kVipMaxColours}};
+  for (const auto& w : writers) {
+    for (const std::size_t blocks : {w.most, w.most + 1}) {
+      SCOPED_TRACE(std::string(w.name) + " " + std::to_string(blocks));
+      Pattern p;
+      for (std::size_t b = 0; b < blocks; ++b) {
+        if (b > 0) p.events.push_back({static_cast<std::int32_t>(b), 0, C});
+        p.events.push_back({static_cast<std::int32_t>(b + 1), 0, S});
+        p.threads.push_back({static_cast<std::uint8_t>(b), 0, 0, {}, {}, std::nullopt});
+      }
+      p.events.push_back({static_cast<std::int32_t>(blocks), 0, E});
+      const auto image = w.write(p, "many");
+      EXPECT_EQ(image.has_value(), blocks <= w.most);
+      if (!image) {
+        EXPECT_EQ(image.error().code, ErrorCode::kUnsupportedForm);
+        EXPECT_THAT(image.error().message(), testing::HasSubstr("at most"));
+      }
+    }
+  }
 }
 
 // The stitch-position and block comparison with the reference for every real

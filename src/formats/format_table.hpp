@@ -30,6 +30,9 @@ enum class Family {
 struct WriterLimits {
   std::int32_t longest_stitch = 0;
   std::int32_t longest_jump = 0;
+  // Jumps no longer than this on both axes are sewn as stitches: the format
+  // has only long moves, which are jumps when they are longer. 0: none.
+  std::int32_t shortest_jump = 0;
   std::size_t most_colours = 0;
   std::size_t most_stitches = 0;
   bool trims = false;      // a trim of its own; otherwise it is written as jumps

@@ -1,10 +1,15 @@
 #include "formats/hus.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
 
+#include "formats/byte_writer.hpp"
+#include "formats/colour_chart.hpp"
+#include "formats/default_threads.hpp"
 #include "formats/husvip_compress.hpp"
+#include "formats/line_steps.hpp"
 
 namespace kvn::formats {
 
@@ -86,7 +91,7 @@ constexpr std::array<std::uint8_t, 400> kVipMask = {
     0x1D, 0x71, 0x06, 0xB1, 0xC5, 0xE2, 0xCF, 0x13, 0x77, 0x81, 0xC5, 0xB7, 0x0A, 0x14, 0x0A, 0x6B,
     0x40, 0x26, 0xA0, 0x88, 0xD1, 0x62, 0x6A, 0xB3, 0x50, 0x12, 0xB9, 0x9B, 0xB5, 0x83, 0x9B, 0x37,
 };
-constexpr std::size_t kVipMaxColours = kVipMask.size() / 4;
+static_assert(kVipMaxColours == kVipMask.size() / 4);
 
 struct Head {
   std::uint32_t stitches = 0;
@@ -235,6 +240,177 @@ Result<Pattern> read_vip(const ByteReader& in) {
     threads.push_back({plain[4 * c], plain[4 * c + 1], plain[4 * c + 2], {}, {}, std::nullopt});
   }
   return read_sections(in, h, std::move(threads));
+}
+
+}  // namespace kvn::formats
+
+namespace kvn::formats {
+
+namespace {
+
+constexpr std::uint32_t kHusMagic = 0x00C8AF5Bu;
+constexpr std::uint32_t kVipMagic = 0x0190FC5Du;
+constexpr std::size_t kExtentsAt = 0x0C;
+constexpr std::size_t kHusNameSize = 8;
+constexpr StepLimits kSteps{-kHusMaxStep, kHusMaxStep, -kHusMaxStep, kHusMaxStep};
+// VIP's threads are followed by one word each (1 in every file seen).
+constexpr std::uint32_t kVipThreadWord = 1;
+
+
+struct Sections {
+  std::vector<std::uint8_t> attributes, xs, ys;
+  std::vector<Thread> threads;  // one per block, stops included
+};
+
+Sections records_of(const Pattern& p) {
+  Sections s;
+  s.threads.push_back(thread_of_block(p, 0));
+  std::size_t colour = 0;
+  std::int32_t x = 0, y = 0;
+  const auto record = [&](std::uint8_t attribute, std::int32_t dx, std::int32_t dy) {
+    s.attributes.push_back(attribute);
+    s.xs.push_back(static_cast<std::uint8_t>(dx & 0xFF));
+    s.ys.push_back(static_cast<std::uint8_t>(-dy & 0xFF));  // stored y upwards
+  };
+  const auto go = [&](std::uint8_t attribute, std::int32_t to_x, std::int32_t to_y) {
+    line_steps(x, y, to_x, to_y, kSteps,
+               [&](std::int32_t dx, std::int32_t dy) { record(attribute, dx, dy); });
+    x = to_x;
+    y = to_y;
+  };
+  for (const auto& e : p.events) {
+    if (e.op == NeedleOp::kEnd) break;
+    if (e.op == NeedleOp::kStitch) {
+      go(kAttrStitch, e.x, e.y);
+      continue;
+    }
+    if ((e.x != x || e.y != y)) go(kAttrJump, e.x, e.y);
+    switch (e.op) {
+      case NeedleOp::kTrim:
+        record(kAttrTrim, 0, 0);
+        break;
+      case NeedleOp::kColourChange:
+        record(kAttrColourChange, 0, 0);
+        s.threads.push_back(thread_of_block(p, ++colour));
+        break;
+      case NeedleOp::kStop:
+        record(kAttrColourChange, 0, 0);
+        s.threads.push_back(s.threads.back());
+        break;
+      default:
+        break;
+    }
+  }
+  record(kAttrEnd, 0, 0);
+  return s;
+}
+
+void put_extents(std::vector<std::uint8_t>& image, const Pattern& p) {
+  const auto e = stitch_extents(p);
+  if (e.empty) return;
+  const auto put16 = [&](std::size_t at, std::int64_t v) {
+    const auto u = static_cast<std::uint16_t>(
+        static_cast<std::int16_t>(std::clamp<std::int64_t>(v, INT16_MIN, INT16_MAX)));
+    image[at] = static_cast<std::uint8_t>(u & 0xFF);
+    image[at + 1] = static_cast<std::uint8_t>(u >> 8);
+  };
+  // Right, top, left, bottom, with y upwards.
+  put16(kExtentsAt, e.max_x);
+  put16(kExtentsAt + 2, -std::int64_t{e.min_y});
+  put16(kExtentsAt + 4, e.min_x);
+  put16(kExtentsAt + 6, -std::int64_t{e.max_y});
+}
+
+/// Appends the three compressed sections and points the head at them. Each
+/// is expanded again before it is kept: a file the machine cannot expand
+/// must never be written.
+Status put_sections(ByteWriter& out, const Sections& s, const std::string& file) {
+  std::array<std::uint32_t, 3> offsets{};
+  const std::array<const std::vector<std::uint8_t>*, 3> plain{&s.attributes, &s.xs, &s.ys};
+  for (std::size_t k = 0; k < plain.size(); ++k) {
+    const auto packed = compress_husvip(*plain[k]);
+    const auto back = expand_husvip(ByteReader(packed, file), plain[k]->size(), "a section");
+    KORVANE_FAIL_IF(!back || *back != *plain[k], ErrorCode::kUnsupportedForm, file,
+                    "korvane could not compress the stitches of this design; please report it");
+    offsets[k] = static_cast<std::uint32_t>(out.size());
+    out.bytes(packed);
+  }
+  auto v = out.view();
+  for (std::size_t k = 0; k < offsets.size(); ++k)
+    for (std::size_t i = 0; i < 4; ++i)
+      v[kAttributesAt + 4 * k + i] = static_cast<std::uint8_t>(offsets[k] >> (8 * i));
+  return Ok{};
+}
+
+void put_head(ByteWriter& out, std::uint32_t magic, const Sections& s) {
+  out.u32le(magic);
+  out.u32le(static_cast<std::uint32_t>(s.attributes.size()));
+  out.u32le(static_cast<std::uint32_t>(s.threads.size()));
+  out.zeros(8);   // extents
+  out.zeros(12);  // section offsets
+}
+
+Status too_many(const Sections& s, std::size_t most, const char* format, const std::string& file) {
+  KORVANE_FAIL_IF(s.threads.size() > most, ErrorCode::kUnsupportedForm, file,
+                  std::string("a ") + format + " design holds at most " + std::to_string(most) +
+                      " colour blocks (stops count as blocks); this one has " +
+                      std::to_string(s.threads.size()));
+  KORVANE_FAIL_IF(s.attributes.size() > kMaxExpandedSection, ErrorCode::kUnsupportedForm, file,
+                  std::string("a ") + format + " design holds at most " +
+                      std::to_string(kMaxExpandedSection) + " stitch records; this one needs " +
+                      std::to_string(s.attributes.size()));
+  return Ok{};
+}
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>> write_hus(const Pattern& p, const std::string& file) {
+  const Sections s = records_of(p);
+  if (auto ok = too_many(s, kHusMaxColours, "HUS", file); !ok) return ok.error();
+  ByteWriter out(kHusColoursAt + 2 * s.threads.size() + s.attributes.size());
+  put_head(out, kHusMagic, s);
+  std::string name = p.name.substr(0, kHusNameSize);
+  for (auto& c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '_';
+  for (const char c : name) out.u8(static_cast<std::uint8_t>(c));
+  out.zeros(kHusNameSize - name.size());
+  out.u16le(0);
+  for (const auto& t : s.threads)
+    out.u16le(static_cast<std::uint32_t>(nearest_chart_colour(kHusChart, t.r, t.g, t.b)));
+  if (auto ok = put_sections(out, s, file); !ok) return ok.error();
+  auto image = out.take();
+  put_extents(image, p);
+  return image;
+}
+
+Result<std::vector<std::uint8_t>> write_vip(const Pattern& p, const std::string& file) {
+  const Sections s = records_of(p);
+  if (auto ok = too_many(s, kVipMaxColours, "VIP", file); !ok) return ok.error();
+  ByteWriter out(kVipColoursAt + 8 * s.threads.size() + s.attributes.size());
+  put_head(out, kVipMagic, s);
+  out.zeros(kVipColoursAt - 4 - out.size());
+  // Where the design's name follows the threads and their words.
+  out.u32le(static_cast<std::uint32_t>(kVipColoursAt + 8 * s.threads.size()));
+  std::uint8_t previous = 0;
+  std::size_t i = 0;
+  for (const auto& t : s.threads) {
+    for (const std::uint8_t plain : {t.r, t.g, t.b, std::uint8_t{0}}) {
+      const auto stored = static_cast<std::uint8_t>(plain ^ kVipMask[i++] ^ previous);
+      out.u8(stored);
+      previous = stored;
+    }
+  }
+  for (std::size_t k = 0; k < s.threads.size(); ++k) out.u32le(kVipThreadWord);
+  // The name in UTF-16 with its terminating zero; letters outside ASCII
+  // become '_' rather than guess at an encoding.
+  out.u32le(static_cast<std::uint32_t>(p.name.size() + 1));
+  for (const char c : p.name)
+    out.u16le(static_cast<unsigned char>(c) < 0x80 ? static_cast<unsigned char>(c) : '_');
+  out.u16le(0);
+  if (auto ok = put_sections(out, s, file); !ok) return ok.error();
+  auto image = out.take();
+  put_extents(image, p);
+  return image;
 }
 
 }  // namespace kvn::formats

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -25,5 +26,15 @@ inline constexpr std::size_t kMaxExpandedSection = std::size_t{1} << 22;
 /// `expected` bytes.
 Result<std::vector<std::uint8_t>> expand_husvip(const ByteReader& in, std::size_t expected,
                                                 std::string_view what);
+
+}  // namespace kvn::formats
+
+namespace kvn::formats {
+
+/// Compresses one section of a HUS or VIP design so that expand_husvip gives
+/// `in` back: LZ77 matches of 3 to 256 bytes up to 1 KiB back, literals,
+/// lengths and distances Huffman-coded per block, every code at most 16 bits
+/// long as the expander requires.
+std::vector<std::uint8_t> compress_husvip(std::span<const std::uint8_t> in);
 
 }  // namespace kvn::formats

@@ -4,6 +4,8 @@
 #include <array>
 #include <string>
 
+#include "formats/byte_writer.hpp"
+#include "formats/line_steps.hpp"
 #include "formats/needle_step.hpp"
 
 namespace kvn::formats {
@@ -178,6 +180,77 @@ Result<Pattern> read_sew(const ByteReader& in) {
   }
   p.threads = std::move(threads);
   return p;
+}
+
+}  // namespace kvn::formats
+
+namespace kvn::formats {
+
+namespace {
+
+
+constexpr StepLimits kSewSteps{-kSewMaxStep, kSewMaxStep, -kSewMaxStep, kSewMaxStep};
+// Black, red, blue and green from the chart, for designs that name no threads.
+constexpr std::array<std::uint16_t, 4> kDefaultIndices{1, 10, 12, 6};
+
+std::uint8_t low(std::int32_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>> write_sew(const Pattern& p, const std::string& file) {
+  const auto index_of = [&](std::size_t b) -> std::uint16_t {
+    if (p.threads.empty()) return kDefaultIndices[b % kDefaultIndices.size()];
+    const auto& t = p.threads[b];
+    return static_cast<std::uint16_t>(nearest_chart_colour(kSewChart, t.r, t.g, t.b, 1));
+  };
+  std::vector<std::uint16_t> indices{index_of(0)};
+  std::size_t block = 0;
+  for (const auto& e : p.events) {
+    if (e.op == NeedleOp::kColourChange) indices.push_back(index_of(++block));
+    if (e.op == NeedleOp::kStop) indices.push_back(indices.back());
+  }
+  KORVANE_FAIL_IF(indices.size() > kSewMaxColours, ErrorCode::kUnsupportedForm, file,
+                  "a SEW design holds at most " + std::to_string(kSewMaxColours) +
+                      " colour blocks (stops count as blocks); this one has " +
+                      std::to_string(indices.size()));
+
+  ByteWriter out(kStitchesAt + 2 * p.events.size() + 8);
+  out.u16le(static_cast<std::uint32_t>(indices.size()));
+  for (const auto i : indices) out.u16le(i);
+  out.zeros(kStitchesAt - out.size());
+
+  std::int32_t x = 0, y = 0;
+  const auto command = [&](std::uint8_t c, std::int32_t dx, std::int32_t dy) {
+    out.u8(kCommand);
+    out.u8(c);
+    out.u8(low(dx));
+    out.u8(low(-dy));  // SEW's y runs upwards
+  };
+  const auto jump_to = [&](std::int32_t to_x, std::int32_t to_y) {
+    line_steps(x, y, to_x, to_y, kSewSteps,
+               [&](std::int32_t dx, std::int32_t dy) { command(kMove, dx, dy); });
+    x = to_x;
+    y = to_y;
+  };
+  // Machines and readers find the stitches by this opening move record.
+  command(kMove, 0, 0);
+  for (const auto& e : p.events) {
+    if (e.op == NeedleOp::kEnd) break;
+    if (e.op == NeedleOp::kStitch) {
+      line_steps(x, y, e.x, e.y, kSewSteps, [&](std::int32_t dx, std::int32_t dy) {
+        out.u8(low(dx));
+        out.u8(low(-dy));
+      });
+      x = e.x;
+      y = e.y;
+      continue;
+    }
+    if (e.x != x || e.y != y) jump_to(e.x, e.y);
+    if (e.op == NeedleOp::kColourChange || e.op == NeedleOp::kStop) command(kColourChangeBit, 0, 0);
+  }
+  out.u8(kCommand);
+  out.u8(kEnd);
+  return out.take();
 }
 
 }  // namespace kvn::formats

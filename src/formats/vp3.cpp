@@ -1,8 +1,12 @@
 #include "formats/vp3.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
+#include "formats/byte_writer.hpp"
+#include "formats/default_threads.hpp"
+#include "formats/line_steps.hpp"
 #include "formats/needle_step.hpp"
 
 namespace kvn::formats {
@@ -190,6 +194,218 @@ Result<Pattern> read_vp3(const ByteReader& in) {
   if (p.threads.empty()) p.threads.push_back({});
   p.events.push_back({x, y, NeedleOp::kEnd});
   return p;
+}
+
+}  // namespace kvn::formats
+
+namespace kvn::formats {
+
+namespace {
+
+constexpr std::string_view kProducer = "Produced by korvane";
+constexpr StepLimits kVp3StitchSteps{-kVp3LongestStitch, kVp3LongestStitch, -kVp3LongestStitch,
+                                     kVp3LongestStitch};
+constexpr StepLimits kVp3MoveSteps{-32767, 32767, -32767, 32767};
+constexpr std::int32_t kShortStep = 127;
+// Thread strings longer than this are cut; no machine shows more.
+constexpr std::size_t kLongestThreadString = 255;
+
+/// A block of the file: its 3-byte tag, then its length, patched in when
+/// the block is complete.
+class Nest {
+ public:
+  Nest(ByteWriter& out, std::uint8_t tag) : out_(out) {
+    out.u8(0);
+    out.u8(tag);
+    out.u8(0);
+    at_ = out.size();
+    out.u32(0);
+  }
+  void close() {
+    const auto length = static_cast<std::uint32_t>(out_.size() - at_ - 4);
+    auto v = out_.view();
+    for (std::size_t i = 0; i < 4; ++i)
+      v[at_ + i] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+  }
+
+ private:
+  ByteWriter& out_;
+  std::size_t at_ = 0;
+};
+
+void string16(ByteWriter& out, std::string_view ascii) {
+  out.u16(static_cast<std::int32_t>(2 * ascii.size()));
+  for (const char c : ascii) out.u16(static_cast<std::uint8_t>(c));
+}
+
+// Thread strings are bytes as the reader gives them back; a cut never
+// splits a UTF-8 sequence.
+void string8(ByteWriter& out, std::string_view s) {
+  std::size_t n = std::min(s.size(), kLongestThreadString);
+  while (n < s.size() && n > 0 && (static_cast<std::uint8_t>(s[n]) & 0xC0) == 0x80) --n;
+  out.u16(static_cast<std::int32_t>(n));
+  for (std::size_t i = 0; i < n; ++i) out.u8(static_cast<std::uint8_t>(s[i]));
+}
+
+void s32(ByteWriter& out, std::int64_t v) {
+  out.u32(static_cast<std::uint32_t>(
+      static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX))));
+}
+
+struct Block {
+  std::size_t first = 0, last = 0;  // events [first, last)
+  Thread thread;
+};
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>> write_vp3(const Pattern& p, const std::string& file) {
+  std::vector<Block> blocks{{0, 0, thread_of_block(p, 0)}};
+  std::size_t colour = 0;
+  std::size_t end = 0;
+  for (; end < p.events.size() && p.events[end].op != NeedleOp::kEnd; ++end) {
+    const auto op = p.events[end].op;
+    if (op != NeedleOp::kColourChange && op != NeedleOp::kStop) continue;
+    blocks.back().last = end;
+    // A stop has no mark of its own: a block of the same thread makes the
+    // machine stop all the same.
+    Thread t = op == NeedleOp::kStop ? blocks.back().thread : thread_of_block(p, ++colour);
+    blocks.push_back({end + 1, 0, std::move(t)});
+  }
+  blocks.back().last = end;
+  KORVANE_FAIL_IF(blocks.size() > kVp3MaxBlocks, ErrorCode::kUnsupportedForm, file,
+                  "a VP3 design holds at most " + std::to_string(kVp3MaxBlocks) +
+                      " colour blocks (stops count as blocks); this one has " +
+                      std::to_string(blocks.size()));
+
+  const auto e = stitch_extents(p);
+  const std::int64_t min_x = e.empty ? 0 : e.min_x, max_x = e.empty ? 0 : e.max_x;
+  const std::int64_t min_y = e.empty ? 0 : e.min_y, max_y = e.empty ? 0 : e.max_y;
+  // The centre in 1/1000 mm, y upwards: a whole number, so every block
+  // start below is exact.
+  const std::int64_t centre_x = (min_x + max_x) * 50;
+  const std::int64_t centre_y = -(min_y + max_y) * 50;
+  std::int64_t stitch_count = 0;
+  for (std::size_t i = 0; i < end; ++i) stitch_count += p.events[i].op == NeedleOp::kStitch;
+
+  ByteWriter out(512 + 3 * p.events.size() + 64 * blocks.size());
+  for (const char c : kMagic) out.u8(static_cast<std::uint8_t>(c));
+  out.u8(0);
+  string16(out, kProducer);
+  Nest file_block(out, 2);
+  string16(out, "");
+  s32(out, max_x * 100);
+  s32(out, -min_y * 100);
+  s32(out, min_x * 100);
+  s32(out, -max_y * 100);
+  s32(out, stitch_count);
+  out.u8(0);
+  out.u8(static_cast<std::uint8_t>(blocks.size()));
+  out.u8(12);
+  out.u8(0);
+  out.u8(1);  // one design
+  Nest design(out, 3);
+  s32(out, centre_x);
+  s32(out, centre_y);
+  out.zeros(3);
+  const std::int64_t half_w = (max_x - min_x) * 50, half_h = (max_y - min_y) * 50;
+  s32(out, -half_w);
+  s32(out, half_w);
+  s32(out, -half_h);
+  s32(out, half_h);
+  s32(out, 2 * half_w);
+  s32(out, 2 * half_h);
+  string16(out, "");
+  out.u8(0x64);
+  out.u8(0x64);
+  out.u32(4096);
+  out.u32(0);
+  out.u32(0);
+  out.u32(4096);
+  for (const char c : std::string_view("xxPP\x01\x00", 6)) out.u8(static_cast<std::uint8_t>(c));
+  string16(out, kProducer);
+  out.u16(static_cast<std::int32_t>(blocks.size()));
+
+  std::int32_t x = 0, y = 0;
+  for (const auto& b : blocks) {
+    // The block starts where its first stitch or trim stands: the jumps
+    // before it are the machine's move to the start.
+    std::size_t first = b.first;
+    while (first < b.last && p.events[first].op == NeedleOp::kJump) ++first;
+    const std::int32_t start_x = first > b.first ? p.events[first - 1].x : x;
+    const std::int32_t start_y = first > b.first ? p.events[first - 1].y : y;
+    Nest colour_block(out, 5);
+    s32(out, std::int64_t{start_x} * 100 - centre_x);
+    s32(out, -std::int64_t{start_y} * 100 - centre_y);
+    out.u8(1);  // one shade
+    out.u8(0);
+    out.u8(b.thread.r);
+    out.u8(b.thread.g);
+    out.u8(b.thread.b);
+    out.zeros(3);
+    out.u8(5);     // rayon
+    out.u8(0x28);  // weight 40
+    string8(out, b.thread.catalogue);
+    string8(out, b.thread.name);
+    string8(out, "");
+    const std::size_t shift_at = out.size();
+    out.zeros(8);
+    Nest stitches(out, 1);
+    out.u8(0x0A);
+    out.u8(0xF6);
+    out.u8(0);
+    x = start_x;
+    y = start_y;
+    const auto long_move = [&](std::int32_t dx, std::int32_t dy) {
+      out.u8(kEscape);
+      out.u8(kLongMove);
+      out.u16(dx);
+      out.u16(dy);
+      out.u8(kEscape);
+      out.u8(kLongEnd);
+    };
+    const auto move_to = [&](std::int32_t to_x, std::int32_t to_y) {
+      if (to_x == x && to_y == y) return;
+      line_steps(x, y, to_x, to_y, kVp3MoveSteps, long_move);
+      x = to_x;
+      y = to_y;
+    };
+    for (std::size_t i = first; i < b.last; ++i) {
+      const auto& ev = p.events[i];
+      if (ev.op == NeedleOp::kStitch) {
+        line_steps(x, y, ev.x, ev.y, kVp3StitchSteps, [&](std::int32_t dx, std::int32_t dy) {
+          if (std::abs(dx) <= kShortStep && std::abs(dy) <= kShortStep) {
+            out.u8(static_cast<std::uint8_t>(dx & 0xFF));
+            out.u8(static_cast<std::uint8_t>(dy & 0xFF));
+          } else {
+            long_move(dx, dy);
+          }
+        });
+        x = ev.x;
+        y = ev.y;
+        continue;
+      }
+      move_to(ev.x, ev.y);
+      if (ev.op == NeedleOp::kTrim) {
+        out.u8(kEscape);
+        out.u8(kTrim);
+      }
+    }
+    stitches.close();
+    out.u8(0);
+    auto v = out.view();
+    const auto put = [&](std::size_t at, std::int64_t value) {
+      const auto u = static_cast<std::uint32_t>(
+          static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX)));
+      for (std::size_t k = 0; k < 4; ++k) v[at + k] = static_cast<std::uint8_t>(u >> (24 - 8 * k));
+    };
+    put(shift_at, (std::int64_t{x} - start_x) * 100);
+    put(shift_at + 4, -(std::int64_t{y} - start_y) * 100);
+    colour_block.close();
+  }
+  design.close();
+  file_block.close();
+  return out.take();
 }
 
 }  // namespace kvn::formats

@@ -1,7 +1,13 @@
 #include "formats/xxx.hpp"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 
+#include "formats/byte_writer.hpp"
+#include "formats/default_threads.hpp"
+#include "formats/line_steps.hpp"
 #include "formats/needle_step.hpp"
 
 namespace kvn::formats {
@@ -105,6 +111,126 @@ Result<Pattern> read_xxx(const ByteReader& in) {
                          std::nullopt});
   }
   return p;
+}
+
+}  // namespace kvn::formats
+
+namespace kvn::formats {
+
+namespace {
+
+constexpr StepLimits kXxxStitchSteps{-kXxxMaxStitch, kXxxMaxStitch, -kXxxMaxStitch, kXxxMaxStitch};
+constexpr StepLimits kXxxShortJump{-127, 127, -127, 127};
+constexpr StepLimits kXxxLongJump{-32767, 32767, -32767, 32767};
+constexpr std::size_t kTableOffsetAt = 0xFC;
+constexpr std::size_t kStitchCountAt = 0x17;
+constexpr std::size_t kSizeAt = 0x2D;
+// The record real files end their stitches with, before the end record; it
+// changes nothing here.
+constexpr std::uint8_t kBeforeEnd = 0x18;
+
+std::uint8_t low(std::int32_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
+
+void put16le(std::vector<std::uint8_t>& out, std::size_t at, std::int64_t v) {
+  const auto u = static_cast<std::uint16_t>(
+      static_cast<std::int16_t>(std::clamp<std::int64_t>(v, INT16_MIN, INT16_MAX)));
+  out[at] = static_cast<std::uint8_t>(u & 0xFF);
+  out[at + 1] = static_cast<std::uint8_t>(u >> 8);
+}
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>> write_xxx(const Pattern& p, const std::string& file) {
+  std::vector<Thread> threads{thread_of_block(p, 0)};
+  for (const auto& e : p.events) {
+    if (e.op == NeedleOp::kColourChange) threads.push_back(thread_of_block(p, threads.size()));
+    if (e.op == NeedleOp::kStop) threads.push_back(threads.back());
+  }
+  KORVANE_FAIL_IF(threads.size() > kXxxMaxColours, ErrorCode::kUnsupportedForm, file,
+                  "an XXX design holds at most " + std::to_string(kXxxMaxColours) +
+                      " colour blocks (stops count as blocks); this one has " +
+                      std::to_string(threads.size()));
+
+  ByteWriter out(kStitchesAt + 2 * p.events.size() + 4 * threads.size() + 16);
+  out.zeros(kStitchesAt);
+  std::uint32_t records = 0;
+  std::int32_t x = 0, y = 0;
+  const auto command = [&](std::uint8_t c, std::int32_t dx, std::int32_t dy) {
+    out.u8(kCommand);
+    out.u8(c);
+    out.u8(low(dx));
+    out.u8(low(-dy));  // XXX's y runs upwards
+    ++records;
+  };
+  const auto jump_to = [&](std::int32_t to_x, std::int32_t to_y) {
+    if (to_x == x && to_y == y) return;
+    const std::int64_t far =
+        std::max(std::abs(std::int64_t{to_x} - x), std::abs(std::int64_t{to_y} - y));
+    if (far <= kXxxShortJump.max_dx) {
+      command(kJump, to_x - x, to_y - y);
+    } else {
+      // One long move where a machine would otherwise step the frame across
+      // the hoop a record at a time.
+      line_steps(x, y, to_x, to_y, kXxxLongJump, [&](std::int32_t dx, std::int32_t dy) {
+        out.u8(kLongMoveToo);
+        out.u16le(static_cast<std::uint16_t>(static_cast<std::int16_t>(dx)));
+        out.u16le(static_cast<std::uint16_t>(static_cast<std::int16_t>(-dy)));
+        ++records;
+      });
+    }
+    x = to_x;
+    y = to_y;
+  };
+  for (const auto& e : p.events) {
+    if (e.op == NeedleOp::kEnd) break;
+    if (e.op == NeedleOp::kStitch) {
+      line_steps(x, y, e.x, e.y, kXxxStitchSteps, [&](std::int32_t dx, std::int32_t dy) {
+        out.u8(low(dx));
+        out.u8(low(-dy));
+        ++records;
+      });
+      x = e.x;
+      y = e.y;
+      continue;
+    }
+    // An event that does not move carries where the needle stands; should it
+    // say otherwise, the frame goes there first rather than lose the move.
+    jump_to(e.x, e.y);
+    if (e.op == NeedleOp::kTrim) command(kTrim, 0, 0);
+    if (e.op == NeedleOp::kColourChange || e.op == NeedleOp::kStop) command(kColourChange, 0, 0);
+  }
+  command(kBeforeEnd, 0, 0);
+  const std::size_t end_at = out.size();
+  out.u8(kCommand);
+  out.u8(kEnd);
+  out.u8(0x03);
+  out.u8(0x14);
+  out.zeros(kBeforeThreads);
+  for (const auto& t : threads) {
+    out.u8(0);
+    out.u8(t.r);
+    out.u8(t.g);
+    out.u8(t.b);
+  }
+
+  auto image = out.take();
+  const auto put32le = [&](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+      image[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+  };
+  put32le(kStitchCountAt, records);
+  put16le(image, kColourCountAt, static_cast<std::int64_t>(threads.size()));
+  const auto e = stitch_extents(p);
+  if (!e.empty) {
+    put16le(image, kSizeAt, std::int64_t{e.max_x} - e.min_x);
+    put16le(image, kSizeAt + 2, std::int64_t{e.max_y} - e.min_y);
+    put16le(image, kSizeAt + 4, x);
+    put16le(image, kSizeAt + 6, -std::int64_t{y});
+    put16le(image, kSizeAt + 8, -std::int64_t{e.min_x});
+    put16le(image, kSizeAt + 10, -std::int64_t{e.min_y});
+  }
+  put32le(kTableOffsetAt, static_cast<std::uint32_t>(end_at));
+  return image;
 }
 
 }  // namespace kvn::formats

@@ -51,6 +51,8 @@ std::string limits_text(const Format& f) {
     if (l.longest_jump != 0) parts.push_back("jumps up to " + millimetres(l.longest_jump) + " mm");
     if (l.longest_stitch != 0 && l.longest_jump == 0) parts.push_back("jumps of any length");
   }
+  if (l.shortest_jump != 0)
+    parts.push_back("jumps up to " + millimetres(l.shortest_jump) + " mm sewn as stitches");
   if (!l.colours)
     parts.push_back("no colours");
   else if (l.most_colours != 0)
@@ -117,6 +119,7 @@ std::string formats_json() {
           .open_object(true)
           .field("longest_stitch", l.longest_stitch)
           .field("longest_jump", l.longest_jump)
+          .field("shortest_jump", l.shortest_jump)
           .field("most_colours", l.most_colours)
           .field("most_stitches", l.most_stitches)
           .field("trims", l.trims)

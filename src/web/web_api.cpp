@@ -137,9 +137,9 @@ R guarded(F&& f, R on_exception = -1) noexcept {
   try {
     return f();
   } catch (const std::bad_alloc&) {
-    results().error = Error{ErrorCode::kOutOfMemory, {}, {}, {}};
+    results().error = Error{ErrorCode::kOutOfMemory, {}, {}, {}, {}};
   } catch (...) {
-    results().error = Error{ErrorCode::kInternal, {}, {}, "the call failed unexpectedly"};
+    results().error = Error{ErrorCode::kInternal, {}, {}, "the call failed unexpectedly", {}};
   }
   return on_exception;
 }
