@@ -41,6 +41,7 @@ enum class Conversion { kSplit, kCombine, kHuc, kPreview, kConvert };
 struct ConvertOptions {
   std::string to;        // the output format ("dst", "svg", ...); empty: from -o, else SHV
   bool combine = false;  // a DHV container gives one design of all its designs
+  double min_stitch = 0;  // mm; shorter stitches merge into the next (0: none)
 };
 
 /// One run of a conversion over several inputs, as a command line asks for it.

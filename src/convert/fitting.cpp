@@ -1,15 +1,416 @@
 #include "convert/fitting.hpp"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+#include "formats/move_steps.hpp"
+#include "formats/shv_threads.hpp"
 
 namespace kvn::convert {
+namespace {
 
-Result<formats::Pattern> fit_to_limits(formats::Pattern p, const formats::Format&,
-                                       const ConvertOptions&, std::vector<Adjustment>&) {
+using formats::NeedleEvent;
+using formats::NeedleOp;
+using formats::Pattern;
+using formats::Thread;
+using formats::WriterLimits;
+
+// One distance for every report of a colour change, so that it follows
+// whatever the charts pick by.
+double thread_distance(const Thread& a, const Thread& b) {
+  return formats::colour_difference(a.r, a.g, a.b, b.r, b.g, b.b);
+}
+
+std::string plural(std::size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string tenths_as_mm(std::int64_t tenths) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f", static_cast<double>(tenths) / 10.0);
+  return buf;
+}
+
+std::string colour_text(const Thread& t) {
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "#%02X%02X%02X", t.r, t.g, t.b);
+  return t.name.empty() ? std::string(hex) : t.name + " (" + hex + ")";
+}
+
+void add(std::vector<Adjustment>& to, const char* code, std::size_t count, std::string sentence) {
+  if (count > 0) to.push_back({code, count, std::move(sentence)});
+}
+
+// A stop the format cannot say becomes a change to the same thread: the
+// machine still stops there, and no block changes colour.
+void stops_as_changes(Pattern& p, std::vector<Adjustment>& adj) {
+  std::size_t block = 0, count = 0;
+  for (auto& e : p.events) {
+    if (e.op == NeedleOp::kStop) {
+      e.op = NeedleOp::kColourChange;
+      if (!p.threads.empty()) {
+        const Thread same = p.threads[block];
+        p.threads.insert(p.threads.begin() + static_cast<std::ptrdiff_t>(block + 1), same);
+      }
+      ++count;
+    }
+    if (e.op == NeedleOp::kColourChange) ++block;
+  }
+  add(adj, "stops-as-colour-changes", count,
+      plural(count, "stop", "stops") +
+          " written as a colour change to the same thread: the format has no stop of its own");
+}
+
+// Every thread becomes the chart entry the writer stores, so that the
+// written file can be compared with the design thread by thread.
+void match_colours(Pattern& p, const WriterLimits& lim, std::vector<Adjustment>& adj) {
+  if (!lim.thread_in_chart || p.threads.empty()) return;
+  std::size_t changed = 0, worst_block = 0;
+  double worst = -1;
+  Thread worst_from, worst_to;
+  for (std::size_t i = 0; i < p.threads.size(); ++i) {
+    Thread held = lim.thread_in_chart(p.threads[i]);
+    const double d = thread_distance(p.threads[i], held);
+    if (held.r != p.threads[i].r || held.g != p.threads[i].g || held.b != p.threads[i].b) {
+      ++changed;
+      if (d > worst) {
+        worst = d;
+        worst_block = i;
+        worst_from = p.threads[i];
+        worst_to = held;
+      }
+    }
+    p.threads[i] = std::move(held);
+  }
+  if (changed == 0) return;
+  char de[32];
+  std::snprintf(de, sizeof de, "%.1f", worst);
+  add(adj, "colours-matched", changed,
+      plural(changed, "thread colour", "thread colours") + " matched to the nearest of the " +
+          lim.chart + " chart; the furthest is colour " + std::to_string(worst_block + 1) + ", " +
+          colour_text(worst_from) + " as " + colour_text(worst_to) + ", \xCE\x94" "E " + de);
+}
+
+// Blocks beyond what the format counts are sewn on in the thread before
+// them: first where neighbours share a thread (nothing changes on the
+// machine but one stop less), then from the end.
+Status merge_colours(Pattern& p, const WriterLimits& lim, const std::string& file,
+                     std::vector<Adjustment>& adj) {
+  if (lim.most_colours == 0) return Ok{};
+  std::size_t blocks = formats::block_count(p);
+  if (blocks <= lim.most_colours) return Ok{};
+  if (lim.most_colours < 1)
+    return make_error(ErrorCode::kTooManyColours, file, "the format holds no colour");
+  const std::size_t before = blocks;
+  std::vector<bool> drop(p.events.size(), false);
+  if (!p.threads.empty()) {
+    std::size_t block = 0;
+    for (std::size_t i = 0; i < p.events.size() && blocks > lim.most_colours; ++i) {
+      if (p.events[i].op != NeedleOp::kColourChange) continue;
+      const Thread& a = p.threads[block];
+      const Thread& b = p.threads[block + 1];
+      if (a.r == b.r && a.g == b.g && a.b == b.b && a.name == b.name) {
+        drop[i] = true;
+        --blocks;
+      }
+      ++block;
+    }
+  }
+  std::size_t kept = 1;
+  for (std::size_t i = 0; i < p.events.size(); ++i) {
+    if (p.events[i].op != NeedleOp::kColourChange || drop[i]) continue;
+    if (kept == lim.most_colours) {
+      drop[i] = true;
+    } else {
+      ++kept;
+    }
+  }
+  std::vector<Thread> threads;
+  std::vector<NeedleEvent> events;
+  events.reserve(p.events.size());
+  std::size_t block = 0;
+  if (!p.threads.empty()) threads.push_back(p.threads[0]);
+  for (std::size_t i = 0; i < p.events.size(); ++i) {
+    if (p.events[i].op == NeedleOp::kColourChange) {
+      ++block;
+      if (drop[i]) continue;
+      if (!p.threads.empty()) threads.push_back(p.threads[block]);
+    }
+    events.push_back(p.events[i]);
+  }
+  p.events = std::move(events);
+  p.threads = std::move(threads);
+  const std::size_t merged = before - formats::block_count(p);
+  add(adj, "colours-merged", merged,
+      plural(merged, "colour block", "colour blocks") + " sewn on in the thread before: the format holds at most " +
+          std::to_string(lim.most_colours) + " colours and the design has " +
+          std::to_string(before));
+  return Ok{};
+}
+
+// Stitches shorter than `shortest` (0.1 mm) are left out while a stitch
+// follows them: the next one then starts where the short one began, so the
+// line keeps its course and its end.
+void drop_short_stitches(Pattern& p, double shortest, std::vector<Adjustment>& adj) {
+  if (!(shortest > 0)) return;
+  std::size_t dropped = 0;
+  std::vector<NeedleEvent> events;
+  events.reserve(p.events.size());
+  std::int64_t x = 0, y = 0;
+  for (std::size_t i = 0; i < p.events.size(); ++i) {
+    const NeedleEvent& e = p.events[i];
+    if (e.op == NeedleOp::kStitch && i + 1 < p.events.size() &&
+        p.events[i + 1].op == NeedleOp::kStitch) {
+      const double dx = static_cast<double>(e.x - x), dy = static_cast<double>(e.y - y);
+      if (std::sqrt(dx * dx + dy * dy) < shortest) {
+        ++dropped;
+        continue;
+      }
+    }
+    x = e.x;
+    y = e.y;
+    events.push_back(e);
+  }
+  p.events = std::move(events);
+  char mm[32];
+  std::snprintf(mm, sizeof mm, "%g", shortest / 10.0);
+  add(adj, "short-stitches-dropped", dropped,
+      plural(dropped, "stitch", "stitches") + " shorter than " + mm +
+          " mm merged into the stitch after them, as --min-stitch asks");
+}
+
+// A trim with no stitch before it since the last cut has nothing to cut.
+void drop_idle_trims(Pattern& p, const WriterLimits& lim, std::vector<Adjustment>& adj) {
+  std::size_t dropped = 0, kept = 0;
+  bool sewn = false;
+  std::erase_if(p.events, [&](const NeedleEvent& e) {
+    if (e.op == NeedleOp::kStitch) sewn = true;
+    if (e.op != NeedleOp::kTrim) return false;
+    if (!sewn) {
+      ++dropped;
+      return true;
+    }
+    sewn = false;
+    ++kept;
+    return false;
+  });
+  add(adj, "trims-dropped", dropped,
+      plural(dropped, "trim", "trims") + " left out: no stitch before them since the last cut");
+  if (!lim.trims)
+    add(adj, "trims-as-jumps", kept,
+        plural(kept, "trim", "trims") +
+            " written as the short jumps machines cut at: the format has no trim of its own");
+}
+
+// Moves longer than a record are split into equal steps by the one rule
+// every writer shares, so that the writers find nothing left to split.
+void split_long_moves(Pattern& p, const WriterLimits& lim, std::vector<Adjustment>& adj) {
+  if (lim.longest_stitch <= 0 && lim.longest_jump <= 0) return;
+  const auto too_long = [](std::int64_t d, std::int32_t most) {
+    return most > 0 && (d > most || -d > most);
+  };
+  std::size_t stitches = 0, jumps = 0;
+  std::int64_t x = 0, y = 0;
+  bool any = false;
+  for (const auto& e : p.events) {
+    const std::int32_t most = e.op == NeedleOp::kStitch ? lim.longest_stitch
+                              : e.op == NeedleOp::kJump ? lim.longest_jump
+                                                        : 0;
+    if (too_long(e.x - x, most) || too_long(e.y - y, most)) {
+      any = true;
+      break;
+    }
+    x = e.x;
+    y = e.y;
+  }
+  if (!any) return;
+  std::vector<NeedleEvent> events;
+  events.reserve(p.events.size() + p.events.size() / 8);
+  x = 0;
+  y = 0;
+  for (const auto& e : p.events) {
+    const std::int32_t most = e.op == NeedleOp::kStitch ? lim.longest_stitch
+                              : e.op == NeedleOp::kJump ? lim.longest_jump
+                                                        : 0;
+    if (too_long(e.x - x, most) || too_long(e.y - y, most)) {
+      formats::for_each_step(x, y, e.x, e.y, most, [&](std::int64_t sx, std::int64_t sy) {
+        events.push_back(
+            {static_cast<std::int32_t>(sx), static_cast<std::int32_t>(sy), e.op});
+      });
+      ++(e.op == NeedleOp::kStitch ? stitches : jumps);
+    } else {
+      events.push_back(e);
+    }
+    x = e.x;
+    y = e.y;
+  }
+  p.events = std::move(events);
+  add(adj, "stitches-split", stitches,
+      plural(stitches, "stitch", "stitches") + " longer than " +
+          tenths_as_mm(lim.longest_stitch) + " mm split into shorter ones");
+  add(adj, "jumps-split", jumps,
+      plural(jumps, "jump", "jumps") + " longer than " + tenths_as_mm(lim.longest_jump) +
+          " mm split into shorter ones");
+}
+
+Status check_stitch_count(const Pattern& p, const formats::Format& target,
+                          const std::string& file) {
+  const std::size_t most = target.limits.most_stitches;
+  if (most == 0) return Ok{};
+  const auto stitches = static_cast<std::size_t>(std::count_if(
+      p.events.begin(), p.events.end(), [](const NeedleEvent& e) { return e.op == NeedleOp::kStitch; }));
+  if (stitches <= most) return Ok{};
+  return make_error(ErrorCode::kTooManyWords, file,
+                    "the design has " + std::to_string(stitches) + " stitches, more than the " +
+                        std::to_string(most) + " " + target.noun + " holds");
+}
+
+}  // namespace
+
+Result<Pattern> fit_to_limits(Pattern p, const formats::Format& target,
+                              const ConvertOptions& options, const std::string& file,
+                              std::vector<Adjustment>& adjustments) {
+  const WriterLimits& lim = target.limits;
+  if (!lim.stops) stops_as_changes(p, adjustments);
+  if (lim.colours) match_colours(p, lim, adjustments);
+  if (auto merged = merge_colours(p, lim, file, adjustments); !merged) return merged.error();
+  drop_short_stitches(p, options.min_stitch * 10.0, adjustments);
+  drop_idle_trims(p, lim, adjustments);
+  split_long_moves(p, lim, adjustments);
+  if (auto counted = check_stitch_count(p, target, file); !counted) return counted.error();
   return p;
 }
 
-Status check_written(std::span<const std::uint8_t>, const formats::Pattern&,
-                     const formats::Format&, const std::string&) {
+namespace {
+
+// What a machine does, as two files that sew the same design both say it:
+// the moves between two stitches count only by where they end (formats
+// split and join jumps their own way), repeated trims are one cut, and a
+// format without trims of its own says them with jumps, so they are not
+// compared there.
+struct Mark {
+  enum Kind : std::uint8_t { kStitch, kMove, kTrim, kChange, kStop } kind;
+  std::int32_t x, y;
+  std::size_t event;  // the needle event it comes from, counted from 1
+
+  bool same(const Mark& o) const { return kind == o.kind && x == o.x && y == o.y; }
+};
+
+std::vector<Mark> marks_of(const Pattern& p, bool trims) {
+  std::vector<Mark> out;
+  out.reserve(p.events.size());
+  std::int32_t at_x = 0, at_y = 0, to_x = 0, to_y = 0;
+  bool trim = false;
+  std::size_t from = 0;
+  const auto flush = [&] {
+    if (trim) out.push_back({Mark::kTrim, to_x, to_y, from});
+    if (to_x != at_x || to_y != at_y) out.push_back({Mark::kMove, to_x, to_y, from});
+    at_x = to_x;
+    at_y = to_y;
+    trim = false;
+  };
+  for (std::size_t i = 0; i < p.events.size(); ++i) {
+    const NeedleEvent& e = p.events[i];
+    switch (e.op) {
+      case NeedleOp::kStitch:
+        if (to_x != at_x || to_y != at_y || trim) flush();
+        out.push_back({Mark::kStitch, e.x, e.y, i + 1});
+        at_x = to_x = e.x;
+        at_y = to_y = e.y;
+        from = i + 2;
+        break;
+      case NeedleOp::kJump:
+        to_x = e.x;
+        to_y = e.y;
+        break;
+      case NeedleOp::kTrim:
+        trim = trim || trims;
+        break;
+      case NeedleOp::kColourChange:
+      case NeedleOp::kStop:
+        flush();
+        out.push_back({e.op == NeedleOp::kStop ? Mark::kStop : Mark::kChange, at_x, at_y, i + 1});
+        from = i + 2;
+        break;
+      case NeedleOp::kEnd:
+        flush();
+        return out;
+    }
+  }
+  flush();
+  return out;
+}
+
+std::string mark_text(const Mark* m) {
+  if (!m) return "nothing";
+  const auto at = "(" + tenths_as_mm(m->x) + ", " + tenths_as_mm(m->y) + ") mm";
+  switch (m->kind) {
+    case Mark::kStitch:
+      return "a stitch to " + at;
+    case Mark::kMove:
+      return "a jump to " + at;
+    case Mark::kTrim:
+      return "a trim";
+    case Mark::kChange:
+      return "a colour change";
+    case Mark::kStop:
+      return "a stop";
+  }
+  return "nothing";
+}
+
+WrittenDamage& damage_hook() {
+  static WrittenDamage hook;
+  return hook;
+}
+
+}  // namespace
+
+void damage_written_for_tests(WrittenDamage damage) { damage_hook() = std::move(damage); }
+
+void damage_if_asked(std::vector<std::uint8_t>& written, const formats::Format& target) {
+  if (damage_hook()) damage_hook()(written, target);
+}
+
+Status check_written(std::span<const std::uint8_t> written, const Pattern& fitted,
+                     const formats::Format& target, const std::string& file) {
+  // The documents have no reader: they are listings, not designs to sew.
+  if (!target.read) return Ok{};
+  const auto failed = [&](const std::string& why) {
+    return make_error(ErrorCode::kCannotEncode, file,
+                      "read back, the written " + std::string(target.name) +
+                          " file does not hold the design: " + why +
+                          "; nothing was written");
+  };
+  auto back = target.read(formats::ByteReader(written, file));
+  if (!back) return failed("it cannot be read (" + back.error().message() + ")");
+  const bool trims = target.limits.trims;
+  const auto want = marks_of(fitted, trims);
+  const auto have = marks_of(*back, trims);
+  const std::size_t n = std::min(want.size(), have.size());
+  for (std::size_t i = 0; i <= n; ++i) {
+    const Mark* w = i < want.size() ? &want[i] : nullptr;
+    const Mark* h = i < have.size() ? &have[i] : nullptr;
+    if (!w && !h) break;
+    if (w && h && w->same(*h)) continue;
+    const std::string where =
+        w ? "at needle event " + std::to_string(w->event) : "after the last needle event";
+    return failed(where + " the design has " + mark_text(w) + ", the file " + mark_text(h));
+  }
+  if (target.limits.colours && !fitted.threads.empty()) {
+    if (back->threads.size() != fitted.threads.size())
+      return failed("the design has " + plural(fitted.threads.size(), "thread", "threads") +
+                    ", the file " + std::to_string(back->threads.size()));
+    for (std::size_t i = 0; i < fitted.threads.size(); ++i) {
+      const Thread& a = fitted.threads[i];
+      const Thread& b = back->threads[i];
+      if (a.r != b.r || a.g != b.g || a.b != b.b)
+        return failed("colour " + std::to_string(i + 1) + " is " + colour_text(a) +
+                      " in the design, " + colour_text(b) + " in the file");
+    }
+  }
   return Ok{};
 }
 

@@ -192,12 +192,14 @@ InputResult convert_pattern(const std::string& input, const std::string* output,
     auto& adjustments = reports[i].adjustments;
     auto placed = place_for_target(std::move(patterns[i]), **format, options, adjustments);
     if (!placed) return failure(placed.error());
-    auto fitted = fit_to_limits(std::move(*placed), **format, options, adjustments);
+    auto fitted = fit_to_limits(std::move(*placed), **format, options, (*names)[i], adjustments);
     if (!fitted) return failure(fitted.error());
     auto image = write_pattern(*fitted, (*format)->kind, (*names)[i]);
     if (!image) return failure(image.error());
+    damage_if_asked(*image, **format);
     if (auto checked = check_written(*image, *fitted, **format, (*names)[i]); !checked)
       return failure(checked.error());
+    reports[i].checked = (*format)->read != nullptr;
     files.push_back(std::move(*image));
   }
   InputResult r;

@@ -9,9 +9,11 @@
 #include "formats/huc_layout.hpp"
 #include "formats/hus.hpp"
 #include "formats/jef.hpp"
+#include "formats/pec.hpp"
 #include "formats/pes.hpp"
 #include "formats/sew.hpp"
 #include "formats/shv_pattern.hpp"
+#include "formats/shv_threads.hpp"
 #include "formats/vp3.hpp"
 #include "formats/xxx.hpp"
 
@@ -51,7 +53,8 @@ constexpr WriterLimits kShvLimits{.longest_stitch = 127,
                                   .trims = true,
                                   .stops = false,
                                   .colours = true,
-                                  .chart = "SHV colour code"};
+                                  .chart = "SHV colour code",
+                                  .thread_in_chart = shv_thread_for};
 constexpr WriterLimits kDstLimits{.longest_stitch = kDstMaxStep,
                                   .longest_jump = kDstMaxStep,
                                   .trims = false,
@@ -67,14 +70,16 @@ constexpr WriterLimits kJefLimits{.longest_stitch = 127,
                                   .trims = true,
                                   .stops = true,
                                   .colours = true,
-                                  .chart = "Janome"};
+                                  .chart = "Janome",
+                                  .thread_in_chart = janome_thread_for};
 constexpr WriterLimits kPesLimits{.longest_stitch = 2047,
                                   .longest_jump = 2047,
                                   .most_colours = 255,
                                   .trims = true,
                                   .stops = false,
                                   .colours = true,
-                                  .chart = "Brother PEC"};
+                                  .chart = "Brother PEC",
+                                  .thread_in_chart = pec_thread_for};
 constexpr WriterLimits kDocumentLimits{.trims = true, .stops = true, .colours = true};
 
 constexpr const char* kNoOpenDescription =

@@ -35,6 +35,9 @@ struct WriterLimits {
   bool stops = false;      // a stop apart from a colour change
   bool colours = false;    // the file stores its threads' colours
   const char* chart = "";  // the thread chart colours are picked from, "" when stored as RGB
+  // The thread a file of the format holds for `t`: the chart entry its
+  // writer picks. nullptr where threads are stored as they are.
+  Thread (*thread_in_chart)(const Thread& t) = nullptr;
 };
 
 using ReadFn = Result<Pattern> (*)(const ByteReader&);

@@ -120,6 +120,15 @@ std::uint8_t shv_code_for(const Thread& t) {
   return t.shv_code ? *t.shv_code : nearest_shv_code(t.r, t.g, t.b);
 }
 
+Thread shv_thread_for(const Thread& t) { return thread_for_shv_code(shv_code_for(t)); }
+
+double colour_difference(std::uint8_t r1, std::uint8_t g1, std::uint8_t b1, std::uint8_t r2,
+                         std::uint8_t g2, std::uint8_t b2) {
+  const Lab p = to_lab(r1, g1, b1), q = to_lab(r2, g2, b2);
+  const double dl = p.l - q.l, da = p.a - q.a, db = p.b - q.b;
+  return std::sqrt(dl * dl + da * da + db * db);
+}
+
 std::uint8_t default_shv_code(std::size_t block_index) {
   return kDefaultCycle[block_index % kDefaultCycle.size()];
 }
