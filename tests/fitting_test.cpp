@@ -119,6 +119,14 @@ std::vector<FitCase> fit_cases() {
                   {30, 0, NeedleOp::kStitch}, {31, 0, NeedleOp::kStitch}}),
        0.3,
        {{"short-stitches-dropped", 3}}},
+      {"a colour block with nothing to sew in SHV", "shv",
+       of_events(cat({running(0, 0, 3), {{20, 0, NeedleOp::kColourChange}},
+                      {{20, 0, NeedleOp::kColourChange}}, running(20, 0, 3),
+                      {{40, 0, NeedleOp::kColourChange}}}),
+                 {formats::thread_for_shv_code(1), formats::thread_for_shv_code(2),
+                  formats::thread_for_shv_code(3), formats::thread_for_shv_code(4)}),
+       0,
+       {{"empty-blocks-dropped", 2}}},
       {"SHV keeps the codes it was read with", "shv",
        of_events(running(0, 0, 5), {[] {
                    Thread t = formats::thread_for_shv_code(6);

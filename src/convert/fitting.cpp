@@ -63,6 +63,49 @@ void stops_as_changes(Pattern& p, std::vector<Adjustment>& adj) {
           " written as a colour change to the same thread: the format has no stop of its own");
 }
 
+// A block opens with its first needle event in formats that keep no empty
+// block: one with nothing to sew is left out, with its thread.
+void drop_empty_blocks(Pattern& p, std::vector<Adjustment>& adj) {
+  // Each block: the change that opens it (none for the first) and its events.
+  struct Block {
+    std::ptrdiff_t change = -1;
+    std::size_t from = 0, to = 0;
+  };
+  std::vector<Block> blocks(1);
+  std::size_t end = p.events.size();
+  for (std::size_t i = 0; i < p.events.size(); ++i) {
+    if (p.events[i].op == NeedleOp::kEnd) {
+      end = i;
+      break;
+    }
+    if (p.events[i].op != NeedleOp::kColourChange) continue;
+    blocks.back().to = i;
+    blocks.push_back({static_cast<std::ptrdiff_t>(i), i + 1, i + 1});
+  }
+  blocks.back().to = end;
+  std::size_t dropped = 0;
+  for (const auto& b : blocks) dropped += b.from == b.to ? 1 : 0;
+  if (dropped == 0 || dropped == blocks.size()) return;
+  std::vector<NeedleEvent> events;
+  std::vector<Thread> threads;
+  events.reserve(p.events.size());
+  for (std::size_t k = 0; k < blocks.size(); ++k) {
+    const Block& b = blocks[k];
+    if (b.from == b.to) continue;
+    // The first block kept needs no change before it.
+    if (!events.empty()) events.push_back(p.events[static_cast<std::size_t>(b.change)]);
+    events.insert(events.end(), p.events.begin() + static_cast<std::ptrdiff_t>(b.from),
+                  p.events.begin() + static_cast<std::ptrdiff_t>(b.to));
+    if (k < p.threads.size()) threads.push_back(p.threads[k]);
+  }
+  events.insert(events.end(), p.events.begin() + static_cast<std::ptrdiff_t>(end), p.events.end());
+  p.events = std::move(events);
+  if (!p.threads.empty()) p.threads = std::move(threads);
+  add(adj, "empty-blocks-dropped", dropped,
+      plural(dropped, "colour block", "colour blocks") +
+          " with nothing to sew left out: the format keeps no empty block");
+}
+
 // Every thread becomes the chart entry the writer stores, so that the
 // written file can be compared with the design thread by thread.
 void match_colours(Pattern& p, const WriterLimits& lim, std::vector<Adjustment>& adj) {
@@ -88,7 +131,7 @@ void match_colours(Pattern& p, const WriterLimits& lim, std::vector<Adjustment>&
   char de[32];
   std::snprintf(de, sizeof de, "%.1f", worst);
   add(adj, "colours-matched", changed,
-      plural(changed, "thread colour", "thread colours") + " matched to the nearest of the " +
+      plural(changed, "thread colour", "thread colours") + " matched to the nearest in the " +
           lim.chart + " chart; the furthest is colour " + std::to_string(worst_block + 1) + ", " +
           colour_text(worst_from) + " as " + colour_text(worst_to) + ", \xCE\x94" "E " + de);
 }
@@ -197,7 +240,7 @@ void drop_idle_trims(Pattern& p, const WriterLimits& lim, std::vector<Adjustment
     return false;
   });
   add(adj, "trims-dropped", dropped,
-      plural(dropped, "trim", "trims") + " left out: no stitch before them since the last cut");
+      plural(dropped, "trim", "trims") + " left out, with no stitch to cut since the last one");
   if (!lim.trims)
     add(adj, "trims-as-jumps", kept,
         plural(kept, "trim", "trims") +
@@ -274,6 +317,7 @@ Result<Pattern> fit_to_limits(Pattern p, const formats::Format& target,
                               std::vector<Adjustment>& adjustments) {
   const WriterLimits& lim = target.limits;
   if (!lim.stops) stops_as_changes(p, adjustments);
+  if (!lim.empty_blocks) drop_empty_blocks(p, adjustments);
   if (lim.colours) match_colours(p, lim, adjustments);
   if (auto merged = merge_colours(p, lim, file, adjustments); !merged) return merged.error();
   drop_short_stitches(p, options.min_stitch * 10.0, adjustments);
@@ -379,10 +423,11 @@ Status check_written(std::span<const std::uint8_t> written, const Pattern& fitte
   // The documents have no reader: they are listings, not designs to sew.
   if (!target.read) return Ok{};
   const auto failed = [&](const std::string& why) {
-    return make_error(ErrorCode::kCannotEncode, file,
+    return make_error(ErrorCode::kInternal, file,
                       "read back, the written " + std::string(target.name) +
-                          " file does not hold the design: " + why +
-                          "; nothing was written");
+                          " file does not hold the design (a fault in korvane: please report "
+                          "it): " +
+                          why + "; nothing was written");
   };
   auto back = target.read(formats::ByteReader(written, file));
   if (!back) return failed("it cannot be read (" + back.error().message() + ")");

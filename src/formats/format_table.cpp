@@ -53,6 +53,7 @@ constexpr WriterLimits kShvLimits{.longest_stitch = 127,
                                   .trims = true,
                                   .stops = false,
                                   .colours = true,
+                                  .empty_blocks = false,
                                   .chart = "SHV colour code",
                                   .thread_in_chart = shv_thread_for};
 constexpr WriterLimits kDstLimits{.longest_stitch = kDstMaxStep,
