@@ -306,7 +306,7 @@ Status check_stitch_count(const Pattern& p, const formats::Format& target,
       p.events.begin(), p.events.end(), [](const NeedleEvent& e) { return e.op == NeedleOp::kStitch; }));
   if (stitches <= most) return Ok{};
   return make_error(ErrorCode::kTooManyWords, file,
-                    "the design has " + std::to_string(stitches) + " stitches, more than the " +
+                    std::string("the design has ") + std::to_string(stitches) + " stitches, more than the " +
                         std::to_string(most) + " " + target.noun + " holds");
 }
 
@@ -389,12 +389,12 @@ std::vector<Mark> marks_of(const Pattern& p, bool trims) {
 
 std::string mark_text(const Mark* m) {
   if (!m) return "nothing";
-  const auto at = "(" + tenths_as_mm(m->x) + ", " + tenths_as_mm(m->y) + ") mm";
+  const auto at = std::string("(") + tenths_as_mm(m->x) + ", " + tenths_as_mm(m->y) + ") mm";
   switch (m->kind) {
     case Mark::kStitch:
-      return "a stitch to " + at;
+      return std::string("a stitch to ") + at;
     case Mark::kMove:
-      return "a jump to " + at;
+      return std::string("a jump to ") + at;
     case Mark::kTrim:
       return "a trim";
     case Mark::kChange:
@@ -424,13 +424,13 @@ Status check_written(std::span<const std::uint8_t> written, const Pattern& fitte
   if (!target.read) return Ok{};
   const auto failed = [&](const std::string& why) {
     return make_error(ErrorCode::kInternal, file,
-                      "read back, the written " + std::string(target.name) +
+                      std::string("read back, the written ") + target.name +
                           " file does not hold the design (a fault in korvane: please report "
                           "it): " +
                           why + "; nothing was written");
   };
   auto back = target.read(formats::ByteReader(written, file));
-  if (!back) return failed("it cannot be read (" + back.error().message() + ")");
+  if (!back) return failed(std::string("it cannot be read (") + back.error().message() + ")");
   const bool trims = target.limits.trims;
   const auto want = marks_of(fitted, trims);
   const auto have = marks_of(*back, trims);
@@ -441,18 +441,18 @@ Status check_written(std::span<const std::uint8_t> written, const Pattern& fitte
     if (!w && !h) break;
     if (w && h && w->same(*h)) continue;
     const std::string where =
-        w ? "at needle event " + std::to_string(w->event) : "after the last needle event";
+        w ? std::string("at needle event ") + std::to_string(w->event) : "after the last needle event";
     return failed(where + " the design has " + mark_text(w) + ", the file " + mark_text(h));
   }
   if (target.limits.colours && !fitted.threads.empty()) {
     if (back->threads.size() != fitted.threads.size())
-      return failed("the design has " + plural(fitted.threads.size(), "thread", "threads") +
+      return failed(std::string("the design has ") + plural(fitted.threads.size(), "thread", "threads") +
                     ", the file " + std::to_string(back->threads.size()));
     for (std::size_t i = 0; i < fitted.threads.size(); ++i) {
       const Thread& a = fitted.threads[i];
       const Thread& b = back->threads[i];
       if (a.r != b.r || a.g != b.g || a.b != b.b)
-        return failed("colour " + std::to_string(i + 1) + " is " + colour_text(a) +
+        return failed(std::string("colour ") + std::to_string(i + 1) + " is " + colour_text(a) +
                       " in the design, " + colour_text(b) + " in the file");
     }
   }

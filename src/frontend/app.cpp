@@ -88,7 +88,7 @@ void print_written(std::ostream& out, const std::string& file, const Outcome& o)
   if (o.written.empty()) return;
   out << file << ": wrote " << join(o.written) << "\n";
   for (std::size_t i = 0; i < o.written.size() && i < o.reports.size(); ++i) {
-    const std::string lead = o.written.size() > 1 ? "  " + o.written[i] + ": " : "  ";
+    const std::string lead = o.written.size() > 1 ? std::string("  ") + o.written[i] + ": " : "  ";
     for (const auto& a : o.reports[i].adjustments) out << lead << a.sentence << "\n";
     if (o.reports[i].checked) out << lead << "checked: read back, it holds the design\n";
   }
