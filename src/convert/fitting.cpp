@@ -298,18 +298,6 @@ void split_long_moves(Pattern& p, const WriterLimits& lim, std::vector<Adjustmen
           " mm split into shorter ones");
 }
 
-Status check_stitch_count(const Pattern& p, const formats::Format& target,
-                          const std::string& file) {
-  const std::size_t most = target.limits.most_stitches;
-  if (most == 0) return Ok{};
-  const auto stitches = static_cast<std::size_t>(std::count_if(
-      p.events.begin(), p.events.end(), [](const NeedleEvent& e) { return e.op == NeedleOp::kStitch; }));
-  if (stitches <= most) return Ok{};
-  return make_error(ErrorCode::kTooManyWords, file,
-                    std::string("the design has ") + std::to_string(stitches) + " stitches, more than the " +
-                        std::to_string(most) + " " + target.noun + " holds");
-}
-
 }  // namespace
 
 Result<Pattern> fit_to_limits(Pattern p, const formats::Format& target,
@@ -323,7 +311,9 @@ Result<Pattern> fit_to_limits(Pattern p, const formats::Format& target,
   drop_short_stitches(p, options.min_stitch * 10.0, adjustments);
   drop_idle_trims(p, lim, adjustments);
   split_long_moves(p, lim, adjustments);
-  if (auto counted = check_stitch_count(p, target, file); !counted) return counted.error();
+  // most_stitches is not refused here: SHV's counts are 32-bit, its 65,535
+  // words are the HUC image's bound, which combining checks, and designs
+  // beyond it convert today.
   return p;
 }
 
@@ -342,50 +332,74 @@ struct Mark {
   bool same(const Mark& o) const { return kind == o.kind && x == o.x && y == o.y; }
 };
 
-std::vector<Mark> marks_of(const Pattern& p, bool trims) {
-  std::vector<Mark> out;
-  out.reserve(p.events.size());
-  std::int32_t at_x = 0, at_y = 0, to_x = 0, to_y = 0;
-  bool trim = false;
-  std::size_t from = 0;
-  const auto flush = [&] {
-    if (trim) out.push_back({Mark::kTrim, to_x, to_y, from});
-    if (to_x != at_x || to_y != at_y) out.push_back({Mark::kMove, to_x, to_y, from});
-    at_x = to_x;
-    at_y = to_y;
-    trim = false;
-  };
-  for (std::size_t i = 0; i < p.events.size(); ++i) {
-    const NeedleEvent& e = p.events[i];
+// The marks of a design one at a time, so that comparing two designs
+// needs no copy of either.
+class Marks {
+ public:
+  Marks(const Pattern& p, bool trims) : events_(p.events), trims_(trims) {}
+
+  // The next mark, or nullptr after the last; valid until the next call.
+  const Mark* next() {
+    if (head_ < count_) return &buf_[head_++];
+    head_ = count_ = 0;
+    while (count_ == 0 && !done_) step();
+    return count_ > 0 ? &buf_[head_++] : nullptr;
+  }
+
+ private:
+  void push(Mark::Kind k, std::int32_t x, std::int32_t y, std::size_t event) {
+    buf_[count_++] = {k, x, y, event};
+  }
+  void flush() {
+    if (trim_) push(Mark::kTrim, to_x_, to_y_, from_);
+    if (to_x_ != at_x_ || to_y_ != at_y_) push(Mark::kMove, to_x_, to_y_, from_);
+    at_x_ = to_x_;
+    at_y_ = to_y_;
+    trim_ = false;
+  }
+  void step() {
+    if (i_ >= events_.size()) {
+      flush();
+      done_ = true;
+      return;
+    }
+    const NeedleEvent& e = events_[i_++];
     switch (e.op) {
       case NeedleOp::kStitch:
-        if (to_x != at_x || to_y != at_y || trim) flush();
-        out.push_back({Mark::kStitch, e.x, e.y, i + 1});
-        at_x = to_x = e.x;
-        at_y = to_y = e.y;
-        from = i + 2;
+        if (to_x_ != at_x_ || to_y_ != at_y_ || trim_) flush();
+        push(Mark::kStitch, e.x, e.y, i_);
+        at_x_ = to_x_ = e.x;
+        at_y_ = to_y_ = e.y;
+        from_ = i_ + 1;
         break;
       case NeedleOp::kJump:
-        to_x = e.x;
-        to_y = e.y;
+        to_x_ = e.x;
+        to_y_ = e.y;
         break;
       case NeedleOp::kTrim:
-        trim = trim || trims;
+        trim_ = trim_ || trims_;
         break;
       case NeedleOp::kColourChange:
       case NeedleOp::kStop:
         flush();
-        out.push_back({e.op == NeedleOp::kStop ? Mark::kStop : Mark::kChange, at_x, at_y, i + 1});
-        from = i + 2;
+        push(e.op == NeedleOp::kStop ? Mark::kStop : Mark::kChange, at_x_, at_y_, i_);
+        from_ = i_ + 1;
         break;
       case NeedleOp::kEnd:
         flush();
-        return out;
+        done_ = true;
+        break;
     }
   }
-  flush();
-  return out;
-}
+
+  const std::vector<NeedleEvent>& events_;
+  bool trims_;
+  std::size_t i_ = 0, from_ = 1;
+  std::int32_t at_x_ = 0, at_y_ = 0, to_x_ = 0, to_y_ = 0;
+  bool trim_ = false, done_ = false;
+  Mark buf_[3] = {};
+  std::size_t head_ = 0, count_ = 0;
+};
 
 std::string mark_text(const Mark* m) {
   if (!m) return "nothing";
@@ -432,12 +446,10 @@ Status check_written(std::span<const std::uint8_t> written, const Pattern& fitte
   auto back = target.read(formats::ByteReader(written, file));
   if (!back) return failed(std::string("it cannot be read (") + back.error().message() + ")");
   const bool trims = target.limits.trims;
-  const auto want = marks_of(fitted, trims);
-  const auto have = marks_of(*back, trims);
-  const std::size_t n = std::min(want.size(), have.size());
-  for (std::size_t i = 0; i <= n; ++i) {
-    const Mark* w = i < want.size() ? &want[i] : nullptr;
-    const Mark* h = i < have.size() ? &have[i] : nullptr;
+  Marks want(fitted, trims), have(*back, trims);
+  for (;;) {
+    const Mark* w = want.next();
+    const Mark* h = have.next();
     if (!w && !h) break;
     if (w && h && w->same(*h)) continue;
     const std::string where =
