@@ -346,7 +346,36 @@ class Marks {
     return count_ > 0 ? &buf_[head_++] : nullptr;
   }
 
+  // Passes over the stitches both designs share from here, nearly all of a
+  // design, without the bookkeeping of single marks.
+  static void skip_same_stitches(Marks& a, Marks& b) {
+    if (!a.plain() || !b.plain()) return;
+    const std::size_t na = a.events_.size(), nb = b.events_.size();
+    std::size_t i = a.i_, j = b.i_;
+    while (i < na && j < nb) {
+      const NeedleEvent& e = a.events_[i];
+      const NeedleEvent& f = b.events_[j];
+      if (e.op != NeedleOp::kStitch || f.op != NeedleOp::kStitch || e.x != f.x || e.y != f.y) break;
+      ++i;
+      ++j;
+    }
+    if (i == a.i_) return;
+    a.stitched_to(i);
+    b.stitched_to(j);
+  }
+
  private:
+  // Nothing buffered or pending: the next event decides the next mark alone.
+  bool plain() const {
+    return head_ == count_ && !done_ && !trim_ && at_x_ == to_x_ && at_y_ == to_y_;
+  }
+  // As if step() had taken the stitches up to `i`.
+  void stitched_to(std::size_t i) {
+    i_ = i;
+    at_x_ = to_x_ = events_[i - 1].x;
+    at_y_ = to_y_ = events_[i - 1].y;
+    from_ = i_ + 1;
+  }
   void push(Mark::Kind k, std::int32_t x, std::int32_t y, std::size_t event) {
     buf_[count_++] = {k, x, y, event};
   }
@@ -448,6 +477,7 @@ Status check_written(std::span<const std::uint8_t> written, const Pattern& fitte
   const bool trims = target.limits.trims;
   Marks want(fitted, trims), have(*back, trims);
   for (;;) {
+    Marks::skip_same_stitches(want, have);
     const Mark* w = want.next();
     const Mark* h = have.next();
     if (!w && !h) break;
