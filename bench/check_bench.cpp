@@ -33,7 +33,7 @@ void convert(benchmark::State& state, const char* from, const char* to, bool che
     auto p = f::read_pattern(f::ByteReader(*bytes, "bench"), source->kind);
     if (!p) return state.SkipWithError(p.error().message().c_str());
     std::vector<kvn::Adjustment> adjustments;
-    auto fitted = kvn::convert::fit_to_limits(std::move(*p), *target, {}, "out", adjustments);
+    auto fitted = kvn::convert::fit_to_limits(std::move(*p), *target, {}, adjustments);
     if (!fitted) return state.SkipWithError(fitted.error().message().c_str());
     auto out = kvn::convert::write_pattern(*fitted, target->kind, "out");
     if (!out) return state.SkipWithError(out.error().message().c_str());

@@ -147,7 +147,7 @@ TEST(Fitting, ReportsEachChangeAndTheWrittenFilePassesTheCheck) {
     std::vector<Adjustment> adjustments;
     ConvertOptions options;
     options.min_stitch = c.min_stitch;
-    auto fitted = convert::fit_to_limits(c.design, *f, options, "out", adjustments);
+    auto fitted = convert::fit_to_limits(c.design, *f, options, adjustments);
     ASSERT_TRUE(fitted) << fitted.error().message();
     std::map<std::string, std::size_t> got;
     for (const auto& a : adjustments) {
@@ -178,7 +178,7 @@ TEST(Fitting, ReportsEachChangeAndTheWrittenFilePassesTheCheck) {
 TEST(Fitting, TheWorstColourMatchIsNamed) {
   const Pattern p = of_events(running(0, 0, 3), {rgb(0x4C, 0x6B, 0x2A)});
   std::vector<Adjustment> adjustments;
-  auto fitted = convert::fit_to_limits(p, *formats::format_named("jef"), {}, "out", adjustments);
+  auto fitted = convert::fit_to_limits(p, *formats::format_named("jef"), {}, adjustments);
   ASSERT_TRUE(fitted);
   ASSERT_EQ(adjustments.size(), 1u);
   EXPECT_NE(adjustments[0].sentence.find("#4C6B2A"), std::string::npos) << adjustments[0].sentence;
@@ -193,7 +193,7 @@ TEST(Fitting, TheCheckFindsADifferentStitch) {
     SCOPED_TRACE(target);
     const formats::Format* f = formats::format_named(target);
     std::vector<Adjustment> adjustments;
-    auto fitted = convert::fit_to_limits(p, *f, {}, "out", adjustments);
+    auto fitted = convert::fit_to_limits(p, *f, {}, adjustments);
     ASSERT_TRUE(fitted);
     Pattern other = *fitted;
     other.events[150].y += 1;

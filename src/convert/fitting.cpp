@@ -50,7 +50,7 @@ void stops_as_changes(Pattern& p, std::vector<Adjustment>& adj) {
   for (auto& e : p.events) {
     if (e.op == NeedleOp::kStop) {
       e.op = NeedleOp::kColourChange;
-      if (!p.threads.empty()) {
+      if (block < p.threads.size()) {
         const Thread same = p.threads[block];
         p.threads.insert(p.threads.begin() + static_cast<std::ptrdiff_t>(block + 1), same);
       }
@@ -139,16 +139,13 @@ void match_colours(Pattern& p, const WriterLimits& lim, std::vector<Adjustment>&
 // Blocks beyond what the format counts are sewn on in the thread before
 // them: first where neighbours share a thread (nothing changes on the
 // machine but one stop less), then from the end.
-Status merge_colours(Pattern& p, const WriterLimits& lim, const std::string& file,
-                     std::vector<Adjustment>& adj) {
-  if (lim.most_colours == 0) return Ok{};
+void merge_colours(Pattern& p, const WriterLimits& lim, std::vector<Adjustment>& adj) {
+  if (lim.most_colours == 0) return;
   std::size_t blocks = formats::block_count(p);
-  if (blocks <= lim.most_colours) return Ok{};
-  if (lim.most_colours < 1)
-    return make_error(ErrorCode::kTooManyColours, file, "the format holds no colour");
+  if (blocks <= lim.most_colours) return;
   const std::size_t before = blocks;
   std::vector<bool> drop(p.events.size(), false);
-  if (!p.threads.empty()) {
+  if (p.threads.size() == blocks) {
     std::size_t block = 0;
     for (std::size_t i = 0; i < p.events.size() && blocks > lim.most_colours; ++i) {
       if (p.events[i].op != NeedleOp::kColourChange) continue;
@@ -179,7 +176,7 @@ Status merge_colours(Pattern& p, const WriterLimits& lim, const std::string& fil
     if (p.events[i].op == NeedleOp::kColourChange) {
       ++block;
       if (drop[i]) continue;
-      if (!p.threads.empty()) threads.push_back(p.threads[block]);
+      if (block < p.threads.size()) threads.push_back(p.threads[block]);
     }
     events.push_back(p.events[i]);
   }
@@ -190,7 +187,6 @@ Status merge_colours(Pattern& p, const WriterLimits& lim, const std::string& fil
       plural(merged, "colour block", "colour blocks") + " sewn on in the thread before: the format holds at most " +
           std::to_string(lim.most_colours) + " colours and the design has " +
           std::to_string(before));
-  return Ok{};
 }
 
 // Stitches shorter than `shortest` (0.1 mm) are left out while a stitch
@@ -301,13 +297,12 @@ void split_long_moves(Pattern& p, const WriterLimits& lim, std::vector<Adjustmen
 }  // namespace
 
 Result<Pattern> fit_to_limits(Pattern p, const formats::Format& target,
-                              const ConvertOptions& options, const std::string& file,
-                              std::vector<Adjustment>& adjustments) {
+                              const ConvertOptions& options, std::vector<Adjustment>& adjustments) {
   const WriterLimits& lim = target.limits;
   if (!lim.stops) stops_as_changes(p, adjustments);
   if (!lim.empty_blocks) drop_empty_blocks(p, adjustments);
   if (lim.colours) match_colours(p, lim, adjustments);
-  if (auto merged = merge_colours(p, lim, file, adjustments); !merged) return merged.error();
+  merge_colours(p, lim, adjustments);
   drop_short_stitches(p, options.min_stitch * 10.0, adjustments);
   drop_idle_trims(p, lim, adjustments);
   split_long_moves(p, lim, adjustments);

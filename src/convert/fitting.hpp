@@ -15,9 +15,9 @@ namespace kvn::convert {
 
 /// The design within `target`'s limits (the writer's row of the format
 /// table): every change is added to `adjustments`, so that the writer that
-/// follows has nothing left to change. `file` is the output it is fitted for.
+/// follows has nothing left to change.
 Result<formats::Pattern> fit_to_limits(formats::Pattern p, const formats::Format& target,
-                                       const ConvertOptions& options, const std::string& file,
+                                       const ConvertOptions& options,
                                        std::vector<Adjustment>& adjustments);
 
 /// Reads `written` back with `target`'s own reader and compares it with

@@ -192,7 +192,7 @@ InputResult convert_pattern(const std::string& input, const std::string* output,
     auto& adjustments = reports[i].adjustments;
     auto placed = place_for_target(std::move(patterns[i]), **format, options, adjustments);
     if (!placed) return failure(placed.error());
-    auto fitted = fit_to_limits(std::move(*placed), **format, options, (*names)[i], adjustments);
+    auto fitted = fit_to_limits(std::move(*placed), **format, options, adjustments);
     if (!fitted) return failure(fitted.error());
     auto image = write_pattern(*fitted, (*format)->kind, (*names)[i]);
     if (!image) return failure(image.error());
