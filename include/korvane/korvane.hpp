@@ -50,6 +50,7 @@ struct ConvertOptions {
   bool keep_origin = false;     // the source's origin stays, not the design's middle
   bool allow_oversize = false;  // a design no hoop holds is written all the same
   bool force = false;    // a write-protected output is replaced too
+  double min_stitch = 0;  // mm; shorter stitches merge into the next (0: none)
 };
 
 /// One run of a conversion over several inputs, as a command line asks for it.

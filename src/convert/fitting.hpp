@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "formats/error.hpp"
@@ -23,5 +25,11 @@ Result<formats::Pattern> fit_to_limits(formats::Pattern p, const formats::Format
 /// difference is an error naming the first event that differs.
 Status check_written(std::span<const std::uint8_t> written, const formats::Pattern& fitted,
                      const formats::Format& target, const std::string& file);
+
+/// Tests only: changes a writer's bytes between writing and the check, to
+/// see that the check catches a writer's fault. An empty function turns it off.
+using WrittenDamage = std::function<void(std::vector<std::uint8_t>&, const formats::Format&)>;
+void damage_written_for_tests(WrittenDamage damage);
+void damage_if_asked(std::vector<std::uint8_t>& written, const formats::Format& target);
 
 }  // namespace kvn::convert

@@ -205,8 +205,10 @@ InputResult convert_pattern(const std::string& input, const std::string* output,
     if (!fitted) return failure(fitted.error());
     auto image = write_pattern(*fitted, (*format)->kind, (*names)[i]);
     if (!image) return failure(image.error());
+    damage_if_asked(*image, **format);
     if (auto checked = check_written(*image, *fitted, **format, (*names)[i]); !checked)
       return failure(checked.error());
+    reports[i].checked = (*format)->read != nullptr;
     files.push_back(std::move(*image));
   }
   InputResult r;

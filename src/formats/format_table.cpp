@@ -9,9 +9,11 @@
 #include "formats/huc_layout.hpp"
 #include "formats/hus.hpp"
 #include "formats/jef.hpp"
+#include "formats/pec.hpp"
 #include "formats/pes.hpp"
 #include "formats/sew.hpp"
 #include "formats/shv_pattern.hpp"
+#include "formats/shv_threads.hpp"
 #include "formats/vp3.hpp"
 #include "formats/xxx.hpp"
 
@@ -51,7 +53,9 @@ constexpr WriterLimits kShvLimits{.longest_stitch = 127,
                                   .trims = true,
                                   .stops = false,
                                   .colours = true,
+                                  .empty_blocks = false,
                                   .chart = "SHV colour code",
+                                  .thread_in_chart = shv_thread_for,
                                   .hoops = kShvHoops};
 constexpr WriterLimits kDstLimits{.longest_stitch = kDstMaxStep,
                                   .longest_jump = kDstMaxStep,
@@ -69,6 +73,7 @@ constexpr WriterLimits kJefLimits{.longest_stitch = 127,
                                   .stops = true,
                                   .colours = true,
                                   .chart = "Janome",
+                                  .thread_in_chart = janome_thread_for,
                                   .hoops = kJanomeHoops};
 constexpr WriterLimits kPesLimits{.longest_stitch = 2047,
                                   .longest_jump = 2047,
@@ -77,6 +82,7 @@ constexpr WriterLimits kPesLimits{.longest_stitch = 2047,
                                   .stops = false,
                                   .colours = true,
                                   .chart = "Brother PEC",
+                                  .thread_in_chart = pec_thread_for,
                                   .hoops = kBrotherHoops};
 constexpr WriterLimits kXxxLimits{.longest_stitch = kXxxMaxStitch,
                                   .longest_jump = 0,
@@ -90,7 +96,8 @@ constexpr WriterLimits kSewLimits{.longest_stitch = kSewMaxStep,
                                   .trims = false,
                                   .stops = false,
                                   .colours = true,
-                                  .chart = "Janome SEW"};
+                                  .chart = "Janome SEW",
+                                  .thread_in_chart = sew_thread_for};
 constexpr WriterLimits kVp3Limits{.longest_stitch = kVp3LongestStitch,
                                   .longest_jump = 0,
                                   .shortest_jump = kVp3LongestStitch,
@@ -104,7 +111,8 @@ constexpr WriterLimits kHusLimits{.longest_stitch = kHusMaxStep,
                                   .trims = true,
                                   .stops = false,
                                   .colours = true,
-                                  .chart = "HUS"};
+                                  .chart = "HUS",
+                                  .thread_in_chart = hus_thread_for};
 constexpr WriterLimits kVipLimits{.longest_stitch = kHusMaxStep,
                                   .longest_jump = kHusMaxStep,
                                   .most_colours = kVipMaxColours,

@@ -38,7 +38,11 @@ struct WriterLimits {
   bool trims = false;      // a trim of its own; otherwise it is written as jumps
   bool stops = false;      // a stop apart from a colour change
   bool colours = false;    // the file stores its threads' colours
+  bool empty_blocks = true;  // a colour block with no needle event is kept
   const char* chart = "";  // the thread chart colours are picked from, "" when stored as RGB
+  // The thread a file of the format holds for `t`: the chart entry its
+  // writer picks. nullptr where threads are stored as they are.
+  Thread (*thread_in_chart)(const Thread& t) = nullptr;
   std::span<const HoopSize> hoops{};  // smallest first; empty where the format names no hoop
 };
 

@@ -9,7 +9,7 @@
 #include "formats/colour_chart.hpp"
 #include "formats/default_threads.hpp"
 #include "formats/husvip_compress.hpp"
-#include "formats/line_steps.hpp"
+#include "formats/move_steps.hpp"
 
 namespace kvn::formats {
 
@@ -211,6 +211,11 @@ Result<Pattern> read_sections(const ByteReader& in, const Head& h, std::vector<T
 
 std::span<const ChartColour> hus_chart() { return kHusChart; }
 
+Thread hus_thread_for(const Thread& t) {
+  const auto& c = kHusChart[nearest_chart_colour(kHusChart, t.r, t.g, t.b)];
+  return {c.r, c.g, c.b, c.name, c.catalogue, std::nullopt};
+}
+
 Result<Pattern> read_hus(const ByteReader& in) {
   KORVANE_TRY(h, read_head(in, kHusColoursAt, 2, 0xFFFF));
   std::vector<Thread> threads;
@@ -252,7 +257,7 @@ constexpr std::uint32_t kHusMagic = 0x00C8AF5Bu;
 constexpr std::uint32_t kVipMagic = 0x0190FC5Du;
 constexpr std::size_t kExtentsAt = 0x0C;
 constexpr std::size_t kHusNameSize = 8;
-constexpr StepLimits kSteps{-kHusMaxStep, kHusMaxStep, -kHusMaxStep, kHusMaxStep};
+constexpr std::int32_t kSteps = kHusMaxStep;
 // VIP's threads are followed by one word each (1 in every file seen).
 constexpr std::uint32_t kVipThreadWord = 1;
 
@@ -273,7 +278,7 @@ Sections records_of(const Pattern& p) {
     s.ys.push_back(static_cast<std::uint8_t>(-dy & 0xFF));  // stored y upwards
   };
   const auto go = [&](std::uint8_t attribute, std::int32_t to_x, std::int32_t to_y) {
-    line_steps(x, y, to_x, to_y, kSteps,
+    for_each_delta(x, y, to_x, to_y, kSteps,
                [&](std::int32_t dx, std::int32_t dy) { record(attribute, dx, dy); });
     x = to_x;
     y = to_y;

@@ -14,6 +14,9 @@ namespace kvn::formats {
 /// The HUS thread chart, by the index a HUS file stores.
 std::span<const ChartColour> hus_chart();
 
+/// The thread a HUS file holds for `t`: the chart entry its writer picks.
+Thread hus_thread_for(const Thread& t);
+
 /// Husqvarna/Viking HUS: a little-endian head, indices into the fixed HUS
 /// thread chart, then three compressed sections (one attribute, one x and one
 /// y byte per stitch, relative moves in 0.1 mm with y upwards).

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "formats/byte_writer.hpp"
-#include "formats/line_steps.hpp"
+#include "formats/move_steps.hpp"
 
 namespace kvn::formats {
 
@@ -29,7 +29,7 @@ constexpr std::uint8_t kMove = 0x02;
 constexpr std::uint8_t kEndMark = 0x10;
 // A step is a signed byte on each axis, y negated; a stitch's x byte may not
 // be 0x80 (-128), which marks a control record.
-constexpr StepLimits kStitchSteps{-127, 127, -127, 128};
+constexpr std::int32_t kMaxStep = 127;
 
 constexpr std::array<ChartColour, 79> kJanomeChart{{
     {0, 0, 0, "Placeholder", "000"},
@@ -122,11 +122,17 @@ Thread chart_thread(std::int32_t index) {
   return Thread{c.r, c.g, c.b, c.name, c.catalogue, std::nullopt};
 }
 
+std::int32_t janome_index(const Thread& t) {
+  return static_cast<std::int32_t>(nearest_chart_colour(kJanomeChart, t.r, t.g, t.b, 1));
+}
+
 std::int32_t signed8(std::uint8_t b) { return b > 127 ? std::int32_t{b} - 256 : std::int32_t{b}; }
 
 }  // namespace
 
 std::span<const ChartColour> janome_chart() { return kJanomeChart; }
+
+Thread janome_thread_for(const Thread& t) { return chart_thread(janome_index(t)); }
 
 Result<Pattern> read_jef(const ByteReader& in) {
   KORVANE_TRY(stitch_at, in.u32le(kStitchOffsetAt, "the JEF stitch offset"));
@@ -233,6 +239,17 @@ constexpr std::array<Hoop, 4> kEdgeHoops{{
 
 std::uint8_t byte_of(std::int32_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
 
+// A step one record holds is written as it is (y, stored negated, reaches
+// one further down than up); only longer ones are split.
+template <class Put>
+void jef_steps(std::int32_t x, std::int32_t y, std::int32_t tx, std::int32_t ty, Put&& put) {
+  const std::int64_t dx = std::int64_t{tx} - x, dy = std::int64_t{ty} - y;
+  if (dx >= -kMaxStep && dx <= kMaxStep && dy >= -kMaxStep && dy <= kMaxStep + 1)
+    put(static_cast<std::int32_t>(dx), static_cast<std::int32_t>(dy));
+  else
+    for_each_delta(x, y, tx, ty, kMaxStep, put);
+}
+
 }  // namespace
 
 Result<std::vector<std::uint8_t>> write_jef(const Pattern& p, const std::string& file) {
@@ -242,7 +259,7 @@ Result<std::vector<std::uint8_t>> write_jef(const Pattern& p, const std::string&
   const auto index_of = [&](std::size_t b) -> std::int32_t {
     if (p.threads.empty()) return kDefaultIndices[b % kDefaultIndices.size()];
     const auto& t = p.threads[b];
-    return static_cast<std::int32_t>(nearest_chart_colour(kJanomeChart, t.r, t.g, t.b, 1));
+    return janome_index(t);
   };
   entries.push_back(index_of(0));
 
@@ -258,7 +275,7 @@ Result<std::vector<std::uint8_t>> write_jef(const Pattern& p, const std::string&
     if (e.op == NeedleOp::kEnd) break;
     switch (e.op) {
       case NeedleOp::kStitch:
-        line_steps(x, y, e.x, e.y, kStitchSteps, [&](std::int32_t dx, std::int32_t dy) {
+        jef_steps(x, y, e.x, e.y, [&](std::int32_t dx, std::int32_t dy) {
           stream.u8(byte_of(dx));
           stream.u8(byte_of(-dy));
         });
@@ -268,8 +285,8 @@ Result<std::vector<std::uint8_t>> write_jef(const Pattern& p, const std::string&
       case NeedleOp::kJump:
         // A move of nothing would read back as a trim.
         if (e.x == x && e.y == y) break;
-        line_steps(x, y, e.x, e.y, kStitchSteps,
-                   [&](std::int32_t dx, std::int32_t dy) { control(kMove, dx, dy); });
+        jef_steps(x, y, e.x, e.y,
+                  [&](std::int32_t dx, std::int32_t dy) { control(kMove, dx, dy); });
         x = e.x;
         y = e.y;
         break;

@@ -14,6 +14,9 @@ namespace kvn::formats {
 /// Janome's thread chart as JEF colour lists index it; entry 0 is no thread.
 std::span<const ChartColour> janome_chart();
 
+/// The Janome thread the JEF writer picks for `t`, as the reader gives it back.
+Thread janome_thread_for(const Thread& t);
+
 /// A Janome JEF design: header, colour list (indices into the Janome chart)
 /// and stitch records. A colour list entry of 0 names no thread: the change
 /// into it is a stop.

@@ -33,4 +33,17 @@ void for_each_step(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64
   for (std::int64_t i = 1; i <= n; ++i) step(x0 + along(dx, i), y0 + along(dy, i));
 }
 
+/// The same steps as for_each_step, each handed over as (dx, dy) from the
+/// point before it, for formats that store relative moves.
+template <class Delta>
+void for_each_delta(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                    std::int32_t max_step, Delta&& delta) {
+  std::int64_t px = x0, py = y0;
+  for_each_step(x0, y0, x1, y1, max_step, [&](std::int64_t x, std::int64_t y) {
+    delta(static_cast<std::int32_t>(x - px), static_cast<std::int32_t>(y - py));
+    px = x;
+    py = y;
+  });
+}
+
 }  // namespace kvn::formats

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "formats/line_steps.hpp"
+#include "formats/move_steps.hpp"
 
 namespace kvn::formats {
 
@@ -32,7 +32,6 @@ constexpr std::uint8_t kChangeMark2 = 0xB0;
 
 // A long form carries a 12-bit signed step, a short one 7 bits.
 constexpr std::int32_t kMaxLong = 2047;
-constexpr StepLimits kLongSteps{-kMaxLong - 1, kMaxLong, -kMaxLong - 1, kMaxLong};
 constexpr std::int32_t kMinShort = -64;
 constexpr std::int32_t kMaxShort = 63;
 
@@ -118,6 +117,10 @@ Thread palette_thread(std::uint8_t index) {
   return Thread{c.r, c.g, c.b, c.name, c.catalogue, std::nullopt};
 }
 
+std::uint8_t palette_index(const Thread& t) {
+  return static_cast<std::uint8_t>(nearest_chart_colour(kPecPalette, t.r, t.g, t.b, 1));
+}
+
 std::string label_text(std::span<const std::uint8_t> label) {
   std::string s(label.begin(), label.end());
   while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
@@ -191,6 +194,8 @@ std::vector<Thread> block_threads(std::span<const std::uint8_t> indices,
 }  // namespace
 
 std::span<const ChartColour> pec_palette() { return kPecPalette; }
+
+Thread pec_thread_for(const Thread& t) { return palette_thread(palette_index(t)); }
 
 Result<Pattern> read_pec_section(const ByteReader& pec, std::span<const Thread> chart) {
   Pattern p;
@@ -368,7 +373,13 @@ class PecEncoder {
 
   template <typename Emit>
   void steps_to(std::int32_t tx, std::int32_t ty, Emit emit) {
-    line_steps(x_, y_, tx, ty, kLongSteps, emit);
+    // A step one record holds is written as it is (down to -2048); only
+    // longer ones are split.
+    const std::int64_t dx = std::int64_t{tx} - x_, dy = std::int64_t{ty} - y_;
+    if (dx >= -kMaxLong - 1 && dx <= kMaxLong && dy >= -kMaxLong - 1 && dy <= kMaxLong)
+      emit(static_cast<std::int32_t>(dx), static_cast<std::int32_t>(dy));
+    else
+      for_each_delta(x_, y_, tx, ty, kMaxLong, emit);
     x_ = tx;
     y_ = ty;
   }
@@ -449,7 +460,7 @@ Status write_pec_section(ByteWriter& out, const Pattern& p, const std::string& f
   const auto index_of = [&](std::size_t b) -> std::uint8_t {
     if (p.threads.empty()) return kDefaultIndices[b % kDefaultIndices.size()];
     const auto& t = p.threads[b];
-    return static_cast<std::uint8_t>(nearest_chart_colour(kPecPalette, t.r, t.g, t.b, 1));
+    return palette_index(t);
   };
   indices.push_back(index_of(0));
   for (const auto& e : p.events) {

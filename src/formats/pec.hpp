@@ -15,6 +15,9 @@ namespace kvn::formats {
 /// a placeholder no writer uses.
 std::span<const ChartColour> pec_palette();
 
+/// The palette thread the PEC writer picks for `t`, as the reader gives it back.
+Thread pec_thread_for(const Thread& t);
+
 /// The PEC section: what Brother machines read, alone in a .pec file and
 /// after the PES header in a .pes file. `pec` begins at the section's "LA:"
 /// label. `chart` is the PES header's own thread list when it has one: the

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "formats/byte_writer.hpp"
-#include "formats/line_steps.hpp"
+#include "formats/move_steps.hpp"
 #include "formats/needle_step.hpp"
 
 namespace kvn::formats {
@@ -115,6 +115,12 @@ std::int32_t s8(std::uint8_t b) { return static_cast<std::int8_t>(b); }
 
 std::span<const ChartColour> sew_chart() { return kSewChart; }
 
+Thread sew_thread_for(const Thread& t) {
+  const std::size_t index = nearest_chart_colour(kSewChart, t.r, t.g, t.b, 1);
+  const auto& c = kSewChart[index];
+  return {c.r, c.g, c.b, c.name, std::to_string(index), std::nullopt};
+}
+
 Result<Pattern> read_sew(const ByteReader& in) {
   KORVANE_TRY(colours, in.u16le(0, "the colour count"));
   KORVANE_FAIL_AT(colours > kMaxColours, in, 0, ErrorCode::kMalformedDesign,
@@ -189,7 +195,7 @@ namespace kvn::formats {
 namespace {
 
 
-constexpr StepLimits kSewSteps{-kSewMaxStep, kSewMaxStep, -kSewMaxStep, kSewMaxStep};
+constexpr std::int32_t kSewSteps = kSewMaxStep;
 // Black, red, blue and green from the chart, for designs that name no threads.
 constexpr std::array<std::uint16_t, 4> kDefaultIndices{1, 10, 12, 6};
 
@@ -227,7 +233,7 @@ Result<std::vector<std::uint8_t>> write_sew(const Pattern& p, const std::string&
     out.u8(low(-dy));  // SEW's y runs upwards
   };
   const auto jump_to = [&](std::int32_t to_x, std::int32_t to_y) {
-    line_steps(x, y, to_x, to_y, kSewSteps,
+    for_each_delta(x, y, to_x, to_y, kSewSteps,
                [&](std::int32_t dx, std::int32_t dy) { command(kMove, dx, dy); });
     x = to_x;
     y = to_y;
@@ -237,7 +243,7 @@ Result<std::vector<std::uint8_t>> write_sew(const Pattern& p, const std::string&
   for (const auto& e : p.events) {
     if (e.op == NeedleOp::kEnd) break;
     if (e.op == NeedleOp::kStitch) {
-      line_steps(x, y, e.x, e.y, kSewSteps, [&](std::int32_t dx, std::int32_t dy) {
+      for_each_delta(x, y, e.x, e.y, kSewSteps, [&](std::int32_t dx, std::int32_t dy) {
         out.u8(low(dx));
         out.u8(low(-dy));
       });

@@ -14,6 +14,9 @@ namespace kvn::formats {
 /// Janome's chart as SEW files index it; the index is the thread's number.
 std::span<const ChartColour> sew_chart();
 
+/// The thread a SEW file holds for `t`: the chart entry its writer picks.
+Thread sew_thread_for(const Thread& t);
+
 /// Janome's older SEW: indices into Janome's fixed thread chart, then from a
 /// fixed offset 2-byte relative stitches (y upwards) with 0x80 commands.
 Result<Pattern> read_sew(const ByteReader& in);

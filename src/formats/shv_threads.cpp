@@ -83,6 +83,13 @@ std::uint8_t shv_code_for(const Thread& t) {
   return t.shv_code ? *t.shv_code : nearest_shv_code(t.r, t.g, t.b);
 }
 
+Thread shv_thread_for(const Thread& t) { return thread_for_shv_code(shv_code_for(t)); }
+
+double colour_difference(std::uint8_t r1, std::uint8_t g1, std::uint8_t b1, std::uint8_t r2,
+                         std::uint8_t g2, std::uint8_t b2) {
+  return delta_e2000(Rgb{r1, g1, b1}, Rgb{r2, g2, b2});
+}
+
 std::uint8_t default_shv_code(std::size_t block_index) {
   return kDefaultCycle[block_index % kDefaultCycle.size()];
 }

@@ -32,6 +32,13 @@ Thread thread_for_shv_code(std::uint8_t code);
 /// The chart's code that looks nearest to the colour (r, g, b).
 std::uint8_t nearest_shv_code(std::uint8_t r, std::uint8_t g, std::uint8_t b);
 
+/// How far apart two colours look: the distance nearest_shv_code picks by.
+double colour_difference(std::uint8_t r1, std::uint8_t g1, std::uint8_t b1, std::uint8_t r2,
+                         std::uint8_t g2, std::uint8_t b2);
+
+/// The chart's thread an SHV file holds for `t` (see shv_code_for).
+Thread shv_thread_for(const Thread& t);
+
 /// The code a block sewn in `t` gets: the code it was read with, if any,
 /// otherwise the nearest one to its colour.
 std::uint8_t shv_code_for(const Thread& t);

@@ -6,7 +6,7 @@
 
 #include "formats/byte_writer.hpp"
 #include "formats/default_threads.hpp"
-#include "formats/line_steps.hpp"
+#include "formats/move_steps.hpp"
 #include "formats/needle_step.hpp"
 
 namespace kvn::formats {
@@ -203,9 +203,8 @@ namespace kvn::formats {
 namespace {
 
 constexpr std::string_view kProducer = "Produced by korvane";
-constexpr StepLimits kVp3StitchSteps{-kVp3LongestStitch, kVp3LongestStitch, -kVp3LongestStitch,
-                                     kVp3LongestStitch};
-constexpr StepLimits kVp3MoveSteps{-32767, 32767, -32767, 32767};
+constexpr std::int32_t kVp3StitchSteps = kVp3LongestStitch;
+constexpr std::int32_t kVp3MoveSteps = 32767;
 constexpr std::int32_t kShortStep = 127;
 // Thread strings longer than this are cut; no machine shows more.
 constexpr std::size_t kLongestThreadString = 255;
@@ -366,14 +365,14 @@ Result<std::vector<std::uint8_t>> write_vp3(const Pattern& p, const std::string&
     };
     const auto move_to = [&](std::int32_t to_x, std::int32_t to_y) {
       if (to_x == x && to_y == y) return;
-      line_steps(x, y, to_x, to_y, kVp3MoveSteps, long_move);
+      for_each_delta(x, y, to_x, to_y, kVp3MoveSteps, long_move);
       x = to_x;
       y = to_y;
     };
     for (std::size_t i = first; i < b.last; ++i) {
       const auto& ev = p.events[i];
       if (ev.op == NeedleOp::kStitch) {
-        line_steps(x, y, ev.x, ev.y, kVp3StitchSteps, [&](std::int32_t dx, std::int32_t dy) {
+        for_each_delta(x, y, ev.x, ev.y, kVp3StitchSteps, [&](std::int32_t dx, std::int32_t dy) {
           if (std::abs(dx) <= kShortStep && std::abs(dy) <= kShortStep) {
             out.u8(static_cast<std::uint8_t>(dx & 0xFF));
             out.u8(static_cast<std::uint8_t>(dy & 0xFF));

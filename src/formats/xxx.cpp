@@ -7,7 +7,7 @@
 
 #include "formats/byte_writer.hpp"
 #include "formats/default_threads.hpp"
-#include "formats/line_steps.hpp"
+#include "formats/move_steps.hpp"
 #include "formats/needle_step.hpp"
 
 namespace kvn::formats {
@@ -119,9 +119,9 @@ namespace kvn::formats {
 
 namespace {
 
-constexpr StepLimits kXxxStitchSteps{-kXxxMaxStitch, kXxxMaxStitch, -kXxxMaxStitch, kXxxMaxStitch};
-constexpr StepLimits kXxxShortJump{-127, 127, -127, 127};
-constexpr StepLimits kXxxLongJump{-32767, 32767, -32767, 32767};
+constexpr std::int32_t kXxxStitchSteps = kXxxMaxStitch;
+constexpr std::int32_t kXxxShortJump = 127;
+constexpr std::int32_t kXxxLongJump = 32767;
 constexpr std::size_t kTableOffsetAt = 0xFC;
 constexpr std::size_t kStitchCountAt = 0x17;
 constexpr std::size_t kSizeAt = 0x2D;
@@ -166,12 +166,12 @@ Result<std::vector<std::uint8_t>> write_xxx(const Pattern& p, const std::string&
     if (to_x == x && to_y == y) return;
     const std::int64_t far =
         std::max(std::abs(std::int64_t{to_x} - x), std::abs(std::int64_t{to_y} - y));
-    if (far <= kXxxShortJump.max_dx) {
+    if (far <= kXxxShortJump) {
       command(kJump, to_x - x, to_y - y);
     } else {
       // One long move where a machine would otherwise step the frame across
       // the hoop a record at a time.
-      line_steps(x, y, to_x, to_y, kXxxLongJump, [&](std::int32_t dx, std::int32_t dy) {
+      for_each_delta(x, y, to_x, to_y, kXxxLongJump, [&](std::int32_t dx, std::int32_t dy) {
         out.u8(kLongMoveToo);
         out.u16le(static_cast<std::uint16_t>(static_cast<std::int16_t>(dx)));
         out.u16le(static_cast<std::uint16_t>(static_cast<std::int16_t>(-dy)));
@@ -184,7 +184,7 @@ Result<std::vector<std::uint8_t>> write_xxx(const Pattern& p, const std::string&
   for (const auto& e : p.events) {
     if (e.op == NeedleOp::kEnd) break;
     if (e.op == NeedleOp::kStitch) {
-      line_steps(x, y, e.x, e.y, kXxxStitchSteps, [&](std::int32_t dx, std::int32_t dy) {
+      for_each_delta(x, y, e.x, e.y, kXxxStitchSteps, [&](std::int32_t dx, std::int32_t dy) {
         out.u8(low(dx));
         out.u8(low(-dy));
         ++records;

@@ -16,6 +16,7 @@
 #include "frontend/texts.hpp"
 #include "inspect/format_listing.hpp"
 #include "inspect/info_text.hpp"
+#include "inspect/text_out.hpp"
 #include "korvane/korvane.hpp"
 #include "korvane/process.hpp"
 #include "korvane/survey.hpp"
@@ -85,8 +86,55 @@ Result<Outcome> convert_alone(Conversion what, const std::string& path, bool for
   return r;
 }
 
+// Under the "wrote" line, what the conversion changed and whether the file
+// was read back: the file's name leads each line only where several were written.
 void print_written(std::ostream& out, const std::string& file, const Outcome& o) {
-  if (!o.written.empty()) out << file << ": wrote " << join(o.written) << "\n" << std::flush;
+  if (o.written.empty()) return;
+  out << file << ": wrote " << join(o.written) << "\n";
+  for (std::size_t i = 0; i < o.written.size() && i < o.reports.size(); ++i) {
+    const std::string lead = o.written.size() > 1 ? std::string("  ") + o.written[i] + ": " : "  ";
+    for (const auto& a : o.reports[i].adjustments) out << lead << a.sentence << "\n";
+    if (o.reports[i].checked) out << lead << "checked: read back, it holds the design\n";
+  }
+  out << std::flush;
+}
+
+// The whole run for scripts: each input, what it wrote, what changed, and
+// whether each file was checked; a failed input carries its message.
+void put_failed_json(inspect::JsonWriter& j, const std::string& input, const std::string& why) {
+  j.open_object();
+  j.name_field("input", input);
+  j.field("ok", false);
+  j.field("error", why);
+  j.close_object();
+}
+
+void put_conversion_json(inspect::JsonWriter& j, const std::string& input,
+                         const Result<Outcome>& r) {
+  if (!r) return put_failed_json(j, input, r.error().message());
+  j.open_object();
+  j.name_field("input", input);
+  j.field("ok", true);
+  j.key("outputs").open_array();
+  for (std::size_t i = 0; i < r->written.size(); ++i) {
+    j.open_object();
+    j.name_field("file", r->written[i]);
+    const FileReport none;
+    const FileReport& report = i < r->reports.size() ? r->reports[i] : none;
+    j.field("checked", report.checked);
+    j.key("adjustments").open_array();
+    for (const auto& a : report.adjustments) {
+      j.open_object(true);
+      j.field("code", a.code);
+      j.field("count", a.count);
+      j.field("sentence", a.sentence);
+      j.close_object();
+    }
+    j.close_array();
+    j.close_object();
+  }
+  j.close_array();
+  j.close_object();
 }
 
 // The desktop flow: the boxes say what was written where, and why anything
@@ -201,14 +249,20 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
   convert.keep_origin = o.keep_origin;
   convert.allow_oversize = o.allow_oversize;
   convert.force = o.force;
+  convert.min_stitch = o.min_stitch;
   Invocation run(what, inputs, o.output, convert, o.output_dir);
   if (refused(run, out, err)) return kExitFailed;
+  // With --json standard output carries the one document, nothing else.
+  const bool json = o.json && what == Conversion::kConvert;
+  inspect::JsonWriter doc;
+  doc.open_object().key("conversions").open_array();
   const bool batch = items.size() > 1;
   const bool bare_error_line = classic && !batch;
   std::size_t failed = 0;
   auto fail = [&](const std::string& file, const std::string& message, int number) {
     ++failed;
     print_cli_message(err, message);
+    if (json) return;
     if (!bare_error_line) out << (file.empty() ? "\"\"" : file) << ": ";
     print_error_line(out, number);
   };
@@ -218,23 +272,28 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
     const InputItem& item = items[i];
     if (item.problem) {
       fail(item.file, *item.problem, -1);
+      if (json) put_failed_json(doc, item.file, *item.problem);
       continue;
     }
     progress.show(i + 1, item.file);
     const auto r = run.convert(next++);
     progress.clear();
+    if (json) put_conversion_json(doc, item.file, r);
     if (!r)
       fail(item.file, r.error().message(), c_result(what, r.error()));
-    else if (!o.quiet)
+    else if (!o.quiet && !json)
       print_written(out, item.file, *r);
   }
   if (auto st = run.finish(); !st) {
     failed = std::max<std::size_t>(failed, 1);
     print_message(err, st.error());
     err << std::flush;
-    print_error_line(out, -1);
+    if (!json) print_error_line(out, -1);
   }
-  if (batch && (failed > 0 || !o.quiet)) {
+  if (json) {
+    doc.close_array().close_object();
+    out << doc.text() << "\n" << std::flush;
+  } else if (batch && (failed > 0 || !o.quiet)) {
     const std::size_t done = items.size() - std::min(failed, items.size());
     out << done << (done == 1 ? " file" : " files") << " converted";
     if (failed > 0) out << ", " << failed << " failed";

@@ -1,5 +1,7 @@
 #include "frontend/options.hpp"
 
+#include <algorithm>
+#include <cstdlib>
 #include <ostream>
 
 #include "inspect/format_listing.hpp"
@@ -92,6 +94,18 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       o.keep_origin = true;
     } else if (a == "--allow-oversize") {
       o.allow_oversize = true;
+    } else if (a == "--min-stitch") {
+      // A length in millimetres, "0.3" or "0,3" as Windows users write it.
+      std::string mm = i + 1 < args.size() ? args[i + 1] : std::string();
+      std::replace(mm.begin(), mm.end(), ',', '.');
+      char* end = nullptr;
+      const double length = mm.empty() ? -1 : std::strtod(mm.c_str(), &end);
+      if (mm.empty() || *end != '\0' || !(length >= 0 && length <= 10)) {
+        problem = "'--min-stitch' needs a length in millimetres from 0 to 10, such as 0.3";
+        return std::nullopt;
+      }
+      o.min_stitch = length;
+      ++i;
     } else if (a == "--stitches") {
       o.stitches = true;
     } else if (a == "--formats") {
@@ -168,8 +182,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     problem = "no input file given";
     return std::nullopt;
   }
-  if (o.json && o.command != Command::kInfo) {
-    problem = "--json goes with --info or --formats";
+  if (o.json && o.command != Command::kInfo && o.command != Command::kConvert) {
+    problem = "--json goes with --info, --convert or --formats";
     return std::nullopt;
   }
   if (o.stitches && !o.json) {
@@ -180,8 +194,9 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     problem = "--to goes with --convert";
     return std::nullopt;
   }
-  if ((rotate_seen || o.keep_origin || o.allow_oversize) && o.command != Command::kConvert) {
-    problem = "--rotate, --keep-origin and --allow-oversize go with --convert";
+  if ((rotate_seen || o.keep_origin || o.allow_oversize || o.min_stitch > 0) &&
+      o.command != Command::kConvert) {
+    problem = "--rotate, --keep-origin, --allow-oversize and --min-stitch go with --convert";
     return std::nullopt;
   }
   if (o.command != Command::kConvert) o.combine = false;
@@ -257,8 +272,11 @@ void print_help(std::ostream& out) {
          "  --keep-origin            with --convert: keep the design's own start point\n"
          "                           instead of starting at its middle\n"
          "  --allow-oversize         with --convert: write designs larger than any hoop\n"
+         "  --min-stitch MM          with --convert: merge stitches shorter than MM\n"
+         "                           millimetres into the next (off by default)\n"
          "  --info FILE...           tell what each container or design holds\n"
-         "  --json                   with --info or --formats: print one JSON document\n"
+         "  --json                   with --info, --convert or --formats: print one JSON\n"
+         "                           document\n"
          "  --stitches               with --info --json: list every needle event too\n"
          "  --preview FILE...        write PNG pictures of each container or design\n"
          "  -o, --output OUT         name the output of a single input file;\n"

@@ -27,13 +27,14 @@ struct Options {
   Command command = Command::kSplit;
   std::vector<std::string> files;
   std::optional<std::string> output;  // -o: the output file, or with --preview a directory
-  bool json = false;                  // --info or --formats as JSON
+  bool json = false;                  // --info, --convert or --formats as JSON
   bool stitches = false;              // --info --json: every needle event too
   std::string to;                     // --convert: the output format
   bool combine = false;               // --convert: a container gives one design
   Turn rotate = Turn::kNone;          // --convert --rotate
   bool keep_origin = false;           // --convert --keep-origin
   bool allow_oversize = false;        // --convert --allow-oversize
+  double min_stitch = 0;              // --convert: mm; shorter stitches merge into the next
   DialogChoice dialogs = DialogChoice::kAuto;
   std::optional<std::string> output_dir;  // -O: the folder for every output
   bool quiet = false;                     // -q: no line for what succeeded
