@@ -18,10 +18,12 @@
 #include "formats/byte_reader.hpp"
 #include "formats/file_kind.hpp"
 #include "formats/pattern_read.hpp"
+#include "formats/shv_threads.hpp"
 #include "inspect/file_pictures.hpp"
 #include "inspect/format_listing.hpp"
 #include "inspect/info_text.hpp"
 #include "inspect/survey.hpp"
+#include "inspect/text_out.hpp"
 #include "web/web_api.h"
 
 namespace kvn::web {
@@ -34,6 +36,7 @@ struct Output {
 
 struct Results {
   std::vector<Output> outputs;
+  std::vector<FileReport> reports;  // what a conversion changed, one per output when given
   std::uint32_t width = 0;  // of a picture
   std::uint32_t height = 0;
   Error error;
@@ -103,6 +106,7 @@ int run_container(const char* file, const std::uint8_t* p, std::int32_t n, bool 
     return combining ? convert::combine(in, to, out) : convert::split(in, to, out);
   });
   if (!r) return fail(std::move(*r.error));
+  results().reports = std::move(r.reports);
   const std::size_t count = r.memory.size();
   if (count == 1 && !r.memory.is_list()) {
     add(convert::shv_name(file), r.memory.block(0));
@@ -156,6 +160,28 @@ void add_rgba(const inspect::Picture& pic) {
     rgba[i * 4 + 3] = 0xFF;
   }
   r.outputs.push_back({"picture", std::move(rgba)});
+}
+
+// The reports of the call before as JSON, in the words --convert prints them.
+std::string reports_json() {
+  inspect::JsonWriter j;
+  j.open_array(true);
+  for (const auto& report : results().reports) {
+    j.open_object(true);
+    j.field("checked", report.checked);
+    j.key("adjustments").open_array(true);
+    for (const auto& a : report.adjustments) {
+      j.open_object(true);
+      j.key("code").string(a.code);
+      j.field("count", a.count);
+      j.key("sentence").string(a.sentence);
+      j.close_object();
+    }
+    j.close_array();
+    j.close_object();
+  }
+  j.close_array();
+  return j.take();
 }
 
 int picture(const char* file, const std::uint8_t* p, std::int32_t n, std::int32_t design) {
@@ -243,6 +269,7 @@ int kvw_convert(const char* file, const std::uint8_t* p, std::int32_t n, const c
     });
     if (!r) return web::fail(std::move(*r.error));
     for (auto& f : fs.written) web::add(f.name, f.bytes);
+    results().reports = std::move(r.reports);
     return 0;
   });
 }
@@ -291,6 +318,42 @@ const char* kvw_formats(void) {
   static std::string json;
   kvn::web::guarded([&] {
     if (json.empty()) json = kvn::inspect::formats_json();
+    return 0;
+  });
+  return json.c_str();
+}
+
+/// What the conversion before changed in each file it made, as a JSON array
+/// in the order of the outputs: {"checked", "adjustments": [{"code", "count",
+/// "sentence"}]}; empty when it made none. Valid until the next call.
+const char* kvw_report(void) {
+  static std::string json;
+  json = "[]";
+  kvn::web::guarded([&] {
+    json = kvn::web::reports_json();
+    return 0;
+  });
+  return json.c_str();
+}
+
+/// The SHV machines' thread chart as a JSON array of {"code", "name", "rgb"}:
+/// the page names a container's colour codes and draws their swatches in the
+/// colours its pictures use.
+const char* kvw_shv_threads(void) {
+  static std::string json;
+  kvn::web::guarded([&] {
+    if (!json.empty()) return 0;
+    kvn::inspect::JsonWriter j;
+    j.open_array(true);
+    for (const auto& t : kvn::formats::shv_thread_chart()) {
+      j.open_object(true);
+      j.field("code", t.code);
+      j.key("name").string(t.name);
+      j.key("rgb").string(kvn::inspect::hex_colour(t.r, t.g, t.b));
+      j.close_object();
+    }
+    j.close_array();
+    json = j.take();
     return 0;
   });
   return json.c_str();
