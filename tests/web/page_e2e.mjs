@@ -154,7 +154,9 @@ async function dropFile(page, name, bytes) {
 // The card's design table, row by row, against the program's --info --json:
 // names, size, hoop, every colour (thread names and colours, or SHV codes)
 // and the stitch counts.
-async function checkTable(page, card, want) {
+// `threads`, when given, are the threads of each design as the program's JSON
+// export names them, for the formats whose --info gives colour codes only.
+async function checkTable(page, card, want, threads) {
   const rows = await page.$$eval(`${card} table.designs tbody tr`, (trs) =>
     trs.map((tr) => [...tr.children].map((td) => ({ text: td.textContent,
       swatches: [...td.querySelectorAll(".swatch")].map((s) => getComputedStyle(s).backgroundColor) }))));
@@ -167,7 +169,8 @@ async function checkTable(page, card, want) {
     const coloursOk = d.threads
       ? d.threads.every((t, k) => colours.text.includes(`${t.name || t.catalogue || t.rgb}: ${t.stitches} stitch`) &&
         colours.swatches[k] === rgb(t.rgb))
-      : d.colours.every((c) => colours.text.includes(`${c.code} ${c.name || "(unnamed)"}: ${c.words} word`));
+      : d.colours.every((c, k) => colours.text.includes(`${c.code} ${c.name || "(unnamed)"}: ${c.words} word`) &&
+        (!threads || colours.swatches[k] === rgb(threads[i][k].rgb)));
     const countsOk = d.stitch_words !== undefined ? has(r[5], d.stitch_words, "stitch word")
       : has(r[5], d.stitches, "stitch") && has(r[5], d.jumps, "jump") && has(r[5], d.trims, "trim") && has(r[5], d.stops, "stop");
     check(r[1] === d.name && r[2] === `${d.width_mm.toFixed(1)} × ${d.height_mm.toFixed(1)}` &&
@@ -295,8 +298,26 @@ async function everyFormat() {
       continue;
     }
     check(error === "", `${d.name}: the card shows no error ("${error}")`);
-    await checkTable(page, card, info.designs);
+    const exported = nativeRun(d.name, d.bytes, ["--convert", "--to", "json"]).files
+      .map((f) => JSON.parse(f.bytes.toString()).threads);
+    await checkTable(page, card, info.designs, exported.length === info.designs.length ? exported : null);
     await checkDrawn(page, card, 20, `${d.name}'s stitches`);
+    if (info.designs.length === 1) {
+      // The picture is sewn in the colours the table shows: each swatch's
+      // colour is in it, give or take the shading of a drawn thread.
+      const missing = await page.$eval(card, (c) => {
+        const canvas = c.querySelector("canvas");
+        const px = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
+        return [...c.querySelectorAll("table.designs .swatch")].map((s) => getComputedStyle(s).backgroundColor)
+          .filter((colour) => {
+            const [r, g, b] = colour.match(/\d+/g).map(Number);
+            for (let i = 0; i < px.length; i += 4)
+              if (Math.max(Math.abs(px[i] - r), Math.abs(px[i + 1] - g), Math.abs(px[i + 2] - b)) <= 48) return false;
+            return true;
+          });
+      });
+      check(missing.length === 0, `${d.name}: the picture shows every colour of the table${missing.length ? "; not " + missing.join(", ") : ""}`);
+    }
     const container = info.kind === "container";
     if (container) {
       await page.click(`${card} details.each summary`);
