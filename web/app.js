@@ -244,7 +244,7 @@ if (typeof document !== "undefined") (function page() {
     // Whole at first: as wide as the card and as tall as a screen allow.
     const room = Math.max(160, cards.clientWidth - 48);
     const tall = Math.max(200, Math.min(500, window.innerHeight * 0.7));
-    let zoom = Math.min(1, room / Math.max(canvas.width, 1), tall / Math.max(canvas.height, 1));
+    let zoom = Math.min(3, room / Math.max(canvas.width, 1), tall / Math.max(canvas.height, 1));
     const apply = () => {
       canvas.style.width = Math.round(canvas.width * zoom) + "px";
       canvas.style.height = Math.round(canvas.height * zoom) + "px";
@@ -371,7 +371,11 @@ if (typeof document !== "undefined") (function page() {
       const r = f();
       say(r, what);
       if (!r.ok) { note.textContent = ""; return null; }
-      note.textContent = `Made ${r.outputs.map((o) => o.name).join(", ")} in ${r.ms.toFixed(1)} ms.`;
+      // What the conversion changed so that the machine sews it, file by file.
+      const changed = (r.reports || []).flatMap((rep, i) => rep.adjustments.map((a) =>
+        (r.outputs.length > 1 ? r.outputs[i].name + ": " : "") + a.sentence));
+      note.textContent = `Made ${r.outputs.map((o) => o.name).join(", ")} in ${r.ms.toFixed(1)} ms.` +
+        (changed.length ? " Changed: " + changed.join(" ") : "");
       return r;
     };
     let combined = null;

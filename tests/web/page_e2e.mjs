@@ -376,6 +376,41 @@ async function everyFormat() {
   await page.close();
 }
 
+// The reports of a conversion, as the library will hand them once it changes
+// designs to fit: the module's answer is replaced by one change per file.
+async function reportsShown() {
+  const page = await browser.newPage();
+  watch(page, "the page with reports");
+  await page.evaluateOnNewDocument(() => {
+    let real;
+    Object.defineProperty(window, "KorvaneModule", { configurable: true, set(v) { real = v; },
+      get() {
+        return (o) => real(o).then((m) => {
+          m._kvw_report = () => {
+            const one = { checked: true, adjustments: [{ code: "recentred", count: 1, sentence: "Moved to the middle of the hoop." }] };
+            const json = new TextEncoder().encode(JSON.stringify(Array(m._kvw_result_count()).fill(one)) + "\0");
+            const p = m._malloc(json.length);
+            m.HEAPU8.set(json, p);
+            return p;
+          };
+          return m;
+        });
+      } });
+  });
+  await page.goto(origin + "/index.html");
+  await page.waitForSelector("body[data-ready=yes]", { timeout: 15000 });
+  if (!huc) { await page.close(); return; }
+  await dropFile(page, hucName, huc);
+  const card = `section.card[data-file="${hucName}"]`;
+  const listed = await page.$$eval(`${card} .report li`, (li) => li.map((e) => e.textContent));
+  check(JSON.stringify(listed) === JSON.stringify(["Moved to the middle of the hoop."]),
+    `the card lists what converting to SHV changes (${JSON.stringify(listed)})`);
+  await page.click(`${card} button[data-action="convert-dst"]`);
+  const note = await page.$eval(`${card} .actions + .note`, (e) => e.textContent);
+  check(note.includes("Changed: Moved to the middle of the hoop."), `a conversion says what it changed: "${note}"`);
+  await page.close();
+}
+
 // The focused control wears the ring, and only it; at a phone's width
 // nothing runs off the side.
 async function keyboardAndPhone() {
@@ -525,6 +560,7 @@ try {
   await local.close();
 
   await everyFormat();
+  await reportsShown();
   await keyboardAndPhone();
 } catch (e) {
   check(false, `the page run stopped: ${e.stack || e}`);
