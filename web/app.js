@@ -218,11 +218,14 @@ if (typeof document !== "undefined") (function page() {
 
   // The program's words, less what only makes sense with files on a disk:
   // nothing is overwritten in a browser, and an empty file is just empty.
-  function message(name, size, r, to) {
+  // A design whose name ends as another format's would be made under its own
+  // name, which the program refuses so as not to overwrite it.
+  function message(name, size, r, to, format) {
     if (size === 0) return `${name}: the file is empty.`;
     if (r.code === ERR_WOULD_OVERWRITE_INPUT)
-      return `${name}: its ${to.toUpperCase()} file would have the same name as the file itself; ` +
-        `rename the file (its last letters say what it is) and open it again.`;
+      return `${name}: this is ${format ? "a " + format + " design" : "a design"} under a name that ends ` +
+        `in .${to}, so its ${to.toUpperCase()} file would have the same name; rename it` +
+        `${format ? " to end in ." + format.toLowerCase() : ""} and open it again.`;
     return r.error;
   }
 
@@ -325,7 +328,7 @@ if (typeof document !== "undefined") (function page() {
     const id = "card-" + cardCount++;
     const file = { name, bytes, format: null, container: false };
     const error = el("p", { class: "error", role: "alert" });
-    const say = (r, to) => { error.textContent = r.ok ? "" : message(name, bytes.length, r, to || ""); };
+    const say = (r, to) => { error.textContent = r.ok ? "" : message(name, bytes.length, r, to || "", file.format); };
     const seen = api.recognise(bytes);
     const remove = el("button", { type: "button", class: "secondary close", "aria-label": "Close " + name,
       onclick: () => { card.remove(); open.splice(open.indexOf(file), 1); updateStatus(); } }, "Close");

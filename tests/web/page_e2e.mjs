@@ -373,6 +373,15 @@ async function everyFormat() {
     check(said.length === 1 && said[0] === want, `${name}: one message, "${want}" (${JSON.stringify(said)})`);
   }
   check(await page.$eval("#status", (e) => e.textContent) === "2 files open.", "the status line counts files that are not designs too");
+  // A DST design named .pes: its PES file would be itself, which the program refuses.
+  const dst = designs.find((d) => d.format === "DST");
+  if (dst) {
+    await dropFile(page, "misnamed.pes", dst.bytes);
+    await page.click('section.card[data-file="misnamed.pes"] button[data-action="convert-pes"]');
+    const said = await page.$eval('section.card[data-file="misnamed.pes"] .error', (e) => e.textContent);
+    check(said === "misnamed.pes: this is a DST design under a name that ends in .pes, so its PES file would have " +
+      "the same name; rename it to end in .dst and open it again.", `a misnamed design: "${said}"`);
+  }
   await page.close();
 }
 
