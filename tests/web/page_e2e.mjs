@@ -215,8 +215,10 @@ const programFormats = JSON.parse(execFileSync(korvane, ["--formats", "--json"])
 
 // [{format, name, bytes, from}]: a real design when there is one, else one the
 // program writes from the HUC design; a format with neither is named as untried.
+let designsCache = null;
 function designsToTry() {
-  const out = [];
+  if (designsCache) return designsCache;
+  const out = (designsCache = []);
   for (const f of programFormats.filter((f) => f.read)) {
     const ext = f.extensions[0];
     const dir = path.join(realDir, ext);
@@ -227,7 +229,7 @@ function designsToTry() {
     else if (pick) out.push({ format: f.format, name: `${ext}-${pick}`, bytes: fs.readFileSync(path.join(dir, pick)), from: "real" });
     else if (f.write && huc) {
       const made = nativeRun(hucName, huc, ["--convert", "--to", ext]);
-      if (made.files.length === 1) out.push({ format: f.format, name: "made-" + made.files[0].name, bytes: made.files[0].bytes, from: "made" });
+      if (made.files.length === 1) out.push({ format: f.format, name: `${ext}-${made.files[0].name}`, bytes: made.files[0].bytes, from: "made" });
     }
     if (!out.length || out[out.length - 1].format !== f.format) console.log(`info no ${f.format} design to try`);
   }
