@@ -176,7 +176,7 @@ if (typeof document !== "undefined") (function page() {
   const status = document.getElementById("status");
   const cards = document.getElementById("cards");
   const timings = (window.korvaneTimings = { start: performance.now() });
-  const ERR_TRUNCATED = 4, ERR_WOULD_OVERWRITE_INPUT = 10;
+  const ERR_WOULD_OVERWRITE_INPUT = 10;
   let api = null;
   const waiting = [];
   // Every file open, in the order opened: {name, bytes, card, format}.
@@ -216,10 +216,10 @@ if (typeof document !== "undefined") (function page() {
     return dot > 0 ? name.slice(0, dot) : name;
   }
 
-  // The program's words, less what only makes sense with files on a disk:
-  // nothing is overwritten in a browser, and an empty file is just empty.
-  // A design whose name ends as another format's would be made under its own
-  // name, which the program refuses so as not to overwrite it.
+  // The program's words, less what only makes sense with files on a disk: an
+  // empty file is just empty, and a design whose name ends as another
+  // format's, which the program refuses to convert over itself, is told what
+  // to rename it to.
   function message(name, size, r, to, format) {
     if (size === 0) return `${name}: the file is empty.`;
     if (r.code === ERR_WOULD_OVERWRITE_INPUT)
@@ -294,9 +294,10 @@ if (typeof document !== "undefined") (function page() {
   function designTable(info) {
     const cols = ["#", "Name", "Size (mm)", "Hoop", "Colours", "Stitches"];
     const rows = info.designs.map((d) => {
+      const threads = threadsOf(d);
       const cells = [
         String(d.number), d.name, `${d.width_mm.toFixed(1)} × ${d.height_mm.toFixed(1)}`, d.hoop,
-        threadsOf(d).length === 0 ? "none stored" : el("ul", { class: "colours" }, ...threadsOf(d).map((t) => el("li", { class: "colour" },
+        threads.length === 0 ? "none stored" : el("ul", { class: "colours" }, ...threads.map((t) => el("li", { class: "colour" },
           el("span", { class: "swatch", style: `background:${t.rgb}`, "aria-hidden": "true" }),
           `${t.name}: ${t.count}`))),
         stitchCounts(d)];
@@ -365,6 +366,8 @@ if (typeof document !== "undefined") (function page() {
         });
       });
       card.append(each);
+      // Drawn at once for a handful of designs; a large container's waits to be asked.
+      each.open = fileInfo.design_count <= 12;
     }
     card.append(designTable(fileInfo));
 

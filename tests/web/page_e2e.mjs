@@ -322,7 +322,7 @@ async function everyFormat() {
     }
     const container = info.kind === "container";
     if (container) {
-      await page.click(`${card} details.each summary`);
+      await page.$eval(`${card} details.each`, (e) => { e.open = true; });
       await page.waitForFunction((c, n) => document.querySelectorAll(`${c} details.each canvas`).length >= n,
         { timeout: 5000 }, card, info.design_count).catch(() => {});
       const drawn = await page.$$eval(`${card} details.each canvas`, (cs) => cs.filter((c) => c.width > 1).length);
