@@ -167,7 +167,7 @@ void add_rgba(const inspect::Picture& pic) {
   r.outputs.push_back({"picture", std::move(rgba)});
 }
 
-// The reports of the call before as JSON, in the words --convert prints them.
+// The reports of the call before as JSON, for the page to say what changed.
 std::string reports_json() {
   inspect::JsonWriter j;
   j.open_array(true);
