@@ -342,8 +342,8 @@ const char* kvw_report(void) {
 }
 
 /// The SHV machines' thread chart as a JSON array of {"code", "name", "rgb"}:
-/// the page names a container's colour codes and draws their swatches in the
-/// colours its pictures use.
+/// the page draws the swatches of a container's colour codes in the colours
+/// its pictures use, which --info does not give.
 const char* kvw_shv_threads(void) {
   static std::string json;
   kvn::web::guarded([&] {
