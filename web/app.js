@@ -110,6 +110,7 @@ function korvaneApi(m) {
     const res = {
       ok: r === 0, error: m.UTF8ToString(m._kvw_error()), code: m._kvw_error_code(), outputs, ms,
       width: m._kvw_picture_width(), height: m._kvw_picture_height(),
+      reports: JSON.parse(m.UTF8ToString(m._kvw_report())),
     };
     m._kvw_clear();
     rest.forEach((a, i) => { if (typeof a === "string") m._free(extra[i]); });
@@ -124,6 +125,28 @@ function korvaneApi(m) {
     m._free(p);
     return { kind: k, name: m.UTF8ToString(m._kvw_kind_name(k)) };
   }
+  // Draws picture `design` straight from the module's memory: the pixels are
+  // viewed where the module left them and copied once, by the canvas, which
+  // for a large container is many megabytes not copied in script.
+  function paint(name, bytes, design, draw) {
+    const n = text(name);
+    const p = m._malloc(Math.max(bytes.length, 1));
+    m.HEAPU8.set(bytes, p);
+    const t0 = performance.now();
+    const ok = m._kvw_picture(n, p, bytes.length, design) === 0;
+    const res = { ok, error: m.UTF8ToString(m._kvw_error()), code: m._kvw_error_code() };
+    if (ok) {
+      const w = m._kvw_picture_width(), h = m._kvw_picture_height();
+      const rgba = new Uint8ClampedArray(m.HEAPU8.buffer, m._kvw_result_data(0), w * h * 4);
+      draw(new ImageData(rgba, w, h));
+    }
+    res.ms = performance.now() - t0;
+    m._kvw_clear();
+    m._free(p);
+    m._free(n);
+    return res;
+  }
+  let threads = null;
   return {
     recognise,
     formats: () => JSON.parse(m.UTF8ToString(m._kvw_formats())).formats,
@@ -136,6 +159,10 @@ function korvaneApi(m) {
     combine: (name, bytes) => run("combine", name, bytes),
     convert: (name, bytes, to, combine) => run("convert", name, bytes, to, combine ? 1 : 0),
     picture: (name, bytes, design) => run("picture", name, bytes, design),
+    paint,
+    // The SHV thread chart by code: {name, rgb}.
+    shvThreads: () => threads || (threads = new Map(JSON.parse(m.UTF8ToString(m._kvw_shv_threads()))
+      .map((t) => [t.code, t]))),
   };
 }
 
@@ -146,19 +173,20 @@ if (typeof module === "object" && module.exports) {
 // ---- The page -------------------------------------------------------------
 
 if (typeof document !== "undefined") (function page() {
-  const KIND_DHV = 1, KIND_SHV = 2, KIND_HUC = 3;
-  // The preview colours 1-15 the pictures use (the 16-colour palette).
-  const PALETTE = ["#e8e8e0", "#800000", "#008000", "#808000", "#000080", "#800080", "#008080",
-    "#c0c0c0", "#808080", "#ff0000", "#00ff00", "#ffff00", "#0000ff", "#ff00ff", "#00ffff", "#ffffff"];
   const status = document.getElementById("status");
   const cards = document.getElementById("cards");
   const timings = (window.korvaneTimings = { start: performance.now() });
+  const ERR_WOULD_OVERWRITE_INPUT = 10;
   let api = null;
   const waiting = [];
+  // Every file open, in the order opened: {name, bytes, card, format}.
+  const open = [];
+  let cardCount = 0;
 
   function el(tag, attrs, ...children) {
     const e = document.createElement(tag);
     for (const [k, v] of Object.entries(attrs || {})) {
+      if (v == null) continue;
       if (k === "class") e.className = v;
       else if (k.startsWith("on")) e.addEventListener(k.slice(2), v);
       else e.setAttribute(k, v);
@@ -166,6 +194,7 @@ if (typeof document !== "undefined") (function page() {
     for (const c of children) if (c != null) e.append(c);
     return e;
   }
+  const plural = (n, word, many) => `${n} ${n === 1 ? word : many || word + "s"}`;
 
   function download(name, bytes, type) {
     const url = URL.createObjectURL(new Blob([bytes], { type: type || "application/octet-stream" }));
@@ -176,7 +205,7 @@ if (typeof document !== "undefined") (function page() {
     setTimeout(() => URL.revokeObjectURL(url), 60000);
   }
 
-  // One file directly; several in one ZIP named after the input.
+  // One file directly; several in one ZIP.
   function offer(outputs, zipName) {
     if (outputs.length === 1) download(outputs[0].name, outputs[0].bytes);
     else download(zipName, makeZip(outputs), "application/zip");
@@ -187,17 +216,41 @@ if (typeof document !== "undefined") (function page() {
     return dot > 0 ? name.slice(0, dot) : name;
   }
 
-  // A picture on a canvas whose zoom the buttons and the keys + and - change.
-  function pictureView(pic, label) {
-    const canvas = el("canvas", { width: pic.width, height: pic.height, tabindex: "0",
-      role: "img", "aria-label": label + " (press + or - to zoom)" });
-    const rgba = new Uint8ClampedArray(pic.outputs[0].bytes.buffer, pic.outputs[0].bytes.byteOffset,
-      pic.outputs[0].bytes.length);
-    canvas.getContext("2d").putImageData(new ImageData(rgba, pic.width, pic.height), 0, 0);
-    let zoom = Math.min(1, 640 / Math.max(pic.width, 1));
+  // The program's words, less what only makes sense with files on a disk: an
+  // empty file is just empty, and a design whose name ends as another
+  // format's, which the program refuses to convert over itself, is told what
+  // to rename it to.
+  function message(name, size, r, to, format) {
+    if (size === 0) return `${name}: the file is empty.`;
+    if (r.code === ERR_WOULD_OVERWRITE_INPUT)
+      return `${name}: this is ${format ? "a " + format + " design" : "a design"} under a name that ends ` +
+        `in .${to}, so its ${to.toUpperCase()} file would have the same name; rename it` +
+        `${format ? " to end in ." + format.toLowerCase() : ""} and open it again.`;
+    return r.error;
+  }
+
+  function updateStatus() {
+    status.textContent = open.length ? `${plural(open.length, "file")} open.` : "Ready. No file is open.";
+    batch.hidden = open.length === 0;
+  }
+
+  // A picture on a canvas whose zoom the buttons and the keys + and - change;
+  // it starts as wide as the card allows, so a phone sees all of it.
+  function pictureView(file, design, label) {
+    const canvas = el("canvas", { tabindex: "0", role: "img", "aria-label": label + " (press + or - to zoom)" });
+    const r = api.paint(file.name, file.bytes, design, (image) => {
+      canvas.width = image.width;
+      canvas.height = image.height;
+      canvas.getContext("2d").putImageData(image, 0, 0);
+    });
+    if (!r.ok) return { r };
+    // Whole at first: as wide as the card and as tall as a screen allow.
+    const room = Math.max(160, cards.clientWidth - 48);
+    const tall = Math.max(200, Math.min(500, window.innerHeight * 0.7));
+    let zoom = Math.min(3, room / Math.max(canvas.width, 1), tall / Math.max(canvas.height, 1));
     const apply = () => {
-      canvas.style.width = Math.round(pic.width * zoom) + "px";
-      canvas.style.height = Math.round(pic.height * zoom) + "px";
+      canvas.style.width = Math.round(canvas.width * zoom) + "px";
+      canvas.style.height = Math.round(canvas.height * zoom) + "px";
     };
     const by = (f) => { zoom = Math.min(16, Math.max(0.05, zoom * f)); apply(); };
     canvas.addEventListener("keydown", (e) => {
@@ -210,132 +263,212 @@ if (typeof document !== "undefined") (function page() {
       e.preventDefault();
     }, { passive: false });
     apply();
-    return { canvas, node: el("div", {},
+    return { r, node: el("figure", { class: "view", "data-design": String(design) },
       el("div", { class: "zoom" },
         el("button", { type: "button", class: "secondary", onclick: () => by(1.25), "aria-label": "Zoom in: " + label }, "Zoom in"),
         el("button", { type: "button", class: "secondary", onclick: () => by(0.8), "aria-label": "Zoom out: " + label }, "Zoom out")),
-      el("div", { class: "picture" }, canvas)) };
+      el("div", { class: "picture" }, canvas),
+      el("figcaption", { class: "note" }, label)) };
+  }
+
+  // The colours of a design as the library reports them: threads with their
+  // own colours and names, or SHV colour codes and their names as --info
+  // gives them, drawn in the machines' chart colours the pictures use.
+  function threadsOf(d) {
+    if (d.threads) return d.threads.map((t) => ({ name: t.name || t.catalogue || t.rgb, rgb: t.rgb,
+      count: plural(t.stitches, "stitch", "stitches") }));
+    const chart = api.shvThreads();
+    return (d.colours || []).map((c) => {
+      const t = chart.get(c.code);
+      return { name: `${c.code} ${c.name || "(unnamed)"}`, rgb: t ? t.rgb : "#000000",
+        count: plural(c.words, "word") };
+    });
+  }
+
+  // What the needle does, in the counts --info gives for this kind of design.
+  function stitchCounts(d) {
+    if (d.stitch_words !== undefined) return plural(d.stitch_words, "stitch word");
+    return [plural(d.stitches, "stitch", "stitches"), plural(d.jumps, "jump"), plural(d.trims, "trim"), plural(d.stops, "stop")].join(", ");
   }
 
   function designTable(info) {
-    const head = el("tr", {}, ...["#", "Name", "Size (mm)", "Hoop", "Placement (mm)", "Colours (swatch: preview colour)", "Stitch words"]
-      .map((h) => el("th", { scope: "col" }, h)));
-    const rows = info.designs.map((d) => el("tr", {},
-      el("td", { class: "num" }, String(d.number)),
-      el("td", {}, d.name),
-      el("td", { class: "num" }, `${d.width_mm.toFixed(1)} × ${d.height_mm.toFixed(1)}`),
-      el("td", {}, d.hoop),
-      el("td", { class: "num" }, d.placement_mm ? `${d.placement_mm.x.toFixed(1)}, ${d.placement_mm.y.toFixed(1)}` : "–"),
-      el("td", { class: "colours" }, ...d.colours.map((c) => el("span", { class: "colour" },
-        el("span", { class: "swatch", style: `background:${PALETTE[c.preview_value] || "#000"}`,
-          "aria-hidden": "true" }),
-        `${c.code} ${c.name || "(unnamed)"}: ${c.words}`))),
-      el("td", { class: "num" }, String(d.stitch_words))));
+    const cols = ["#", "Name", "Size (mm)", "Hoop", "Colours", "Stitches"];
+    const rows = info.designs.map((d) => {
+      const threads = threadsOf(d);
+      const cells = [
+        String(d.number), d.name, `${d.width_mm.toFixed(1)} × ${d.height_mm.toFixed(1)}`, d.hoop,
+        threads.length === 0 ? "none stored" : el("ul", { class: "colours" }, ...threads.map((t) => el("li", { class: "colour" },
+          el("span", { class: "swatch", style: `background:${t.rgb}`, "aria-hidden": "true" }),
+          `${t.name}: ${t.count}`))),
+        stitchCounts(d)];
+      return el("tr", {}, ...cells.map((c, i) =>
+        el("td", { "data-label": cols[i], class: ["num", "", "num", "", "", ""][i] || null }, c)));
+    });
     return el("table", { class: "designs" },
-      el("caption", { class: "note" }, `${info.design_count} design${info.design_count === 1 ? "" : "s"}, ${info.bytes} bytes`),
-      el("thead", {}, head), el("tbody", {}, ...rows));
+      el("caption", { class: "note" }, `${plural(info.design_count, "design")}, ${info.bytes} bytes`),
+      el("thead", {}, el("tr", {}, ...cols.map((h) => el("th", { scope: "col" }, h)))),
+      el("tbody", {}, ...rows));
   }
 
-  function addCard(file, bytes) {
-    const id = "card-" + cards.children.length;
-    const error = el("p", { class: "error", role: "alert" });
-    const say = (r) => { error.textContent = r.ok ? "" : r.error; };
-    const seen = api.recognise(bytes);
-    const card = el("section", { class: "card", "aria-labelledby": id + "-title", "data-file": file.name },
-      el("h2", { id: id + "-title" }, file.name),
-      el("p", { class: "kind" }, seen.name), error);
-    cards.append(card);
-    const info = api.info(file.name, bytes);
-    if (!info.ok && seen.kind !== KIND_HUC && seen.kind !== KIND_DHV && seen.kind !== KIND_SHV) {
-      // Not a DHV/SHV/HUC file: say what it is; a format the readers know is
-      // converted below once they are in.
-    } else if (!info.ok) {
-      say(info);
-      return card;
-    }
-    const fileInfo = info.ok ? info.json.files[0] : null;
+  // What converting to SHV changes, as the conversion reports it.
+  function reportList(r) {
+    const items = (r.reports || []).flatMap((rep, i) => rep.adjustments.map((a) =>
+      el("li", { "data-code": a.code }, (r.reports.length > 1 ? r.outputs[i].name + ": " : "") + a.sentence)));
+    if (!items.length) return null;
+    return el("div", { class: "report" }, el("h3", {}, "What converting to SHV changes"), el("ul", {}, ...items));
+  }
 
-    // The picture: of a container, every design where combining puts it; of
-    // a HUC design, the SHV design it becomes.
-    let picBytes = bytes, picName = file.name;
-    if (seen.kind === KIND_HUC) {
-      const shv = api.convert(file.name, bytes, "shv");
-      if (shv.ok) { picBytes = shv.outputs[0].bytes; picName = shv.outputs[0].name; }
+  // The label of a button that makes `f` of a file.
+  function makeLabel(f) {
+    return f.what === "document" ? `Export ${f.format}` : `Convert to ${f.format}`;
+  }
+
+  // One code path for every kind of file: what the library says of it
+  // decides what the card shows and offers, so a new format needs nothing here.
+  function addCard(name, bytes) {
+    const id = "card-" + cardCount++;
+    const file = { name, bytes, format: null, container: false };
+    const error = el("p", { class: "error", role: "alert" });
+    const say = (r, to) => { error.textContent = r.ok ? "" : message(name, bytes.length, r, to || "", file.format); };
+    const seen = api.recognise(bytes);
+    const remove = el("button", { type: "button", class: "secondary close", "aria-label": "Close " + name,
+      onclick: () => { card.remove(); open.splice(open.indexOf(file), 1); updateStatus(); } }, "Close");
+    const card = el("section", { class: "card", "aria-labelledby": id + "-title", "data-file": name },
+      el("div", { class: "head" }, el("h2", { id: id + "-title" }, name), remove),
+      el("p", { class: "kind" }, bytes.length ? seen.name : "empty file"), error);
+    file.card = card;
+    open.push(file);
+    cards.append(card);
+
+    const info = api.info(name, bytes);
+    if (!info.ok) { say(info); return; }
+    const fileInfo = info.json.files[0];
+    file.container = fileInfo.kind === "container";
+    // A design read by the stitch pattern readers names its format; the
+    // others are the kinds of the SHV family.
+    file.format = fileInfo.format || { container: "DHV", design: "SHV", huc: "HUC" }[fileInfo.kind] || null;
+
+    // The picture: of a container, the layout of every design where combining
+    // puts it, then each design on request; of a design, its stitches.
+    const first = pictureView(file, file.container ? -1 : 0,
+      file.container ? "Layout of all designs of " + name : "Stitches of " + name);
+    if (first.node) card.append(first.node); else say(first.r);
+    if (file.container) {
+      card.append(el("p", { class: "note" }, "Each design at its placement with its number and name, its extents outlined, " +
+        "the start point marked; dashed: the smallest hoop that holds them all (red when none does)."));
+      const each = el("details", { class: "each" }, el("summary", {}, `The picture of each design (${fileInfo.design_count})`));
+      each.addEventListener("toggle", () => {
+        if (!each.open || each.dataset.drawn) return;
+        each.dataset.drawn = "yes";
+        fileInfo.designs.forEach((d, i) => {
+          const v = pictureView(file, i, `Design ${d.number}: ${d.name}`);
+          each.append(v.node || el("p", { class: "error" }, v.r.error));
+        });
+      });
+      card.append(each);
+      // Drawn at once for a handful of designs; a large container's waits to be asked.
+      each.open = fileInfo.design_count <= 12;
     }
-    if (fileInfo) {
-      const pic = api.picture(picName, picBytes, seen.kind === KIND_DHV ? -1 : 0);
-      if (pic.ok) {
-        const label = seen.kind === KIND_DHV ? "Layout of all designs of " + file.name : "Stitches of " + file.name;
-        const view = pictureView(pic, label);
-        card.append(view.node);
-        if (seen.kind === KIND_DHV)
-          card.append(el("p", { class: "note" }, "Each design at its placement with its number and name, its extents outlined, " +
-            "the start point marked; dashed: the smallest hoop that holds them all (red when none does)."));
-      } else say(pic);
-      card.append(designTable(fileInfo));
-    }
+    card.append(designTable(fileInfo));
 
     const actions = el("div", { class: "actions" });
     const note = el("p", { class: "note", "aria-live": "polite" });
-    card.append(actions, note);
-    if (seen.kind === KIND_DHV) {
+    const run = (what, f) => {
+      const r = f();
+      say(r, what);
+      if (!r.ok) { note.textContent = ""; return null; }
+      // What the conversion changed so that the machine sews it, file by file.
+      const changed = (r.reports || []).flatMap((rep, i) => rep.adjustments.map((a) =>
+        (r.outputs.length > 1 ? r.outputs[i].name + ": " : "") + a.sentence));
+      note.textContent = `Made ${r.outputs.map((o) => o.name).join(", ")} in ${r.ms.toFixed(1)} ms.` +
+        (changed.length ? " Changed: " + changed.join(" ") : "");
+      return r;
+    };
+    let combined = null;
+    if (file.container) {
+      combined = el("input", { type: "checkbox", id: id + "-combined" });
       actions.append(
         el("button", { type: "button", "data-action": "split", onclick: () => {
-          const r = api.split(file.name, bytes);
-          say(r);
-          if (!r.ok) return;
-          note.textContent = `Split into ${r.outputs.length} SHV file${r.outputs.length === 1 ? "" : "s"} in ${r.ms.toFixed(1)} ms.`;
-          offer(r.outputs, baseName(file.name) + "-shv.zip");
+          const r = run("shv", () => api.split(name, bytes));
+          if (r) offer(r.outputs, baseName(name) + "-shv.zip");
         } }, "Split into SHV files"),
         el("button", { type: "button", "data-action": "combine", onclick: () => {
-          const r = api.combine(file.name, bytes);
-          say(r);
-          if (!r.ok) return;
-          note.textContent = `Combined into ${r.outputs[0].name} in ${r.ms.toFixed(1)} ms.`;
-          offer(r.outputs);
+          const r = run("shv", () => api.combine(name, bytes));
+          if (r) offer(r.outputs, baseName(name) + "-combined.zip");
         } }, "Combine into one SHV"));
+    } else if (file.format !== "SHV") {
+      // What converting to SHV changes, before anyone asks for it.
+      const shv = api.convert(name, bytes, "shv");
+      const list = shv.ok ? reportList(shv) : null;
+      if (list) card.append(list);
     }
-    // Every format the library writes, tried at once: one that cannot be
-    // made (a reader or writer not in yet, a design too large) is offered
-    // switched off, with the library's words saying why.
-    const formats = api.formats()
-      .filter((f) => f.write && f.what !== "document")
-      .map((f) => f.extensions[0])
-      .filter((f) => !(f === "shv" && (seen.kind === KIND_SHV || seen.kind === KIND_DHV)));
-    for (const to of formats) {
-      const r = api.convert(file.name, bytes, to);
-      const label = `Convert to ${to.toUpperCase()}`;
-      const button = el("button", { type: "button", class: "secondary", "data-action": "convert-" + to, onclick: () => {
-        const again = api.convert(file.name, bytes, to);
-        say(again);
-        if (!again.ok) return;
-        note.textContent = `Converted to ${again.outputs.map((o) => o.name).join(", ")}.`;
-        offer(again.outputs, `${baseName(file.name)}-${to}.zip`);
-      } }, label);
-      actions.append(button);
-      if (!r.ok) {
-        button.disabled = true;
-        const why = el("p", { class: "note", id: `${id}-${to}-why` }, `${label} is not available: ${r.error}`);
-        button.setAttribute("aria-describedby", why.id);
-        actions.append(why);
-        if (!fileInfo && seen.kind === 0 && to === "shv") say(r);
-      }
+    // Every format the library writes but the file's own.
+    for (const f of api.formats().filter((f) => f.write && f.format !== file.format)) {
+      const to = f.extensions[0];
+      if (file.container && to === "shv") continue;
+      actions.append(el("button", { type: "button", class: to === "shv" ? null : "secondary",
+        "data-action": "convert-" + to, onclick: () => {
+          const one = combined && combined.checked;
+          const r = run(to, () => api.convert(name, bytes, to, one));
+          if (r) offer(r.outputs, `${baseName(name)}-${to}.zip`);
+        } }, makeLabel(f)));
     }
-    return card;
+    if (combined)
+      card.append(el("p", { class: "combined" }, combined,
+        el("label", { for: combined.id }, " Convert and export the combined design, not each design")));
+    card.append(actions, note);
   }
 
   async function addFiles(list) {
     if (!api) { waiting.push(...list); return; }
     for (const f of list) {
       const bytes = new Uint8Array(await f.arrayBuffer());
-      try { addCard(f, bytes); }
+      try { addCard(f.name, bytes); }
       catch (e) {
-        cards.append(el("section", { class: "card" }, el("h2", {}, f.name),
-          el("p", { class: "error", role: "alert" }, "korvane stopped on this file: " + e)));
+        // A fault of this page, not of the file: said once, on the file's card.
+        const card = cards.lastElementChild;
+        if (card && card.dataset.file === f.name)
+          card.querySelector(".error").textContent = "The page failed on this file: " + e;
+        console.error(e);
       }
     }
-    status.textContent = `${cards.children.length} file${cards.children.length === 1 ? "" : "s"} open.`;
+    updateStatus();
   }
+
+  // ---- Batches ----------------------------------------------------------------
+  const batch = document.getElementById("batch");
+  const batchTo = document.getElementById("batch-to");
+  const batchNote = document.getElementById("batch-note");
+  // Every open file in one format, in one ZIP: a file already in that format
+  // is left out, a failure named, and two outputs of one name kept apart.
+  function convertAll(to) {
+    const entries = [], taken = new Set(), left = [], failed = [];
+    for (const file of open) {
+      if (file.format === null) { failed.push(file.name); continue; }
+      if (file.format.toLowerCase() === to) { left.push(file.name); continue; }
+      const r = file.container && to === "shv" ? api.split(file.name, file.bytes) : api.convert(file.name, file.bytes, to);
+      if (!r.ok) { failed.push(file.name); continue; }
+      for (const o of r.outputs) {
+        let n = o.name;
+        for (let i = 2; taken.has(n.toLowerCase()); i++) n = `${baseName(o.name)} (${i})${o.name.slice(baseName(o.name).length)}`;
+        taken.add(n.toLowerCase());
+        entries.push({ name: n, bytes: o.bytes });
+      }
+    }
+    const said = [`${plural(entries.length, "file")} made.`];
+    if (left.length) said.push(`Already ${to.toUpperCase()}, left out: ${left.join(", ")}.`);
+    if (failed.length) said.push(`Not converted (its card says why): ${failed.join(", ")}.`);
+    batchNote.textContent = said.join(" ");
+    if (entries.length) download(`korvane-${to}.zip`, makeZip(entries), "application/zip");
+  }
+  document.getElementById("batch-shv").addEventListener("click", () => convertAll("shv"));
+  document.getElementById("batch-go").addEventListener("click", () => convertAll(batchTo.value));
+  document.getElementById("clear").addEventListener("click", () => {
+    open.length = 0;
+    cards.replaceChildren();
+    batchNote.textContent = "";
+    updateStatus();
+  });
 
   // A dropped folder arrives as entries to walk.
   async function entryFiles(entry) {
@@ -343,9 +476,9 @@ if (typeof document !== "undefined") (function page() {
     if (!entry.isDirectory) return [];
     const reader = entry.createReader(), out = [];
     for (;;) {
-      const batch = await new Promise((ok, no) => reader.readEntries(ok, no));
-      if (!batch.length) break;
-      for (const e of batch) out.push(...(await entryFiles(e)));
+      const got = await new Promise((ok, no) => reader.readEntries(ok, no));
+      if (!got.length) break;
+      for (const e of got) out.push(...(await entryFiles(e)));
     }
     return out;
   }
@@ -390,8 +523,11 @@ if (typeof document !== "undefined") (function page() {
     .then((binary) => KorvaneModule(binary ? { wasmBinary: binary } : {}))
     .then((m) => {
       api = korvaneApi(m);
+      for (const f of api.formats().filter((f) => f.write))
+        batchTo.append(el("option", { value: f.extensions[0] }, f.format));
       // Since navigation began: what a person waits for.
       timings.ready = performance.now();
+      updateStatus();
       status.textContent = "Ready. No file has been opened yet.";
       document.body.dataset.ready = "yes";
       if (waiting.length) addFiles(waiting.splice(0));

@@ -2,7 +2,10 @@
 // file. Every call leaves its outputs in one result list that the page reads
 // and then clears; a failure leaves the plain-words line the command line
 // would print, so the page and the program say the same thing.
+#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <span>
 #include <string>
@@ -18,10 +21,12 @@
 #include "formats/byte_reader.hpp"
 #include "formats/file_kind.hpp"
 #include "formats/pattern_read.hpp"
+#include "formats/shv_threads.hpp"
 #include "inspect/file_pictures.hpp"
 #include "inspect/format_listing.hpp"
 #include "inspect/info_text.hpp"
 #include "inspect/survey.hpp"
+#include "inspect/text_out.hpp"
 #include "web/web_api.h"
 
 namespace kvn::web {
@@ -34,6 +39,7 @@ struct Output {
 
 struct Results {
   std::vector<Output> outputs;
+  std::vector<FileReport> reports;  // what a conversion changed, one per output when given
   std::uint32_t width = 0;  // of a picture
   std::uint32_t height = 0;
   Error error;
@@ -118,6 +124,7 @@ int run_container(const char* file, const std::uint8_t* p, std::int32_t n, bool 
     return combining ? convert::combine(in, to, out) : convert::split(in, to, out);
   });
   if (!r) return fail(std::move(*r.error));
+  results().reports = std::move(r.reports);
   const std::size_t count = r.memory.size();
   if (count == 1 && !r.memory.is_list()) {
     add(convert::shv_name(file), r.memory.block(0));
@@ -162,16 +169,40 @@ void add_rgba(const inspect::Picture& pic) {
   auto& r = results();
   r.width = pic.width;
   r.height = pic.height;
-  std::vector<std::uint8_t> rgba(std::size_t{pic.width} * pic.height * 4);
-  for (std::size_t i = 0; i < pic.pixels.size(); ++i) {
-    const auto idx = pic.pixels[i];
-    const auto c = idx < pic.palette.size() ? pic.palette[idx] : inspect::Rgb{};
-    rgba[i * 4 + 0] = c.r;
-    rgba[i * 4 + 1] = c.g;
-    rgba[i * 4 + 2] = c.b;
-    rgba[i * 4 + 3] = 0xFF;
+  // Each pixel is one 4-byte copy from a table of the whole palette: a large
+  // container's picture has millions of them, and byte by byte they cost the
+  // WebAssembly build several times what they cost natively.
+  std::array<std::array<std::uint8_t, 4>, 256> table{};
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const auto c = i < pic.palette.size() ? pic.palette[i] : inspect::Rgb{};
+    table[i] = {c.r, c.g, c.b, 0xFF};
   }
+  std::vector<std::uint8_t> rgba(std::size_t{pic.width} * pic.height * 4);
+  const std::size_t count = std::min(pic.pixels.size(), rgba.size() / 4);
+  for (std::size_t i = 0; i < count; ++i) std::memcpy(&rgba[i * 4], table[pic.pixels[i]].data(), 4);
   r.outputs.push_back({"picture", std::move(rgba)});
+}
+
+// The reports of the call before as JSON, for the page to say what changed.
+std::string reports_json() {
+  inspect::JsonWriter j;
+  j.open_array(true);
+  for (const auto& report : results().reports) {
+    j.open_object(true);
+    j.field("checked", report.checked);
+    j.key("adjustments").open_array(true);
+    for (const auto& a : report.adjustments) {
+      j.open_object(true);
+      j.key("code").string(a.code);
+      j.field("count", a.count);
+      j.key("sentence").string(a.sentence);
+      j.close_object();
+    }
+    j.close_array();
+    j.close_object();
+  }
+  j.close_array();
+  return j.take();
 }
 
 int picture(const char* file, const std::uint8_t* p, std::int32_t n, std::int32_t design) {
@@ -271,6 +302,7 @@ int kvw_convert(const char* file, const std::uint8_t* p, std::int32_t n, const c
     });
     if (!r) return web::fail(std::move(*r.error));
     for (auto& f : fs.written) web::add(f.name, f.bytes);
+    results().reports = std::move(r.reports);
     return 0;
   });
 }
@@ -319,6 +351,42 @@ const char* kvw_formats(void) {
   static std::string json;
   kvn::web::guarded([&] {
     if (json.empty()) json = kvn::inspect::formats_json();
+    return 0;
+  });
+  return json.c_str();
+}
+
+/// What the conversion before changed in each file it made, as a JSON array
+/// in the order of the outputs: {"checked", "adjustments": [{"code", "count",
+/// "sentence"}]}; empty when it made none. Valid until the next call.
+const char* kvw_report(void) {
+  static std::string json;
+  json = "[]";
+  kvn::web::guarded([&] {
+    json = kvn::web::reports_json();
+    return 0;
+  });
+  return json.c_str();
+}
+
+/// The SHV machines' thread chart as a JSON array of {"code", "name", "rgb"}:
+/// the page draws the swatches of a container's colour codes in the colours
+/// its pictures use, which --info does not give.
+const char* kvw_shv_threads(void) {
+  static std::string json;
+  kvn::web::guarded([&] {
+    if (!json.empty()) return 0;
+    kvn::inspect::JsonWriter j;
+    j.open_array(true);
+    for (const auto& t : kvn::formats::shv_thread_chart()) {
+      j.open_object(true);
+      j.field("code", t.code);
+      j.key("name").string(t.name);
+      j.key("rgb").string(kvn::inspect::hex_colour(t.r, t.g, t.b));
+      j.close_object();
+    }
+    j.close_array();
+    json = j.take();
     return 0;
   });
   return json.c_str();

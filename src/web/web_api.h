@@ -27,6 +27,8 @@ const uint8_t* kvw_result_data(int32_t i);
 int32_t kvw_result_size(int32_t i);
 const char* kvw_error(void);
 int kvw_error_code(void);
+const char* kvw_report(void);
+const char* kvw_shv_threads(void);
 
 #ifdef __cplusplus
 }

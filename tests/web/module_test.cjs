@@ -133,6 +133,10 @@ KorvaneModule({ wasmBinary: fs.readFileSync(path.join(webDir, "korvane.wasm")) }
       const prog = native(name, dhv, ["--convert", "--to", to, ...(combine ? ["--combine"] : [])]);
       check(page.ok === (prog.error === "") && (page.ok ? same(page, prog) : page.error === prog.error),
         `convert to ${to}${combine ? " combined" : ""}: page "${page.error}" program "${prog.error}"`);
+      // What each file's conversion changed, and none left over from the call before.
+      check(page.reports.length === (page.ok ? page.outputs.length : 0) &&
+        page.reports.every((r) => Array.isArray(r.adjustments) && r.adjustments.every((a) => a.code && a.sentence)),
+        `convert to ${to}${combine ? " combined" : ""}: a report for each of its ${page.outputs.length} files (${page.reports.length})`);
       converted += page.ok ? 1 : 0;
     }
   }
