@@ -148,6 +148,8 @@ Conversion conversion_of(Command c) {
       return Conversion::kHuc;
     case Command::kPreview:
       return Conversion::kPreview;
+    case Command::kWorksheet:
+      return Conversion::kWorksheet;
     case Command::kCombine:
       return Conversion::kCombine;
     case Command::kConvert:
@@ -183,7 +185,7 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
   std::vector<std::string> inputs;
   for (const auto& item : items)
     if (!item.problem) inputs.push_back(item.file);
-  Invocation run(what, inputs, o.output, ConvertOptions{o.to, o.combine}, o.output_dir);
+  Invocation run(what, inputs, o.output, ConvertOptions{o.to, o.combine, o.picture, o.worksheet}, o.output_dir);
   if (refused(run, out, err)) return kExitFailed;
   const bool batch = items.size() > 1;
   const bool bare_error_line = classic && !batch;
@@ -321,6 +323,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     case Command::kHuc:
     case Command::kPreview:
     case Command::kConvert:
+    case Command::kWorksheet:
       return run_conversions(*o, false, out, err);
   }
   return kExitUsage;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "frontend/dialogs.hpp"
+#include "korvane/korvane.hpp"
 
 namespace kvn::frontend {
 
@@ -19,7 +20,8 @@ enum class Command {
   kHuc,
   kInfo,
   kPreview,
-  kConvert
+  kConvert,
+  kWorksheet
 };
 
 struct Options {
@@ -34,6 +36,10 @@ struct Options {
   std::optional<std::string> output_dir;  // -O: the folder for every output
   bool quiet = false;                     // -q: no line for what succeeded
   bool recursive = false;                 // -r: folders given include their subfolders
+  PictureOptions picture;                 // --preview and --worksheet: how threads are drawn
+  bool picture_options = false;           // any of them was given
+  WorksheetOptions worksheet;             // --worksheet: the estimates' rules
+  bool worksheet_options = false;
 };
 
 /// Reads an options-mode command line; on a mistake, says what in `problem`.
