@@ -185,7 +185,12 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
   std::vector<std::string> inputs;
   for (const auto& item : items)
     if (!item.problem) inputs.push_back(item.file);
-  Invocation run(what, inputs, o.output, ConvertOptions{o.to, o.combine, o.picture, o.worksheet}, o.output_dir);
+  ConvertOptions options;
+  options.to = o.to;
+  options.combine = o.combine;
+  options.picture = o.picture;
+  options.worksheet = o.worksheet;
+  Invocation run(what, inputs, o.output, options, o.output_dir);
   if (refused(run, out, err)) return kExitFailed;
   const bool batch = items.size() > 1;
   const bool bare_error_line = classic && !batch;

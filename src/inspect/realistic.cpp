@@ -12,15 +12,16 @@ using formats::NeedleOp;
 using formats::Pattern;
 
 // Light comes from the upper left and from above the fabric (x right, y down,
-// z towards the viewer), so shadows fall to the lower right.
-constexpr double kLightX = -1, kLightY = -1, kLightZ = 1.6;
+// z towards the viewer), so shadows fall to the lower right. Mostly from
+// above: a thread in any direction then shows its highlight.
+constexpr double kLightX = -1, kLightY = -1, kLightZ = 2.5;
 constexpr double kAmbient = 0.28;
 constexpr double kDiffuse = 0.8;
 // The highlight is white light added to the thread's own: a black thread
 // reflects it as well as a white one does, which is what keeps black and
 // navy threads from turning into flat black bands.
 constexpr double kSpecular = 0.55;
-constexpr double kShininess = 18;
+constexpr double kShininess = 12;
 // Where a thread dives into the fabric it turns away from the light.
 constexpr double kEndDarkening = 0.35;
 // The shadow a thread casts: offset and widened by these fractions of its
