@@ -143,9 +143,12 @@ Result<std::string> design_section(const Pattern& raw, const std::string& headin
   const double span_mm =
       e.empty ? 0 : static_cast<double>(std::max(std::int64_t{e.max_x} - e.min_x,
                                                  std::int64_t{e.max_y} - e.min_y)) / 10;
-  std::string s = "<section class=\"design\">\n<h2>";
-  s.append(html(heading)).append("</h2>\n<div class=\"top\">\n");
-  KORVANE_TRY(img, picture_tag(realistic_picture(p, sheet_look(look, span_mm)), heading));
+  std::string s = "<section class=\"design\">\n";
+  // A sheet of one design has its name as the page's heading already.
+  if (!heading.empty()) s.append("<h2>").append(html(heading)).append("</h2>\n");
+  s.append("<div class=\"top\">\n");
+  KORVANE_TRY(img, picture_tag(realistic_picture(p, sheet_look(look, span_mm)),
+                               heading.empty() ? p.name : heading));
   s.append(img);
   s.append("<div class=\"facts\">\n<p>Size: ").append(size_line(e)).append("</p>\n");
   const auto& t = counts.totals;
@@ -318,7 +321,6 @@ Result<std::string> worksheet_html(const formats::ByteReader& in, const ThreadLo
   for (std::size_t i = 0; i < patterns.size(); ++i) {
     std::string heading = container ? "Design " + std::to_string(i + 1) : std::string();
     if (container && !patterns[i].name.empty()) heading.append(": ").append(patterns[i].name);
-    if (!container) heading = title;
     KORVANE_TRY(section, design_section(patterns[i], heading, look, rules));
     s.append(section);
   }
