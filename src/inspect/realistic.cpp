@@ -120,6 +120,7 @@ class ThreadPainter {
       if (!row_span(a, b, reach, yc, lo, hi)) continue;
       const double first = std::max(0.0, std::floor(lo));
       const double last = std::min(W - 1, std::ceil(hi));
+      if (first > last) continue;
       std::uint8_t* px =
           p_.rgba.data() + (static_cast<std::size_t>(row) * p_.width + static_cast<std::size_t>(first)) * 4;
       for (double col = first; col <= last; ++col, px += 4) {
