@@ -30,7 +30,7 @@ constexpr double kEndDarkening = 0.35;
 constexpr double kShadowOffset = 0.35;
 constexpr double kShadowGrow = 0.12;
 constexpr double kShadowSoftness = 0.6;
-constexpr double kShadowStrength = 0.4;
+constexpr float kShadowStrength = 0.4f;
 // Across a thread the shading is looked up, not computed, at this many places.
 constexpr int kProfileSteps = 64;
 
@@ -47,6 +47,30 @@ struct Point {
   double x, y;
 };
 
+// The shading of a thread depends on its direction only through this many
+// steps around the circle: each colour's profiles are made once per step.
+constexpr int kDirections = 128;
+constexpr int kSrgbSteps = 4096;
+constexpr double kPi = 3.14159265358979323846;
+
+// Linear light to 8-bit sRGB by table: a power per pixel would cost more than
+// the drawing.
+class SrgbTable {
+ public:
+  SrgbTable() {
+    for (int i = 0; i < kSrgbSteps; ++i)
+      v_[static_cast<std::size_t>(i)] =
+          static_cast<float>(255 * linear_to_srgb(static_cast<double>(i) / (kSrgbSteps - 1)));
+  }
+  float operator()(double lin) const {
+    const double at = std::clamp(lin, 0.0, 1.0) * (kSrgbSteps - 1);
+    return v_[static_cast<std::size_t>(at + 0.5)];
+  }
+
+ private:
+  std::array<float, kSrgbSteps> v_{};
+};
+
 // The pixels, premultiplied, and the threads put on them one stitch at a time.
 // Per stitch only the rows and columns its capsule can touch are visited, and
 // nothing is allocated.
@@ -60,6 +84,7 @@ class ThreadPainter {
   void set_colour(const Rgb& c) {
     lin_ = {srgb_to_linear(c.r / 255.0), srgb_to_linear(c.g / 255.0),
             srgb_to_linear(c.b / 255.0)};
+    made_.fill(false);
   }
 
   void stitch(Point a, Point b) {
@@ -71,19 +96,23 @@ class ThreadPainter {
     const double ux = dx / len, uy = dy / len;
     a = {a.x + ux * cut, a.y + uy * cut};
     b = {b.x - ux * cut, b.y - uy * cut};
-    dx = b.x - a.x;
-    dy = b.y - a.y;
-    make_profile(ux, uy);
-    const double off = kShadowOffset * r_;
-    const double sr = r_ * (1 + kShadowGrow);
-    paint({a.x + off, a.y + off}, {b.x + off, b.y + off}, sr, true);
-    paint(a, b, r_, false);
+    auto turn = static_cast<int>(std::lround((std::atan2(uy, ux) + kPi) / (2 * kPi) * kDirections));
+    turn %= kDirections;
+    profile_ = &profile_for(turn);
+    paint(a, b, kShadowOffset * r_, r_ * (1 + kShadowGrow));
   }
 
  private:
+  using Profile = std::array<std::array<float, 3>, kProfileSteps>;
+
   // The thread's colour across its width, from one edge (-1) to the other
-  // (+1), lit as a cylinder lying along (ux, uy).
-  void make_profile(double ux, double uy) {
+  // (+1), lit as a cylinder lying in direction `turn`.
+  const Profile& profile_for(int turn) {
+    const auto t = static_cast<std::size_t>(turn);
+    if (made_[t]) return profiles_[t];
+    made_[t] = true;
+    const double angle = 2 * kPi * turn / kDirections - kPi;
+    const double ux = std::cos(angle), uy = std::sin(angle);
     const double ll = std::sqrt(kLightX * kLightX + kLightY * kLightY + kLightZ * kLightZ);
     const double lx = kLightX / ll, ly = kLightY / ll, lz = kLightZ / ll;
     const double hl = std::sqrt(lx * lx + ly * ly + (lz + 1) * (lz + 1));
@@ -95,114 +124,173 @@ class ThreadPainter {
       const double nx = u * px, ny = u * py;
       const double diffuse = std::max(0.0, nx * lx + ny * ly + nz * lz);
       const double spec = std::pow(std::max(0.0, nx * hx + ny * hy + nz * hz), kShininess);
-      for (int c = 0; c < 3; ++c) {
-        const double lin =
-            lin_[static_cast<std::size_t>(c)] * (kAmbient + kDiffuse * diffuse) + kSpecular * spec;
-        profile_[static_cast<std::size_t>(i)][static_cast<std::size_t>(c)] =
-            static_cast<float>(255 * linear_to_srgb(lin));
-      }
+      for (std::size_t c = 0; c < 3; ++c)
+        profiles_[t][static_cast<std::size_t>(i)][c] =
+            srgb_(lin_[c] * (kAmbient + kDiffuse * diffuse) + kSpecular * spec);
     }
+    return profiles_[t];
   }
 
-  // One capsule of radius `r` around a to b: the thread, or its shadow.
-  void paint(Point a, Point b, double r, bool shadow) {
+  // The thread from a to b and, in the same pass, its shadow: the capsule of
+  // radius `sr` offset by `off` both ways. Along a row every measure changes
+  // by a constant step; coverage at the edges goes with the squared distance,
+  // which needs no root and differs from the true distance by little within
+  // the one-pixel rim.
+  void paint(Point a, Point b, double off, double sr) {
     const double dx = b.x - a.x, dy = b.y - a.y;
     const double len2 = dx * dx + dy * dy;
     const double len = std::sqrt(len2);
-    const double reach = r + (shadow ? kShadowSoftness * r_ : 0) + 0.5;
-    const auto W = static_cast<double>(p_.width), H = static_cast<double>(p_.height);
-    const double top = std::max(0.0, std::floor(std::min(a.y, b.y) - reach));
-    const double bottom = std::min(H - 1, std::ceil(std::max(a.y, b.y) + reach));
     const double soft = kShadowSoftness * r_ + 0.5;
+    const double thread_reach = r_ + 0.5, shadow_reach = sr + 0.5 * soft;
+    const Point sa{a.x + off, a.y + off}, sb{b.x + off, b.y + off};
+    const auto W = static_cast<double>(p_.width), H = static_cast<double>(p_.height);
+    const double top = std::max(0.0, std::floor(std::min(a.y, b.y) - thread_reach));
+    const double bottom = std::min(H - 1, std::ceil(std::max(sa.y, sb.y) + shadow_reach));
+    auto ring = [](double inner, double outer, float& in2, float& out2, float& scale) {
+      inner = std::max(0.0, inner);
+      in2 = static_cast<float>(inner * inner);
+      out2 = static_cast<float>(outer * outer);
+      scale = out2 > in2 ? 1.0f / (out2 - in2) : 0.0f;
+    };
+    float t_in2, t_out2, t_scale, s_in2, s_out2, s_scale;
+    ring(r_ - 0.5, r_ + 0.5, t_in2, t_out2, t_scale);
+    ring(sr - 0.5 * soft, sr + 0.5 * soft, s_in2, s_out2, s_scale);
+    const auto fdx = static_cast<float>(dx), fdy = static_cast<float>(dy);
+    const auto foff = static_cast<float>(off);
+    const auto inv_len2 = static_cast<float>(1 / len2);
+    const auto across_scale = static_cast<float>((kProfileSteps - 1) * 0.5 / (len * r_));
+    const auto end_scale = static_cast<float>(len / (1.5 * r_));
+    const float mid = 0.5f * (kProfileSteps - 1);
+    const auto& prof = *profile_;
+    const Capsule thread(a, b, thread_reach), shade_of(sa, sb, shadow_reach);
     for (double row = top; row <= bottom; ++row) {
       const double yc = row + 0.5;
-      double lo = 0, hi = 0;
-      if (!row_span(a, b, reach, yc, lo, hi)) continue;
+      double lo = 0, hi = 0, slo = 0, shi = 0;
+      const bool thread_row = thread.span(yc, lo, hi);
+      if (shade_of.span(yc, slo, shi)) {
+        lo = thread_row ? std::min(lo, slo) : slo;
+        hi = thread_row ? std::max(hi, shi) : shi;
+      } else if (!thread_row) {
+        continue;
+      }
       const double first = std::max(0.0, std::floor(lo));
       const double last = std::min(W - 1, std::ceil(hi));
       if (first > last) continue;
-      std::uint8_t* px =
-          p_.rgba.data() + (static_cast<std::size_t>(row) * p_.width + static_cast<std::size_t>(first)) * 4;
-      for (double col = first; col <= last; ++col, px += 4) {
-        const double rx = col + 0.5 - a.x, ry = yc - a.y;
-        const double t = std::clamp((rx * dx + ry * dy) / len2, 0.0, 1.0);
-        const double ex = rx - t * dx, ey = ry - t * dy;
-        const double dist = std::sqrt(ex * ex + ey * ey);
-        if (shadow) {
-          const double alpha = kShadowStrength * std::clamp((r - dist) / soft + 0.5, 0.0, 1.0);
+      std::uint8_t* px = p_.rgba.data() + (static_cast<std::size_t>(row) * p_.width +
+                                           static_cast<std::size_t>(first)) * 4;
+      const auto count = static_cast<int>(last - first) + 1;
+      auto rx = static_cast<float>(first + 0.5 - a.x);
+      const auto ry = static_cast<float>(yc - a.y);
+      for (int i = 0; i < count; ++i, rx += 1, px += 4) {
+        // The shadow first: it falls on what lies under this thread.
+        const float sx = rx - foff, sy = ry - foff;
+        const float st = std::clamp((sx * fdx + sy * fdy) * inv_len2, 0.0f, 1.0f);
+        const float sex = sx - st * fdx, sey = sy - st * fdy;
+        const float sd2 = sex * sex + sey * sey;
+        float keep = 1;
+        float alpha = 0;
+        if (sd2 < s_out2) {
+          alpha = sd2 <= s_in2 ? kShadowStrength : kShadowStrength * (s_out2 - sd2) * s_scale;
+          keep = 1 - alpha;
+        }
+        const float t = std::clamp((rx * fdx + ry * fdy) * inv_len2, 0.0f, 1.0f);
+        const float ex = rx - t * fdx, ey = ry - t * fdy;
+        const float d2 = ex * ex + ey * ey;
+        if (d2 >= t_out2) {
           if (alpha <= 0) continue;
-          const double keep = 1 - alpha;
-          px[0] = static_cast<std::uint8_t>(px[0] * keep + 0.5);
-          px[1] = static_cast<std::uint8_t>(px[1] * keep + 0.5);
-          px[2] = static_cast<std::uint8_t>(px[2] * keep + 0.5);
-          px[3] = static_cast<std::uint8_t>(255 * alpha + px[3] * keep + 0.5);
+          px[0] = static_cast<std::uint8_t>(px[0] * keep + 0.5f);
+          px[1] = static_cast<std::uint8_t>(px[1] * keep + 0.5f);
+          px[2] = static_cast<std::uint8_t>(px[2] * keep + 0.5f);
+          px[3] = static_cast<std::uint8_t>(255 * alpha + px[3] * keep + 0.5f);
           continue;
         }
-        const double cover = std::clamp(r + 0.5 - dist, 0.0, 1.0);
-        if (cover <= 0) continue;
-        const double across = std::clamp((ry * dx - rx * dy) / (len * r), -1.0, 1.0);
-        const auto step =
-            static_cast<std::size_t>(std::lround((across + 1) * 0.5 * (kProfileSteps - 1)));
-        const double from_end = std::min(t, 1 - t) * len / (1.5 * r);
-        const double dip = from_end >= 1 ? 0 : (1 - from_end) * (1 - from_end);
-        const double shade = cover * (1 - kEndDarkening * dip);
-        const double keep = 1 - cover;
-        const auto& c = profile_[step];
-        px[0] = static_cast<std::uint8_t>(c[0] * shade + px[0] * keep + 0.5);
-        px[1] = static_cast<std::uint8_t>(c[1] * shade + px[1] * keep + 0.5);
-        px[2] = static_cast<std::uint8_t>(c[2] * shade + px[2] * keep + 0.5);
-        px[3] = static_cast<std::uint8_t>(255 * cover + px[3] * keep + 0.5);
+        const float cover = d2 <= t_in2 ? 1.0f : (t_out2 - d2) * t_scale;
+        const float across = std::clamp((ry * fdx - rx * fdy) * across_scale + mid, 0.0f,
+                                        static_cast<float>(kProfileSteps - 1));
+        const float from_end = std::min(t, 1 - t) * end_scale;
+        const float dip = from_end >= 1 ? 0.0f : (1 - from_end) * (1 - from_end);
+        const float shade = cover * (1 - static_cast<float>(kEndDarkening) * dip);
+        const float under = keep * (1 - cover);
+        const auto& c = prof[static_cast<std::size_t>(across + 0.5f)];
+        px[0] = static_cast<std::uint8_t>(c[0] * shade + px[0] * under + 0.5f);
+        px[1] = static_cast<std::uint8_t>(c[1] * shade + px[1] * under + 0.5f);
+        px[2] = static_cast<std::uint8_t>(c[2] * shade + px[2] * under + 0.5f);
+        px[3] = static_cast<std::uint8_t>(
+            255 * cover + (255 * alpha + px[3] * keep) * (1 - cover) + 0.5f);
       }
     }
   }
 
-  // Where the row at height yc crosses the capsule of radius r around a-b:
-  // the capsule is convex, so the union of its two end discs and its band is
-  // one interval.
-  static bool row_span(Point a, Point b, double r, double yc, double& lo, double& hi) {
-    bool any = false;
-    auto add = [&](double l, double h) {
-      if (l > h) return;
-      lo = any ? std::min(lo, l) : l;
-      hi = any ? std::max(hi, h) : h;
-      any = true;
-    };
-    for (const Point& c : {a, b}) {
-      const double dy = yc - c.y;
-      if (std::abs(dy) <= r) {
-        const double half = std::sqrt(r * r - dy * dy);
-        add(c.x - half, c.x + half);
-      }
+  // Where rows cross the capsule of radius r around a-b: the capsule is
+  // convex, so the union of its two end discs and its band is one interval.
+  // What does not change from row to row is worked out once.
+  class Capsule {
+   public:
+    Capsule(Point a, Point b, double r) : a_(a), b_(b), r_(r) {
+      dx_ = b.x - a.x;
+      dy_ = b.y - a.y;
+      len2_ = dx_ * dx_ + dy_ * dy_;
+      rlen_ = r * std::sqrt(len2_);
+      flat_x_ = std::abs(dx_) < 1e-12;
+      flat_y_ = std::abs(dy_) < 1e-12;
+      inv_dx_ = flat_x_ ? 0 : 1 / dx_;
+      inv_dy_ = flat_y_ ? 0 : 1 / dy_;
     }
-    // The band: 0 <= t <= 1 and |across| <= r, each linear in x.
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const double len = std::sqrt(dx * dx + dy * dy);
-    double l = -1e300, h = 1e300;
-    auto limit = [&](double k, double m, double from, double to) {
-      // from <= k * x + m <= to
-      if (std::abs(k) < 1e-12) {
-        if (m < from || m > to) l = 1, h = 0;
-        return;
+
+    bool span(double yc, double& lo, double& hi) const {
+      bool any = false;
+      auto add = [&](double l, double h) {
+        if (l > h) return;
+        lo = any ? std::min(lo, l) : l;
+        hi = any ? std::max(hi, h) : h;
+        any = true;
+      };
+      for (const Point& c : {a_, b_}) {
+        const double d = yc - c.y;
+        if (std::abs(d) <= r_) {
+          const double half = std::sqrt(r_ * r_ - d * d);
+          add(c.x - half, c.x + half);
+        }
       }
-      double x1 = (from - m) / k, x2 = (to - m) / k;
-      if (x1 > x2) std::swap(x1, x2);
-      l = std::max(l, x1);
-      h = std::min(h, x2);
-    };
-    const double ry = yc - a.y;
-    // t * len2 = (x - a.x) * dx + ry * dy
-    limit(dx, -a.x * dx + ry * dy, 0, len * len);
-    // across * len = ry * dx - (x - a.x) * dy
-    limit(-dy, ry * dx + a.x * dy, -r * len, r * len);
-    add(l, h);
-    return any;
-  }
+      // The band: 0 <= t <= 1 and |across| <= r, each linear in x.
+      double l = -1e300, h = 1e300;
+      const double ry = yc - a_.y;
+      // (x - a.x) * dx + ry * dy within [0, len2]
+      if (flat_x_) {
+        const double m = ry * dy_;
+        if (m < 0 || m > len2_) l = 1, h = 0;
+      } else {
+        double x1 = a_.x - ry * dy_ * inv_dx_, x2 = x1 + len2_ * inv_dx_;
+        if (x1 > x2) std::swap(x1, x2);
+        l = std::max(l, x1), h = std::min(h, x2);
+      }
+      // ry * dx - (x - a.x) * dy within [-r len, r len]
+      if (flat_y_) {
+        const double m = ry * dx_;
+        if (m < -rlen_ || m > rlen_) l = 1, h = 0;
+      } else {
+        double x1 = a_.x + (ry * dx_ - rlen_) * inv_dy_, x2 = a_.x + (ry * dx_ + rlen_) * inv_dy_;
+        if (x1 > x2) std::swap(x1, x2);
+        l = std::max(l, x1), h = std::min(h, x2);
+      }
+      add(l, h);
+      return any;
+    }
+
+   private:
+    Point a_, b_;
+    double r_, dx_ = 0, dy_ = 0, len2_ = 0, rlen_ = 0, inv_dx_ = 0, inv_dy_ = 0;
+    bool flat_x_ = false, flat_y_ = false;
+  };
 
   RgbaPicture& p_;
   double r_;
   double shorten_;
   std::array<double, 3> lin_{};
-  std::array<std::array<float, 3>, kProfileSteps> profile_{};
+  SrgbTable srgb_;
+  std::array<Profile, kDirections> profiles_{};
+  std::array<bool, kDirections> made_{};
+  const Profile* profile_ = nullptr;
 };
 
 void fill(RgbaPicture& p, const std::optional<Rgb>& fabric) {
