@@ -58,8 +58,23 @@ _korvane() {
       COMPREPLY=($(compgen -d -- "$cur"))
       return
       ;;
+    --style)
+      COMPREPLY=($(compgen -W 'threads lines' -- "$cur"))
+      return
+      ;;
+    --thread-weight)
+      COMPREPLY=($(compgen -W '30 40 60' -- "$cur"))
+      return
+      ;;
+    --fabric)
+      COMPREPLY=($(compgen -W 'white cream grey black navy red denim green none' -- "$cur"))
+      return
+      ;;
+    --scale | --thread-width | --speed | --change-time | --trim-time | --take-up)
+      return
+      ;;
     -o | --output)
-      if [[ $words == *" --preview "* ]]; then
+      if [[ $words == *" --preview "* || $words == *" --worksheet "* ]]; then
         COMPREPLY=($(compgen -d -- "$cur"))  # the directory for the pictures
       else
         COMPREPLY=($(compgen -f -- "$cur"))
@@ -70,7 +85,7 @@ _korvane() {
 
   if [[ $cur == -* ]]; then
     compopt +o filenames 2>/dev/null
-    COMPREPLY=($(compgen -W $'--split\n--combine\n--convert\n--to\n--rotate\n--keep-origin\n--allow-oversize\n--min-stitch\n--huc\n--info\n--json\n--stitches\n--preview\n--formats\n-o\n--output\n-O\n--output-dir\n-q\n--quiet\n-r\n--recursive\n--force\n--dialogs\n--dialogs=\n-h\n--help\n--version\n--' -- "$cur"))
+    COMPREPLY=($(compgen -W $'--split\n--combine\n--convert\n--to\n--rotate\n--keep-origin\n--allow-oversize\n--min-stitch\n--huc\n--info\n--json\n--stitches\n--preview\n--worksheet\n--style\n--scale\n--fabric\n--thread-width\n--thread-weight\n--speed\n--change-time\n--trim-time\n--take-up\n--formats\n-o\n--output\n-O\n--output-dir\n-q\n--quiet\n-r\n--recursive\n--force\n--dialogs\n--dialogs=\n-h\n--help\n--version\n--' -- "$cur"))
     [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
     return
   fi
@@ -80,7 +95,7 @@ _korvane() {
   # to walk into.
   local keep='!*.[dDsS][hH][vV]'
   [[ $words == *" --huc "* ]] && keep='!*.[hH][uU][cC]'
-  if [[ $words == *" --convert "* || $words == *" --info "* || $words == *" --preview "* ]]; then
+  if [[ $words == *" --convert "* || $words == *" --info "* || $words == *" --preview "* || $words == *" --worksheet "* ]]; then
     keep='!*.@([dDsS][hH][vV]|[hH][uU][cC]|[dD][sS][tT]|[eE][xX][pP]|[jJ][eE][fF]|[pP][eE][sScC]|[vV][pP]3|[hH][uU][sS]|[vV][iI][pP]|[xX][xX][xX]|[sS][eE][wW])'
   fi
   # The pattern needs extglob; the user's setting is put back afterwards.

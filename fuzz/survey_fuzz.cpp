@@ -13,6 +13,7 @@
 #include "fuzz/fuzz_check.hpp"
 #include "inspect/pictures.hpp"
 #include "inspect/png_encode.hpp"
+#include "inspect/realistic.hpp"
 #include "inspect/survey.hpp"
 #include "support/c_calls.hpp"
 #include "support/fake_file_system.hpp"
@@ -120,6 +121,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     KORVANE_FUZZ_CHECK(kvn::formats::check_pattern(*pattern, "in.dhv").has_value(),
                        "a pattern writers cannot take");
     pixels = std::max(pixels, check_picture(s::stitch_picture(*pattern), kMaxDrawing));
+    // Threads at the coarsest scale: hostile extents must still give a bounded picture.
+    s::ThreadLook coarse;
+    coarse.pixels_per_mm = s::kMinPixelsPerMm;
+    const auto threads = s::realistic_picture(*pattern, coarse);
+    KORVANE_FUZZ_CHECK(threads.width >= 1 && threads.height >= 1 &&
+                           threads.width <= s::kMaxRealisticSide &&
+                           threads.height <= s::kMaxRealisticSide &&
+                           threads.rgba.size() == std::size_t{threads.width} * threads.height * 4,
+                       "a thread picture out of bounds");
     patterns.push_back(std::move(*pattern));
   }
   std::vector<s::PlacedPattern> placed;

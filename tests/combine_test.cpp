@@ -223,8 +223,10 @@ TEST(Combine, ConvertCombineRefusesWhatCombineRefusesInItsWords) {
   }
   test::ScopedTempDir dir;
   test::write_bytes(dir.file("g.dhv"), refused()[1].dhv);  // more than 65,535 words
-  Invocation run(Conversion::kConvert, {dir.file("g.dhv")}, dir.file("g.dst"),
-                 ConvertOptions{.to = "dst", .combine = true});
+  ConvertOptions combined_dst;
+  combined_dst.to = "dst";
+  combined_dst.combine = true;
+  Invocation run(Conversion::kConvert, {dir.file("g.dhv")}, dir.file("g.dst"), combined_dst);
   ASSERT_TRUE(run.refusals().empty());
   const auto outcome = run.convert(0);
   ASSERT_TRUE(outcome.has_value()) << outcome.error().message();

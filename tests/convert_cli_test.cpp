@@ -524,7 +524,8 @@ TEST(ConvertCli, PicturesShowTheTopOfTheDesignAtTheTop) {
         for (std::uint32_t x = png->width * 3 / 4; x < png->width; ++x) {
           const auto c = png->at(x, y);
           const bool bg = (c == DecodedPng::Colour{0x80, 0x80, 0x80}) ||
-                          (c == DecodedPng::Colour{0x94, 0x94, 0x94});
+                          (c == DecodedPng::Colour{0x94, 0x94, 0x94}) ||
+                          (c == DecodedPng::Colour{0xFF, 0xFF, 0xFF});  // the fabric
           n += !bg;
         }
       return n;

@@ -223,7 +223,9 @@ TEST(Fitting, DamagedOutputIsCaughtAndNothingWritten) {
       bytes[bytes.size() - 8] ^= 0x01;
     });
     const std::string out = dir.file(std::string("out.") + target);
-    Invocation run(Conversion::kConvert, {dir.file("in.dst")}, out, ConvertOptions{.to = target});
+    ConvertOptions to_target;
+    to_target.to = target;
+    Invocation run(Conversion::kConvert, {dir.file("in.dst")}, out, to_target);
     ASSERT_TRUE(run.refusals().empty());
     auto r = run.convert(0);
     convert::damage_written_for_tests({});
@@ -232,8 +234,7 @@ TEST(Fitting, DamagedOutputIsCaughtAndNothingWritten) {
         << r.error().message();
     EXPECT_EQ(dir.files(), std::vector<std::string>{"in.dst"});
     // Undamaged, the same conversion writes its file and says it was checked.
-    Invocation again(Conversion::kConvert, {dir.file("in.dst")}, out,
-                     ConvertOptions{.to = target});
+    Invocation again(Conversion::kConvert, {dir.file("in.dst")}, out, to_target);
     auto ok = again.convert(0);
     ASSERT_TRUE(ok) << ok.error().message();
     ASSERT_EQ(ok->reports.size(), 1u);

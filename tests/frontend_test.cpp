@@ -337,6 +337,48 @@ TEST(Options, ReadsCommandsAndRefusesMistakes) {
   }
 }
 
+// What reaches the drawing must be a sane width, scale and colour, and only
+// where a picture is drawn.
+TEST(Options, PictureAndWorksheetOptionsAreCheckedAndOnlyWhereTheyApply) {
+  struct Case {
+    std::vector<std::string> args;
+    bool ok;
+    double width_mm, px_per_mm;
+    bool lines, transparent;
+    unsigned char r;
+  };
+  const Case cases[] = {
+      {{"--preview", "a"}, true, 0.4, 10, false, false, 0xFF},
+      {{"--preview", "--style=lines", "--scale", "4.5", "a"}, true, 0.4, 4.5, true, false, 0xFF},
+      {{"--preview", "--thread-weight", "60", "--fabric=#102030", "a"}, true, 0.33, 10, false, false, 0x10},
+      {{"--worksheet", "--thread-width=0.5", "--fabric", "none", "--speed", "700", "a"}, true, 0.5, 10, false, true, 0xFF},
+      {{"--preview", "--thread-weight", "50", "a"}, false, 0, 0, false, false, 0},
+      {{"--preview", "--scale", "0", "a"}, false, 0, 0, false, false, 0},
+      {{"--preview", "--scale", "nan", "a"}, false, 0, 0, false, false, 0},
+      {{"--preview", "--thread-width", "9", "a"}, false, 0, 0, false, false, 0},
+      {{"--preview", "--fabric", "purple", "a"}, false, 0, 0, false, false, 0},
+      {{"--preview", "--style", "fancy", "a"}, false, 0, 0, false, false, 0},
+      {{"--worksheet", "--style", "lines", "a"}, false, 0, 0, false, false, 0},
+      {{"--info", "--scale", "10", "a"}, false, 0, 0, false, false, 0},
+      {{"--preview", "--speed", "400", "a"}, false, 0, 0, false, false, 0},
+      {{"--worksheet", "--take-up", "0.5", "a"}, false, 0, 0, false, false, 0},
+  };
+  for (const auto& c : cases) {
+    std::string trace;
+    for (const auto& a : c.args) trace.append(a).append(" ");
+    SCOPED_TRACE(trace);
+    std::string problem;
+    const auto o = parse_options(c.args, problem);
+    ASSERT_EQ(o.has_value(), c.ok) << problem;
+    if (!o) continue;
+    EXPECT_DOUBLE_EQ(o->picture.thread_width_mm, c.width_mm);
+    EXPECT_DOUBLE_EQ(o->picture.pixels_per_mm, c.px_per_mm);
+    EXPECT_EQ(o->picture.lines, c.lines);
+    EXPECT_EQ(o->picture.transparent, c.transparent);
+    EXPECT_EQ(o->picture.fabric_r, c.r);
+  }
+}
+
 TEST(TerminalDialogs, TakesPathsAsAShellWritesThemAndAsksUntilYesOrNo) {
   test::ScopedTempDir dir;
   const std::string real = dir.file("g.dhv");

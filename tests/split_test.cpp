@@ -529,7 +529,8 @@ TEST(OutputPlan, ARunReadsEachInputOnce) {
     SCOPED_TRACE(c.name);
     FakeFileSystem fs;
     fs.files[c.input] = c.bytes;
-    const ConvertOptions options{c.to, false};
+    ConvertOptions options;
+    options.to = c.to;
     auto plan = plan_invocation(c.what, {c.input}, nullptr, fs, options);
     ASSERT_TRUE(plan.refusals.empty());
     OutputWriter out(fs);

@@ -23,4 +23,6 @@ trap 'rm -rf "$pics"' EXIT
 "$build/src/frontend/korvane" --quiet --preview "$root/examples/garden.dhv" -o "$pics"
 mkdir -p "$root/docs"
 cp "$pics/garden-layout.png" "$pics/garden-stitches-001.png" "$root/docs/"
+"$build/src/frontend/korvane" --quiet --preview --style lines "$root/examples/garden.dhv" -o "$pics"
+cp "$pics/garden-stitches-001.png" "$root/docs/garden-stitches-001-lines.png"
 ls -l "$root/docs/garden-layout.png" "$root/docs/garden-stitches-001.png"

@@ -2,7 +2,7 @@
 # Makes the README's picture of a converted real design: the Embroidermodder
 # logo as that project ships it in JEF (Janome), converted to SHV by korvane
 # and drawn from that SHV by korvane --preview, with the README's command
-# lines. The design file is third-party and stays outside the project: it is
+# lines; beside it, NAME-lines.png, the same drawn with --style lines. The design file is third-party and stays outside the project: it is
 # read from the shared real designs (KORVANE_SHARED_DIR, else ../shared beside
 # the source tree) and only the picture is written.
 #   tools/make_readme_pictures.sh [KORVANE [OUT_PNG]]
@@ -40,4 +40,7 @@ cd "$work"
 "$korvane" --preview logo.shv
 mkdir -p "$(dirname "$out")"
 cp logo-stitches.png "$out"
-ls -l "$out"
+mkdir lines
+"$korvane" --quiet --preview --style lines logo.shv -O lines
+cp lines/logo-stitches.png "${out%.png}-lines.png"
+ls -l "$out" "${out%.png}-lines.png"

@@ -36,7 +36,25 @@ struct Outcome {
 
 /// kConvert turns designs of any format korvane reads into the format of
 /// ConvertOptions.
-enum class Conversion { kSplit, kCombine, kHuc, kPreview, kConvert };
+/// kWorksheet writes one printable HTML page per input.
+enum class Conversion { kSplit, kCombine, kHuc, kPreview, kConvert, kWorksheet };
+
+/// How kPreview draws stitches and layouts.
+struct PictureOptions {
+  bool lines = false;            // one-pixel lines on a grey checker instead of threads
+  double thread_width_mm = 0.4;  // the width a thread lies on the fabric
+  double pixels_per_mm = 10;
+  bool transparent = false;  // no fabric: the background stays transparent
+  unsigned char fabric_r = 0xFF, fabric_g = 0xFF, fabric_b = 0xFF;
+};
+
+/// The rules of a worksheet's estimates.
+struct WorksheetOptions {
+  double stitches_per_minute = 400;
+  double seconds_per_colour_change = 60;  // stop, rethread, start again
+  double seconds_per_trim = 5;
+  double take_up = 1.2;  // thread used for each millimetre of stitch, with what goes through the fabric
+};
 
 /// How far a conversion turns a design, clockwise as it lies in the hoop.
 /// kToFit turns by 90 degrees only when that makes it fit a hoop it does not
@@ -51,6 +69,8 @@ struct ConvertOptions {
   bool allow_oversize = false;  // a design no hoop holds is written all the same
   bool force = false;    // a write-protected output is replaced too
   double min_stitch = 0;  // mm; shorter stitches merge into the next (0: none)
+  PictureOptions picture;
+  WorksheetOptions worksheet;
 };
 
 /// One run of a conversion over several inputs, as a command line asks for it.

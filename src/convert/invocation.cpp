@@ -27,6 +27,11 @@ std::optional<std::vector<std::string>> outputs_of(Conversion what, const Planne
     if (!names) return std::nullopt;
     return std::move(*names);
   }
+  if (what == Conversion::kWorksheet) {
+    auto names = worksheet_names(p.input, output, in);
+    if (!names) return std::nullopt;
+    return std::move(*names);
+  }
   if (what == Conversion::kPreview) {
     auto names = preview_names(p.input, output, in);
     if (!names) return std::nullopt;
@@ -49,7 +54,7 @@ Plan plan_invocation(Conversion what, const std::vector<std::string>& inputs,
 }
 
 std::string output_in_folder(Conversion what, const std::string& input, const std::string& dir) {
-  if (what == Conversion::kPreview) return dir;
+  if (what == Conversion::kPreview || what == Conversion::kWorksheet) return dir;
   if (what == Conversion::kConvert) {
     // A folder: the conversion names its outputs there itself.
     if (dir.empty()) return "./";
@@ -82,7 +87,7 @@ Plan plan_invocation(Conversion what, const std::vector<std::string>& inputs,
     if (!outputs.empty()) p.output = outputs[i];
     if (p.output && p.output->empty()) {
       plan.refusals.push_back(make_error(ErrorCode::kEmptyOutputName, p.input,
-                                         what == Conversion::kPreview
+                                         what == Conversion::kPreview || what == Conversion::kWorksheet
                                              ? "-o '' names no directory for the pictures"
                                              : "-o '' names no output file"));
       continue;
@@ -121,8 +126,10 @@ InputResult convert_input(Conversion what, PlannedInput&& planned, OutputWriter&
       if (!huc) return failure(huc.error());
       return shv_from_huc(std::move(*huc), to, out);
     }
+    case Conversion::kWorksheet:
+      return run_worksheet(p.input, output, out, *in.bytes, options);
     case Conversion::kPreview:
-      return run_previews(p.input, output, out, *in.bytes, names);
+      return run_previews(p.input, output, out, *in.bytes, names, options.picture);
     case Conversion::kCombine:
       return combine(in, to, out);
     case Conversion::kSplit:

@@ -33,6 +33,23 @@ Result<std::vector<std::string>> preview_names(const std::string& path, const st
 /// preview_names() of those bytes.
 InputResult run_previews(const std::string& path, const std::string* out_dir, OutputWriter& out,
                          std::optional<std::span<const std::uint8_t>> bytes = std::nullopt,
-                         const std::vector<std::string>* names = nullptr);
+                         const std::vector<std::string>* names = nullptr,
+                         const PictureOptions& options = {});
+
+/// Where the worksheet of `path` goes: as a picture would, named NAME-worksheet.html.
+std::string worksheet_name(const std::string& path, const std::string* out_dir);
+
+/// The worksheet's name when the image `in` gives one; an error for a file
+/// that is no design korvane reads.
+Result<std::vector<std::string>> worksheet_names(const std::string& path,
+                                                 const std::string* out_dir,
+                                                 const formats::ByteReader& in);
+
+/// Reads `path` (unless `bytes` are given) and writes its worksheet.
+InputResult run_worksheet(const std::string& path, const std::string* out_dir, OutputWriter& out,
+                          std::span<const std::uint8_t> bytes, const ConvertOptions& options);
+
+/// The drawing style that `options` ask for.
+inspect::PictureStyle picture_style(const PictureOptions& options);
 
 }  // namespace kvn::convert

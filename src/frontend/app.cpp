@@ -200,6 +200,8 @@ Conversion conversion_of(Command c) {
       return Conversion::kHuc;
     case Command::kPreview:
       return Conversion::kPreview;
+    case Command::kWorksheet:
+      return Conversion::kWorksheet;
     case Command::kCombine:
       return Conversion::kCombine;
     case Command::kConvert:
@@ -250,6 +252,8 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
   convert.allow_oversize = o.allow_oversize;
   convert.force = o.force;
   convert.min_stitch = o.min_stitch;
+  convert.picture = o.picture;
+  convert.worksheet = o.worksheet;
   Invocation run(what, inputs, o.output, convert, o.output_dir);
   if (refused(run, out, err)) return kExitFailed;
   // With --json standard output carries the one document, nothing else.
@@ -402,6 +406,7 @@ int run_command(const std::vector<std::string>& args, std::ostream& out, std::os
     case Command::kHuc:
     case Command::kPreview:
     case Command::kConvert:
+    case Command::kWorksheet:
       return run_conversions(*o, false, out, err);
   }
   return kExitUsage;

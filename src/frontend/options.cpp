@@ -1,12 +1,70 @@
 #include "frontend/options.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <ostream>
 
 #include "inspect/format_listing.hpp"
+#include "inspect/realistic.hpp"
 
 namespace kvn::frontend {
+namespace {
+
+// A decimal number, all of `text`, finite and within [lo, hi].
+std::optional<double> number_in(const std::string& text, double lo, double hi) {
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !std::isfinite(v) || v < lo || v > hi)
+    return std::nullopt;
+  return v;
+}
+
+int hex_digit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A fabric colour by name or as #RRGGBB; `none` leaves the background transparent.
+bool fabric_colour(std::string text, PictureOptions& p) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  struct Named {
+    const char* name;
+    unsigned char r, g, b;
+  };
+  static constexpr Named kNamed[] = {
+      {"white", 0xFF, 0xFF, 0xFF}, {"cream", 0xF5, 0xEE, 0xDC}, {"grey", 0x9A, 0x9A, 0x9A},
+      {"gray", 0x9A, 0x9A, 0x9A},  {"black", 0x14, 0x14, 0x14}, {"navy", 0x1B, 0x24, 0x4A},
+      {"red", 0xB0, 0x1E, 0x23},   {"denim", 0x3B, 0x55, 0x7A}, {"green", 0x2F, 0x5D, 0x3A},
+  };
+  if (text == "none") {
+    p.transparent = true;
+    return true;
+  }
+  for (const auto& n : kNamed)
+    if (text == n.name) {
+      p.transparent = false;
+      p.fabric_r = n.r, p.fabric_g = n.g, p.fabric_b = n.b;
+      return true;
+    }
+  if (!text.empty() && text[0] == '#') text.erase(0, 1);
+  if (text.size() != 6) return false;
+  unsigned char rgb[3];
+  for (std::size_t i = 0; i < 3; ++i) {
+    const int hi = hex_digit(text[2 * i]), lo = hex_digit(text[2 * i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    rgb[i] = static_cast<unsigned char>(hi * 16 + lo);
+  }
+  p.transparent = false;
+  p.fabric_r = rgb[0], p.fabric_g = rgb[1], p.fabric_b = rgb[2];
+  return true;
+}
+
+}  // namespace
 
 std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& problem) {
   Options o;
@@ -43,9 +101,93 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     }
     return Valued::kNo;
   };
+  // A long option with a value: "--scale 12" or "--scale=12".
+  auto long_valued = [&](std::size_t& i, const std::string& long_form) {
+    const std::string& a = args[i];
+    if (a == long_form) {
+      if (i + 1 >= args.size()) return Valued::kMissing;
+      value = args[++i];
+      return Valued::kYes;
+    }
+    if (a.rfind(long_form + "=", 0) == 0) {
+      value = a.substr(long_form.size() + 1);
+      return Valued::kYes;
+    }
+    return Valued::kNo;
+  };
+  // A long option whose value is a number within [lo, hi]; false on a mistake.
+  auto long_number = [&](std::size_t& i, const std::string& long_form, Valued& found, double lo,
+                         double hi, const char* what, double& to) {
+    found = long_valued(i, long_form);
+    if (found == Valued::kNo) return true;
+    const auto n = found == Valued::kYes ? number_in(value, lo, hi) : std::nullopt;
+    if (!n) {
+      problem = "'";
+      problem.append(long_form).append("' needs ").append(what);
+      return false;
+    }
+    to = *n;
+    return true;
+  };
+  double weight = 0;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     Valued v = Valued::kNo;
+    Valued picture = Valued::kNo;
+    Valued sheet = Valued::kNo;
+    if (!long_number(i, "--scale", picture, inspect::kMinPixelsPerMm, inspect::kMaxPixelsPerMm,
+                     "pixels per millimetre, from 1 to 50", o.picture.pixels_per_mm) ||
+        (picture == Valued::kNo &&
+         !long_number(i, "--thread-width", picture, inspect::kMinThreadWidth,
+                      inspect::kMaxThreadWidth, "a width in millimetres, from 0.05 to 3",
+                      o.picture.thread_width_mm)) ||
+        (picture == Valued::kNo &&
+         !long_number(i, "--thread-weight", picture, 30, 60, "a thread weight: 30, 40 or 60",
+                      weight)) ||
+        !long_number(i, "--speed", sheet, 1, 5000, "stitches a minute, from 1 to 5000",
+                     o.worksheet.stitches_per_minute) ||
+        (sheet == Valued::kNo &&
+         !long_number(i, "--change-time", sheet, 0, 3600, "seconds, from 0 to 3600",
+                      o.worksheet.seconds_per_colour_change)) ||
+        (sheet == Valued::kNo &&
+         !long_number(i, "--trim-time", sheet, 0, 600, "seconds, from 0 to 600",
+                      o.worksheet.seconds_per_trim)) ||
+        (sheet == Valued::kNo &&
+         !long_number(i, "--take-up", sheet, 1, 10, "a factor from 1 to 10", o.worksheet.take_up)))
+      return std::nullopt;
+    if (a.rfind("--thread-weight", 0) == 0 && picture == Valued::kYes) {
+      const auto w = inspect::thread_width_for_weight(static_cast<int>(weight));
+      if (!w || weight != std::floor(weight)) {
+        problem = "'--thread-weight' needs a thread weight: 30, 40 or 60";
+        return std::nullopt;
+      }
+      o.picture.thread_width_mm = *w;
+    }
+    if (picture == Valued::kNo) {
+      picture = long_valued(i, "--fabric");
+      if (picture == Valued::kMissing || (picture == Valued::kYes && !fabric_colour(value, o.picture))) {
+        problem = "'--fabric' needs a colour: white, cream, grey, black, navy, red, denim, green, "
+                  "#RRGGBB or none";
+        return std::nullopt;
+      }
+    }
+    if (picture == Valued::kNo) {
+      picture = long_valued(i, "--style");
+      if (picture == Valued::kYes && (value == "lines" || value == "threads")) {
+        o.picture.lines = value == "lines";
+      } else if (picture != Valued::kNo) {
+        problem = "'--style' needs threads or lines";
+        return std::nullopt;
+      }
+    }
+    if (picture != Valued::kNo) {
+      o.picture_options = true;
+      continue;
+    }
+    if (sheet != Valued::kNo) {
+      o.worksheet_options = true;
+      continue;
+    }
     if (a == "-h" || a == "--help") {
       o.command = Command::kHelp;
       return o;
@@ -116,6 +258,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       if (!set_command(Command::kInfo, a)) return std::nullopt;
     } else if (a == "--preview") {
       if (!set_command(Command::kPreview, a)) return std::nullopt;
+    } else if (a == "--worksheet") {
+      if (!set_command(Command::kWorksheet, a)) return std::nullopt;
     } else if (a == "--json") {
       o.json = true;
     } else if (a == "--dialogs" || a.rfind("--dialogs=", 0) == 0) {
@@ -200,12 +344,25 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     return std::nullopt;
   }
   if (o.command != Command::kConvert) o.combine = false;
+  if (o.picture_options && o.command != Command::kPreview && o.command != Command::kWorksheet) {
+    problem = "--style, --scale, --fabric and --thread-width or --thread-weight go with --preview "
+              "or --worksheet";
+    return std::nullopt;
+  }
+  if (o.picture_options && o.command == Command::kWorksheet && o.picture.lines) {
+    problem = "a worksheet shows the threads: --style lines goes with --preview";
+    return std::nullopt;
+  }
+  if (o.worksheet_options && o.command != Command::kWorksheet) {
+    problem = "--speed, --change-time, --trim-time and --take-up go with --worksheet";
+    return std::nullopt;
+  }
   if ((o.output || o.output_dir) && o.command == Command::kInfo) {
     problem = "--info prints what it finds and writes no file: it takes no -o or -O";
     return std::nullopt;
   }
   if (o.output && o.files.size() > 1 && o.command != Command::kPreview &&
-      o.command != Command::kConvert) {
+      o.command != Command::kConvert && o.command != Command::kWorksheet) {
     problem = "-o names the output of one input file only";
     return std::nullopt;
   }
@@ -279,8 +436,21 @@ void print_help(std::ostream& out) {
          "                           document\n"
          "  --stitches               with --info --json: list every needle event too\n"
          "  --preview FILE...        write PNG pictures of each container or design\n"
+         "  --style threads|lines    with --preview: draw stitches as threads on fabric\n"
+         "                           (the default) or as one-pixel lines\n"
+         "  --scale PX               pixels per millimetre, 1 to 50 (default 10)\n"
+         "  --fabric COLOUR          white (default), cream, grey, black, navy, red,\n"
+         "                           denim, green, #RRGGBB, or none (transparent)\n"
+         "  --thread-width MM        the thread's width on the fabric (default 0.4)\n"
+         "  --thread-weight 30|40|60 the same by the thread's weight (30: 0.46, 60: 0.33)\n"
+         "  --worksheet FILE...      write a printable HTML page of each design: picture,\n"
+         "                           colour sequence, totals, thread and time estimates\n"
+         "  --speed SPM              with --worksheet: stitches a minute (default 400)\n"
+         "  --change-time S          seconds a colour change costs (default 60)\n"
+         "  --trim-time S            seconds a trim costs (default 5)\n"
+         "  --take-up F              thread used per millimetre of stitch (default 1.2)\n"
          "  -o, --output OUT         name the output of a single input file;\n"
-         "                           with --preview, the directory for the pictures;\n"
+         "                           with --preview or --worksheet, the directory;\n"
          "                           with --convert, a file (its extension names the\n"
          "                           format) or an existing folder\n"
          "  -O, --output-dir DIR     put every output in DIR (made when missing)\n"
@@ -298,7 +468,7 @@ void print_help(std::ostream& out) {
          "garden002.shv, ... (several designs); combining gives garden.shv.\n"
          "Pictures: garden-preview-001.png, garden-stitches-001.png, ... per design\n"
          "and garden-layout.png for a container; rose-preview.png and\n"
-         "rose-stitches.png for the design rose.shv.\n"
+         "rose-stitches.png for the design rose.shv. Worksheets: garden-worksheet.html.\n"
          "Converting: rose.dst gives rose.shv; garden.dhv gives garden001.shv, ...\n"
          "(one per design) or with --combine garden.shv.\n"
          "Exit status: 0 success, 1 a conversion failed, 2 bad command line.\n";

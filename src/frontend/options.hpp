@@ -20,7 +20,8 @@ enum class Command {
   kHuc,
   kInfo,
   kPreview,
-  kConvert
+  kConvert,
+  kWorksheet
 };
 
 struct Options {
@@ -40,6 +41,10 @@ struct Options {
   bool quiet = false;                     // -q: no line for what succeeded
   bool recursive = false;                 // -r: folders given include their subfolders
   bool force = false;                     // --force: write-protected outputs are replaced too
+  PictureOptions picture;                 // --preview and --worksheet: how threads are drawn
+  bool picture_options = false;           // any of them was given
+  WorksheetOptions worksheet;             // --worksheet: the estimates' rules
+  bool worksheet_options = false;
 };
 
 /// Reads an options-mode command line; on a mistake, says what in `problem`.

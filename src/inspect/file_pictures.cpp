@@ -33,11 +33,27 @@ Result<std::vector<formats::Pattern>> patterns_of(const formats::ByteReader& in,
   return patterns;
 }
 
-Picture layout_of(const Recognised& r, const std::vector<formats::Pattern>& patterns) {
+std::vector<PlacedPattern> placed_of(const Recognised& r,
+                                     const std::vector<formats::Pattern>& patterns) {
   std::vector<PlacedPattern> placed;
   for (std::size_t i = 0; i < patterns.size(); ++i)
     placed.push_back({&patterns[i], r.designs[i].Xoffset, r.designs[i].Yoffset});
-  return layout_picture(placed);
+  return placed;
+}
+
+Picture layout_of(const Recognised& r, const std::vector<formats::Pattern>& patterns) {
+  return layout_picture(placed_of(r, patterns));
+}
+
+AnyPicture stitches_as(const PictureStyle& style, const formats::Pattern& p) {
+  if (style.lines) return stitch_picture(p);
+  return realistic_picture(p, style.look);
+}
+
+AnyPicture layout_as(const PictureStyle& style, const Recognised& r,
+                     const std::vector<formats::Pattern>& patterns) {
+  if (style.lines) return layout_of(r, patterns);
+  return realistic_layout(placed_of(r, patterns), style.look);
 }
 
 }  // namespace
@@ -61,12 +77,12 @@ Result<std::vector<PictureSlot>> file_pictures(const formats::ByteReader& in) {
   return slots;
 }
 
-Status draw_file_pictures(const formats::ByteReader& in,
-                          const std::function<Status(const Picture&)>& take) {
+Status draw_file_pictures(const formats::ByteReader& in, const PictureStyle& style,
+                          const std::function<Status(const AnyPicture&)>& take) {
   const auto kind = formats::recognise_kind(in.bytes());
   if (!shv_family(kind)) {
     KORVANE_TRY(p, formats::read_pattern(in, kind));
-    return take(stitch_picture(p));
+    return take(stitches_as(style, p));
   }
   KORVANE_TRY(r, recognise(in));
   const bool container = r.kind == FileKind::kContainer;
@@ -76,11 +92,11 @@ Status draw_file_pictures(const formats::ByteReader& in,
   for (const auto& v : r.designs) {
     KORVANE_TRY(p, shv_pattern(in.bytes().subspan(static_cast<std::size_t>(v.offset), v.length),
                                in.file(), v.design));
-    if (auto st = take(stored_preview_picture(v.design)); !st) return st;
-    if (auto st = take(stitch_picture(p)); !st) return st;
+    if (auto st = take(AnyPicture{stored_preview_picture(v.design)}); !st) return st;
+    if (auto st = take(stitches_as(style, p)); !st) return st;
     if (container) patterns.push_back(std::move(p));
   }
-  if (container) return take(layout_of(r, patterns));
+  if (container) return take(layout_as(style, r, patterns));
   return Ok{};
 }
 
@@ -97,6 +113,22 @@ Result<Picture> design_picture(const formats::ByteReader& in, std::int32_t desig
   KORVANE_TRY(patterns, patterns_of(in, r));
   if (design >= 0) return stitch_picture(patterns[static_cast<std::size_t>(design)]);
   return layout_of(r, patterns);
+}
+
+Result<RgbaPicture> realistic_design_picture(const formats::ByteReader& in, std::int32_t design,
+                                             const ThreadLook& look) {
+  const auto kind = formats::recognise_kind(in.bytes());
+  if (!shv_family(kind)) {
+    if (design > 0) return no_design(in, design);
+    KORVANE_TRY(p, formats::read_pattern(in, kind));
+    return realistic_picture(p, look);
+  }
+  KORVANE_TRY(r, recognise(in));
+  if (design >= 0 && static_cast<std::size_t>(design) >= r.designs.size())
+    return no_design(in, design);
+  KORVANE_TRY(patterns, patterns_of(in, r));
+  if (design >= 0) return realistic_picture(patterns[static_cast<std::size_t>(design)], look);
+  return realistic_layout(placed_of(r, patterns), look);
 }
 
 }  // namespace kvn::inspect

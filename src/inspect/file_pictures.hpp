@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <variant>
 #include <vector>
 
 #include "formats/byte_reader.hpp"
 #include "inspect/pictures.hpp"
+#include "inspect/realistic.hpp"
 #include "korvane/survey.hpp"
 
 namespace kvn::inspect {
@@ -25,15 +27,29 @@ struct PictureSlot {
 /// its stitches only. An error for a file that is none of these.
 Result<std::vector<PictureSlot>> file_pictures(const formats::ByteReader& in);
 
+/// How the stitches and a layout are drawn: as threads on fabric, or
+/// (`lines`) as one-pixel lines on the grey checker.
+struct PictureStyle {
+  bool lines = false;
+  ThreadLook look;
+};
+
+/// A picture as it was drawn: indexed, or in full colour.
+using AnyPicture = std::variant<Picture, RgbaPicture>;
+
 /// Draws the pictures file_pictures() names, in its order, handing each to
 /// `take` as soon as it is drawn, so that no more than one picture's pixels
 /// are held at a time. Stops at the first error, the file's or take's.
-Status draw_file_pictures(const formats::ByteReader& in,
-                          const std::function<Status(const Picture&)>& take);
+Status draw_file_pictures(const formats::ByteReader& in, const PictureStyle& style,
+                          const std::function<Status(const AnyPicture&)>& take);
 
 /// One picture, as the page shows it: the stitches of design `design` (from
 /// 0), or for a negative `design` a container's or SHV design's layout (a
 /// design of another format: its stitches).
 Result<Picture> design_picture(const formats::ByteReader& in, std::int32_t design);
+
+/// design_picture() drawn as threads on fabric.
+Result<RgbaPicture> realistic_design_picture(const formats::ByteReader& in, std::int32_t design,
+                                             const ThreadLook& look);
 
 }  // namespace kvn::inspect

@@ -95,11 +95,14 @@ struct Box {
 class Canvas {
  public:
   // `below` rows under the drawing and at least `min_width` columns, for a caption.
-  explicit Canvas(const Box& box, std::uint32_t below = 0, std::uint32_t min_width = 0)
-      : box_(box) {
+  // `num` / `den` pixels a tenth of a millimetre, less when the longer side would pass `max_side`.
+  explicit Canvas(const Box& box, std::uint32_t below = 0, std::uint32_t min_width = 0,
+                  std::int64_t num = kPixelsPerFiveTenths, std::int64_t den = 5,
+                  std::int64_t max_side = kMaxDrawingSide)
+      : box_(box), num_(num), den_(den) {
     const std::int64_t span = std::max(box.maxx - box.minx, box.maxy - box.miny);
-    if (span * num_ / den_ > kMaxDrawingSide) {
-      num_ = kMaxDrawingSide;
+    if (span * num_ / den_ > max_side) {
+      num_ = max_side;
       den_ = span;
     }
     drawing_height_ =
@@ -156,6 +159,15 @@ class Canvas {
 
   std::uint8_t colour(const Rgb& c) { return index_of(picture_, c); }
 
+  double pixels_per_tenth() const { return static_cast<double>(num_) / static_cast<double>(den_); }
+  // The pixel centre of design x, y, unrounded.
+  double exact_column(double x) const {
+    return kDrawingMargin + (x - static_cast<double>(box_.minx)) * pixels_per_tenth() + 0.5;
+  }
+  double exact_row(double y) const {
+    return kDrawingMargin + (y - static_cast<double>(box_.miny)) * pixels_per_tenth() + 0.5;
+  }
+
   void plot(int px, int py, std::uint8_t value) {
     if (px < 0 || py < 0 || static_cast<std::uint32_t>(px) >= picture_.width ||
         static_cast<std::uint32_t>(py) >= picture_.height)
@@ -177,8 +189,8 @@ class Canvas {
  private:
 
   Box box_;
-  std::int64_t num_ = kPixelsPerFiveTenths;
-  std::int64_t den_ = 5;
+  std::int64_t num_;
+  std::int64_t den_;
   std::uint32_t drawing_height_ = 0;
   Picture picture_;
 };
@@ -280,6 +292,11 @@ HoopCaption hoop_caption(std::int64_t width, std::int64_t height) {
 }
 
 Picture layout_picture(std::span<const PlacedPattern> designs) {
+  return layout_frame(designs, kPixelsPerFiveTenths, 5, kMaxDrawingSide, true).picture;
+}
+
+LayoutFrame layout_frame(std::span<const PlacedPattern> designs, std::int64_t num,
+                         std::int64_t den, std::int64_t max_side, bool threads) {
   Box box;
   for (const auto& p : designs) {
     walk_stitches(*p.pattern, [&](std::int64_t x0, std::int64_t y0, std::int64_t x1,
@@ -314,7 +331,8 @@ Picture layout_picture(std::span<const PlacedPattern> designs) {
   Canvas canvas(box, kLayoutCaptionHeight,
                 static_cast<std::uint32_t>(2 * kDrawingMargin +
                                            static_cast<std::uint32_t>(caption.text.size()) *
-                                               Canvas::kTextAdvance));
+                                               Canvas::kTextAdvance),
+                num, den, max_side);
   // Picture colours before thread colours, so that a full palette never takes their places.
   const std::uint8_t hoop_colour = canvas.colour(caption.fits ? kHoopColour : kTooLargeColour);
   const std::uint8_t label_text = canvas.colour(kLabelText);
@@ -334,7 +352,7 @@ Picture layout_picture(std::span<const PlacedPattern> designs) {
     canvas.line(right, top, left, top, kOutlineIndex);
     canvas.line(left, top, left, bottom, kOutlineIndex);
   }
-  for (const auto& p : designs) {
+  for (const auto& p : threads ? designs : std::span<const PlacedPattern>{}) {
     const auto colours = block_colours(canvas, *p.pattern);
     walk_stitches(*p.pattern, [&](std::int64_t x0, std::int64_t y0, std::int64_t x1,
                                   std::int64_t y1, std::size_t block) {
@@ -383,7 +401,14 @@ Picture layout_picture(std::span<const PlacedPattern> designs) {
   canvas.fill(left + bar - 1, line1, left + bar, line1 + kGlyphHeight * kTextScale - 1, kMarkIndex);
   canvas.text(left + bar + 5 * kTextScale, line1, std::to_string(bar_mm) + " mm", kMarkIndex);
   if (any) canvas.text(left, line2, caption.text, hoop_colour);
-  return canvas.take();
+  LayoutFrame frame;
+  frame.pixels_per_tenth = canvas.pixels_per_tenth();
+  frame.origin_x = canvas.exact_column(0);
+  frame.origin_y = canvas.exact_row(0);
+  frame.drawing_height = canvas.drawing_height();
+  frame.label_text = label_text;
+  frame.picture = canvas.take();
+  return frame;
 }
 
 Result<Pattern> shv_pattern(std::span<const std::uint8_t> image, const std::string& file,

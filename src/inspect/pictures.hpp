@@ -123,6 +123,20 @@ inline constexpr std::size_t kLabelNameChars = 24;
 /// and the combined size with its hoop, or in red that no hoop holds it.
 Picture layout_picture(std::span<const PlacedPattern> designs);
 
+/// A layout drawn at `num` / `den` pixels a tenth of a millimetre (less when
+/// its longer side would pass `max_side`), with or without the threads, and
+/// where a drawing that puts the threads in itself must put them.
+struct LayoutFrame {
+  Picture picture;
+  double pixels_per_tenth = 0;
+  double origin_x = 0;  // the pixel centre of the common start point, unrounded
+  double origin_y = 0;
+  std::uint32_t drawing_height = 0;  // rows above the caption
+  std::uint8_t label_text = 0;       // with kMarkIndex, what lies over the threads
+};
+LayoutFrame layout_frame(std::span<const PlacedPattern> designs, std::int64_t num,
+                         std::int64_t den, std::int64_t max_side, bool threads);
+
 /// What a layout's caption says of its hoop: "all designs W x H mm: hoop
 /// A x B mm" or "all designs W x H mm: larger than every hoop (150 x 360 mm)";
 /// `fits` tells which.

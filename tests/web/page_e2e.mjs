@@ -132,9 +132,16 @@ await cdp.send("Browser.setDownloadBehavior", { behavior: "allow", downloadPath:
 async function waitForDownload(name, timeout = 10000) {
   const file = path.join(downloads, name);
   const until = Date.now() + timeout;
+  // The browser may show the file before its bytes are all there: it counts
+  // as downloaded once its size holds still over two looks.
+  let size = -1;
   while (Date.now() < until) {
-    if (fs.existsSync(file) && !fs.existsSync(file + ".crdownload")) return fs.readFileSync(file);
-    await new Promise((r) => setTimeout(r, 50));
+    if (fs.existsSync(file) && !fs.existsSync(file + ".crdownload")) {
+      const now = fs.statSync(file).size;
+      if (now > 0 && now === size) return fs.readFileSync(file);
+      size = now;
+    }
+    await new Promise((r) => setTimeout(r, 100));
   }
   return null;
 }
@@ -223,7 +230,8 @@ function designsToTry() {
     const ext = f.extensions[0];
     const dir = path.join(realDir, ext);
     const real = fs.existsSync(dir) ? fs.readdirSync(dir).sort() : [];
-    const pick = real.find((n) => n.startsWith("em__Embroidermodder.")) || real[0];
+    // A design every hoop holds, so that every button converts; the wide logo only where none is.
+    const pick = real.find((n) => /^[a-z]+__shamrockin\./.test(n)) || real.find((n) => n.startsWith("em__Embroidermodder.")) || real[0];
     if (f.what === "container") out.push({ format: f.format, name: dhvName, bytes: dhv, from: "the example" });
     else if (ext === "huc" && huc) out.push({ format: f.format, name: hucName, bytes: huc, from: "made" });
     else if (pick) out.push({ format: f.format, name: `${ext}-${pick}`, bytes: fs.readFileSync(path.join(dir, pick)), from: "real" });
@@ -282,7 +290,8 @@ async function checkDownload(page, card, d, action, args, zipName) {
     same = entries.size === want.files.length &&
       want.files.every((f) => entries.has(f.name) && Buffer.compare(entries.get(f.name), f.bytes) === 0);
   }
-  check(same, `${d.name}: ${action} downloads the program's ${want.files.map((f) => f.name).join(", ")}${error ? " (" + error + ")" : ""}`);
+  const sizes = same ? "" : ` (got ${got ? got.length : "nothing"}, the program ${want.files.map((f) => f.bytes.length).join("+")} bytes)`;
+  check(same, `${d.name}: ${action} downloads the program's ${want.files.map((f) => f.name).join(", ")}${error ? " (" + error + ")" : ""}${sizes}`);
 }
 
 async function everyFormat() {
