@@ -142,7 +142,7 @@ TEST(FormatTable, RealDesignsReadBackFromEveryWriter) {
   int tried = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(*root)) {
     if (!entry.is_regular_file() || entry.path().parent_path().filename() == "reference") continue;
-    const auto bytes = read_bytes(entry.path());
+    const auto bytes = read_bytes(entry.path().string());
     const auto kind = formats::recognise_kind(bytes);
     const Format* source = formats::format_of(kind);
     if (!source || !source->read || source->family != formats::Family::kOther) continue;
@@ -159,7 +159,7 @@ TEST(FormatTable, RealDesignsReadBackFromEveryWriter) {
       std::int32_t x = 0, y = 0, longest = 0;
       for (const auto& e : p->events) {
         if (e.op == NeedleOp::kStitch)
-          longest = std::max({longest, std::abs(e.x - x), std::abs(e.y - y)});
+          longest = std::max<std::int32_t>({longest, std::abs(e.x - x), std::abs(e.y - y)});
         x = e.x;
         y = e.y;
       }

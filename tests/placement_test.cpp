@@ -15,6 +15,7 @@
 #include "formats/shv_pattern.hpp"
 #include "support/reference_design.hpp"
 #include "support/run_korvane.hpp"
+#include "support/temp_dir.hpp"
 
 namespace kvn {
 namespace {
