@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <ostream>
 
-#include "formats/format_table.hpp"
 #include "inspect/format_listing.hpp"
 #include "inspect/realistic.hpp"
 
@@ -343,18 +342,6 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       o.command != Command::kConvert) {
     problem = "--rotate, --keep-origin, --allow-oversize and --min-stitch go with --convert";
     return std::nullopt;
-  }
-  // A format korvane cannot write is a slip in the command, like an unknown
-  // option: it is told before any file is read, with the formats it can write.
-  if (o.command == Command::kConvert && !o.to.empty()) {
-    const formats::Format* f = formats::format_named(o.to);
-    if (!f || !f->writable || o.to.find('.') != std::string::npos) {
-      problem = "--to ";
-      problem += o.to;
-      problem += ": korvane writes ";
-      problem += formats::writable_extensions();
-      return std::nullopt;
-    }
   }
   if (o.command != Command::kConvert) o.combine = false;
   if (o.picture_options && o.command != Command::kPreview && o.command != Command::kWorksheet) {
