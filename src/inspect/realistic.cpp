@@ -123,10 +123,10 @@ class ThreadPainter {
       const double nz = std::sqrt(std::max(0.0, 1 - u * u));
       const double nx = u * px, ny = u * py;
       const double diffuse = std::max(0.0, nx * lx + ny * ly + nz * lz);
-      const double spec = std::pow(std::max(0.0, nx * hx + ny * hy + nz * hz), kShininess);
+      const double sheen = std::pow(std::max(0.0, nx * hx + ny * hy + nz * hz), kShininess);
       for (std::size_t c = 0; c < 3; ++c)
         profiles_[t][static_cast<std::size_t>(i)][c] =
-            srgb_(lin_[c] * (kAmbient + kDiffuse * diffuse) + kSpecular * spec);
+            srgb_(lin_[c] * (kAmbient + kDiffuse * diffuse) + kSpecular * sheen);
     }
     return profiles_[t];
   }
