@@ -34,11 +34,18 @@ struct Script {
 class FakeDialogs final : public Dialogs {
  public:
   explicit FakeDialogs(Script& s) : s_(s) {}
-  std::vector<std::string> open_files() override {
+  std::vector<std::string> open_files(const std::vector<FileType>& /*types*/) override {
     s_.shown.push_back("open");
     return s_.choice ? std::vector<std::string>{*s_.choice} : std::vector<std::string>{};
   }
   void show(const Box& box) override { s_.shown.push_back(record("show", box)); }
+  std::optional<SaveAnswer> save_file(const SaveRequest& /*request*/) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> choose_folder(const std::string& /*title*/,
+                                           const std::string& /*start*/) override {
+    return std::nullopt;
+  }
   bool ask(const Box& box) override {
     s_.shown.push_back(record("ask", box));
     return s_.answer;
@@ -409,7 +416,7 @@ TEST(TerminalDialogs, TakesPathsAsAShellWritesThemAndAsksUntilYesOrNo) {
     SCOPED_TRACE(c.name);
     std::istringstream in(c.typed);
     std::ostringstream out;
-    EXPECT_EQ(make_terminal_dialogs(in, out)->open_files(), c.chosen);
+    EXPECT_EQ(make_terminal_dialogs(in, out)->open_files({}), c.chosen);
     EXPECT_EQ(out.str().rfind("Select DHV file to convert\nViking, Husqvarna (*.DHV)\n", 0), 0u);
   }
   // "~" is the home folder, as in a shell.
@@ -417,7 +424,7 @@ TEST(TerminalDialogs, TakesPathsAsAShellWritesThemAndAsksUntilYesOrNo) {
   if (home != nullptr && std::filesystem::path(real).string().rfind(home, 0) == 0) {
     std::istringstream in("~" + real.substr(std::string(home).size()) + "\n");
     std::ostringstream out;
-    EXPECT_EQ(make_terminal_dialogs(in, out)->open_files(), std::vector<std::string>{real});
+    EXPECT_EQ(make_terminal_dialogs(in, out)->open_files({}), std::vector<std::string>{real});
   }
 
   for (const auto& [answer, yes] :

@@ -14,6 +14,7 @@
 #include "frontend/options.hpp"
 #include "frontend/progress.hpp"
 #include "frontend/texts.hpp"
+#include "frontend/file_types.hpp"
 #include "inspect/format_listing.hpp"
 #include "inspect/info_text.hpp"
 #include "inspect/text_out.hpp"
@@ -144,7 +145,7 @@ int run_dialogs(DialogChoice choice, const Options& o, bool banner, std::ostream
   if (banner) print_banner(out);
   auto dialogs = factory(choice);
   if (!dialogs) return kExitFailed;
-  const auto files = o.files.empty() ? dialogs->open_files() : o.files;
+  const auto files = o.files.empty() ? dialogs->open_files(open_file_types()) : o.files;
   bool any_failed = false;
   for (const auto& item : expand_inputs(files, o.recursive)) {
     const std::string& path = item.file;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,12 +20,40 @@ struct Box {
   BoxIcon icon = BoxIcon::kInformation;
 };
 
+/// One entry of a file dialog's list of types.
+struct FileType {
+  std::string description;              // "Embroidery designs", "DST designs", "All files"
+  std::vector<std::string> extensions;  // lower case, no dot; empty: every file
+};
+
+/// What a save dialog offers: the folder it opens in, the name it suggests
+/// (without extension) and the types to choose from, `type` chosen first.
+struct SaveRequest {
+  std::string title;
+  std::string folder;
+  std::string name;
+  std::vector<FileType> types;
+  std::size_t type = 0;
+};
+
+/// The file a save dialog named, and which of its types was chosen.
+struct SaveAnswer {
+  std::string path;
+  std::size_t type = 0;
+};
+
 /// The desktop flow's interactions, whatever draws them.
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
-  /// The chosen existing containers, or none when the user cancels.
-  virtual std::vector<std::string> open_files() = 0;
+  /// The chosen existing files, or none when the user cancels; `types` is the
+  /// list of filters, the first one chosen.
+  virtual std::vector<std::string> open_files(const std::vector<FileType>& types) = 0;
+  /// The file to write, or none when the user cancels.
+  virtual std::optional<SaveAnswer> save_file(const SaveRequest& request) = 0;
+  /// A folder to write in, opening at `start`; none when the user cancels.
+  virtual std::optional<std::string> choose_folder(const std::string& title,
+                                                   const std::string& start) = 0;
   /// A box with one OK button.
   virtual void show(const Box& box) = 0;
   /// A box with Yes and No; true only for an explicit Yes.

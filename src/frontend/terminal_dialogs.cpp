@@ -98,7 +98,7 @@ class TerminalDialogs final : public Dialogs {
  public:
   TerminalDialogs(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
 
-  std::vector<std::string> open_files() override {
+  std::vector<std::string> open_files(const std::vector<FileType>& /*types*/) override {
     out_ << texts::kDialogTitle << "\n" << texts::kFilterDescription << "\n";
     for (;;) {
       out_ << "File names (empty to cancel): " << std::flush;
@@ -118,6 +118,13 @@ class TerminalDialogs final : public Dialogs {
       }
       if (all_there) return words;
     }
+  }
+
+  std::optional<SaveAnswer> save_file(const SaveRequest& /*request*/) override { return std::nullopt; }
+
+  std::optional<std::string> choose_folder(const std::string& /*title*/,
+                                           const std::string& /*start*/) override {
+    return std::nullopt;
   }
 
   void show(const Box& box) override { out_ << box.text << "\n[OK]\n" << std::flush; }

@@ -107,7 +107,7 @@ int run_message_box(const Box& b, Buttons buttons) {
 
 class GtkDialogs final : public Dialogs {
  public:
-  std::vector<std::string> open_files() override {
+  std::vector<std::string> open_files(const std::vector<FileType>& /*types*/) override {
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
         texts::kDialogTitle, nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, gtk_label("_Cancel"),
         GTK_RESPONSE_CANCEL, gtk_label("_Open"), GTK_RESPONSE_ACCEPT, nullptr);
@@ -152,6 +152,13 @@ class GtkDialogs final : public Dialogs {
     gtk_widget_destroy(dialog);
     let_windows_close();
     return chosen;
+  }
+
+  std::optional<SaveAnswer> save_file(const SaveRequest& /*request*/) override { return std::nullopt; }
+
+  std::optional<std::string> choose_folder(const std::string& /*title*/,
+                                           const std::string& /*start*/) override {
+    return std::nullopt;
   }
 
   void show(const Box& box) override { run_message_box(box, Buttons::kOk); }

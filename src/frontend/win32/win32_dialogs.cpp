@@ -22,7 +22,7 @@ class Win32Dialogs final : public Dialogs {
  public:
   explicit Win32Dialogs(std::ostream& err) : err_(err) {}
 
-  std::vector<std::string> open_files() override {
+  std::vector<std::string> open_files(const std::vector<FileType>& /*types*/) override {
     // Static: large enough for many chosen names.
     static wchar_t file[kFileStrSize];
     std::fill(std::begin(file), std::end(file), L'\0');
@@ -54,6 +54,13 @@ class Win32Dialogs final : public Dialogs {
       print_cli_message(err_, words);
     }
     return {};
+  }
+
+  std::optional<SaveAnswer> save_file(const SaveRequest& /*request*/) override { return std::nullopt; }
+
+  std::optional<std::string> choose_folder(const std::string& /*title*/,
+                                           const std::string& /*start*/) override {
+    return std::nullopt;
   }
 
   void show(const Box& box) override {
