@@ -15,7 +15,7 @@ build=${5:-}
 cmake=${6:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
-readonly kChooserTitle="Select DHV file to convert"
+readonly kChooserTitle="Select designs to convert"
 readonly kCreatedCaption="KORVANE created design(s) from:"
 readonly kFailedCaption="KORVANE did NOT create all designs from:"
 readonly kCombinedCaption="KORVANE combined the designs of:"
