@@ -173,7 +173,8 @@ Box summary_box(const std::vector<std::string>& entries, std::size_t done, std::
                 std::size_t skipped) {
   std::string counts = std::to_string(done) + (done == 1 ? " file converted" : " files converted");
   if (failed > 0) counts += ", " + std::to_string(failed) + " NOT converted";
-  if (skipped > 0) counts += ", " + std::to_string(skipped) + " left as they are";
+  if (skipped > 0)
+    counts += ", " + std::to_string(skipped) + (skipped == 1 ? " left as it is" : " left as they are");
   // A box taller than the screen would hide its OK button.
   constexpr std::size_t kShown = 20;
   std::string list;
