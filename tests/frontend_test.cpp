@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <utility>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -57,7 +58,8 @@ class FakeDialogs final : public Dialogs {
   std::optional<std::string> choose_folder(const std::string& /*title*/,
                                            const std::string& /*start*/) override {
     s_.shown.push_back("folder");
-    return s_.folder;
+    // Once: a run that forgot the folder would have to ask again.
+    return std::exchange(s_.folder, std::nullopt);
   }
   bool ask(const Box& box) override {
     s_.shown.push_back(record("ask", box));
