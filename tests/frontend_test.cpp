@@ -593,6 +593,35 @@ TEST(TerminalDialogs, TakesPathsAsAShellWritesThemAndAsksUntilYesOrNo) {
     EXPECT_EQ(make_terminal_dialogs(in, out)->open_files({}), std::vector<std::string>{real});
   }
 
+  // The save prompt: a number picks the type, a bare name goes beside the
+  // design, and the type's extension is added where the name lacks it.
+  const SaveRequest request{"Convert the design to", dir.path().string(), "star",
+                            {{"SHV designs", {"shv"}}, {"DST designs", {"dst"}}}, 1};
+  const std::string beside = dir.path().string() + kSeparator;
+  const struct {
+    const char* typed;
+    std::optional<std::string> path;
+    std::size_t type;
+  } saves[] = {
+      {"\n\n", beside + "star.dst", 1},
+      {"1\nmine\n", beside + "mine.shv", 0},
+      {"7\n2\nmine.DST\n", beside + "mine.DST", 1},
+      {"0\n", std::nullopt, 0},
+      {"\n-\n", std::nullopt, 0},
+      {"", std::nullopt, 0},
+  };
+  for (const auto& c : saves) {
+    SCOPED_TRACE(c.typed);
+    std::istringstream in(c.typed);
+    std::ostringstream out;
+    const auto answer = make_terminal_dialogs(in, out)->save_file(request);
+    ASSERT_EQ(answer.has_value(), c.path.has_value()) << out.str();
+    if (answer) {
+      EXPECT_EQ(answer->path, *c.path);
+      EXPECT_EQ(answer->type, c.type);
+    }
+  }
+
   for (const auto& [answer, yes] :
        {std::pair{"yes\n", true}, std::pair{" Y \n", true}, std::pair{"no\n", false},
         std::pair{"maybe\n\nYES\n", true}, std::pair{"maybe\n", false}}) {

@@ -234,7 +234,9 @@ class Desktop {
         return r;
       }
       if (r.error().code != ErrorCode::kCannotWrite || r.error().file.empty()) return r;
-      if (!dialogs_.ask(unwritable_box(r.error().file, r.error().detail))) return r;
+      const bool exists = convert::real_file_system().identify(r.error().file).type !=
+                          convert::FileType::kMissing;
+      if (!dialogs_.ask(unwritable_box(r.error().file, r.error().detail, exists))) return r;
       const std::string start = folder_part(r.error().file);
       auto chosen = dialogs_.choose_folder(texts::kFolderTitle, start);
       if (!chosen || chosen->empty()) return r;

@@ -160,11 +160,13 @@ Box too_large_box(const std::string& path, const TooLarge& t) {
              BoxIcon::kWarning);
 }
 
-Box unwritable_box(const std::string& file, const std::string& reason) {
+Box unwritable_box(const std::string& file, const std::string& reason, bool file_exists) {
   const std::string folder = file.substr(0, name_start(file));
   std::string why = "korvane cannot write " + file.substr(name_start(file)) + " there";
   why += reason.empty() ? std::string(".") : " (" + reason + ").";
-  why += "\nThe folder may be read-only, on a locked card or disk, or another user's.";
+  // Where the file itself is in the way, the reason has said so already.
+  if (!file_exists)
+    why += "\nThe folder may be read-only, on a locked card or disk, or another user's.";
   return box(texts::kUnwritableCaption, folder.empty() ? std::string(".") : folder,
              why + "\n\n" + texts::kOtherFolderQuestion, BoxIcon::kWarning);
 }

@@ -51,7 +51,7 @@ struct TooLarge {
 Box too_large_box(const std::string& path, const TooLarge& t);
 
 /// `file` could not be written in its folder for `reason`; asks for another.
-Box unwritable_box(const std::string& file, const std::string& reason);
+Box unwritable_box(const std::string& file, const std::string& reason, bool file_exists);
 
 /// The end of a run over several files: one line (and its changes) per file.
 Box summary_box(const std::vector<std::string>& entries, std::size_t done, std::size_t failed,
