@@ -304,7 +304,7 @@ TEST(DialogFlow, EveryKindOfDesignGoesItsOwnWay) {
       {"MixedFolderGivesOneSummary", {mixed}, false, std::nullopt, std::nullopt, 1,
        {"ask created " + mixed + kSeparator + "b.dhv", "show finished 2 files converted, 1 NOT "
                                                        "converted, 1 left as it is"},
-       {"a.dst: wrote a.shv", "a.exp: NOT converted", "a.shv was written from another design",
+       {"a.dst: wrote a.shv", "a.exp: NOT converted: a.shv was written from another design",
         "b.dhv: split into 1 design", "c.shv: left as it is"},
        {mixed + "/a.shv", mixed + "/b.shv"}},
       {"LockedFolderOffersAnotherAndKeepsIt", {locked + "/one.dst", locked + "/two.dst"}, true,

@@ -191,6 +191,7 @@ class Desktop {
         dialogs_.show(split_failed_box(item.file, *item.problem));
         print_error_line(out_, -1);
         ++failed_;
+        summary_.push_back(*item.problem);
         continue;
       }
       auto info = survey_file(item.file);
@@ -351,10 +352,12 @@ class Desktop {
                                                                    *folder_)
                                        : convert::shv_name(path);
     if (std::find(written_.begin(), written_.end(), target) != written_.end()) {
-      const Error e = make_error(ErrorCode::kDuplicateOutput, path,
-                                 name_of(target) + " was written from another design of this run; "
-                                 "convert this one on its own to keep both");
-      converted(path, Result<Outcome>(e));
+      // Only a batch has written anything before: the summary tells it.
+      const std::string why =
+          name_of(target) + " was written from another design just before; open this one alone "
+                            "to replace it";
+      failed(make_error(ErrorCode::kDuplicateOutput, path, why), Conversion::kConvert);
+      summary_.push_back(name_of(path) + ": NOT converted: " + why);
       return;
     }
     converted(path, convert_design(path, info, {}, std::nullopt));
