@@ -132,12 +132,13 @@ std::string in_folder(const std::string& folder, const std::string& path) {
   return joined + path.substr(convert::file_name_start(path));
 }
 
-bool is_container_name(const std::string& path) {
+// Lower case, as the format table lists them; empty when the name has none.
+std::string extension_of(const std::string& path) {
   const auto dot = path.find_last_of('.');
-  if (dot == std::string::npos || dot < convert::file_name_start(path)) return false;
+  if (dot == std::string::npos || dot < convert::file_name_start(path)) return {};
   std::string ext = path.substr(dot + 1);
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext == "dhv";
+  return ext;
 }
 
 // The desktop takes folders of every design korvane reads, not only of
@@ -157,14 +158,9 @@ std::vector<InputItem> desktop_inputs(const std::vector<std::string>& args, bool
       continue;
     }
     std::vector<std::string> found;
-    for (auto& f : *files) {
-      const auto dot = f.find_last_of('.');
-      if (dot == std::string::npos || dot < convert::file_name_start(f)) continue;
-      std::string ext = f.substr(dot + 1);
-      for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (std::find(readable.begin(), readable.end(), ext) != readable.end())
+    for (auto& f : *files)
+      if (std::find(readable.begin(), readable.end(), extension_of(f)) != readable.end())
         found.push_back(std::move(f));
-    }
     std::sort(found.begin(), found.end());
     if (found.empty())
       items.push_back({a, a + ": the folder holds no design korvane reads" +
@@ -198,7 +194,7 @@ class Desktop {
       // A file that cannot be surveyed still goes the way its name points,
       // so that its own conversion says what is wrong with it.
       const bool container =
-          info ? info->kind == FileKind::kContainer : is_container_name(item.file);
+          info ? info->kind == FileKind::kContainer : extension_of(item.file) == "dhv";
       if (container) {
         container_flow(item.file, info ? &*info : nullptr);
         continue;
