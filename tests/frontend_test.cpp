@@ -255,6 +255,7 @@ TEST(DialogFlow, EveryKindOfDesignGoesItsOwnWay) {
   const std::string rose = dir.file("rose.dst"), wide = dir.file("wide.dst");
   write_design(rose, "dst", 300, 200);
   write_design(wide, "dst", 2225, 514);  // fits no hoop as it lies, turned it does
+  test::write_bytes(dir.file("rose.dhv"), DhvBuilder{}.add(test::opaque_design(30, 1)).bytes());
   const std::string star = dir.file("star.shv");
   test::write_bytes(star, test::rose_shv());
   std::filesystem::create_directories(dir.path() / "mixed");
@@ -264,6 +265,7 @@ TEST(DialogFlow, EveryKindOfDesignGoesItsOwnWay) {
   const std::string elsewhere = dir.file("elsewhere");
   write_design(mixed + "/a.dst", "dst", 300, 200);
   write_design(mixed + "/a.exp", "exp", 300, 200);  // the same SHV name: must not replace a.shv
+  test::write_bytes(mixed + "/a.dhv", DhvBuilder{}.add(test::opaque_design(30, 1)).bytes());
   test::write_bytes(mixed + "/b.dhv", DhvBuilder{}.add(test::opaque_design(30, 1)).bytes());
   test::write_bytes(mixed + "/c.shv", test::rose_shv());
   test::write_bytes(mixed + "/notes.txt", {'x'});
@@ -302,11 +304,16 @@ TEST(DialogFlow, EveryKindOfDesignGoesItsOwnWay) {
        {"222.5 x 51.4 mm", "fits the 150 x 240 mm hoop", "Turn it to fit?", "turned by 90"},
        {dir.file("wide.shv")}},
       {"MixedFolderGivesOneSummary", {mixed}, false, std::nullopt, std::nullopt, 1,
-       {"ask created " + mixed + kSeparator + "b.dhv", "show finished 2 files converted, 1 NOT "
-                                                       "converted, 1 left as it is"},
-       {"a.dst: wrote a.shv", "a.exp: NOT converted: a.shv was written from another design",
-        "b.dhv: split into 1 design", "c.shv: left as it is"},
+       {"ask created " + mixed + kSeparator + "a.dhv", "ask created " + mixed + kSeparator + "b.dhv",
+        "show finished 2 files converted, 2 NOT converted, 1 left as it is"},
+       {"a.dhv: split into 1 design", "a.dst: NOT converted: a.shv was written from another design",
+        "a.exp: NOT converted", "b.dhv: split into 1 design", "c.shv: left as it is"},
        {mixed + "/a.shv", mixed + "/b.shv"}},
+      {"ContainerAfterADesignOfItsName", {rose, dir.file("rose.dhv")}, true, std::nullopt,
+       std::nullopt, 1,
+       {"show finished 1 file converted, 1 NOT converted"},
+       {"rose.dst: wrote rose.shv", "rose.dhv: NOT split: rose.shv was written"},
+       {dir.file("rose.shv")}},
       {"LockedFolderOffersAnotherAndKeepsIt", {locked + "/one.dst", locked + "/two.dst"}, true,
        std::nullopt, elsewhere, 0,
        {"ask cannot " + locked + kSeparator, "folder", "show finished 2 files converted"},

@@ -248,8 +248,51 @@ class Desktop {
     ++failed_;
   }
 
+  // Where an output named beside its input goes in this run.
+  std::string output_of(const std::string& beside) const {
+    return folder_ ? in_folder(*folder_, beside) : beside;
+  }
+
+  // Whether this run already wrote the file `path` names.
+  bool written_before(const std::string& path) const {
+    auto same = [](std::string a, std::string b) {
+#ifdef _WIN32
+      // One file there however its separators and letters are written.
+      for (auto* s : {&a, &b})
+        for (char& c : *s)
+          c = c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+#endif
+      return a == b;
+    };
+    return std::any_of(written_.begin(), written_.end(),
+                       [&](const std::string& w) { return same(w, path); });
+  }
+
+  // Two inputs of one name in one folder (rose.dst, rose.pes, rose.dhv) would
+  // give one SHV: the later must not replace what the earlier just wrote.
+  bool refused_as_taken(const std::string& path, const std::vector<std::string>& outputs,
+                        const char* what) {
+    const auto taken = std::find_if(outputs.begin(), outputs.end(),
+                                    [&](const std::string& o) { return written_before(o); });
+    if (taken == outputs.end()) return false;
+    const std::string why = name_of(*taken) +
+                            " was written from another design just before; open this one alone "
+                            "to replace it";
+    failed(make_error(ErrorCode::kDuplicateOutput, path, why), Conversion::kConvert);
+    summary_.push_back(name_of(path) + ": NOT " + what + ": " + why);
+    if (!batch_) dialogs_.show(convert_failed_box(path, why));
+    return true;
+  }
+
   // As the desktop has always done it: split, then offer to combine.
   void container_flow(const std::string& path, const FileInfo* info) {
+    if (info != nullptr && !info->designs.empty()) {
+      std::vector<std::string> outputs;
+      for (unsigned i = 1; i <= info->designs.size(); ++i)
+        outputs.push_back(output_of(info->designs.size() == 1 ? convert::shv_name(path)
+                                                              : convert::numbered_name(path, i)));
+      if (refused_as_taken(path, outputs, "split")) return;
+    }
     const auto split = convert(Conversion::kSplit, path, {});
     if (!split) {
       dialogs_.show(split_failed_box(path, reason_under(path, split.error())));
@@ -265,6 +308,11 @@ class Desktop {
     // way to avoid a failure the program could foresee.
     std::optional<std::string> cannot;
     if (auto st = check_combine(path); !st) cannot = reason_under(path, st.error());
+    const std::string combined_name = output_of(convert::shv_name(path));
+    const auto& own = split->written;
+    if (!cannot && written_before(combined_name) &&
+        std::find(own.begin(), own.end(), combined_name) == own.end())
+      cannot = name_of(combined_name) + " was written from another design just before";
     std::optional<std::string> warning;
     if (info != nullptr) warning = hoop_warning(*info);
     const Box done = split_done_box(path, split->written, warning, cannot);
@@ -344,18 +392,7 @@ class Desktop {
   void design_flow(const std::string& path, const FileInfo* info) {
     // Two designs of one name in one folder (rose.dst, rose.pes) would give
     // one SHV: the second must not replace what the first just wrote.
-    const std::string target = folder_ ? convert::output_in_folder(Conversion::kConvert, path,
-                                                                   *folder_)
-                                       : convert::shv_name(path);
-    if (std::find(written_.begin(), written_.end(), target) != written_.end()) {
-      // Only a batch has written anything before: the summary tells it.
-      const std::string why =
-          name_of(target) + " was written from another design just before; open this one alone "
-                            "to replace it";
-      failed(make_error(ErrorCode::kDuplicateOutput, path, why), Conversion::kConvert);
-      summary_.push_back(name_of(path) + ": NOT converted: " + why);
-      return;
-    }
+    if (refused_as_taken(path, {output_of(convert::shv_name(path))}, "converted")) return;
     converted(path, convert_design(path, info, {}, std::nullopt));
   }
 
