@@ -361,6 +361,24 @@ expect_exit 0
 no_error_line
 run=""
 
+# A folder of mixed files converts every design in it and ends in one
+# summary; the SHV design in it is left as it is.
+mkdir -p "$out/mixed"
+make_garden "$out/mixed/garden.DHV"
+(cd "$out/mixed" && "$korvane" garden.DHV >/dev/null 2>&1 &&
+  "$korvane" --convert garden002.shv --to exp -o leaf.exp >/dev/null 2>&1 &&
+  cp "$out/design/rose.dst" . && rm garden.DHV garden001.shv garden003.shv) ||
+  die "the command line cannot make the mixed folder"
+start_korvane mixed "$out" --dialogs=gtk mixed
+w=$(wait_window "KORVANE finished the files:")
+shot mixed-summary
+keys "$w" Return
+expect_exit 0
+[ "$(listing "$out/mixed")" = "$(printf 'garden002.shv\nleaf.exp\nleaf.shv\nrose.dst\nrose.shv')" ] ||
+  die "the mixed folder holds $(listing "$out/mixed" | tr '\n' ' ')"
+no_error_line
+run=""
+
 # Installed under another prefix than the configured one, korvane still finds
 # its module, and the desktop entry starts the program that was installed.
 if [ -n "$build" ] && [ -n "$cmake" ]; then

@@ -178,11 +178,18 @@ Box summary_box(const std::vector<std::string>& entries, std::size_t done, std::
   if (skipped > 0)
     counts += ", " + std::to_string(skipped) + (skipped == 1 ? " left as it is" : " left as they are");
   // A box taller than the screen would hide its OK button.
-  constexpr std::size_t kShown = 20;
+  constexpr std::size_t kLines = 24;
   std::string list;
-  for (std::size_t i = 0; i < entries.size() && i < kShown; ++i) list += entries[i] + "\n";
-  if (entries.size() > kShown)
-    list += "\u2026 and " + std::to_string(entries.size() - kShown) + " more.\n";
+  std::size_t lines = 0, shown = 0;
+  for (; shown < entries.size(); ++shown) {
+    const auto more = static_cast<std::size_t>(
+        std::count(entries[shown].begin(), entries[shown].end(), '\n') + 1);
+    if (lines + more > kLines) break;
+    lines += more;
+    list += entries[shown] + "\n";
+  }
+  if (shown < entries.size())
+    list += "\u2026 and " + std::to_string(entries.size() - shown) + " more.\n";
   if (!list.empty()) list.pop_back();
   return box(texts::kSummaryCaption, counts, list,
              failed > 0 ? BoxIcon::kWarning : BoxIcon::kInformation);

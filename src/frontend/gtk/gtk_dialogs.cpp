@@ -197,7 +197,10 @@ class GtkDialogs final : public Dialogs {
     }
     const std::size_t first = request.type < filters.size() ? request.type : 0;
     gtk_file_chooser_set_filter(chooser, filters[first]);
-    if (!request.folder.empty()) gtk_file_chooser_set_current_folder(chooser, request.folder.c_str());
+    // A design named without a folder lies in the current one.
+    const GChars here(g_get_current_dir());
+    gtk_file_chooser_set_current_folder(
+        chooser, request.folder.empty() ? here.get() : request.folder.c_str());
     const auto& first_extensions = request.types[first].extensions;
     std::string suggested = request.name;
     if (!first_extensions.empty()) suggested += "." + first_extensions.front();
@@ -243,7 +246,8 @@ class GtkDialogs final : public Dialogs {
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_file_chooser_set_create_folders(chooser, TRUE);
-    if (!start.empty()) gtk_file_chooser_set_current_folder(chooser, start.c_str());
+    const GChars here(g_get_current_dir());
+    gtk_file_chooser_set_current_folder(chooser, start.empty() ? here.get() : start.c_str());
     std::optional<std::string> folder;
     if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
       const GChars name(gtk_file_chooser_get_filename(chooser));
