@@ -24,6 +24,8 @@
 #include "support/sample_designs.hpp"
 
 #ifndef _WIN32
+#include <unistd.h>
+
 #include "support/run_korvane.hpp"
 #include "support/temp_dir.hpp"
 #endif
@@ -545,6 +547,7 @@ TEST(ConvertCli, DashIsStandardInputAndOutput) {
   ASSERT_EQ(run_in(dir, "--convert rose.shv --to jef -o rose.jef -q").code, 0);
   ASSERT_EQ(run_in(dir, "--convert rose.dst -o want.shv -q").code, 0);
   ASSERT_EQ(run_in(dir, "--thumbnail 48 rose.dst want.png").code, 0);
+  const std::string garden = std::string(KORVANE_SOURCE_DIR) + "/examples/garden.dhv";
   const std::string want_shv = slurp(dir.file("want.shv"));
   const std::string want_png = slurp(dir.file("want.png"));
   const std::string info = run_in(dir, "--info rose.dst").out;
@@ -559,6 +562,8 @@ TEST(ConvertCli, DashIsStandardInputAndOutput) {
       {"--convert --to shv -o - rose.dst", 0, want_shv, ""},
       {"--thumbnail 48 - - < rose.dst", 0, want_png, ""},
       {"--info - < rose.dst", 0, "*", ""},
+      // Three designs: refused before any is written, in one line.
+      {"--split -o - - < '" + garden + "'", 1, "", "sends one file to standard output"},
       // The format comes from the bytes, not from a name.
       {"--convert - --to shv -o - < rose.jef", 0, "*", ""},
       {"--convert - --to shv -o - < /dev/null", 1, "", "(standard input): cannot read"},
@@ -622,6 +627,43 @@ TEST(ConvertCli, ThumbnailsHaveTheSizeAskedFor) {
                           "--thumbnail rose.shv t.png", "--thumbnail 64 rose.shv"})
     EXPECT_EQ(run_in(dir, bad).code, 2) << bad;
   EXPECT_EQ(run_in(dir, "--thumbnail 64 rose.shv rose.shv").code, 1);  // never over its input
+}
+
+// A folder korvane may not write in (a share, a CD) names the way out. Root
+// may write anywhere, so it runs korvane as nobody.
+TEST(ConvertCli, AFolderThatCannotBeWrittenPointsToOutputDir) {
+  ScopedTempDir dir;
+  std::filesystem::create_directory(dir.path() / "ro");
+  write_bytes(dir.file("ro/rose.shv"), rose_shv());
+  const bool root = ::getuid() == 0;
+  if (root && std::system("setpriv --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "running as root without setpriv to run as another user";
+  using std::filesystem::perms;
+  std::filesystem::permissions(dir.path(), perms::owner_all | perms::group_exec | perms::others_exec);
+  std::filesystem::permissions(dir.path() / "ro", root ? perms::owner_all | perms::group_exec |
+                                                             perms::others_exec | perms::others_read
+                                                       : perms::owner_read | perms::owner_exec);
+  const struct {
+    const char* args;
+    const char* says;
+  } cases[] = {
+      {"--convert ro/rose.shv --to dst", "may not write in that folder: -O DIR puts the files"},
+      {"--split ro/rose.shv", ""},  // not a container: nothing to write, no advice
+      {"--convert ro/rose.shv --to dst -O ro", "may not write in that folder: name another with -O"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const std::string cmd = "cd '" + dir.path().string() + "' && " +
+                            (root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+                            "'" + KORVANE_EXE + "' " + c.args + " >/dev/null 2>.err";
+    EXPECT_NE(std::system(cmd.c_str()), 0);
+    const std::string err = slurp(dir.file(".err"));
+    if (*c.says)
+      EXPECT_THAT(err, testing::HasSubstr(c.says));
+    else
+      EXPECT_THAT(err, testing::Not(testing::HasSubstr("-O DIR")));
+  }
+  std::filesystem::permissions(dir.path() / "ro", perms::owner_all);
 }
 
 // A folder of designs of any format converts, tells and draws; a plain split
