@@ -454,8 +454,7 @@ TEST(ConvertCli, RefusesBeforeWritingAnything) {
     std::string err_has;
   } cases[] = {
       {"--convert a/rose.shv --to xyz", 2, "korvane: --to xyz: "},
-      {"--convert a/rose.shv --to vp4", 2,
-       "korvane writes " + formats::writable_extensions()},
+      {"--convert a/rose.shv --to vp4", 2, "korvane writes " + formats::writable_extensions()},
       {"--convert a/rose.shv -o rose.foo", 1, "rose.foo: "},
       {"--convert a/rose.shv b/rose.shv -o out --to json", 1, "same name"},
       {"--convert a/rose.shv -o a/rose.shv --to json", 1,
@@ -639,7 +638,8 @@ TEST(ConvertCli, AFolderThatCannotBeWrittenPointsToOutputDir) {
   if (root && std::system("setpriv --version >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "running as root without setpriv to run as another user";
   using std::filesystem::perms;
-  std::filesystem::permissions(dir.path(), perms::owner_all | perms::group_exec | perms::others_exec);
+  std::filesystem::permissions(dir.path(),
+                               perms::owner_all | perms::group_exec | perms::others_exec);
   std::filesystem::permissions(dir.path() / "ro", root ? perms::owner_all | perms::group_exec |
                                                              perms::others_exec | perms::others_read
                                                        : perms::owner_read | perms::owner_exec);
@@ -649,7 +649,8 @@ TEST(ConvertCli, AFolderThatCannotBeWrittenPointsToOutputDir) {
   } cases[] = {
       {"--convert ro/rose.shv --to dst", "may not write in that folder: -O DIR puts the files"},
       {"--split ro/rose.shv", ""},  // not a container: nothing to write, no advice
-      {"--convert ro/rose.shv --to dst -O ro", "may not write in that folder: name another with -O"},
+      {"--convert ro/rose.shv --to dst -O ro",
+       "may not write in that folder: name another with -O"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
@@ -684,8 +685,10 @@ TEST(ConvertCli, FoldersOfAnyFormat) {
       {"--split mix", 1, {}, "3 files are designs, not DHV containers: use --convert"},
       {"--convert mix", 0, {"a.shv", "b.shv"}, "mix: skipped 1 SHV design, already in the format"},
       {"--convert mix --to jef", 0, {"a.jef", "b.jef", "rose.jef"}, ""},
-      {"--preview mix", 0, {"a-stitches.png", "b-stitches.png", "rose-preview.png",
-                            "rose-stitches.png"}, ""},
+      {"--preview mix",
+       0,
+       {"a-stitches.png", "b-stitches.png", "rose-preview.png", "rose-stitches.png"},
+       ""},
   };
   auto listing = [&] {
     std::vector<std::string> names;

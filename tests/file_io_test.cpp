@@ -364,8 +364,8 @@ TEST(FolderInputs, StandForTheirContainersInOrder) {
   // written (they would be their own outputs) nor those korvane cannot read;
   // each leaving out is told.
   disk.folders.insert("mix");
-  for (const char* name : {"mix/a.dst", "mix/b.PES", "mix/c.shv", "mix/d.vp4", "mix/e.dhv",
-                           "mix/f.png", "mix/notes"})
+  for (const char* name :
+       {"mix/a.dst", "mix/b.PES", "mix/c.shv", "mix/d.vp4", "mix/e.dhv", "mix/f.png", "mix/notes"})
     disk.files[name] = bytes_of("x");
   using frontend::FolderFiles;
   const struct {
@@ -374,12 +374,18 @@ TEST(FolderInputs, StandForTheirContainersInOrder) {
     std::vector<std::string> files;
     std::vector<std::string> notes;
   } folders[] = {
-      {FolderFiles::kContainers, "", {"mix/e.dhv"},
+      {FolderFiles::kContainers,
+       "",
+       {"mix/e.dhv"},
        {"mix: 4 files are designs, not DHV containers: use --convert to convert them"}},
-      {FolderFiles::kDesigns, "shv", {"mix/a.dst", "mix/b.PES", "mix/e.dhv"},
+      {FolderFiles::kDesigns,
+       "shv",
+       {"mix/a.dst", "mix/b.PES", "mix/e.dhv"},
        {"mix: skipped 1 SHV design, already in the format asked for",
         "mix: skipped 1 VP4 design, which korvane cannot read"}},
-      {FolderFiles::kDesigns, "", {"mix/a.dst", "mix/b.PES", "mix/c.shv", "mix/e.dhv"},
+      {FolderFiles::kDesigns,
+       "",
+       {"mix/a.dst", "mix/b.PES", "mix/c.shv", "mix/e.dhv"},
        {"mix: skipped 1 VP4 design, which korvane cannot read"}},
   };
   for (const auto& f : folders) {

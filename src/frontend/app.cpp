@@ -9,21 +9,21 @@
 #include <optional>
 #include <ostream>
 
+#include "convert/output_plan.hpp"
 #include "frontend/boxes.hpp"
+#include "frontend/file_types.hpp"
 #include "frontend/inputs.hpp"
 #include "frontend/messages.hpp"
 #include "frontend/options.hpp"
-#include "convert/output_plan.hpp"
 #include "frontend/progress.hpp"
 #include "frontend/standard_streams.hpp"
 #include "frontend/texts.hpp"
-#include "frontend/file_types.hpp"
 #include "inspect/format_listing.hpp"
 #include "inspect/info_text.hpp"
 #include "inspect/png_encode.hpp"
 #include "inspect/survey.hpp"
-#include "inspect/thumbnail.hpp"
 #include "inspect/text_out.hpp"
+#include "inspect/thumbnail.hpp"
 #include "korvane/korvane.hpp"
 #include "korvane/process.hpp"
 #include "korvane/survey.hpp"
@@ -288,7 +288,8 @@ int run_conversions(const Options& o, bool classic, std::istream& in, std::ostre
   convert.min_stitch = o.min_stitch;
   convert.picture = o.picture;
   convert.worksheet = o.worksheet;
-  Invocation run(streams, what, inputs, to_stdout ? std::optional<std::string>(kStandardOutput) : o.output, convert,
+  Invocation run(streams, what, inputs,
+                 to_stdout ? std::optional<std::string>(kStandardOutput) : o.output, convert,
                  o.output_dir);
   // With -o - standard output carries the file; what korvane says goes to standard error.
   std::ostream& said = to_stdout ? err : out;

@@ -74,9 +74,9 @@ void expand_folder(const std::string& dir, bool recursive, FolderFiles wanted,
     why.push_back("skipped " + std::to_string(n) + " " + name + (n == 1 ? " design" : " designs") +
                   ", which korvane cannot read");
   if (taken.empty()) {
-    std::string problem = dir + (wanted == FolderFiles::kContainers
-                                     ? ": the folder holds no DHV container"
-                                     : ": the folder holds no design korvane reads");
+    std::string problem =
+        dir + (wanted == FolderFiles::kContainers ? ": the folder holds no DHV container"
+                                                  : ": the folder holds no design korvane reads");
     if (!recursive) problem += " (--recursive looks in its subfolders)";
     for (const auto& w : why) problem.append("; ").append(w);
     out.items.push_back({dir, problem});

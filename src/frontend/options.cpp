@@ -77,11 +77,13 @@ bool standard_streams_fit(const Options& o, std::string& problem) {
   else if (dashes > 0 && o.files.size() > 1)
     problem = "'-' reads one design from standard input: give it alone";
   else if (dashes > 0 && pictures)
-    problem = "--preview and --worksheet name their files after the input's name: give the file, "
-              "not '-'";
+    problem =
+        "--preview and --worksheet name their files after the input's name: give the file, "
+        "not '-'";
   else if (dashes > 0 && o.command != Command::kInfo && !o.output)
-    problem = "a design read from standard input has no name for its output: add -o FILE, or -o - "
-              "for standard output";
+    problem =
+        "a design read from standard input has no name for its output: add -o FILE, or -o - "
+        "for standard output";
   else if (dash_out && pictures)
     problem = "with --preview or --worksheet -o names a folder, and '-' is none";
   else if (dash_out && o.files.size() > 1)
@@ -295,8 +297,9 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
                                                         inspect::kMaxThumbnailSize)
                                             : std::nullopt;
       if (!size || *size != std::floor(*size)) {
-        problem = "'--thumbnail' needs a size in pixels from 8 to 2048, then the design and the "
-                  "picture: --thumbnail 256 rose.dst rose.png";
+        problem =
+            "'--thumbnail' needs a size in pixels from 8 to 2048, then the design and the "
+            "picture: --thumbnail 256 rose.dst rose.png";
         return std::nullopt;
       }
       o.thumbnail_size = static_cast<unsigned>(*size);

@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
+#else
+#include <unistd.h>
 #endif
 
 #include "korvane/process.hpp"
@@ -30,11 +32,29 @@ void binary_mode([[maybe_unused]] const std::ios& stream) {
 #endif
 }
 
+// Nobody types a design: reading a terminal would only wait for ever.
+bool typed_at_terminal(const std::istream& in) {
+  if (&in != &std::cin) return false;
+#ifdef _WIN32
+  return _isatty(_fileno(stdin)) != 0;
+#else
+  return isatty(STDIN_FILENO) != 0;
+#endif
+}
+
+constexpr char kHowToSend[] =
+    "send a design to it, as in korvane --convert - --to shv -o out.shv < rose.dst";
+
 }  // namespace
 
 Result<std::vector<std::uint8_t>> StandardStreams::read_whole(const std::string& path) {
   if (path != kStandardInput) return real_.read_whole(path);
   if (read_) return *read_;
+  if (typed_at_terminal(in_)) {
+    read_ =
+        make_error(ErrorCode::kCannotRead, path, std::string("it is the terminal; ") + kHowToSend);
+    return *read_;
+  }
   binary_mode(in_);
   std::vector<std::uint8_t> bytes;
   char chunk[65536];
@@ -49,9 +69,7 @@ Result<std::vector<std::uint8_t>> StandardStreams::read_whole(const std::string&
     read_ = make_error(ErrorCode::kCannotRead, path, std::strerror(errno));
   } else if (bytes.empty()) {
     // A design piped from a command that failed, or no pipe at all.
-    read_ = make_error(ErrorCode::kCannotRead, path,
-                       "nothing came in; send a design to it, as in korvane --convert - "
-                       "--to shv -o out.shv < rose.dst");
+    read_ = make_error(ErrorCode::kCannotRead, path, std::string("nothing came in; ") + kHowToSend);
   } else {
     read_ = std::move(bytes);
   }

@@ -28,12 +28,12 @@ RgbaPicture resized(const RgbaPicture& from, std::uint32_t width, std::uint32_t 
   const double fy = static_cast<double>(from.height) / height;
   for (std::uint32_t y = 0; y < height; ++y) {
     const auto y0 = std::min(from.height - 1, static_cast<std::uint32_t>(y * fy));
-    const auto y1 = std::clamp(static_cast<std::uint32_t>(std::ceil((y + 1) * fy)), y0 + 1,
-                               from.height);
+    const auto y1 =
+        std::clamp(static_cast<std::uint32_t>(std::ceil((y + 1) * fy)), y0 + 1, from.height);
     for (std::uint32_t x = 0; x < width; ++x) {
       const auto x0 = std::min(from.width - 1, static_cast<std::uint32_t>(x * fx));
-      const auto x1 = std::clamp(static_cast<std::uint32_t>(std::ceil((x + 1) * fx)), x0 + 1,
-                                 from.width);
+      const auto x1 =
+          std::clamp(static_cast<std::uint32_t>(std::ceil((x + 1) * fx)), x0 + 1, from.width);
       // Colour weighted by coverage, so a transparent background leaves no dark fringe.
       double sum[4] = {0, 0, 0, 0};
       for (std::uint32_t sy = y0; sy < y1; ++sy)
