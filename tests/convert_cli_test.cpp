@@ -592,36 +592,28 @@ TEST(ConvertCli, DashIsStandardInputAndOutput) {
   EXPECT_EQ(piped.out.substr(piped.out.find('\n')), info.substr(info.find('\n')));
 }
 
-// A design of every kind a file manager asks for, drawn with its longer side
-// the size asked for whichever way the design lies.
+// A thumbnail's longer side is the size asked for whichever way the design
+// lies, down to the smallest (every format is drawn by thumbnailer_test.sh).
 TEST(ConvertCli, ThumbnailsHaveTheSizeAskedFor) {
   ScopedTempDir dir;
   write_bytes(dir.file("rose.shv"), rose_shv());
   const std::string garden = std::string(KORVANE_SOURCE_DIR) + "/examples/garden.dhv";
   ASSERT_EQ(run_in(dir, "--convert --combine '" + garden + "' -o garden.dst -q").code, 0);
   ASSERT_EQ(run_in(dir, "--convert garden.dst --rotate 90 -o turned.dst -q").code, 0);
-  for (const char* design : {"rose.shv", "garden.dst", "turned.dst"})
-    for (const unsigned size : {8u, 100u, 256u}) {
-      SCOPED_TRACE(std::string(design) + " " + std::to_string(size));
-      const std::string args = "--thumbnail " + std::to_string(size) + " " + design + " t.png";
+  for (const unsigned size : {8u, 256u}) {
+    SCOPED_TRACE(size);
+    std::optional<DecodedPng> png[2];
+    for (const int turned : {0, 1}) {
+      const std::string args = "--thumbnail " + std::to_string(size) +
+                               (turned ? " turned.dst t.png" : " garden.dst t.png");
       ASSERT_EQ(run_in(dir, args).code, 0);
-      const auto png = decode_png(read_bytes(dir.file("t.png")));
-      ASSERT_TRUE(png);
-      EXPECT_EQ(std::max(png->width, png->height), size);
-      std::size_t thread = 0;
-      for (std::uint32_t y = 0; y < png->height; ++y)
-        for (std::uint32_t x = 0; x < png->width; ++x) {
-          const auto c = png->at(x, y);
-          thread += std::min({c.r, c.g, c.b}) < 200;
-        }
-      EXPECT_GT(thread, std::size_t{png->width} * png->height / 100);
+      png[turned] = decode_png(read_bytes(dir.file("t.png")));
+      ASSERT_TRUE(png[turned]);
     }
-  const auto turned = decode_png(read_bytes(dir.file("t.png")));
-  ASSERT_EQ(run_in(dir, "--thumbnail 256 garden.dst t.png").code, 0);
-  const auto upright = decode_png(read_bytes(dir.file("t.png")));
-  ASSERT_TRUE(turned && upright);
-  EXPECT_LT(upright->width, upright->height - 10);
-  EXPECT_NEAR(turned->height, upright->width, 1);  // turned: the sides swap
+    EXPECT_EQ(png[0]->height, size);  // the garden is taller than wide
+    EXPECT_EQ(png[1]->width, size);
+    EXPECT_NEAR(png[1]->height, png[0]->width, 1);
+  }
   for (const char* bad : {"--thumbnail 7 rose.shv t.png", "--thumbnail 64.5 rose.shv t.png",
                           "--thumbnail rose.shv t.png", "--thumbnail 64 rose.shv"})
     EXPECT_EQ(run_in(dir, bad).code, 2) << bad;
