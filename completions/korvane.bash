@@ -70,6 +70,12 @@ _korvane() {
       COMPREPLY=($(compgen -W 'white cream grey black navy red denim green none' -- "$cur"))
       return
       ;;
+    --thumbnail)
+      # A size in pixels, not a file.
+      compopt +o filenames 2>/dev/null
+      COMPREPLY=($(compgen -W $'128\n256\n512' -- "$cur"))
+      return
+      ;;
     --scale | --thread-width | --speed | --change-time | --trim-time | --take-up)
       return
       ;;
@@ -85,7 +91,7 @@ _korvane() {
 
   if [[ $cur == -* ]]; then
     compopt +o filenames 2>/dev/null
-    COMPREPLY=($(compgen -W $'--split\n--combine\n--convert\n--to\n--rotate\n--keep-origin\n--allow-oversize\n--min-stitch\n--huc\n--info\n--json\n--stitches\n--preview\n--worksheet\n--style\n--scale\n--fabric\n--thread-width\n--thread-weight\n--speed\n--change-time\n--trim-time\n--take-up\n--formats\n-o\n--output\n-O\n--output-dir\n-q\n--quiet\n-r\n--recursive\n--force\n--dialogs\n--dialogs=\n-h\n--help\n--version\n--' -- "$cur"))
+    COMPREPLY=($(compgen -W $'--split\n--combine\n--convert\n--to\n--rotate\n--keep-origin\n--allow-oversize\n--min-stitch\n--huc\n--info\n--json\n--stitches\n--preview\n--worksheet\n--thumbnail\n--style\n--scale\n--fabric\n--thread-width\n--thread-weight\n--speed\n--change-time\n--trim-time\n--take-up\n--formats\n-o\n--output\n-O\n--output-dir\n-q\n--quiet\n-r\n--recursive\n--force\n--dialogs\n--dialogs=\n-h\n--help\n--version\n--' -- "$cur"))
     [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
     return
   fi
@@ -95,7 +101,7 @@ _korvane() {
   # to walk into.
   local keep='!*.[dDsS][hH][vV]'
   [[ $words == *" --huc "* ]] && keep='!*.[hH][uU][cC]'
-  if [[ $words == *" --convert "* || $words == *" --info "* || $words == *" --preview "* || $words == *" --worksheet "* ]]; then
+  if [[ $words == *" --convert "* || $words == *" --info "* || $words == *" --preview "* || $words == *" --worksheet "* || $words == *" --thumbnail "* ]]; then
     keep='!*.@([dDsS][hH][vV]|[hH][uU][cC]|[dD][sS][tT]|[eE][xX][pP]|[jJ][eE][fF]|[pP][eE][sScC]|[vV][pP]3|[hH][uU][sS]|[vV][iI][pP]|[xX][xX][xX]|[sS][eE][wW])'
   fi
   # The pattern needs extglob; the user's setting is put back afterwards.

@@ -24,6 +24,8 @@
 #include "support/sample_designs.hpp"
 
 #ifndef _WIN32
+#include <unistd.h>
+
 #include "support/run_korvane.hpp"
 #include "support/temp_dir.hpp"
 #endif
@@ -451,9 +453,8 @@ TEST(ConvertCli, RefusesBeforeWritingAnything) {
     int code;
     std::string err_has;
   } cases[] = {
-      {"--convert a/rose.shv --to xyz", 1, "korvane: --to xyz: "},
-      {"--convert a/rose.shv --to xyz", 1,
-       "korvane writes " + formats::writable_extensions()},
+      {"--convert a/rose.shv --to xyz", 2, "korvane: --to xyz: "},
+      {"--convert a/rose.shv --to vp4", 2, "korvane writes " + formats::writable_extensions()},
       {"--convert a/rose.shv -o rose.foo", 1, "rose.foo: "},
       {"--convert a/rose.shv b/rose.shv -o out --to json", 1, "same name"},
       {"--convert a/rose.shv -o a/rose.shv --to json", 1,
@@ -533,6 +534,176 @@ TEST(ConvertCli, PicturesShowTheTopOfTheDesignAtTheTop) {
     EXPECT_GT(stitched(0, png->height / 4), 0);
     EXPECT_EQ(stitched(png->height * 3 / 4, png->height), 0);
   }
+}
+
+// "-" as the one input or output: the bytes go through the pipe unchanged,
+// korvane's own lines go to standard error, and nothing named "-" (or after
+// the names the streams go by inside) is ever written.
+TEST(ConvertCli, DashIsStandardInputAndOutput) {
+  ScopedTempDir dir;
+  write_bytes(dir.file("rose.shv"), rose_shv());
+  ASSERT_EQ(run_in(dir, "--convert rose.shv --to dst -q").code, 0);
+  ASSERT_EQ(run_in(dir, "--convert rose.shv --to jef -o rose.jef -q").code, 0);
+  ASSERT_EQ(run_in(dir, "--convert rose.dst -o want.shv -q").code, 0);
+  ASSERT_EQ(run_in(dir, "--thumbnail 48 rose.dst want.png").code, 0);
+  const std::string garden = std::string(KORVANE_SOURCE_DIR) + "/examples/garden.dhv";
+  const std::string want_shv = slurp(dir.file("want.shv"));
+  const std::string want_png = slurp(dir.file("want.png"));
+  const std::string info = run_in(dir, "--info rose.dst").out;
+  const auto before = dir.files();
+  const struct {
+    std::string args;
+    int code;
+    std::string out;  // exactly; "*" for anything
+    std::string err_has;
+  } cases[] = {
+      {"--convert - --to shv -o - < rose.dst", 0, want_shv, "(standard input): wrote"},
+      {"--convert --to shv -o - rose.dst", 0, want_shv, ""},
+      {"--thumbnail 48 - - < rose.dst", 0, want_png, ""},
+      {"--info - < rose.dst", 0, "*", ""},
+      // Three designs: refused before any is written, in one line.
+      {"--split -o - - < '" + garden + "'", 1, "", "sends one file to standard output"},
+      // The format comes from the bytes, not from a name.
+      {"--convert - --to shv -o - < rose.jef", 0, "*", ""},
+      {"--convert - --to shv -o - < /dev/null", 1, "", "(standard input): cannot read"},
+      {"--convert - --to shv -o -", 1, "", "nothing came in"},
+      {"--convert --to dst -o - rose.shv rose.dst", 2, "", "give one input"},
+      {"--convert -o - rose.shv", 2, "", "-o - needs --to"},
+      {"--convert - --to shv", 2, "", "add -o FILE, or -o - for standard output"},
+      {"--convert --json --to shv -o - rose.dst", 2, "", "--json and -o -"},
+      {"--preview - < rose.dst", 2, "", "give the file, not '-'"},
+      {"--preview rose.dst -o -", 2, "", "'-' is none"},
+      {"--info - - < rose.dst", 2, "", "give it alone"},
+      {"--split -O - rose.shv", 2, "", "-O - names no folder"},
+      {"--convert --to dst -O out - < rose.dst", 2, "", "add -o FILE"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const Ran r = run_in(dir, c.args);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    if (c.out != "*") {
+      EXPECT_TRUE(r.out == c.out) << r.out.size() << " bytes on standard output";
+    }
+    EXPECT_THAT(r.err, testing::HasSubstr(c.err_has));
+    EXPECT_EQ(dir.files(), before);
+  }
+  // What --info finds in the bytes is what it finds in the file.
+  const Ran piped = run_in(dir, "--info - < rose.dst");
+  EXPECT_EQ(piped.out.substr(piped.out.find('\n')), info.substr(info.find('\n')));
+}
+
+// A thumbnail's longer side is the size asked for whichever way the design
+// lies, down to the smallest (every format is drawn by thumbnailer_test.sh).
+TEST(ConvertCli, ThumbnailsHaveTheSizeAskedFor) {
+  ScopedTempDir dir;
+  write_bytes(dir.file("rose.shv"), rose_shv());
+  const std::string garden = std::string(KORVANE_SOURCE_DIR) + "/examples/garden.dhv";
+  ASSERT_EQ(run_in(dir, "--convert --combine '" + garden + "' -o garden.dst -q").code, 0);
+  ASSERT_EQ(run_in(dir, "--convert garden.dst --rotate 90 -o turned.dst -q").code, 0);
+  for (const unsigned size : {8u, 256u}) {
+    SCOPED_TRACE(size);
+    std::optional<DecodedPng> png[2];
+    for (const int turned : {0, 1}) {
+      const std::string args = "--thumbnail " + std::to_string(size) +
+                               (turned ? " turned.dst t.png" : " garden.dst t.png");
+      ASSERT_EQ(run_in(dir, args).code, 0);
+      png[turned] = decode_png(read_bytes(dir.file("t.png")));
+      ASSERT_TRUE(png[turned]);
+    }
+    EXPECT_EQ(png[0]->height, size);  // the garden is taller than wide
+    EXPECT_EQ(png[1]->width, size);
+    EXPECT_NEAR(png[1]->height, png[0]->width, 1);
+  }
+  for (const char* bad : {"--thumbnail 7 rose.shv t.png", "--thumbnail 64.5 rose.shv t.png",
+                          "--thumbnail rose.shv t.png", "--thumbnail 64 rose.shv"})
+    EXPECT_EQ(run_in(dir, bad).code, 2) << bad;
+  EXPECT_EQ(run_in(dir, "--thumbnail 64 rose.shv rose.shv").code, 1);  // never over its input
+}
+
+// A folder korvane may not write in (a share, a CD) names the way out. Root
+// may write anywhere, so it runs korvane as nobody.
+TEST(ConvertCli, AFolderThatCannotBeWrittenPointsToOutputDir) {
+  ScopedTempDir dir;
+  std::filesystem::create_directory(dir.path() / "ro");
+  write_bytes(dir.file("ro/rose.shv"), rose_shv());
+  const bool root = ::getuid() == 0;
+  if (root && std::system("setpriv --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "running as root without setpriv to run as another user";
+  using std::filesystem::perms;
+  std::filesystem::permissions(dir.path(),
+                               perms::owner_all | perms::group_exec | perms::others_exec);
+  std::filesystem::permissions(dir.path() / "ro", root ? perms::owner_all | perms::group_exec |
+                                                             perms::others_exec | perms::others_read
+                                                       : perms::owner_read | perms::owner_exec);
+  const struct {
+    const char* args;
+    const char* says;
+  } cases[] = {
+      {"--convert ro/rose.shv --to dst", "may not write in that folder: -O DIR puts the files"},
+      {"--split ro/rose.shv", ""},  // not a container: nothing to write, no advice
+      {"--convert ro/rose.shv --to dst -O ro",
+       "may not write in that folder: name another with -O"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const std::string cmd = "cd '" + dir.path().string() + "' && " +
+                            (root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "") +
+                            "'" + KORVANE_EXE + "' " + c.args + " >/dev/null 2>.err";
+    EXPECT_NE(std::system(cmd.c_str()), 0);
+    const std::string err = slurp(dir.file(".err"));
+    if (*c.says)
+      EXPECT_THAT(err, testing::HasSubstr(c.says));
+    else
+      EXPECT_THAT(err, testing::Not(testing::HasSubstr("-O DIR")));
+  }
+  std::filesystem::permissions(dir.path() / "ro", perms::owner_all);
+}
+
+// A folder of designs of any format converts, tells and draws; a plain split
+// of it says what it skipped and why.
+TEST(ConvertCli, FoldersOfAnyFormat) {
+  ScopedTempDir dir;
+  std::filesystem::create_directory(dir.path() / "mix");
+  write_bytes(dir.file("mix/rose.shv"), rose_shv());
+  ASSERT_EQ(run_in(dir, "--convert mix/rose.shv --to dst -o mix/a.dst -q").code, 0);
+  ASSERT_EQ(run_in(dir, "--convert mix/rose.shv --to pes -o mix/b.PES -q").code, 0);
+  const struct {
+    std::string args;
+    int code;
+    std::vector<std::string> made;  // new files in mix/, sorted
+    std::string err_has;
+  } cases[] = {
+      {"--split mix", 1, {}, "mix: the folder holds no DHV container"},
+      {"--split mix", 1, {}, "3 files are designs, not DHV containers: use --convert"},
+      {"--convert mix", 0, {"a.shv", "b.shv"}, "mix: skipped 1 SHV design, already in the format"},
+      {"--convert mix --to jef", 0, {"a.jef", "b.jef", "rose.jef"}, ""},
+      {"--preview mix",
+       0,
+       {"a-stitches.png", "b-stitches.png", "rose-preview.png", "rose-stitches.png"},
+       ""},
+  };
+  auto listing = [&] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path() / "mix"))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const auto before = listing();
+    const Ran r = run_in(dir, c.args);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    EXPECT_THAT(r.err, testing::HasSubstr(c.err_has));
+    std::vector<std::string> made;
+    for (const auto& f : listing())
+      if (std::find(before.begin(), before.end(), f) == before.end()) made.push_back(f);
+    EXPECT_EQ(made, c.made);
+    for (const auto& f : made) std::filesystem::remove(dir.path() / "mix" / f);
+  }
+  const Ran info = run_in(dir, "--info mix");
+  EXPECT_EQ(info.code, 0) << info.err;
+  EXPECT_EQ(count_of(info.out, "mix/"), 3u) << info.out;
 }
 
 #endif  // _WIN32

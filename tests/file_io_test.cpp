@@ -360,6 +360,41 @@ TEST(FolderInputs, StandForTheirContainersInOrder) {
     SCOPED_TRACE(c.args.back() + (c.recursive ? " recursive" : ""));
     EXPECT_EQ(frontend::expand_inputs(c.args, c.recursive, disk), c.expected);
   }
+  // Converting takes every design read, but not those already in the format
+  // written (they would be their own outputs) nor those korvane cannot read;
+  // each leaving out is told.
+  disk.folders.insert("mix");
+  for (const char* name :
+       {"mix/a.dst", "mix/b.PES", "mix/c.shv", "mix/d.vp4", "mix/e.dhv", "mix/f.png", "mix/notes"})
+    disk.files[name] = bytes_of("x");
+  using frontend::FolderFiles;
+  const struct {
+    FolderFiles wanted;
+    std::string skip;
+    std::vector<std::string> files;
+    std::vector<std::string> notes;
+  } folders[] = {
+      {FolderFiles::kContainers,
+       "",
+       {"mix/e.dhv"},
+       {"mix: 4 files are designs, not DHV containers: use --convert to convert them"}},
+      {FolderFiles::kDesigns,
+       "shv",
+       {"mix/a.dst", "mix/b.PES", "mix/e.dhv"},
+       {"mix: skipped 1 SHV design, already in the format asked for",
+        "mix: skipped 1 VP4 design, which korvane cannot read"}},
+      {FolderFiles::kDesigns,
+       "",
+       {"mix/a.dst", "mix/b.PES", "mix/c.shv", "mix/e.dhv"},
+       {"mix: skipped 1 VP4 design, which korvane cannot read"}},
+  };
+  for (const auto& f : folders) {
+    const auto got = frontend::expand_inputs({"mix"}, false, f.wanted, f.skip, disk);
+    std::vector<std::string> files;
+    for (const auto& item : got.items) files.push_back(item.file);
+    EXPECT_EQ(files, f.files);
+    EXPECT_EQ(got.notes, f.notes);
+  }
   disk.unreadable = {"locked"};
   const Items locked = frontend::expand_inputs({"locked"}, false, disk);
   ASSERT_EQ(locked.size(), 1u);

@@ -20,8 +20,8 @@ test_packages=(
   clang libclang-rt-14-dev llvm
   # the desktop dialogs' end-to-end test
   xvfb xdotool imagemagick x11-utils
-  # the desktop entry, the MIME types and the icon's PNG sizes
-  desktop-file-utils libxml2-utils librsvg2-bin
+  # the desktop entry, the MIME types, the icon's PNG sizes and the thumbnailer's pictures
+  desktop-file-utils libxml2-utils librsvg2-bin shared-mime-info libglib2.0-bin python3
   # Windows build and its tests; wine32 runs the 32-bit build
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386
   # the browser page: emscripten builds it (its tools run on node and find

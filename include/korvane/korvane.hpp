@@ -73,6 +73,10 @@ struct ConvertOptions {
   WorksheetOptions worksheet;
 };
 
+namespace convert {
+class FileSystem;
+}
+
 /// One run of a conversion over several inputs, as a command line asks for it.
 /// Making it plans the output names of every input (reading each one) and
 /// checks them together: an output that is any of the inputs (however named,
@@ -90,6 +94,12 @@ class Invocation {
   Invocation(Conversion what, std::vector<std::string> inputs,
              std::optional<std::string> output = std::nullopt, ConvertOptions convert = {},
              std::optional<std::string> output_dir = std::nullopt);
+  /// The same on a file system of korvane's own making rather than the real
+  /// one (its command line's, which reads and writes "-" as the standard
+  /// streams); a library user has none to give.
+  Invocation(convert::FileSystem& fs, Conversion what, std::vector<std::string> inputs,
+             std::optional<std::string> output, ConvertOptions convert,
+             std::optional<std::string> output_dir);
   ~Invocation();
   Invocation(Invocation&&) noexcept;
   Invocation& operator=(Invocation&&) noexcept;

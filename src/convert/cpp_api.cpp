@@ -19,18 +19,25 @@ Result<Outcome> to_result(convert::InputResult r) {
 }  // namespace
 
 struct Invocation::State {
+  convert::FileSystem& fs;
   Conversion what;
   std::vector<std::string> inputs;
   ConvertOptions convert;
   convert::Plan plan;
   std::vector<bool> converted;  // a planned input is consumed by its conversion
-  convert::OutputWriter writer{convert::real_file_system(), convert.force};
+  convert::OutputWriter writer{fs, convert.force};
 };
 
 Invocation::Invocation(Conversion what, std::vector<std::string> inputs,
                        std::optional<std::string> output, ConvertOptions convert,
                        std::optional<std::string> output_dir)
-    : state_(new State{what, std::move(inputs), std::move(convert), {}, {}}) {
+    : Invocation(convert::real_file_system(), what, std::move(inputs), std::move(output),
+                 std::move(convert), std::move(output_dir)) {}
+
+Invocation::Invocation(convert::FileSystem& fs, Conversion what, std::vector<std::string> inputs,
+                       std::optional<std::string> output, ConvertOptions convert,
+                       std::optional<std::string> output_dir)
+    : state_(new State{fs, what, std::move(inputs), std::move(convert), {}, {}}) {
   auto& s = *state_;
   try {
     if (output_dir && !output) {

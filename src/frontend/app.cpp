@@ -6,22 +6,28 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <ostream>
 
 #include "convert/invocation.hpp"
 #include "convert/naming.hpp"
+#include "convert/output_plan.hpp"
 #include "frontend/boxes.hpp"
+#include "frontend/file_types.hpp"
 #include "frontend/inputs.hpp"
 #include "frontend/messages.hpp"
 #include "frontend/options.hpp"
 #include "frontend/progress.hpp"
+#include "frontend/standard_streams.hpp"
 #include "frontend/texts.hpp"
-#include "frontend/file_types.hpp"
 #include "formats/format_table.hpp"
 #include "inspect/format_listing.hpp"
 #include "inspect/info_text.hpp"
+#include "inspect/png_encode.hpp"
+#include "inspect/survey.hpp"
 #include "inspect/text_out.hpp"
+#include "inspect/thumbnail.hpp"
 #include "korvane/korvane.hpp"
 #include "korvane/process.hpp"
 #include "korvane/survey.hpp"
@@ -455,6 +461,18 @@ int run_dialogs(DialogChoice choice, const Options& o, bool banner, std::ostream
   return Desktop(*dialogs, o, out, err).run(files);
 }
 
+// A folder korvane may not write in is a dead end unless the way out is named.
+std::string with_way_out(const Error& e, bool output_dir_given) {
+  std::string m = e.message();
+  const bool denied = e.detail.rfind("Permission denied", 0) == 0 ||
+                      e.detail.rfind("Read-only file system", 0) == 0;
+  if (e.code != ErrorCode::kCannotWrite || !denied) return m;
+  m += output_dir_given ? "; korvane may not write in that folder: name another with -O DIR"
+                        : "; korvane may not write in that folder: -O DIR puts the files in a "
+                          "folder you name";
+  return m;
+}
+
 // Progress goes only to the process's own standard error, and only when a
 // person is watching it.
 bool progress_wanted(const std::ostream& err) {
@@ -480,6 +498,7 @@ Conversion conversion_of(Command c) {
     case Command::kFormats:
     case Command::kDialogs:
     case Command::kInfo:
+    case Command::kThumbnail:
       break;
   }
   return Conversion::kSplit;
@@ -489,7 +508,8 @@ Conversion conversion_of(Command c) {
 // first file is written; then each input converts on its own, a malformed one
 // failing alone. The classic form keeps its banner and, for one file, its
 // bare error line; elsewhere each error line names its file.
-int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostream& err) {
+int run_conversions(const Options& o, bool classic, std::istream& in, std::ostream& out,
+                    std::ostream& err) {
   if (classic) print_banner(out);
   const Conversion what = conversion_of(o.command);
   if (o.output_dir && o.output_dir->empty()) {
@@ -507,7 +527,20 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
       return kExitFailed;
     }
   }
-  const auto items = expand_inputs(o.files, o.recursive);
+  // Converting, telling and drawing take designs of any format; a folder
+  // given to them stands for all of them but those in the format written.
+  const bool any_design = what == Conversion::kConvert || what == Conversion::kPreview ||
+                          what == Conversion::kWorksheet;
+  auto expanded = expand_inputs(o.files, o.recursive,
+                                any_design ? FolderFiles::kDesigns : FolderFiles::kContainers,
+                                what == Conversion::kConvert ? (o.to.empty() ? "shv" : o.to) : "");
+  for (const auto& note : expanded.notes) print_cli_message(err, note);
+  // "-" reaches the run under a name of its own (see standard_streams.hpp).
+  const bool to_stdout = o.output && *o.output == "-";
+  StandardStreams streams(convert::real_file_system(), in, out, to_stdout);
+  auto& items = expanded.items;
+  for (auto& item : items)
+    if (item.file == "-") item.file = kStandardInput;
   std::vector<std::string> inputs;
   for (const auto& item : items)
     if (!item.problem) inputs.push_back(item.file);
@@ -521,8 +554,12 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
   convert.min_stitch = o.min_stitch;
   convert.picture = o.picture;
   convert.worksheet = o.worksheet;
-  Invocation run(what, inputs, o.output, convert, o.output_dir);
-  if (refused(run, out, err)) return kExitFailed;
+  Invocation run(streams, what, inputs,
+                 to_stdout ? std::optional<std::string>(kStandardOutput) : o.output, convert,
+                 o.output_dir);
+  // With -o - standard output carries the file; what korvane says goes to standard error.
+  std::ostream& said = to_stdout ? err : out;
+  if (refused(run, said, err)) return kExitFailed;
   // With --json standard output carries the one document, nothing else.
   const bool json = o.json && what == Conversion::kConvert;
   inspect::JsonWriter doc;
@@ -534,8 +571,8 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
     ++failed;
     print_cli_message(err, message);
     if (json) return;
-    if (!bare_error_line) out << (file.empty() ? "\"\"" : file) << ": ";
-    print_error_line(out, number);
+    if (!bare_error_line) said << (file.empty() ? "\"\"" : file) << ": ";
+    print_error_line(said, number);
   };
   Progress progress(err, items.size(), progress_wanted(err));
   std::size_t next = 0;  // the next of `inputs`
@@ -551,24 +588,24 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
     progress.clear();
     if (json) put_conversion_json(doc, item.file, r);
     if (!r)
-      fail(item.file, r.error().message(), c_result(what, r.error()));
+      fail(item.file, with_way_out(r.error(), o.output_dir.has_value()), c_result(what, r.error()));
     else if (!o.quiet && !json)
-      print_written(out, item.file, *r);
+      print_written(said, item.file, *r);
   }
   if (auto st = run.finish(); !st) {
     failed = std::max<std::size_t>(failed, 1);
     print_message(err, st.error());
     err << std::flush;
-    if (!json) print_error_line(out, -1);
+    if (!json) print_error_line(said, -1);
   }
   if (json) {
     doc.close_array().close_object();
     out << doc.text() << "\n" << std::flush;
   } else if (batch && (failed > 0 || !o.quiet)) {
     const std::size_t done = items.size() - std::min(failed, items.size());
-    out << done << (done == 1 ? " file" : " files") << " converted";
-    if (failed > 0) out << ", " << failed << " failed";
-    out << "\n" << std::flush;
+    said << done << (done == 1 ? " file" : " files") << " converted";
+    if (failed > 0) said << ", " << failed << " failed";
+    said << "\n" << std::flush;
   }
   return failed > 0 ? kExitFailed : kExitOk;
 }
@@ -576,14 +613,33 @@ int run_conversions(const Options& o, bool classic, std::ostream& out, std::ostr
 // No banner: standard output carries only what was found, so that scripts
 // can read it. What was found is only delivered once standard output has
 // taken it: a failed write or flush fails the run.
-int run_info(const Options& o, std::ostream& out, std::ostream& err) {
+int run_info(const Options& o, std::istream& in, std::ostream& out, std::ostream& err) {
   bool any_failed = false;
   bool any_shown = false;
   std::vector<Result<FileInfo>> results;
-  Progress progress(err, o.files.size(), progress_wanted(err));
-  for (std::size_t i = 0; i < o.files.size(); ++i) {
-    progress.show(i + 1, o.files[i]);
-    Result<FileInfo> r = survey_file(o.files[i], o.stitches);
+  auto expanded = expand_inputs(o.files, o.recursive, FolderFiles::kDesigns);
+  for (const auto& note : expanded.notes) print_cli_message(err, note);
+  StandardStreams streams(convert::real_file_system(), in, out, false);
+  const auto& items = expanded.items;
+  Progress progress(err, items.size(), progress_wanted(err));
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const std::string name = items[i].file == "-" ? kStandardInput : items[i].file;
+    progress.show(i + 1, name);
+    Result<FileInfo> r = make_error(ErrorCode::kNotRecognised, name);
+    if (const auto& problem = items[i].problem) {
+      // Already a whole sentence that names the folder.
+      const std::string lead = name + ": ";
+      r = make_error(ErrorCode::kNotRecognised, name,
+                     problem->rfind(lead, 0) == 0 ? problem->substr(lead.size()) : *problem);
+    } else if (auto bytes = streams.read_whole(name); !bytes) {
+      r = bytes.error();
+    } else {
+      try {
+        r = inspect::survey_image(formats::ByteReader(*bytes, name), o.stitches);
+      } catch (const std::bad_alloc&) {
+        r = make_error(ErrorCode::kOutOfMemory, name);
+      }
+    }
     progress.clear();
     if (!r) {
       any_failed = true;
@@ -611,6 +667,40 @@ int run_info(const Options& o, std::ostream& out, std::ostream& err) {
   return any_failed ? kExitFailed : kExitOk;
 }
 
+// For a file manager: nothing on standard output, one line on standard
+// error when the design cannot be drawn, and no file then.
+int run_thumbnail(const Options& o, std::istream& in, std::ostream& out, std::ostream& err) {
+  const std::string input = o.files.front() == "-" ? kStandardInput : o.files.front();
+  const bool to_stdout = *o.output == "-";
+  const std::string output = to_stdout ? kStandardOutput : *o.output;
+  StandardStreams fs(convert::real_file_system(), in, out, to_stdout);
+  auto failed = [&](const Error& e) {
+    print_cli_message(err, e.message());
+    return kExitFailed;
+  };
+  if (!inspect::png_supported())
+    return failed(make_error(ErrorCode::kCannotEncode, input,
+                             "this korvane was built without a PNG library"));
+  if (auto refusals = convert::check_outputs({{output, input}}, {input}, fs, o.force);
+      !refusals.empty())
+    return failed(refusals.front());
+  try {
+    auto bytes = fs.read_whole(input);
+    if (!bytes) return failed(bytes.error());
+    auto picture = inspect::thumbnail_picture(formats::ByteReader(*bytes, input), o.thumbnail_size);
+    if (!picture) return failed(picture.error());
+    auto png = inspect::encode_png(*picture, output);
+    if (!png) return failed(png.error());
+    convert::OutputWriter writer(fs, o.force);
+    convert::InputResult r;
+    if (!writer.write(output, *png, r)) return failed(*r.error);
+    if (auto st = writer.finish(); !st) return failed(st.error());
+  } catch (const std::bad_alloc&) {
+    return failed(make_error(ErrorCode::kOutOfMemory, input));
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 void print_banner(std::ostream& out) {
@@ -635,8 +725,8 @@ std::vector<std::string> arguments_for_start(std::vector<std::string> args, bool
 namespace {
 
 // `info_checked`: --info stops at a failed output and says so itself.
-int run_command(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                const DialogsFactory& dialogs, bool& info_checked) {
+int run_command(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                std::ostream& err, const DialogsFactory& dialogs, bool& info_checked) {
   if (args.empty()) return run_dialogs(DialogChoice::kAuto, Options{}, true, out, err, dialogs);
   // A first argument that is no option is the classic form: every argument
   // is a container (as Windows passes the files dropped on the program), and
@@ -644,7 +734,7 @@ int run_command(const std::vector<std::string>& args, std::ostream& out, std::os
   if (args[0].empty() || args[0][0] != '-') {
     Options classic;
     classic.files = args;
-    return run_conversions(classic, true, out, err);
+    return run_conversions(classic, true, in, out, err);
   }
   std::string problem;
   const auto o = parse_options(args, problem);
@@ -667,14 +757,16 @@ int run_command(const std::vector<std::string>& args, std::ostream& out, std::os
       return run_dialogs(o->dialogs, *o, false, out, err, dialogs);
     case Command::kInfo:
       info_checked = true;
-      return run_info(*o, out, err);
+      return run_info(*o, in, out, err);
+    case Command::kThumbnail:
+      return run_thumbnail(*o, in, out, err);
     case Command::kSplit:
     case Command::kCombine:
     case Command::kHuc:
     case Command::kPreview:
     case Command::kConvert:
     case Command::kWorksheet:
-      return run_conversions(*o, false, out, err);
+      return run_conversions(*o, false, in, out, err);
   }
   return kExitUsage;
 }
@@ -685,8 +777,13 @@ int run_command(const std::vector<std::string>& args, std::ostream& out, std::os
 // taken it: "korvane --help > /dev/full" must not pass for success.
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const DialogsFactory& dialogs) {
+  return run(args, std::cin, out, err, dialogs);
+}
+
+int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+        std::ostream& err, const DialogsFactory& dialogs) {
   bool info_checked = false;
-  const int code = run_command(args, out, err, dialogs, info_checked);
+  const int code = run_command(args, in, out, err, dialogs, info_checked);
   if (info_checked) return code;
   if (auto st = flush_output(out, "(standard output)"); !st) {
     print_cli_message(err, st.error().message());

@@ -15,6 +15,9 @@ using DialogsFactory = std::function<std::unique_ptr<Dialogs>(DialogChoice)>;
 /// The whole program: `args` excludes the program name. Returns the exit code.
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const DialogsFactory& dialogs);
+/// The same with `in` for a design read from "-" (otherwise the process's own).
+int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+        std::ostream& err, const DialogsFactory& dialogs);
 
 void print_banner(std::ostream& out);
 

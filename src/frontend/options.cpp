@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "convert/pattern_convert.hpp"
 #include "inspect/format_listing.hpp"
 #include "inspect/realistic.hpp"
+#include "inspect/thumbnail.hpp"
 
 namespace kvn::frontend {
 namespace {
@@ -62,6 +64,37 @@ bool fabric_colour(std::string text, PictureOptions& p) {
   p.transparent = false;
   p.fabric_r = rgb[0], p.fabric_g = rgb[1], p.fabric_b = rgb[2];
   return true;
+}
+
+// Where "-" may stand for the standard input or output: one design read, one
+// file written, and nothing else sharing the stream.
+bool standard_streams_fit(const Options& o, std::string& problem) {
+  const auto dashes = std::count(o.files.begin(), o.files.end(), "-");
+  const bool dash_out = o.output && *o.output == "-";
+  const bool pictures = o.command == Command::kPreview || o.command == Command::kWorksheet;
+  if (o.output_dir && *o.output_dir == "-")
+    problem = "-O - names no folder; -o - sends one file to standard output";
+  else if (dashes > 0 && o.files.size() > 1)
+    problem = "'-' reads one design from standard input: give it alone";
+  else if (dashes > 0 && pictures)
+    problem =
+        "--preview and --worksheet name their files after the input's name: give the file, "
+        "not '-'";
+  else if (dashes > 0 && o.command != Command::kInfo && !o.output)
+    problem =
+        "a design read from standard input has no name for its output: add -o FILE, or -o - "
+        "for standard output";
+  else if (dash_out && pictures)
+    problem = "with --preview or --worksheet -o names a folder, and '-' is none";
+  else if (dash_out && o.files.size() > 1)
+    problem = "-o - sends one file to standard output: give one input";
+  else if (dash_out && o.command == Command::kConvert && o.to.empty())
+    problem = "-o - needs --to to say which format to write";
+  else if (dash_out && o.json)
+    problem = "--json and -o - would both print on standard output: leave one out";
+  else
+    return true;
+  return false;
 }
 
 }  // namespace
@@ -258,6 +291,20 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       if (!set_command(Command::kInfo, a)) return std::nullopt;
     } else if (a == "--preview") {
       if (!set_command(Command::kPreview, a)) return std::nullopt;
+    } else if (a == "--thumbnail") {
+      // As a file manager's thumbnailer calls it: --thumbnail SIZE IN OUT.
+      const auto size = i + 1 < args.size() ? number_in(args[i + 1], inspect::kMinThumbnailSize,
+                                                        inspect::kMaxThumbnailSize)
+                                            : std::nullopt;
+      if (!size || *size != std::floor(*size)) {
+        problem =
+            "'--thumbnail' needs a size in pixels from 8 to 2048, then the design and the "
+            "picture: --thumbnail 256 rose.dst rose.png";
+        return std::nullopt;
+      }
+      o.thumbnail_size = static_cast<unsigned>(*size);
+      ++i;
+      if (!set_command(Command::kThumbnail, a)) return std::nullopt;
     } else if (a == "--worksheet") {
       if (!set_command(Command::kWorksheet, a)) return std::nullopt;
     } else if (a == "--json") {
@@ -295,6 +342,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       o.force = true;
     } else if (a == "--") {
       for (++i; i < args.size(); ++i) o.files.push_back(args[i]);
+    } else if (a == "-") {
+      o.files.push_back(a);
     } else if (!a.empty() && a[0] == '-') {
       problem = "unknown option '" + a + "'";
       return std::nullopt;
@@ -309,6 +358,10 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
   }
   // With files the dialogs skip the open dialog; without, they ask for them.
   if (o.command == Command::kDialogs) {
+    if (std::count(o.files.begin(), o.files.end(), "-") > 0) {
+      problem = "--dialogs opens files by their names: '-' is none";
+      return std::nullopt;
+    }
     if (o.output || o.output_dir) {
       problem = "--dialogs writes beside each container: it takes no -o or -O";
       return std::nullopt;
@@ -321,6 +374,17 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       return std::nullopt;
     }
     return o;
+  }
+  if (o.command == Command::kThumbnail) {
+    // The picture is the second file, or -o.
+    if (o.files.size() == 2 && !o.output && !o.output_dir) {
+      o.output = o.files.back();
+      o.files.pop_back();
+    }
+    if (o.files.size() != 1 || !o.output || o.output_dir) {
+      problem = "--thumbnail draws one design into one picture: --thumbnail 256 rose.dst rose.png";
+      return std::nullopt;
+    }
   }
   if (o.files.empty()) {
     problem = "no input file given";
@@ -343,6 +407,17 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     problem = "--rotate, --keep-origin, --allow-oversize and --min-stitch go with --convert";
     return std::nullopt;
   }
+  // A format korvane cannot write is a slip in the command, like an unknown
+  // option: told before any file is read, in the words the page uses too.
+  if (o.command == Command::kConvert && !o.to.empty()) {
+    ConvertOptions to;
+    to.to = o.to;
+    if (auto f = convert::target_format(to, nullptr, false); !f) {
+      problem = f.error().message();
+      return std::nullopt;
+    }
+  }
+  if (!standard_streams_fit(o, problem)) return std::nullopt;
   if (o.command != Command::kConvert) o.combine = false;
   if (o.picture_options && o.command != Command::kPreview && o.command != Command::kWorksheet) {
     problem = "--style, --scale, --fabric and --thread-width or --thread-weight go with --preview "
@@ -422,7 +497,8 @@ void print_help(std::ostream& out) {
          "  --split FILE...          split each container into SHV designs (the default)\n"
          "  --combine FILE...        combine all designs of each container into one SHV design\n"
          "  --huc FILE               build an SHV design from a HUC design file\n"
-         "  --convert FILE...        convert designs of any format korvane reads\n"
+         "  --convert FILE...        convert designs of any format korvane reads; a folder\n"
+         "                           gives every design in it\n"
       << to_line << "\n"
       << "  --rotate 90|180|270|fit  with --convert: turn designs clockwise; fit turns\n"
          "                           one by 90 only when that makes it fit a hoop\n"
@@ -445,6 +521,8 @@ void print_help(std::ostream& out) {
          "  --thread-weight 30|40|60 the same by the thread's weight (30: 0.46, 60: 0.33)\n"
          "  --worksheet FILE...      write a printable HTML page of each design: picture,\n"
          "                           colour sequence, totals, thread and time estimates\n"
+         "  --thumbnail SIZE IN PNG  draw the design IN as threads into the picture PNG,\n"
+         "                           SIZE pixels on its longer side (for file managers)\n"
          "  --speed SPM              with --worksheet: stitches a minute (default 400)\n"
          "  --change-time S          seconds a colour change costs (default 60)\n"
          "  --trim-time S            seconds a trim costs (default 5)\n"
@@ -454,6 +532,8 @@ void print_help(std::ostream& out) {
          "                           with --convert, a file (its extension names the\n"
          "                           format) or an existing folder\n"
          "  -O, --output-dir DIR     put every output in DIR (made when missing)\n"
+         "  -                        as the one FILE: the design on standard input; as\n"
+         "                           -o -: the one file written on standard output\n"
          "  -r, --recursive          a folder given includes its subfolders\n"
          "  -q, --quiet              print nothing for what succeeded\n"
          "  --force                  replace outputs that are write-protected too\n"

@@ -21,7 +21,8 @@ enum class Command {
   kInfo,
   kPreview,
   kConvert,
-  kWorksheet
+  kWorksheet,
+  kThumbnail
 };
 
 struct Options {
@@ -45,6 +46,7 @@ struct Options {
   bool picture_options = false;           // any of them was given
   WorksheetOptions worksheet;             // --worksheet: the estimates' rules
   bool worksheet_options = false;
+  unsigned thumbnail_size = 0;  // --thumbnail: pixels on the longer side
 };
 
 /// Reads an options-mode command line; on a mistake, says what in `problem`.

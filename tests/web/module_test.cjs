@@ -28,7 +28,8 @@ function native(name, bytes, args) {
   try {
     stdout = execFileSync(korvane, [...args, name], { cwd: dir, stdio: ["ignore", "pipe", "pipe"] }).toString();
   } catch (e) {
-    error = e.stderr.toString().trim().replace(/^korvane: /, "");
+    // A usage error (exit 2) ends with a pointer to --help, which the page has no use for.
+    error = e.stderr.toString().trim().replace(/\nTry 'korvane --help'\.$/, "").replace(/^korvane: /, "");
     stdout = e.stdout.toString();
   }
   const files = fs.readdirSync(dir).filter((f) => f !== name).sort()
