@@ -551,7 +551,7 @@ if (typeof document !== "undefined") (function page() {
     if (combined)
       card.append(el("p", { class: "combined" }, combined,
         el("label", { for: combined.id }, " Convert and export the combined design, not each design")));
-    card.append(actions, turnBox, note);
+    card.append(actions, note, turnBox);
   }
 
   async function addFiles(list) {

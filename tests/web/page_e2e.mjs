@@ -511,11 +511,11 @@ async function threadsSheetAndTurn() {
   const logoCard = 'section.card[data-file="logo.dst"]';
   const refusal = await wide.$eval(`${logoCard} .error`, (e) => e.textContent);
   check(/fits no|largest/.test(refusal) && !refusal.includes("--"), `the wide design's refusal, in a browser's words: "${refusal}"`);
+  await wide.screenshot({ path: path.join(outDir, "7-wide.png"), fullPage: true });
   const turned = await clickForDownload(wide, `${logoCard} button[data-action=turn-shv]`, "logo.shv");
   const made = nativeRun("logo.dst", logo, ["--convert", "--rotate", "fit"]).files[0];
   check(turned !== null && made && Buffer.compare(turned, made.bytes) === 0,
     "Turn it to fit downloads logo.shv, byte for byte what --rotate fit makes");
-  await wide.screenshot({ path: path.join(outDir, "7-turned.png"), fullPage: true });
   await wide.close();
 }
 
