@@ -528,13 +528,14 @@ if (typeof document !== "undefined") (function page() {
       actions.append(el("button", { type: "button", class: to === "shv" ? null : "secondary",
         "data-action": "convert-" + to, onclick: () => {
           const one = combined && combined.checked;
-          let failed = null;
-          const r = run(to, () => (failed = api.convert(name, bytes, to, one)));
-          offerTurn(to, one, failed);
+          let answer = null;
+          const r = run(to, () => (answer = api.convert(name, bytes, to, one)));
+          offerTurn(to, one, answer);
           if (r) offer(r.outputs, `${baseName(name)}-${to}.zip`);
         } }, makeLabel(f)));
     }
     // The printable sheet `korvane --worksheet` writes, saved and opened.
+    let sheetUrl = null;
     const sheet = el("button", { type: "button", class: "secondary", "data-action": "worksheet", onclick: async () => {
       sheet.disabled = true;
       try {
@@ -543,8 +544,11 @@ if (typeof document !== "undefined") (function page() {
         if (!r.ok) return;
         const page = r.outputs[0];
         download(page.name, page.bytes, "text/html");
-        const url = URL.createObjectURL(new Blob([page.bytes], { type: "text/html" }));
-        note.replaceChildren(`Made ${page.name}. `, el("a", { href: url, target: "_blank", rel: "noopener" }, "Open it to print"));
+        // One sheet a card is kept for its link: the one before is let go.
+        if (sheetUrl) URL.revokeObjectURL(sheetUrl);
+        sheetUrl = URL.createObjectURL(new Blob([page.bytes], { type: "text/html" }));
+        note.replaceChildren(`Made ${page.name}. `,
+          el("a", { href: sheetUrl, target: "_blank", rel: "noopener" }, "Open it to print"));
       } finally { sheet.disabled = false; }
     } }, "Worksheet");
     actions.append(sheet);
