@@ -1,6 +1,6 @@
 // The WebAssembly side of the page's speed figure: the module the page loads,
 // timed with performance.now() around the same entry the page calls.
-//   node web_bench.cjs WEB_DIR FILE split|combine|picture|convert-FORMAT SAMPLES  ->  "median_us N"
+//   node web_bench.cjs WEB_DIR FILE split|combine|picture|realistic|convert-FORMAT SAMPLES  ->  "median_us N"
 // A picture is timed as the page takes it: the entry, then a view of the
 // pixels in the module's memory, ready for an ImageData, with no copy.
 // The file's bytes are copied into the module once, before timing: the page
@@ -29,10 +29,11 @@ KorvaneModule({ wasmBinary: fs.readFileSync(path.resolve(webDir, "korvane.wasm")
     const t = m._malloc(to.length);
     m.HEAPU8.set(to, t);
     entry = (a, b, c) => m._kvw_convert(a, b, c, t, 0);
-  } else if (mode === "picture") {
+  } else if (mode === "picture" || mode === "realistic") {
     const design = m._kvw_recognise(p, bytes.length) === 1 ? -1 : 0;
+    const draw = m["_kvw_" + mode];
     entry = (a, b, c) => {
-      const r = m._kvw_picture(a, b, c, design);
+      const r = draw(a, b, c, design);
       const view = new Uint8ClampedArray(m.HEAPU8.buffer, m._kvw_result_data(0),
         m._kvw_picture_width() * m._kvw_picture_height() * 4);
       return r === 0 && view.length > 0 ? 0 : -1;

@@ -1,8 +1,9 @@
 // The native side of the page's speed figure: the page's own C interface
 // (src/web) compiled natively, timed in-process on the same work the page
 // does, so the ratio compares only the code generation.
-//   web_native_bench FILE split|combine|picture|convert-FORMAT SAMPLES  ->  "median_us N"
-// (picture: the layout of a container, or a design's stitches)
+//   web_native_bench FILE split|combine|picture|realistic|convert-FORMAT SAMPLES  ->  "median_us N"
+// (picture: the layout of a container, or a design's stitches; realistic: the
+// same drawn as threads on fabric)
 // Timed as web_bench.cjs times the module: warmed up, each sample repeating
 // the job with its kvw_clear until it spans about 2 ms.
 #include <algorithm>
@@ -28,7 +29,8 @@ constexpr auto kWarm = std::chrono::milliseconds(300);
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "usage: web_native_bench FILE split|combine|picture|convert-FORMAT SAMPLES\n");
+    std::fprintf(stderr,
+                 "usage: web_native_bench FILE split|combine|picture|realistic|convert-FORMAT SAMPLES\n");
     return 2;
   }
   std::ifstream in(argv[1], std::ios::binary);
@@ -39,9 +41,9 @@ int main(int argc, char** argv) {
   const auto size = static_cast<std::int32_t>(bytes.size());
   const auto entry = [&] {
     if (!to.empty()) return kvw_convert(argv[1], bytes.data(), size, to.c_str(), 0);
-    if (mode == "picture")
-      return kvw_picture(argv[1], bytes.data(), size,
-                         kvw_recognise(bytes.data(), size) == 1 ? -1 : 0);
+    if (mode == "picture" || mode == "realistic")
+      return (mode == "picture" ? kvw_picture : kvw_realistic)(
+          argv[1], bytes.data(), size, kvw_recognise(bytes.data(), size) == 1 ? -1 : 0);
     return (mode == "combine" ? kvw_combine : kvw_split)(argv[1], bytes.data(), size);
   };
   bool failed = false;

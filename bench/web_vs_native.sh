@@ -15,14 +15,16 @@ cp "$src/examples/garden.dhv" "$tmp/"
 "$build/bench/make_bench_container" twelve "$tmp/twelve.dhv"
 "$build/bench/make_bench_container" largest "$tmp/largest.dhv"
 "$build/bench/make_bench_pattern" 20000 "$tmp/pattern.dst" "$tmp/pattern.pes" "$tmp/pattern.shv"
+"$build/bench/make_bench_pattern" 50000 "$tmp/pattern50k.dst"
 
 rc=0
 median() { sed -n 's/^median_us \([0-9.]*\).*/\1/p'; }
 best() { sed -n 's/.* min_us \([0-9.]*\).*/\1/p'; }
-# A name with an extension is a design of 20,000 stitches; the others containers.
+# A name with an extension is a design of 20,000 stitches (50,000 for pattern50k);
+# the others containers.
 for job in "garden split 21" "garden combine 21" "split1000 split 9" "twelve combine 9" "largest combine 7" \
   "largest picture 7" "pattern.pes convert-shv 9" "pattern.dst convert-shv 9" "pattern.shv convert-dst 9" \
-  "pattern.dst picture 9"; do
+  "pattern.dst picture 9" "pattern50k.dst realistic 7" "pattern50k.dst convert-shv 9"; do
   set -- $job
   file=$tmp/$1
   case $1 in *.*) ;; *) file=$file.dhv ;; esac

@@ -225,6 +225,12 @@ TEST(WebApi, RefusesMisuseInWordsWithoutCrashing) {
        "no design number 2147483648"},
       {"picture", [](auto a, auto b, auto c) { return kvw_picture(a, b, c, INT32_MIN); }, f, p, n,
        "no design number -2147483647"},
+      {"realistic", [](auto a, auto b, auto c) { return kvw_realistic(a, b, c, INT32_MIN); }, f, p,
+       n, "no design number -2147483647"},
+      {"worksheet", [](auto a, auto b, auto c) { return kvw_worksheet(a, b, c); }, nullptr, p, n,
+       "no file name"},
+      {"turned", [](auto a, auto b, auto c) { return kvw_convert_turned(a, b, c, "dst", 1, "45"); },
+       f, p, n, "90, 180, 270 or fit, not 45"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.call) + " " + c.says);

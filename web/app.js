@@ -79,6 +79,74 @@ function makeZip(entries) {
   return out;
 }
 
+// ---- Embedded pictures ----------------------------------------------------
+// The module has no compressor: the PNG images of a worksheet come from it
+// stored, several megabytes each, and are deflated here by the browser's own
+// zlib, chunk by chunk, pixels untouched.
+
+async function viaStream(bytes, stream) {
+  return new Uint8Array(await new Response(new Blob([bytes]).stream().pipeThrough(stream)).arrayBuffer());
+}
+
+function pngChunk(type, data) {
+  const out = new Uint8Array(12 + data.length), v = new DataView(out.buffer);
+  v.setUint32(0, data.length);
+  for (let i = 0; i < 4; i++) out[4 + i] = type.charCodeAt(i);
+  out.set(data, 8);
+  v.setUint32(8 + data.length, crc32(out.subarray(4, 8 + data.length)));
+  return out;
+}
+
+// A PNG file with its image data deflated again; any other bytes unchanged.
+async function squeezePng(png) {
+  const v = new DataView(png.buffer, png.byteOffset, png.byteLength);
+  const kept = [], idat = [];
+  let at = 8, idatAt = -1;
+  while (at + 12 <= png.length) {
+    const len = v.getUint32(at), type = String.fromCharCode(...png.subarray(at + 4, at + 8));
+    if (at + 12 + len > png.length) return png;
+    if (type === "IDAT") {
+      if (idatAt < 0) idatAt = kept.length;
+      idat.push(png.subarray(at + 8, at + 8 + len));
+    } else kept.push(png.subarray(at, at + 12 + len));
+    at += 12 + len;
+  }
+  if (idatAt < 0) return png;
+  const raw = await viaStream(new Blob(idat), new DecompressionStream("deflate"));
+  const packed = await viaStream(raw, new CompressionStream("deflate"));
+  if (packed.length >= idat.reduce((s, d) => s + d.length, 0)) return png;
+  kept.splice(idatAt, 0, pngChunk("IDAT", packed));
+  const out = new Uint8Array(8 + kept.reduce((s, c) => s + c.length, 0));
+  out.set(png.subarray(0, 8));
+  let o = 8;
+  for (const c of kept) { out.set(c, o); o += c.length; }
+  return out;
+}
+
+function fromBase64(text) {
+  const b = atob(text), a = new Uint8Array(b.length);
+  for (let i = 0; i < b.length; i++) a[i] = b.charCodeAt(i);
+  return a;
+}
+function toBase64(bytes) {
+  let s = "";
+  for (let i = 0; i < bytes.length; i += 0x8000) s += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+  return btoa(s);
+}
+
+// An HTML page (UTF-8 bytes) with every embedded PNG image squeezed.
+async function squeezeImages(html) {
+  const text = new TextDecoder().decode(html), parts = [];
+  const re = /data:image\/png;base64,([A-Za-z0-9+/=]+)/g;
+  let last = 0;
+  for (let m; (m = re.exec(text));) {
+    parts.push(text.slice(last, m.index + m[0].length - m[1].length), toBase64(await squeezePng(fromBase64(m[1]))));
+    last = m.index + m[0].length;
+  }
+  parts.push(text.slice(last));
+  return new TextEncoder().encode(parts.join(""));
+}
+
 // ---- The module ---------------------------------------------------------
 
 // Wraps the C interface of src/web/web_api.cpp: bytes in, outputs out.
@@ -128,12 +196,13 @@ function korvaneApi(m) {
   // Draws picture `design` straight from the module's memory: the pixels are
   // viewed where the module left them and copied once, by the canvas, which
   // for a large container is many megabytes not copied in script.
-  function paint(name, bytes, design, draw) {
+  // `lines`: the line drawing, not the threads on fabric.
+  function paint(name, bytes, design, draw, lines) {
     const n = text(name);
     const p = m._malloc(Math.max(bytes.length, 1));
     m.HEAPU8.set(bytes, p);
     const t0 = performance.now();
-    const ok = m._kvw_picture(n, p, bytes.length, design) === 0;
+    const ok = m[lines ? "_kvw_picture" : "_kvw_realistic"](n, p, bytes.length, design) === 0;
     const res = { ok, error: m.UTF8ToString(m._kvw_error()), code: m._kvw_error_code() };
     if (ok) {
       const w = m._kvw_picture_width(), h = m._kvw_picture_height();
@@ -158,7 +227,16 @@ function korvaneApi(m) {
     split: (name, bytes) => run("split", name, bytes),
     combine: (name, bytes) => run("combine", name, bytes),
     convert: (name, bytes, to, combine) => run("convert", name, bytes, to, combine ? 1 : 0),
+    // turn: "90", "180", "270" (clockwise) or "fit".
+    convertTurned: (name, bytes, to, combine, turn) =>
+      run("convert_turned", name, bytes, to, combine ? 1 : 0, turn),
     picture: (name, bytes, design) => run("picture", name, bytes, design),
+    realistic: (name, bytes, design) => run("realistic", name, bytes, design),
+    worksheet: async (name, bytes) => {
+      const r = run("worksheet", name, bytes);
+      if (r.ok) r.outputs[0].bytes = await squeezeImages(r.outputs[0].bytes);
+      return r;
+    },
     paint,
     // The SHV thread chart by code: {name, rgb}.
     shvThreads: () => threads || (threads = new Map(JSON.parse(m.UTF8ToString(m._kvw_shv_threads()))
@@ -167,7 +245,7 @@ function korvaneApi(m) {
 }
 
 if (typeof module === "object" && module.exports) {
-  module.exports = { crc32, makeZip, korvaneApi };
+  module.exports = { crc32, makeZip, korvaneApi, squeezeImages };
 }
 
 // ---- The page -------------------------------------------------------------
@@ -177,6 +255,7 @@ if (typeof document !== "undefined") (function page() {
   const cards = document.getElementById("cards");
   const timings = (window.korvaneTimings = { start: performance.now() });
   const ERR_WOULD_OVERWRITE_INPUT = 10;
+  const ERR_LARGER_THAN_HOOPS = 31;
   let api = null;
   const waiting = [];
   // Every file open, in the order opened: {name, bytes, card, format}.
@@ -226,6 +305,9 @@ if (typeof document !== "undefined") (function page() {
       return `${name}: this is ${format ? "a " + format + " design" : "a design"} under a name that ends ` +
         `in .${to}, so its ${to.toUpperCase()} file would have the same name; rename it` +
         `${format ? " to end in ." + format.toLowerCase() : ""} and open it again.`;
+    // The card offers the turn itself, and a browser has no options to name.
+    if (r.code === ERR_LARGER_THAN_HOOPS)
+      return r.error.replace(/: use --rotate \d+/, "").replace(/ \(--allow-oversize[^)]*\)/, "");
     return r.error;
   }
 
@@ -235,14 +317,17 @@ if (typeof document !== "undefined") (function page() {
   }
 
   // A picture on a canvas whose zoom the buttons and the keys + and - change;
-  // it starts as wide as the card allows, so a phone sees all of it.
+  // it starts as wide as the card allows, so a phone sees all of it. The
+  // threads on fabric as the design will sew, or on request the line drawing,
+  // which shows every stitch however dense.
   function pictureView(file, design, label) {
     const canvas = el("canvas", { tabindex: "0", role: "img", "aria-label": label + " (press + or - to zoom)" });
-    const r = api.paint(file.name, file.bytes, design, (image) => {
+    const paint = (lines) => api.paint(file.name, file.bytes, design, (image) => {
       canvas.width = image.width;
       canvas.height = image.height;
       canvas.getContext("2d").putImageData(image, 0, 0);
-    });
+    }, lines);
+    const r = paint(false);
     if (!r.ok) return { r };
     // Whole at first: as wide as the card and as tall as a screen allow.
     const room = Math.max(160, cards.clientWidth - 48);
@@ -251,6 +336,8 @@ if (typeof document !== "undefined") (function page() {
     const apply = () => {
       canvas.style.width = Math.round(canvas.width * zoom) + "px";
       canvas.style.height = Math.round(canvas.height * zoom) + "px";
+      // Enlarged, each pixel stays sharp; reduced, the threads are averaged, not dropped.
+      canvas.style.imageRendering = zoom >= 1 ? "pixelated" : "auto";
     };
     const by = (f) => { zoom = Math.min(16, Math.max(0.05, zoom * f)); apply(); };
     canvas.addEventListener("keydown", (e) => {
@@ -263,10 +350,22 @@ if (typeof document !== "undefined") (function page() {
       e.preventDefault();
     }, { passive: false });
     apply();
+    // Each drawing fitted to the same room on screen: the threads are drawn
+    // at ten pixels a millimetre, the lines at far fewer.
+    const lines = el("input", { type: "checkbox", "data-action": "lines" });
+    lines.addEventListener("change", () => {
+      const before = canvas.width;
+      if (!paint(lines.checked).ok) return;
+      zoom *= before / Math.max(canvas.width, 1);
+      apply();
+      canvas.dataset.style = lines.checked ? "lines" : "threads";
+    });
+    canvas.dataset.style = "threads";
     return { r, node: el("figure", { class: "view", "data-design": String(design) },
       el("div", { class: "zoom" },
         el("button", { type: "button", class: "secondary", onclick: () => by(1.25), "aria-label": "Zoom in: " + label }, "Zoom in"),
-        el("button", { type: "button", class: "secondary", onclick: () => by(0.8), "aria-label": "Zoom out: " + label }, "Zoom out")),
+        el("button", { type: "button", class: "secondary", onclick: () => by(0.8), "aria-label": "Zoom out: " + label }, "Zoom out"),
+        el("label", { class: "lines" }, lines, " Line drawing")),
       el("div", { class: "picture" }, canvas),
       el("figcaption", { class: "note" }, label)) };
   }
@@ -384,6 +483,25 @@ if (typeof document !== "undefined") (function page() {
         (changed.length ? " Changed: " + changed.join(" ") : "");
       return r;
     };
+    // A design no hoop holds as it lies, but one does turned a quarter: the
+    // refusal stays on the card, and beside it the turn that makes it fit.
+    const turnBox = el("div", { class: "turn" });
+    const offerTurn = (to, one, r) => {
+      turnBox.replaceChildren();
+      if (r.ok || r.code !== ERR_LARGER_THAN_HOOPS) return;
+      if (!api.convertTurned(name, bytes, to, one, "fit").ok) return;
+      const turnAndOffer = (turn) => {
+        const made = run(to, () => api.convertTurned(name, bytes, to, one, turn));
+        if (!made) return;
+        turnBox.replaceChildren();
+        offer(made.outputs, `${baseName(name)}-${to}.zip`);
+      };
+      turnBox.append(el("p", {}, `Turned a quarter, it fits. Convert to ${to.toUpperCase()}:`),
+        el("button", { type: "button", "data-action": "turn-" + to, onclick: () => turnAndOffer("fit") },
+          "Turn it to fit (clockwise)"),
+        el("button", { type: "button", class: "secondary", "data-action": "turn-270-" + to,
+          onclick: () => turnAndOffer("270") }, "Turn it the other way"));
+    };
     let combined = null;
     if (file.container) {
       combined = el("input", { type: "checkbox", id: id + "-combined" });
@@ -401,6 +519,7 @@ if (typeof document !== "undefined") (function page() {
       const shv = api.convert(name, bytes, "shv");
       const list = shv.ok ? reportList(shv) : null;
       if (list) card.append(list);
+      if (shv.code === ERR_LARGER_THAN_HOOPS) { say(shv, "shv"); offerTurn("shv", false, shv); }
     }
     // Every format the library writes but the file's own.
     for (const f of api.formats().filter((f) => f.write && f.format !== file.format)) {
@@ -409,14 +528,34 @@ if (typeof document !== "undefined") (function page() {
       actions.append(el("button", { type: "button", class: to === "shv" ? null : "secondary",
         "data-action": "convert-" + to, onclick: () => {
           const one = combined && combined.checked;
-          const r = run(to, () => api.convert(name, bytes, to, one));
+          let answer = null;
+          const r = run(to, () => (answer = api.convert(name, bytes, to, one)));
+          offerTurn(to, one, answer);
           if (r) offer(r.outputs, `${baseName(name)}-${to}.zip`);
         } }, makeLabel(f)));
     }
+    // The printable sheet `korvane --worksheet` writes, saved and opened.
+    let sheetUrl = null;
+    const sheet = el("button", { type: "button", class: "secondary", "data-action": "worksheet", onclick: async () => {
+      sheet.disabled = true;
+      try {
+        const r = await api.worksheet(name, bytes);
+        say(r);
+        if (!r.ok) return;
+        const page = r.outputs[0];
+        download(page.name, page.bytes, "text/html");
+        // One sheet a card is kept for its link: the one before is let go.
+        if (sheetUrl) URL.revokeObjectURL(sheetUrl);
+        sheetUrl = URL.createObjectURL(new Blob([page.bytes], { type: "text/html" }));
+        note.replaceChildren(`Made ${page.name}. `,
+          el("a", { href: sheetUrl, target: "_blank", rel: "noopener" }, "Open it to print"));
+      } finally { sheet.disabled = false; }
+    } }, "Worksheet");
+    actions.append(sheet);
     if (combined)
       card.append(el("p", { class: "combined" }, combined,
         el("label", { for: combined.id }, " Convert and export the combined design, not each design")));
-    card.append(actions, note);
+    card.append(actions, note, turnBox);
   }
 
   async function addFiles(list) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "convert/output_plan.hpp"
 #include "convert/pattern_convert.hpp"
 #include "convert/pattern_write.hpp"
+#include "convert/previews.hpp"
 #include "formats/byte_reader.hpp"
 #include "formats/file_kind.hpp"
 #include "formats/pattern_read.hpp"
@@ -27,6 +29,7 @@
 #include "inspect/info_text.hpp"
 #include "inspect/survey.hpp"
 #include "inspect/text_out.hpp"
+#include "inspect/worksheet.hpp"
 #include "web/web_api.h"
 
 namespace kvn::web {
@@ -216,6 +219,34 @@ int picture(const char* file, const std::uint8_t* p, std::int32_t n, std::int32_
   return 0;
 }
 
+int realistic(const char* file, const std::uint8_t* p, std::int32_t n, std::int32_t design) {
+  if (misused(file, p, n)) return -1;
+  if (design < -1)
+    return web::fail(make_error(ErrorCode::kBadArgument, file,
+                                "no design number " + std::to_string(std::int64_t{design} + 1)));
+  // The look `korvane --preview` draws with when given no options, so that
+  // the page shows the program's picture.
+  auto drawn = inspect::realistic_design_picture(formats::ByteReader(web::bytes_of(p, n), file),
+                                                 design, convert::picture_style({}).look);
+  if (!drawn) return web::fail(drawn.error());
+  auto& r = results();
+  r.width = drawn->width;
+  r.height = drawn->height;
+  r.outputs.push_back({"picture", std::move(drawn->rgba)});
+  return 0;
+}
+
+// The command line's words for a turn: nothing or "" for none.
+std::optional<Turn> turn_named(const char* word) {
+  const std::string w = word ? word : "";
+  if (w.empty() || w == "0") return Turn::kNone;
+  if (w == "90") return Turn::k90;
+  if (w == "180") return Turn::k180;
+  if (w == "270") return Turn::k270;
+  if (w == "fit") return Turn::kToFit;
+  return std::nullopt;
+}
+
 }  // namespace
 }  // namespace kvn::web
 
@@ -280,12 +311,23 @@ int kvw_combine(const char* file, const std::uint8_t* p, std::int32_t n) {
 /// `combine` (non-zero) makes one design of a container's designs.
 int kvw_convert(const char* file, const std::uint8_t* p, std::int32_t n, const char* to,
                 int combine) {
+  return kvw_convert_turned(file, p, n, to, combine, nullptr);
+}
+
+/// kvw_convert() with the design turned as `korvane --rotate TURN` turns it:
+/// "90", "180", "270" (clockwise) or "fit"; null or "" leaves it as it lies.
+int kvw_convert_turned(const char* file, const std::uint8_t* p, std::int32_t n, const char* to,
+                       int combine, const char* turn) {
   using namespace kvn;
   kvw_clear();
   return web::guarded([&] {
     if (web::misused(file, p, n)) return -1;
     if (!to)
       return web::fail(make_error(ErrorCode::kBadArgument, file, "no format was named (null)"));
+    const auto turned = web::turn_named(turn);
+    if (!turned)
+      return web::fail(make_error(ErrorCode::kBadArgument, file,
+                                  std::string("a turn needs 90, 180, 270 or fit, not ") + turn));
     const auto image = web::bytes_of(p, n);
     // Planned and run as the command line runs it, so the page refuses what
     // the program refuses, in the same words.
@@ -293,6 +335,7 @@ int kvw_convert(const char* file, const std::uint8_t* p, std::int32_t n, const c
     ConvertOptions options;
     options.to = to;
     options.combine = combine != 0;
+    options.rotate = *turned;
     const std::vector<std::string> inputs{file};
     auto plan = convert::plan_invocation(Conversion::kConvert, inputs, nullptr, fs, options);
     if (!plan.refusals.empty()) return web::fail(std::move(plan.refusals.front()));
@@ -314,6 +357,31 @@ int kvw_picture(const char* file, const std::uint8_t* p, std::int32_t n, std::in
   kvw_clear();
   return kvn::web::guarded([&] { return kvn::web::picture(file, p, n, design); });
 }
+/// kvw_picture() drawn as threads on fabric, as `korvane --preview` draws
+/// it: RGBA, not premultiplied; transparent nowhere, the fabric being white.
+int kvw_realistic(const char* file, const std::uint8_t* p, std::int32_t n, std::int32_t design) {
+  kvw_clear();
+  return kvn::web::guarded([&] { return kvn::web::realistic(file, p, n, design); });
+}
+
+/// The page `korvane --worksheet` writes for the file, with the program's
+/// rules for its estimates, as output 0.
+int kvw_worksheet(const char* file, const std::uint8_t* p, std::int32_t n) {
+  using namespace kvn;
+  kvw_clear();
+  return web::guarded([&] {
+    if (web::misused(file, p, n)) return -1;
+    const ConvertOptions options;
+    auto page = inspect::worksheet_html(formats::ByteReader(web::bytes_of(p, n), file),
+                                        convert::picture_style(options.picture).look,
+                                        options.worksheet);
+    if (!page) return web::fail(page.error());
+    web::add(convert::worksheet_name(file, nullptr),
+             {reinterpret_cast<const std::uint8_t*>(page->data()), page->size()});
+    return 0;
+  });
+}
+
 std::uint32_t kvw_picture_width(void) { return results().width; }
 std::uint32_t kvw_picture_height(void) { return results().height; }
 std::int32_t kvw_result_count(void) { return static_cast<std::int32_t>(results().outputs.size()); }

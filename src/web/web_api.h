@@ -18,7 +18,11 @@ int kvw_info(const char* file, const uint8_t* p, int32_t n);
 int kvw_split(const char* file, const uint8_t* p, int32_t n);
 int kvw_combine(const char* file, const uint8_t* p, int32_t n);
 int kvw_convert(const char* file, const uint8_t* p, int32_t n, const char* to, int combine);
+int kvw_convert_turned(const char* file, const uint8_t* p, int32_t n, const char* to, int combine,
+                       const char* turn);
 int kvw_picture(const char* file, const uint8_t* p, int32_t n, int32_t design);
+int kvw_realistic(const char* file, const uint8_t* p, int32_t n, int32_t design);
+int kvw_worksheet(const char* file, const uint8_t* p, int32_t n);
 uint32_t kvw_picture_width(void);
 uint32_t kvw_picture_height(void);
 int32_t kvw_result_count(void);

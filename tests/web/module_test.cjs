@@ -6,9 +6,10 @@ const { execFileSync } = require("child_process");
 const fs = require("fs");
 const os = require("os");
 const path = require("path");
+const zlib = require("zlib");
 
 const [webDir, korvane, example, makeContainer] = process.argv.slice(2).map((p) => path.resolve(p));
-const { crc32, makeZip, korvaneApi } = require(path.join(webDir, "app.js"));
+const { crc32, makeZip, korvaneApi, squeezeImages } = require(path.join(webDir, "app.js"));
 const KorvaneModule = require(path.join(webDir, "korvane.js"));
 
 const failures = [];
@@ -40,6 +41,46 @@ function native(name, bytes, args) {
 function same(page, prog) {
   return page.outputs.length === prog.files.length && page.outputs.every((o, i) =>
     o.name === prog.files[i].name && Buffer.compare(Buffer.from(o.bytes), prog.files[i].bytes) === 0);
+}
+
+// The pixels of an 8-bit RGB or RGBA PNG file, as RGBA: what the program's
+// libpng wrote, read back without it.
+function pngPixels(png) {
+  let at = 8, width = 0, height = 0, type = 0;
+  const idat = [];
+  while (at < png.length) {
+    const len = png.readUInt32BE(at), kind = png.toString("latin1", at + 4, at + 8);
+    const data = png.subarray(at + 8, at + 8 + len);
+    if (kind === "IHDR") [width, height, type] = [data.readUInt32BE(0), data.readUInt32BE(4), data[9]];
+    if (kind === "IDAT") idat.push(data);
+    at += 12 + len;
+  }
+  const ch = type === 6 ? 4 : 3, stride = width * ch, raw = zlib.inflateSync(Buffer.concat(idat));
+  const rows = Buffer.alloc(stride * height), out = Buffer.alloc(width * height * 4);
+  for (let y = 0; y < height; y++) {
+    const f = raw[y * (stride + 1)], line = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
+    for (let i = 0; i < stride; i++) {
+      const a = i >= ch ? rows[y * stride + i - ch] : 0, b = y ? rows[(y - 1) * stride + i] : 0;
+      const c = i >= ch && y ? rows[(y - 1) * stride + i - ch] : 0;
+      const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+      const pred = [0, a, b, (a + b) >> 1, pa <= pb && pa <= pc ? a : pb <= pc ? b : c][f];
+      rows[y * stride + i] = (line[i] + pred) & 0xff;
+    }
+  }
+  for (let i = 0; i < width * height; i++) {
+    rows.copy(out, i * 4, i * ch, i * ch + ch);
+    if (ch === 3) out[i * 4 + 3] = 0xff;
+  }
+  return { width, height, rgba: out };
+}
+
+// A worksheet with each embedded picture replaced by its size and pixels'
+// CRC, so that two encoders of the same pixels give the same text.
+function sheetByPixels(html) {
+  return html.replace(/data:image\/png;base64,([A-Za-z0-9+/=]+)/g, (_, b64) => {
+    const p = pngPixels(Buffer.from(b64, "base64"));
+    return `pixels:${p.width}x${p.height}:${crc32(p.rgba)}`;
+  });
 }
 
 function zipChecks() {
@@ -77,7 +118,7 @@ function zipChecks() {
   });
 }
 
-KorvaneModule({ wasmBinary: fs.readFileSync(path.join(webDir, "korvane.wasm")) }).then((m) => {
+KorvaneModule({ wasmBinary: fs.readFileSync(path.join(webDir, "korvane.wasm")) }).then(async (m) => {
   const api = korvaneApi(m);
   const dhv = fs.readFileSync(example);
   const name = path.basename(example);
@@ -126,6 +167,45 @@ KorvaneModule({ wasmBinary: fs.readFileSync(path.join(webDir, "korvane.wasm")) }
   check(one.ok && inked > 100, `design 1 picture has stitches (${inked} pixels)`);
   check(!api.picture(name, dhv, 3).ok, "there is no design 4");
 
+  // The threads on fabric: the program's --preview, pixel for pixel (no
+  // tolerance), for a container's design and layout and a DST design.
+  const dst = api.convert(name, dhv, "dst", 1).outputs[0];
+  const logo = (() => {
+    const f = path.join(process.env.KORVANE_REALDESIGNS || path.join(__dirname, "../../../shared/realdesigns"),
+      "dst/em__Embroidermodder.dst");
+    return fs.existsSync(f) ? fs.readFileSync(f) : null;
+  })();
+  if (!logo) console.log("info ../shared/realdesigns is absent: the wide design's turns are not tried");
+  const pictures = [[name, dhv, 0, "garden-stitches-001.png"], [name, dhv, -1, "garden-layout.png"],
+    [dst.name, Buffer.from(dst.bytes), 0, "garden-stitches.png"]];
+  for (const [n, bytes, design, file] of pictures) {
+    const page = api.realistic(n, bytes, design);
+    const prog = native(n, bytes, ["--preview"]).files.find((f) => f.name === file);
+    const want = prog ? pngPixels(prog.bytes) : null;
+    check(page.ok && want && page.width === want.width && page.height === want.height &&
+      Buffer.compare(Buffer.from(page.outputs[0].bytes), want.rgba) === 0,
+      `${n} design ${design}: the page's thread picture is the program's ${file} pixel for pixel`);
+  }
+
+  // Turned as --rotate turns it; the worksheet as --worksheet writes it.
+  const turns = [[name, dhv, "dst", "90"], [name, dhv, "shv", "fit"]];
+  if (logo) turns.push(["logo.dst", logo, "shv", "fit"], ["logo.dst", logo, "shv", "270"], ["logo.dst", logo, "shv", ""]);
+  for (const [n, bytes, to, turn] of turns) {
+    const page = api.convertTurned(n, bytes, to, 1, turn);
+    const prog = native(n, bytes, ["--convert", "--to", to, "--combine", ...(turn ? ["--rotate", turn] : [])]);
+    check(page.ok === (prog.error === "") && (page.ok ? same(page, prog) : page.error === prog.error),
+      `${n} to ${to} turned "${turn}": page "${page.error}" program "${prog.error}"`);
+  }
+  const sheets = [[name, dhv], [dst.name, Buffer.from(dst.bytes)]];
+  for (const [n, bytes] of sheets) {
+    const page = await api.worksheet(n, bytes);
+    const prog = native(n, bytes, ["--worksheet"]).files;
+    const html = page.ok ? new TextDecoder().decode(page.outputs[0].bytes) : "";
+    check(page.ok && prog.length === 1 && page.outputs[0].name === prog[0].name &&
+      sheetByPixels(html) === sheetByPixels(prog[0].bytes.toString()) && html.length < 3 * prog[0].bytes.length,
+      `${n}: the page's worksheet is the program's, picture for picture (${html.length} and ${prog[0] && prog[0].bytes.length} bytes)`);
+  }
+
   // Conversions: what `korvane --convert FILE --to FORMAT` makes, or its refusal.
   let converted = 0;
   for (const to of ["shv", "dst", "exp", "jef", "pes", "svg", "csv", "json", "xyz"]) {
@@ -144,6 +224,6 @@ KorvaneModule({ wasmBinary: fs.readFileSync(path.join(webDir, "korvane.wasm")) }
   check(converted >= 2, `some conversions succeed (${converted})`);
 
   fs.rmSync(work, { recursive: true, force: true });
-  console.log(`${damaged.length * 2 + inputs.length * 3 + 12} module checks, ${failures.length} failed`);
+  console.log(`${damaged.length * 2 + inputs.length * 3 + 12 + pictures.length + turns.length + sheets.length} module checks, ${failures.length} failed`);
   process.exit(failures.length ? 1 : 0);
 });

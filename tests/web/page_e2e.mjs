@@ -473,6 +473,52 @@ async function keyboardAndPhone() {
   await phone.close();
 }
 
+// The picture as threads on white fabric, and the line drawing on request;
+// the worksheet button's page against the program's; the wide logo turned.
+async function threadsSheetAndTurn() {
+  const page = await freshPage("the page's thread picture");
+  await dropFile(page, dhvName, dhv);
+  const card = `section.card[data-file="${dhvName}"]`;
+  const look = () => page.$eval(`${card} canvas`, (c) => {
+    const d = c.getContext("2d").getImageData(0, 0, c.width, c.height).data;
+    let inked = 0;
+    for (let i = 0; i < d.length; i += 4) if (d[i] < 0xf0 || d[i + 1] < 0xf0 || d[i + 2] < 0xf0) inked++;
+    return { corner: [d[0], d[1], d[2]].join(","), inked, style: c.dataset.style };
+  });
+  const threads = await look();
+  check(threads.style === "threads" && threads.corner === "255,255,255" && threads.inked > 500,
+    `the card shows threads on white fabric (${JSON.stringify(threads)})`);
+  await page.click(`${card} input[data-action=lines]`);
+  const lines = await look();
+  check(lines.style === "lines" && lines.corner !== "255,255,255", `the toggle shows the line drawing (${JSON.stringify(lines)})`);
+
+  const sheetName = `${path.parse(dhvName).name}-worksheet.html`;
+  const sheet = await clickForDownload(page, `${card} button[data-action=worksheet]`, sheetName);
+  const want = nativeRun(dhvName, dhv, ["--worksheet"]).files.find((f) => f.name === sheetName);
+  const text = (b) => b.toString().replace(/data:image\/png;base64,[A-Za-z0-9+/=]+/g, "data:image/png;base64,");
+  check(sheet !== null && want && text(sheet) === text(want.bytes),
+    `the Worksheet button downloads the program's ${sheetName}, its pictures aside (${sheet ? sheet.length : "nothing"} bytes)`);
+  await page.close();
+
+  const logoFile = path.join(realDir, "dst", "em__Embroidermodder.dst");
+  if (!fs.existsSync(logoFile)) {
+    console.log("info ../shared/realdesigns is absent: no design wider than every hoop to turn");
+    return;
+  }
+  const wide = await freshPage("the page with a wide design");
+  const logo = fs.readFileSync(logoFile);
+  await dropFile(wide, "logo.dst", logo);
+  const logoCard = 'section.card[data-file="logo.dst"]';
+  const refusal = await wide.$eval(`${logoCard} .error`, (e) => e.textContent);
+  check(/fits no|largest/.test(refusal) && !refusal.includes("--"), `the wide design's refusal, in a browser's words: "${refusal}"`);
+  await wide.screenshot({ path: path.join(outDir, "7-wide.png"), fullPage: true });
+  const turned = await clickForDownload(wide, `${logoCard} button[data-action=turn-shv]`, "logo.shv");
+  const made = nativeRun("logo.dst", logo, ["--convert", "--rotate", "fit"]).files[0];
+  check(turned !== null && made && Buffer.compare(turned, made.bytes) === 0,
+    "Turn it to fit downloads logo.shv, byte for byte what --rotate fit makes");
+  await wide.close();
+}
+
 const figures = {};
 try {
   const page = await browser.newPage();
@@ -582,6 +628,7 @@ try {
   await everyFormat();
   await reportsShown();
   await keyboardAndPhone();
+  await threadsSheetAndTurn();
 } catch (e) {
   check(false, `the page run stopped: ${e.stack || e}`);
 } finally {
