@@ -88,6 +88,28 @@ TEST(Realistic, ALaterStitchCoversAnEarlierOneWhereTheyCross) {
   }
 }
 
+// Drawn last sewn first, a pixel the top thread hides takes nothing more from
+// the threads under it; nothing it leaves open may be passed over either,
+// wherever the thread's ends fall along a row (the scales move them).
+TEST(Realistic, ATopThreadIsWholeOverOnesItHidesEntirely) {
+  const auto red = thread(0xE0, 0, 0), blue = thread(0, 0, 0xE0);
+  const Stitch s{0, 0, 400, 0};
+  for (const double scale : {10.0, 10.7, 13.3, 16.0, 25.0}) {
+    SCOPED_TRACE(scale);
+    ThreadLook look;
+    look.pixels_per_mm = scale;
+    const auto pic = realistic_picture(pattern_of({s, s, s}, {blue, blue, red}), look);
+    const auto alone = realistic_picture(pattern_of({s}, {red}), look);
+    ASSERT_EQ(pic.width, alone.width);
+    // Along the thread's middle, away from its darkened ends.
+    const std::uint32_t y = pic.height / 2;
+    for (std::uint32_t x = pic.width / 4; x <= pic.width * 3 / 4; ++x) {
+      ASSERT_GT(pic.channel(x, y, 0), pic.channel(x, y, 1) + 20) << x;  // red, not fabric
+      for (unsigned c = 0; c < 4; ++c) ASSERT_EQ(pic.channel(x, y, c), alone.channel(x, y, c)) << x;
+    }
+  }
+}
+
 TEST(Realistic, AThreadIsAsWideAsAskedWithinOnePixel) {
   const struct {
     double width_mm, px_per_mm;
