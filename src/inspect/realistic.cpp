@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <string>
 
@@ -191,62 +192,69 @@ class ThreadPainter {
       const auto end = static_cast<std::size_t>(last) + 1;
 #if defined(__GNUC__)
       // A stitch's next rows lie a picture's width further on, where the
-      // cache has nothing yet: ask for them while this row is worked.
+      // cache has nothing yet: ask for them while this row is worked, unless
+      // threads already hide them there.
       if (row + 2 <= bottom) {
         const std::uint8_t* ahead = line + 2 * std::size_t{p_.width} * 4;
-        __builtin_prefetch(ahead + 4 * static_cast<std::size_t>(first), 1);
-        __builtin_prefetch(ahead + 4 * (end - 1), 1);
+        const std::uint64_t* mask = hidden + 2 * words_;
+        const auto from = static_cast<std::size_t>(first);
+        if (~mask[from / 64]) __builtin_prefetch(ahead + 4 * from, 1);
+        if (~mask[(end - 1) / 64]) __builtin_prefetch(ahead + 4 * (end - 1), 1);
       }
 #endif
-      for (auto x = static_cast<std::size_t>(first); x < end; ++x) {
-        // Whatever is nearer the viewer already hides this pixel. The mask
-        // is a bit a pixel so that it stays in the cache, where the pixels
-        // would not.
-        const std::uint64_t word = hidden[x / 64];
-        if (word == ~std::uint64_t{0}) {
-          x |= 63;
-          continue;
-        }
-        if ((word >> (x % 64)) & 1) continue;
-        std::uint8_t* const px = line + 4 * x;
-        const auto rx = static_cast<float>(static_cast<double>(x) + 0.5 - a.x);
-        const float open = static_cast<float>(0xFF - px[3]) * (1.0f / 255);
-        const float sx = rx - foff, sy = ry - foff;
-        const float st = std::clamp((sx * fdx + sy * fdy) * inv_len2, 0.0f, 1.0f);
-        const float sex = sx - st * fdx, sey = sy - st * fdy;
-        const float sd2 = sex * sex + sey * sey;
-        float keep = 1;
-        if (sd2 < s_out2)
-          keep = 1 - (sd2 <= s_in2 ? kShadowStrength : kShadowStrength * (s_out2 - sd2) * s_scale);
-        const float t = std::clamp((rx * fdx + ry * fdy) * inv_len2, 0.0f, 1.0f);
-        const float ex = rx - t * fdx, ey = ry - t * fdy;
-        const float d2 = ex * ex + ey * ey;
-        if (d2 >= t_out2) {
-          if (keep >= 1) continue;
-          px[3] = seen(open * keep);
+      // Only the pixels that nothing nearer the viewer hides yet, found 64 at
+      // a time in the mask: a bit a pixel stays in the cache, where the
+      // pixels would not.
+      const auto from = static_cast<std::size_t>(first);
+      const std::size_t first_word = from / 64, last_word = (end - 1) / 64;
+      for (std::size_t w = first_word; w <= last_word; ++w) {
+        std::uint64_t todo = ~hidden[w];
+        if (w == first_word) todo &= ~std::uint64_t{0} << (from % 64);
+        if (w == last_word) todo &= ~std::uint64_t{0} >> (63 - (end - 1) % 64);
+        for (; todo != 0; todo &= todo - 1) {
+          const std::size_t x = w * 64 + static_cast<std::size_t>(std::countr_zero(todo));
+          std::uint8_t* const px = line + 4 * x;
+          const auto rx = static_cast<float>(static_cast<double>(x) + 0.5 - a.x);
+          const float open = static_cast<float>(0xFF - px[3]) * (1.0f / 255);
+          const float t = std::clamp((rx * fdx + ry * fdy) * inv_len2, 0.0f, 1.0f);
+          const float ex = rx - t * fdx, ey = ry - t * fdy;
+          const float d2 = ex * ex + ey * ey;
+          const float cover = d2 <= t_in2 ? 1.0f : d2 >= t_out2 ? 0.0f : (t_out2 - d2) * t_scale;
+          // The shadow falls only where the thread leaves something showing.
+          float keep = 1;
+          if (cover < 1) {
+            const float sx = rx - foff, sy = ry - foff;
+            const float st = std::clamp((sx * fdx + sy * fdy) * inv_len2, 0.0f, 1.0f);
+            const float sex = sx - st * fdx, sey = sy - st * fdy;
+            const float sd2 = sex * sex + sey * sey;
+            if (sd2 < s_out2)
+              keep =
+                  1 - (sd2 <= s_in2 ? kShadowStrength : kShadowStrength * (s_out2 - sd2) * s_scale);
+          }
+          if (cover <= 0) {
+            if (keep >= 1) continue;
+            px[3] = seen(open * keep);
+            if (px[3] == 0xFF) hidden[x / 64] |= std::uint64_t{1} << (x % 64);
+            continue;
+          }
+          const float across = std::clamp((ry * fdx - rx * fdy) * across_scale + mid, 0.0f,
+                                          static_cast<float>(kProfileSteps - 1));
+          const float from_end = std::min(t, 1 - t) * end_scale;
+          const float dip = from_end >= 1 ? 0.0f : (1 - from_end) * (1 - from_end);
+          const float shade = open * cover * (1 - static_cast<float>(kEndDarkening) * dip);
+          const auto& c = prof[static_cast<std::size_t>(across + 0.5f)];
+          px[0] = add(px[0], c[0] * shade);
+          px[1] = add(px[1], c[1] * shade);
+          px[2] = add(px[2], c[2] * shade);
+          px[3] = seen(open * (1 - cover) * keep);
           if (px[3] == 0xFF) hidden[x / 64] |= std::uint64_t{1} << (x % 64);
-          continue;
         }
-        const float cover = d2 <= t_in2 ? 1.0f : (t_out2 - d2) * t_scale;
-        const float across = std::clamp((ry * fdx - rx * fdy) * across_scale + mid, 0.0f,
-                                        static_cast<float>(kProfileSteps - 1));
-        const float from_end = std::min(t, 1 - t) * end_scale;
-        const float dip = from_end >= 1 ? 0.0f : (1 - from_end) * (1 - from_end);
-        const float shade = open * cover * (1 - static_cast<float>(kEndDarkening) * dip);
-        const auto& c = prof[static_cast<std::size_t>(across + 0.5f)];
-        px[0] = add(px[0], c[0] * shade);
-        px[1] = add(px[1], c[1] * shade);
-        px[2] = add(px[2], c[2] * shade);
-        px[3] = seen(open * (1 - cover) * keep);
-        if (px[3] == 0xFF) hidden[x / 64] |= std::uint64_t{1} << (x % 64);
       }
     }
   }
 
   // Opacity from what still shows through; colour added to what is there.
-  static std::uint8_t seen(float open) {
-    return static_cast<std::uint8_t>(255.5f - 255 * open);
-  }
+  static std::uint8_t seen(float open) { return static_cast<std::uint8_t>(255.5f - 255 * open); }
   static std::uint8_t add(std::uint8_t v, float more) {
     return static_cast<std::uint8_t>(std::min(255.0f, static_cast<float>(v) + more + 0.5f));
   }
@@ -364,8 +372,8 @@ double half_width_pixels(const ThreadLook& look, double pixels_per_mm) {
 
 // Every stitch of `pattern`, shifted by (dx, dy) tenths, at pixel
 // origin_x + x * k, origin_y + y * k; the last sewn first.
-void paint_pattern(ThreadPainter& painter, const Pattern& pattern, std::int64_t dx,
-                   std::int64_t dy, double origin_x, double origin_y, double k) {
+void paint_pattern(ThreadPainter& painter, const Pattern& pattern, std::int64_t dx, std::int64_t dy,
+                   double origin_x, double origin_y, double k) {
   std::size_t block = static_cast<std::size_t>(
       std::count_if(pattern.events.begin(), pattern.events.end(),
                     [](const auto& e) { return e.op == NeedleOp::kColourChange; }));
@@ -410,7 +418,8 @@ RgbaPicture realistic_picture(const Pattern& pattern, const ThreadLook& look) {
     std::int64_t x = 0, y = 0;
     for (const auto& e : pattern.events) {
       if (e.op == NeedleOp::kStitch) {
-        for (const auto& [px, py] : {std::pair{x, y}, std::pair{std::int64_t{e.x}, std::int64_t{e.y}}}) {
+        for (const auto& [px, py] :
+             {std::pair{x, y}, std::pair{std::int64_t{e.x}, std::int64_t{e.y}}}) {
           minx = std::min(minx, px), maxx = std::max(maxx, px);
           miny = std::min(miny, py), maxy = std::max(maxy, py);
         }
@@ -423,13 +432,16 @@ RgbaPicture realistic_picture(const Pattern& pattern, const ThreadLook& look) {
   const double width_mm = clamp_look(look.thread_width_mm, kMinThreadWidth, kMaxThreadWidth, 0.4);
   // A margin of fabric around the threads, wider than the thread and its shadow.
   auto margin_mm = [&] { return std::max(1.0, 2 * width_mm); };
-  const auto span_mm = static_cast<double>(std::max(maxx - minx, maxy - miny)) / 10 + 2 * margin_mm();
+  const auto span_mm =
+      static_cast<double>(std::max(maxx - minx, maxy - miny)) / 10 + 2 * margin_mm();
   if (span_mm * ppm > kMaxRealisticSide) ppm = kMaxRealisticSide / span_mm;
   const double k = ppm / 10;
   const double margin = margin_mm() * ppm;
   RgbaPicture p;
-  p.width = static_cast<std::uint32_t>(std::ceil(static_cast<double>(maxx - minx) * k + 2 * margin));
-  p.height = static_cast<std::uint32_t>(std::ceil(static_cast<double>(maxy - miny) * k + 2 * margin));
+  p.width =
+      static_cast<std::uint32_t>(std::ceil(static_cast<double>(maxx - minx) * k + 2 * margin));
+  p.height =
+      static_cast<std::uint32_t>(std::ceil(static_cast<double>(maxy - miny) * k + 2 * margin));
   p.width = std::clamp<std::uint32_t>(p.width, 1, kMaxRealisticSide);
   p.height = std::clamp<std::uint32_t>(p.height, 1, kMaxRealisticSide);
   clear(p);
