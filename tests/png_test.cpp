@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "convert/previews.hpp"
 #include "inspect/pictures.hpp"
 #include "inspect/png_encode.hpp"
@@ -12,6 +14,10 @@
 #include "support/png_decode.hpp"
 #include "support/sample_designs.hpp"
 #include "support/temp_dir.hpp"
+
+#ifdef KORVANE_HAVE_PNG
+#include <png.h>
+#endif
 
 namespace kvn::convert {
 namespace {
@@ -244,6 +250,35 @@ TEST(Pictures, ManyThreadColoursShareTheNearestPaletteEntry) {
   const auto picture = inspect::stitch_picture(p);
   EXPECT_EQ(picture.palette.size(), 256u);
   EXPECT_TRUE(encode_png(picture, "many.png").has_value());
+}
+
+// Thread pictures keep every byte through the file: an opaque one is written
+// without its alpha, a see-through one with it, whatever the row length.
+TEST(Pictures, FullColourPicturesComeBackPixelForPixel) {
+  const struct {
+    std::uint32_t width, height;
+    bool see_through;
+  } cases[] = {{1, 1, false}, {67, 5, false}, {3, 130, true}, {64, 2, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    inspect::RgbaPicture p;
+    p.width = c.width;
+    p.height = c.height;
+    p.rgba.resize(std::size_t{c.width} * c.height * 4);
+    for (std::size_t i = 0; i < p.rgba.size(); ++i)
+      p.rgba[i] = i % 4 == 3 && !c.see_through ? 0xFF : static_cast<std::uint8_t>(i * 37 + i / 97);
+    const auto png = inspect::encode_png(p, "t.png");
+    ASSERT_TRUE(png.has_value());
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, png->data(), png->size()));
+    EXPECT_EQ(image.format & PNG_FORMAT_FLAG_ALPHA, c.see_through ? PNG_FORMAT_FLAG_ALPHA : 0u);
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<std::uint8_t> back(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, back.data(), 0, nullptr));
+    EXPECT_TRUE(back == p.rgba);
+  }
 }
 
 TEST(Pictures, TheReadmePicturesAreWhatPreviewDrawsOfTheExample) {

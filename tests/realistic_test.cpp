@@ -88,6 +88,40 @@ TEST(Realistic, ALaterStitchCoversAnEarlierOneWhereTheyCross) {
   }
 }
 
+// Drawn last sewn first, a pixel the top thread hides takes nothing more from
+// the threads under it, and one it leaves partly open must still take them;
+// wherever the threads' ends fall along a row (the scales move them).
+TEST(Realistic, ThreadsOnTopHideWhatIsUnderThemAndNoMore) {
+  const auto red = thread(0xE0, 0, 0), blue = thread(0, 0, 0xE0);
+  // The lower threads lie a little further down, showing below the top one;
+  // two needle points span the same extents in every picture.
+  const Stitch top{0, 0, 400, 0}, low{0, 2, 400, 2}, corner{0, 0, 0, 0}, far{400, 2, 400, 2};
+  for (const double scale : {10.0, 10.7, 13.3, 16.0, 25.0}) {
+    SCOPED_TRACE(scale);
+    ThreadLook look;
+    look.pixels_per_mm = scale;
+    look.fabric.reset();
+    const auto pic = realistic_picture(
+        pattern_of({corner, far, low, low, top}, {red, red, blue, blue, red}), look);
+    const auto reds = realistic_picture(pattern_of({corner, far, top}, {red, red, red}), look);
+    const auto blues = realistic_picture(pattern_of({corner, far, low}, {red, red, blue}), look);
+    ASSERT_EQ(pic.rgba.size(), reds.rgba.size());
+    ASSERT_EQ(pic.rgba.size(), blues.rgba.size());
+    // Layers only add cover.
+    for (std::uint32_t y = 0; y < pic.height; ++y)
+      for (std::uint32_t x = 0; x < pic.width; ++x)
+        ASSERT_GE(pic.channel(x, y, 3) + 1, std::max(reds.channel(x, y, 3), blues.channel(x, y, 3)))
+            << x << "," << y;
+    // Along the top thread's middle, away from its darkened ends: that thread
+    // alone.
+    const auto y = static_cast<std::uint32_t>(std::lround(look.pixels_per_mm));
+    for (std::uint32_t x = pic.width / 4; x <= pic.width * 3 / 4; ++x) {
+      ASSERT_GT(pic.channel(x, y, 0), pic.channel(x, y, 1) + 20) << x;
+      for (unsigned c = 0; c < 4; ++c) ASSERT_EQ(pic.channel(x, y, c), reds.channel(x, y, c)) << x;
+    }
+  }
+}
+
 TEST(Realistic, AThreadIsAsWideAsAskedWithinOnePixel) {
   const struct {
     double width_mm, px_per_mm;

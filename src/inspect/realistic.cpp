@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <string>
 
@@ -71,13 +72,20 @@ class SrgbTable {
   std::array<float, kSrgbSteps> v_{};
 };
 
-// The pixels, premultiplied, and the threads put on them one stitch at a time.
-// Per stitch only the rows and columns its capsule can touch are visited, and
-// nothing is allocated.
+// The threads put on the pixels one stitch at a time, the last sewn first: each
+// goes under what is already there, so that a pixel once hidden costs nothing
+// more however many stitches lie beneath it (dense fills lie many deep). The
+// pixels hold premultiplied colour and, in alpha, how much is hidden; the
+// fabric goes under everything at the end. Per stitch only the rows and
+// columns its capsule can touch are visited, and nothing is allocated.
 class ThreadPainter {
  public:
   ThreadPainter(RgbaPicture& picture, double half_width)
-      : p_(picture), r_(half_width), shorten_(0) {}
+      : p_(picture),
+        r_(half_width),
+        shorten_(0),
+        words_((std::size_t{picture.width} + 63) / 64),
+        hidden_(words_ * picture.height, 0) {}
 
   void set_needle_hole(double pixels) { shorten_ = pixels; }
 
@@ -131,8 +139,9 @@ class ThreadPainter {
     return profiles_[t];
   }
 
-  // The thread from a to b and, in the same pass, its shadow: the capsule of
-  // radius `sr` offset by `off` both ways. Along a row every measure changes
+  // The thread from a to b under what is drawn and, in the same pass, its
+  // shadow under the thread: the capsule of radius `sr` offset by `off` both
+  // ways. Along a row every measure changes
   // by a constant step; coverage at the edges goes with the squared distance,
   // which needs no root and differs from the true distance by little within
   // the one-pixel rim.
@@ -176,49 +185,78 @@ class ThreadPainter {
       const double first = std::max(0.0, std::floor(lo));
       const double last = std::min(W - 1, std::ceil(hi));
       if (first > last) continue;
-      std::uint8_t* px = p_.rgba.data() + (static_cast<std::size_t>(row) * p_.width +
-                                           static_cast<std::size_t>(first)) * 4;
-      const auto count = static_cast<int>(last - first) + 1;
-      auto rx = static_cast<float>(first + 0.5 - a.x);
+      const auto y = static_cast<std::size_t>(row);
+      std::uint8_t* const line = p_.rgba.data() + y * p_.width * 4;
+      std::uint64_t* const hidden = hidden_.data() + y * words_;
       const auto ry = static_cast<float>(yc - a.y);
-      for (int i = 0; i < count; ++i, rx += 1, px += 4) {
-        // The shadow first: it falls on what lies under this thread.
-        const float sx = rx - foff, sy = ry - foff;
-        const float st = std::clamp((sx * fdx + sy * fdy) * inv_len2, 0.0f, 1.0f);
-        const float sex = sx - st * fdx, sey = sy - st * fdy;
-        const float sd2 = sex * sex + sey * sey;
-        float keep = 1;
-        float alpha = 0;
-        if (sd2 < s_out2) {
-          alpha = sd2 <= s_in2 ? kShadowStrength : kShadowStrength * (s_out2 - sd2) * s_scale;
-          keep = 1 - alpha;
+      const auto end = static_cast<std::size_t>(last) + 1;
+#if defined(__GNUC__)
+      // A stitch's next rows lie a picture's width further on, where the
+      // cache has nothing yet: ask for them while this row is worked, unless
+      // threads already hide them there.
+      if (row + 2 <= bottom) {
+        const std::uint8_t* ahead = line + 2 * std::size_t{p_.width} * 4;
+        const std::uint64_t* mask = hidden + 2 * words_;
+        const auto from = static_cast<std::size_t>(first);
+        if (~mask[from / 64]) __builtin_prefetch(ahead + 4 * from, 1);
+        if (~mask[(end - 1) / 64]) __builtin_prefetch(ahead + 4 * (end - 1), 1);
+      }
+#endif
+      // Only the pixels that nothing nearer the viewer hides yet, found 64 at
+      // a time in the mask: a bit a pixel stays in the cache, where the
+      // pixels would not.
+      const auto from = static_cast<std::size_t>(first);
+      const std::size_t first_word = from / 64, last_word = (end - 1) / 64;
+      for (std::size_t w = first_word; w <= last_word; ++w) {
+        std::uint64_t todo = ~hidden[w];
+        if (w == first_word) todo &= ~std::uint64_t{0} << (from % 64);
+        if (w == last_word) todo &= ~std::uint64_t{0} >> (63 - (end - 1) % 64);
+        for (; todo != 0; todo &= todo - 1) {
+          const std::size_t x = w * 64 + static_cast<std::size_t>(std::countr_zero(todo));
+          std::uint8_t* const px = line + 4 * x;
+          const auto rx = static_cast<float>(static_cast<double>(x) + 0.5 - a.x);
+          const float open = static_cast<float>(0xFF - px[3]) * (1.0f / 255);
+          const float t = std::clamp((rx * fdx + ry * fdy) * inv_len2, 0.0f, 1.0f);
+          const float ex = rx - t * fdx, ey = ry - t * fdy;
+          const float d2 = ex * ex + ey * ey;
+          const float cover = d2 <= t_in2 ? 1.0f : d2 >= t_out2 ? 0.0f : (t_out2 - d2) * t_scale;
+          // The shadow falls only where the thread leaves something showing.
+          float keep = 1;
+          if (cover < 1) {
+            const float sx = rx - foff, sy = ry - foff;
+            const float st = std::clamp((sx * fdx + sy * fdy) * inv_len2, 0.0f, 1.0f);
+            const float sex = sx - st * fdx, sey = sy - st * fdy;
+            const float sd2 = sex * sex + sey * sey;
+            if (sd2 < s_out2)
+              keep =
+                  1 - (sd2 <= s_in2 ? kShadowStrength : kShadowStrength * (s_out2 - sd2) * s_scale);
+          }
+          if (cover <= 0) {
+            if (keep >= 1) continue;
+            px[3] = seen(open * keep);
+            if (px[3] == 0xFF) hidden[x / 64] |= std::uint64_t{1} << (x % 64);
+            continue;
+          }
+          const float across = std::clamp((ry * fdx - rx * fdy) * across_scale + mid, 0.0f,
+                                          static_cast<float>(kProfileSteps - 1));
+          const float from_end = std::min(t, 1 - t) * end_scale;
+          const float dip = from_end >= 1 ? 0.0f : (1 - from_end) * (1 - from_end);
+          const float shade = open * cover * (1 - static_cast<float>(kEndDarkening) * dip);
+          const auto& c = prof[static_cast<std::size_t>(across + 0.5f)];
+          px[0] = add(px[0], c[0] * shade);
+          px[1] = add(px[1], c[1] * shade);
+          px[2] = add(px[2], c[2] * shade);
+          px[3] = seen(open * (1 - cover) * keep);
+          if (px[3] == 0xFF) hidden[x / 64] |= std::uint64_t{1} << (x % 64);
         }
-        const float t = std::clamp((rx * fdx + ry * fdy) * inv_len2, 0.0f, 1.0f);
-        const float ex = rx - t * fdx, ey = ry - t * fdy;
-        const float d2 = ex * ex + ey * ey;
-        if (d2 >= t_out2) {
-          if (alpha <= 0) continue;
-          px[0] = static_cast<std::uint8_t>(px[0] * keep + 0.5f);
-          px[1] = static_cast<std::uint8_t>(px[1] * keep + 0.5f);
-          px[2] = static_cast<std::uint8_t>(px[2] * keep + 0.5f);
-          px[3] = static_cast<std::uint8_t>(255 * alpha + px[3] * keep + 0.5f);
-          continue;
-        }
-        const float cover = d2 <= t_in2 ? 1.0f : (t_out2 - d2) * t_scale;
-        const float across = std::clamp((ry * fdx - rx * fdy) * across_scale + mid, 0.0f,
-                                        static_cast<float>(kProfileSteps - 1));
-        const float from_end = std::min(t, 1 - t) * end_scale;
-        const float dip = from_end >= 1 ? 0.0f : (1 - from_end) * (1 - from_end);
-        const float shade = cover * (1 - static_cast<float>(kEndDarkening) * dip);
-        const float under = keep * (1 - cover);
-        const auto& c = prof[static_cast<std::size_t>(across + 0.5f)];
-        px[0] = static_cast<std::uint8_t>(c[0] * shade + px[0] * under + 0.5f);
-        px[1] = static_cast<std::uint8_t>(c[1] * shade + px[1] * under + 0.5f);
-        px[2] = static_cast<std::uint8_t>(c[2] * shade + px[2] * under + 0.5f);
-        px[3] = static_cast<std::uint8_t>(
-            255 * cover + (255 * alpha + px[3] * keep) * (1 - cover) + 0.5f);
       }
     }
+  }
+
+  // Opacity from what still shows through; colour added to what is there.
+  static std::uint8_t seen(float open) { return static_cast<std::uint8_t>(255.5f - 255 * open); }
+  static std::uint8_t add(std::uint8_t v, float more) {
+    return static_cast<std::uint8_t>(std::min(255.0f, static_cast<float>(v) + more + 0.5f));
   }
 
   // Where rows cross the capsule of radius r around a-b: the capsule is
@@ -291,30 +329,41 @@ class ThreadPainter {
   std::array<Profile, kDirections> profiles_{};
   std::array<bool, kDirections> made_{};
   const Profile* profile_ = nullptr;
+  std::size_t words_;
+  std::vector<std::uint64_t> hidden_;  // a bit a pixel: nothing more shows there
 };
 
-void fill(RgbaPicture& p, const std::optional<Rgb>& fabric) {
-  p.rgba.resize(std::size_t{p.width} * p.height * 4);
-  if (!fabric) {
-    std::fill(p.rgba.begin(), p.rgba.end(), std::uint8_t{0});
-    return;
-  }
-  for (std::size_t i = 0; i < p.rgba.size(); i += 4) {
-    p.rgba[i] = fabric->r;
-    p.rgba[i + 1] = fabric->g;
-    p.rgba[i + 2] = fabric->b;
-    p.rgba[i + 3] = 0xFF;
+void clear(RgbaPicture& p) { p.rgba.assign(std::size_t{p.width} * p.height * 4, 0); }
+
+// What shows through the threads at pixel i, straight colour and alpha.
+struct Under {
+  Rgb c;
+  std::uint8_t a;
+};
+
+// `under(i)` beneath the drawn threads; then straight colour for the encoders.
+template <class UnderFn>
+void put_under(RgbaPicture& p, UnderFn under) {
+  for (std::size_t i = 0, n = std::size_t{p.width} * p.height; i < n; ++i) {
+    std::uint8_t* px = p.rgba.data() + 4 * i;
+    const unsigned open = 0xFFu - px[3];
+    if (open != 0) {
+      const Under u = under(i);
+      const unsigned below = (open * u.a + 127) / 255;
+      const std::uint8_t uc[3] = {u.c.r, u.c.g, u.c.b};
+      for (std::size_t c = 0; c < 3; ++c)
+        px[c] = static_cast<std::uint8_t>(std::min(255u, px[c] + (below * uc[c] + 127) / 255));
+      px[3] = static_cast<std::uint8_t>(px[3] + below);
+    }
+    const unsigned a = px[3];
+    if (a == 0 || a == 0xFF) continue;
+    for (std::size_t c = 0; c < 3; ++c)
+      px[c] = static_cast<std::uint8_t>(std::min(255u, (px[c] * 255u + a / 2) / a));
   }
 }
 
-// Premultiplied while drawing; straight for the encoders.
-void unpremultiply(RgbaPicture& p) {
-  for (std::size_t i = 0; i < p.rgba.size(); i += 4) {
-    const unsigned a = p.rgba[i + 3];
-    if (a == 0 || a == 0xFF) continue;
-    for (std::size_t c = 0; c < 3; ++c)
-      p.rgba[i + c] = static_cast<std::uint8_t>(std::min(255u, (p.rgba[i + c] * 255u + a / 2) / a));
-  }
+Under fabric_under(const std::optional<Rgb>& fabric) {
+  return fabric ? Under{*fabric, 0xFF} : Under{Rgb{0, 0, 0}, 0};
 }
 
 double half_width_pixels(const ThreadLook& look, double pixels_per_mm) {
@@ -322,21 +371,24 @@ double half_width_pixels(const ThreadLook& look, double pixels_per_mm) {
 }
 
 // Every stitch of `pattern`, shifted by (dx, dy) tenths, at pixel
-// origin_x + x * k, origin_y + y * k.
-void paint_pattern(ThreadPainter& painter, const Pattern& pattern, std::int64_t dx,
-                   std::int64_t dy, double origin_x, double origin_y, double k) {
-  std::int64_t x = 0, y = 0;
-  std::size_t block = 0;
-  painter.set_colour(thread_colour(pattern, 0));
+// origin_x + x * k, origin_y + y * k; the last sewn first.
+void paint_pattern(ThreadPainter& painter, const Pattern& pattern, std::int64_t dx, std::int64_t dy,
+                   double origin_x, double origin_y, double k) {
+  std::size_t block = static_cast<std::size_t>(
+      std::count_if(pattern.events.begin(), pattern.events.end(),
+                    [](const auto& e) { return e.op == NeedleOp::kColourChange; }));
+  painter.set_colour(thread_colour(pattern, block));
   auto at = [&](std::int64_t px, std::int64_t py) {
     return Point{origin_x + static_cast<double>(px + dx) * k,
                  origin_y + static_cast<double>(py + dy) * k};
   };
-  for (const auto& e : pattern.events) {
-    if (e.op == NeedleOp::kStitch) painter.stitch(at(x, y), at(e.x, e.y));
-    if (e.op == NeedleOp::kColourChange) painter.set_colour(thread_colour(pattern, ++block));
-    x = e.x;
-    y = e.y;
+  for (std::size_t i = pattern.events.size(); i-- > 0;) {
+    const auto& e = pattern.events[i];
+    if (e.op == NeedleOp::kColourChange) painter.set_colour(thread_colour(pattern, --block));
+    if (e.op != NeedleOp::kStitch) continue;
+    const std::int64_t x = i == 0 ? 0 : pattern.events[i - 1].x;
+    const std::int64_t y = i == 0 ? 0 : pattern.events[i - 1].y;
+    painter.stitch(at(x, y), at(e.x, e.y));
   }
 }
 
@@ -366,7 +418,8 @@ RgbaPicture realistic_picture(const Pattern& pattern, const ThreadLook& look) {
     std::int64_t x = 0, y = 0;
     for (const auto& e : pattern.events) {
       if (e.op == NeedleOp::kStitch) {
-        for (const auto& [px, py] : {std::pair{x, y}, std::pair{std::int64_t{e.x}, std::int64_t{e.y}}}) {
+        for (const auto& [px, py] :
+             {std::pair{x, y}, std::pair{std::int64_t{e.x}, std::int64_t{e.y}}}) {
           minx = std::min(minx, px), maxx = std::max(maxx, px);
           miny = std::min(miny, py), maxy = std::max(maxy, py);
         }
@@ -379,23 +432,27 @@ RgbaPicture realistic_picture(const Pattern& pattern, const ThreadLook& look) {
   const double width_mm = clamp_look(look.thread_width_mm, kMinThreadWidth, kMaxThreadWidth, 0.4);
   // A margin of fabric around the threads, wider than the thread and its shadow.
   auto margin_mm = [&] { return std::max(1.0, 2 * width_mm); };
-  const auto span_mm = static_cast<double>(std::max(maxx - minx, maxy - miny)) / 10 + 2 * margin_mm();
+  const auto span_mm =
+      static_cast<double>(std::max(maxx - minx, maxy - miny)) / 10 + 2 * margin_mm();
   if (span_mm * ppm > kMaxRealisticSide) ppm = kMaxRealisticSide / span_mm;
   const double k = ppm / 10;
   const double margin = margin_mm() * ppm;
   RgbaPicture p;
-  p.width = static_cast<std::uint32_t>(std::ceil(static_cast<double>(maxx - minx) * k + 2 * margin));
-  p.height = static_cast<std::uint32_t>(std::ceil(static_cast<double>(maxy - miny) * k + 2 * margin));
+  p.width =
+      static_cast<std::uint32_t>(std::ceil(static_cast<double>(maxx - minx) * k + 2 * margin));
+  p.height =
+      static_cast<std::uint32_t>(std::ceil(static_cast<double>(maxy - miny) * k + 2 * margin));
   p.width = std::clamp<std::uint32_t>(p.width, 1, kMaxRealisticSide);
   p.height = std::clamp<std::uint32_t>(p.height, 1, kMaxRealisticSide);
-  fill(p, look.fabric);
+  clear(p);
   ThreadLook clamped = look;
   clamped.thread_width_mm = width_mm;
   ThreadPainter painter(p, half_width_pixels(clamped, ppm));
   painter.set_needle_hole(kNeedleHoleMm * ppm);
   paint_pattern(painter, pattern, 0, 0, margin - static_cast<double>(minx) * k,
                 margin - static_cast<double>(miny) * k, k);
-  if (!look.fabric) unpremultiply(p);
+  const Under fabric = fabric_under(look.fabric);
+  put_under(p, [&](std::size_t) { return fabric; });
   return p;
 }
 
@@ -440,35 +497,32 @@ RgbaPicture realistic_layout(std::span<const PlacedPattern> designs, const Threa
   RgbaPicture p;
   p.width = d.width;
   p.height = d.height;
-  fill(p, look.fabric);
-  // The hoop and the outlines first, the threads over them, then what must
-  // stay readable over the threads; the caption strip as it is.
-  auto copy = [&](bool over) {
-    for (std::uint32_t y = 0; y < d.height; ++y)
-      for (std::uint32_t x = 0; x < d.width; ++x) {
-        const std::size_t i = std::size_t{y} * d.width + x;
-        const std::uint8_t v = d.pixels[i];
-        const bool caption = y >= frame.drawing_height;
-        const bool is_over = v == kMarkIndex || v == frame.label_text;
-        if (!caption && (v == kBackgroundIndex || v == kBackgroundAltIndex)) continue;
-        if (!caption && is_over != over) continue;
-        if (caption && over) continue;
-        const Rgb c = d.palette[v];
-        p.rgba[4 * i] = c.r, p.rgba[4 * i + 1] = c.g, p.rgba[4 * i + 2] = c.b;
-        p.rgba[4 * i + 3] = 0xFF;
-      }
-  };
-  copy(false);
+  clear(p);
   ThreadLook clamped = look;
   clamped.thread_width_mm = width_mm;
   const double real_ppm = frame.pixels_per_tenth * 10;
   ThreadPainter painter(p, half_width_pixels(clamped, real_ppm));
   painter.set_needle_hole(kNeedleHoleMm * real_ppm);
-  for (const auto& placed : designs)
-    paint_pattern(painter, *placed.pattern, placed.x_offset, placed.y_offset, frame.origin_x,
+  for (auto placed = designs.rbegin(); placed != designs.rend(); ++placed)
+    paint_pattern(painter, *placed->pattern, placed->x_offset, placed->y_offset, frame.origin_x,
                   frame.origin_y, frame.pixels_per_tenth);
-  copy(true);
-  if (!look.fabric) unpremultiply(p);
+  // The hoop and the outlines under the threads, the caption strip as it is;
+  // then the marks and labels over them, so that they stay readable.
+  auto is_over = [&](std::uint8_t v) { return v == kMarkIndex || v == frame.label_text; };
+  auto drawing = [&](std::size_t i) { return i < std::size_t{frame.drawing_height} * d.width; };
+  const Under fabric = fabric_under(look.fabric);
+  put_under(p, [&](std::size_t i) {
+    const std::uint8_t v = d.pixels[i];
+    if (drawing(i) && (v == kBackgroundIndex || v == kBackgroundAltIndex || is_over(v)))
+      return fabric;
+    return Under{d.palette[v], 0xFF};
+  });
+  for (std::size_t i = 0; i < std::size_t{frame.drawing_height} * d.width; ++i) {
+    if (!is_over(d.pixels[i])) continue;
+    const Rgb c = d.palette[d.pixels[i]];
+    p.rgba[4 * i] = c.r, p.rgba[4 * i + 1] = c.g, p.rgba[4 * i + 2] = c.b;
+    p.rgba[4 * i + 3] = 0xFF;
+  }
   return p;
 }
 
