@@ -73,15 +73,6 @@ Error not_regular(const std::string& path, const char* what) {
 
 }  // namespace detail
 
-Status FileSystem::replace_streamed(const std::string& path, const Producer& produce,
-                                    const ReadBackCheck& check, bool force) {
-  MemorySink sink;
-  if (auto made = produce(sink); !made) return made;
-  if (check)
-    if (auto st = check(sink.bytes); !st) return st;
-  return replace(path, sink.bytes, force);
-}
-
 std::string win32_error_words(std::uint32_t code) {
   for (const auto& w : kWin32Words)
     if (w.code == code) return w.words;

@@ -99,6 +99,16 @@ class FileSystem {
   }
 };
 
+// Inline: the page's module has file systems of its own and none of the real ones.
+inline Status FileSystem::replace_streamed(const std::string& path, const Producer& produce,
+                                           const ReadBackCheck& check, bool force) {
+  MemorySink sink;
+  if (auto made = produce(sink); !made) return made;
+  if (check)
+    if (auto st = check(sink.bytes); !st) return st;
+  return replace(path, sink.bytes, force);
+}
+
 FileSystem& real_file_system();
 
 /// Called by a real file system once a temporary file holds all its bytes,
