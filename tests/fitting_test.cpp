@@ -269,7 +269,7 @@ TEST(Fitting, LongDocumentsReachTheirFileWholeAndUnchanged) {
     ASSERT_TRUE(r) << r.error().message();
     const auto whole = convert::write_pattern(*read, kind, out);
     ASSERT_TRUE(whole);
-    ASSERT_GT(whole->size(), 1u << 19);
+    ASSERT_GT(whole->size(), 3u << 16);  // several pieces of writing
     EXPECT_TRUE(read_bytes(out) == *whole);
   }
 }
