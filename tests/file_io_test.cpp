@@ -314,6 +314,72 @@ TEST(FileIo, AWriteFailingHalfwayLeavesTheEarlierFileAndNoTemporary) {
   EXPECT_EQ(test::read_bytes(target), bytes_of("old"));
 }
 
+// A file made piece by piece is either all there or not there at all: a
+// producer or a check that fails leaves the earlier file and no temporary,
+// on the real file system and on one that gathers the bytes first.
+TEST(FileIo, AStreamedWriteThatFailsLeavesTheEarlierFileAndNoTemporary) {
+  const auto pieces = [](bool fail_after) {
+    return [fail_after](ByteSink& sink) -> Status {
+      for (const char* piece : {"{\"a\": ", "1, ", "\"b\": 2}"}) sink.put(bytes_of(piece));
+      if (fail_after) return make_error(ErrorCode::kInternal, "out.json", "the design ran out");
+      return Ok{};
+    };
+  };
+  std::vector<std::uint8_t> seen;
+  const ReadBackCheck accept = [&](std::span<const std::uint8_t> b) -> Status {
+    seen.assign(b.begin(), b.end());
+    return Ok{};
+  };
+  const ReadBackCheck refuse = [](std::span<const std::uint8_t>) -> Status {
+    return make_error(ErrorCode::kInternal, "out.json", "read back, it differs");
+  };
+  const struct {
+    const char* name;
+    bool producer_fails;
+    const ReadBackCheck* check;
+    const char* error;  // nullptr: written
+  } cases[] = {
+      {"written and checked", false, &accept, nullptr},
+      {"written unchecked", false, nullptr, nullptr},
+      {"the producer fails part way", true, &accept, "the design ran out"},
+      {"the check refuses what it reads back", false, &refuse, "read back, it differs"},
+  };
+  for (const bool real : {true, false}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (real ? " (real)" : " (fake)"));
+      ScopedTempDir dir;
+      test::FakeFileSystem fake;
+      FileSystem& fs = real ? real_file_system() : static_cast<FileSystem&>(fake);
+      const std::string target = real ? dir.file("out.json") : "out.json";
+      if (real)
+        test::write_bytes(target, bytes_of("old"));
+      else
+        fake.files[target] = bytes_of("old");
+      seen.clear();
+      const Status st =
+          fs.replace_streamed(target, pieces(c.producer_fails), c.check ? *c.check : nullptr);
+      const auto now = real ? test::read_bytes(target) : fake.files[target];
+      if (c.error) {
+        ASSERT_FALSE(st);
+        EXPECT_EQ(st.error().detail, c.error);
+        EXPECT_EQ(now, bytes_of("old"));
+      } else {
+        ASSERT_TRUE(st) << st.error().message();
+        EXPECT_EQ(now, bytes_of("{\"a\": 1, \"b\": 2}"));
+        if (c.check) {
+          EXPECT_EQ(seen, now);
+        }
+      }
+      if (real) {
+        // The file replaced is kept for the next write until the run ends.
+        ASSERT_TRUE(fs.sync_written());
+        EXPECT_EQ(dir.files(), std::vector<std::string>{"out.json"});
+        EXPECT_TRUE(temporaries_in(dir.path()).empty());
+      }
+    }
+  }
+}
+
 TEST(FlushOutput, ReportsAFullDiskInPlainWords) {
   std::ofstream full("/dev/full");
   full << "KORVANE";

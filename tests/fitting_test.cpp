@@ -11,6 +11,7 @@
 #include "convert/pattern_write.hpp"
 #include "formats/format_table.hpp"
 #include "formats/jef.hpp"
+#include "formats/pattern_read.hpp"
 #include "formats/pattern.hpp"
 #include "formats/shv_threads.hpp"
 #include "korvane/korvane.hpp"
@@ -239,6 +240,37 @@ TEST(Fitting, DamagedOutputIsCaughtAndNothingWritten) {
     ASSERT_TRUE(ok) << ok.error().message();
     ASSERT_EQ(ok->reports.size(), 1u);
     EXPECT_TRUE(ok->reports[0].checked);
+  }
+}
+
+// Documents of a design of many thousand stitches are far longer than one
+// piece of writing: the file must hold exactly what the writer makes whole.
+TEST(Fitting, LongDocumentsReachTheirFileWholeAndUnchanged) {
+  std::vector<NeedleEvent> events;
+  for (std::int32_t i = 0; i < 30000; ++i) {
+    events.push_back({i % 100 * 10, i / 100 % 100 * 10, NeedleOp::kStitch});
+    if (i % 10000 == 9999) events.push_back({events.back().x, events.back().y, NeedleOp::kColourChange});
+  }
+  ScopedTempDir dir;
+  auto input = convert::write_pattern(of_events(events), ContentKind::kDst, "in.dst");
+  ASSERT_TRUE(input);
+  write_bytes(dir.file("in.dst"), *input);
+  auto read = formats::read_pattern(formats::ByteReader(*input, "in.dst"), ContentKind::kDst);
+  ASSERT_TRUE(read);
+  for (const auto kind : {ContentKind::kJson, ContentKind::kSvg, ContentKind::kCsv}) {
+    const auto* f = formats::format_of(kind);
+    SCOPED_TRACE(f->name);
+    ConvertOptions to_target;
+    to_target.to = std::string(f->extensions.front());
+    const std::string out = dir.file("out." + to_target.to);
+    Invocation run(Conversion::kConvert, {dir.file("in.dst")}, out, to_target);
+    ASSERT_TRUE(run.refusals().empty());
+    auto r = run.convert(0);
+    ASSERT_TRUE(r) << r.error().message();
+    const auto whole = convert::write_pattern(*read, kind, out);
+    ASSERT_TRUE(whole);
+    ASSERT_GT(whole->size(), 3u << 16);  // several pieces of writing
+    EXPECT_TRUE(read_bytes(out) == *whole);
   }
 }
 

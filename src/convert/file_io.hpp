@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -22,6 +23,33 @@ struct FileIdentity {
   friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
+/// Takes a file's bytes in order, a piece at a time, as they are made, so that
+/// a large output never has to be held whole.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual void put(std::span<const std::uint8_t> bytes) = 0;
+  /// False once a write has failed: whatever is put after that goes nowhere,
+  /// and a producer may stop early.
+  virtual bool good() const = 0;
+};
+
+/// A sink that keeps everything, for the callers who want the bytes themselves.
+class MemorySink final : public ByteSink {
+ public:
+  void put(std::span<const std::uint8_t> b) override { bytes.insert(bytes.end(), b.begin(), b.end()); }
+  bool good() const override { return true; }
+  std::vector<std::uint8_t> bytes;
+};
+
+/// Makes one file's bytes into a sink; an error stops the write, and nothing
+/// is written.
+using Producer = std::function<Status(ByteSink&)>;
+
+/// Judges a finished file, read back from where it was written, before it
+/// replaces anything; an error leaves nothing written.
+using ReadBackCheck = std::function<Status(std::span<const std::uint8_t>)>;
+
 /// The only place that touches files. Tests swap in their own to simulate a
 /// full disk or an unreadable file.
 class FileSystem {
@@ -37,6 +65,11 @@ class FileSystem {
   /// permissions (and its owner where the process may give it).
   virtual Status replace(const std::string& path, std::span<const std::uint8_t> bytes,
                          bool force = false) = 0;
+  /// As replace(), with the bytes made by `produce` while they are written;
+  /// `check`, when given, reads the finished file back first. A file system
+  /// that cannot write piece by piece gathers the bytes and replaces them whole.
+  virtual Status replace_streamed(const std::string& path, const Producer& produce,
+                                  const ReadBackCheck& check, bool force = false);
   /// Why `path` may not be replaced: a directory, device or FIFO there, a link
   /// that leads nowhere, to a program's open file (/dev/stdout) or into a
   /// folder that cannot be written, or, unless `force`, a write-protected file.
@@ -65,6 +98,16 @@ class FileSystem {
     return x.type != FileType::kMissing && x == identify(b);
   }
 };
+
+// Inline: the page's module has file systems of its own and none of the real ones.
+inline Status FileSystem::replace_streamed(const std::string& path, const Producer& produce,
+                                           const ReadBackCheck& check, bool force) {
+  MemorySink sink;
+  if (auto made = produce(sink); !made) return made;
+  if (check)
+    if (auto st = check(sink.bytes); !st) return st;
+  return replace(path, sink.bytes, force);
+}
 
 FileSystem& real_file_system();
 

@@ -3,6 +3,7 @@
 #include "convert/real_files.hpp"
 
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -58,6 +59,49 @@ class Descriptor {
  private:
   int fd_;
 };
+
+/// Writes what it is given straight to a descriptor; the first failure is kept
+/// and ends the writing.
+class DescriptorSink final : public ByteSink {
+ public:
+  explicit DescriptorSink(int fd) : fd_(fd) {}
+  void put(std::span<const std::uint8_t> bytes) override {
+    std::size_t done = 0;
+    while (err_ == 0 && done < bytes.size()) {
+      const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        err_ = n < 0 ? errno : EIO;
+        break;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    written_ += done;
+  }
+  bool good() const override { return err_ == 0; }
+  int error() const { return err_; }
+  std::uint64_t written() const { return written_; }
+
+ private:
+  int fd_;
+  int err_ = 0;
+  std::uint64_t written_ = 0;
+};
+
+/// Fills `bytes` with the first `size` bytes of the open file `fd`, as the
+/// disk now holds them; 0, or the errno of the failure.
+int read_back(int fd, std::uint64_t size, std::vector<std::uint8_t>& bytes) {
+  if (size > SIZE_MAX) return EFBIG;
+  bytes.resize(static_cast<std::size_t>(size));
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : EIO;
+    got += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
 
 // Links in /proc stand for a file some process has open, whatever it is at
 // the moment: /dev/stdout leads through one to wherever the caller's output
@@ -218,6 +262,17 @@ class RealFileSystem final : public FileSystem {
 
   Status replace(const std::string& path, std::span<const std::uint8_t> bytes,
                  bool force) override {
+    return replace_streamed(
+        path,
+        [bytes](ByteSink& sink) -> Status {
+          sink.put(bytes);
+          return Ok{};
+        },
+        nullptr, force);
+  }
+
+  Status replace_streamed(const std::string& path, const Producer& produce,
+                          const ReadBackCheck& check, bool force) override {
     auto target = target_of(path, force);
     if (!target) return target.error();
     const Target& t = *target;
@@ -230,7 +285,8 @@ class RealFileSystem final : public FileSystem {
     for (int attempt = 0; attempt < kTemporaryAttempts && created < 0; ++attempt) {
       tmp = temporary_name(directory);
       InterruptsHeld held;
-      created = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+      // Readable too: the check reads the file back before it is renamed.
+      created = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
       err = errno;
       if (created >= 0)
         guard.arm(tmp);
@@ -244,16 +300,22 @@ class RealFileSystem final : public FileSystem {
       ::unlink(tmp.c_str());
       return make_error(ErrorCode::kCannotWrite, path, reason(e));
     };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return fail(n < 0 ? errno : EIO);
-      done += static_cast<std::size_t>(n);
-    }
+    const auto give_up = [&](Status why) {
+      ::unlink(tmp.c_str());
+      return why;
+    };
+    DescriptorSink sink{fd.get()};
+    if (auto made = produce(sink); !made) return give_up(made);
+    if (!sink.good()) return fail(sink.error());
+    const std::uint64_t done = sink.written();
     // A reused file is overwritten in place and then cut to length: an output
     // of the same size as the one it replaces then frees and allocates nothing.
     if (reused && ::ftruncate(fd.get(), static_cast<off_t>(done)) != 0) return fail(errno);
+    if (check) {
+      std::vector<std::uint8_t> back;
+      if (const int e = read_back(fd.get(), done, back)) return fail(e);
+      if (auto st = check(back); !st) return give_up(st);
+    }
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return fail(errno);
     if (t.exists)
@@ -380,7 +442,7 @@ class RealFileSystem final : public FileSystem {
       name = std::move(spare_);
     }
     InterruptsHeld held;
-    const int fd = ::open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(name.c_str(), O_RDWR | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
       if (fd >= 0) ::close(fd);

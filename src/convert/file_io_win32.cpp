@@ -4,6 +4,7 @@
 #include "convert/utf16.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -54,6 +55,52 @@ class Handle {
  private:
   HANDLE h_;
 };
+
+/// Writes what it is given straight to a file; the first failure is kept and
+/// ends the writing.
+class HandleSink final : public ByteSink {
+ public:
+  explicit HandleSink(HANDLE h) : h_(h) {}
+  void put(std::span<const std::uint8_t> bytes) override {
+    std::size_t done = 0;
+    while (err_ == 0 && done < bytes.size()) {
+      DWORD n = 0;
+      const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+      if (!WriteFile(h_, bytes.data() + done, want, &n, nullptr))
+        err_ = GetLastError();
+      else if (n == 0)
+        err_ = ERROR_WRITE_FAULT;
+      done += n;
+    }
+    written_ += done;
+  }
+  bool good() const override { return err_ == 0; }
+  DWORD error() const { return err_; }
+  std::uint64_t written() const { return written_; }
+
+ private:
+  HANDLE h_;
+  DWORD err_ = 0;
+  std::uint64_t written_ = 0;
+};
+
+/// Fills `bytes` with the first `size` bytes of the open file `h`, as the disk
+/// now holds them; 0, or the error of the failure.
+DWORD read_back(HANDLE h, std::uint64_t size, std::vector<std::uint8_t>& bytes) {
+  if (size > SIZE_MAX) return ERROR_NOT_ENOUGH_MEMORY;
+  bytes.resize(static_cast<std::size_t>(size));
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(h, start, nullptr, FILE_BEGIN)) return GetLastError();
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    DWORD n = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - got, 1u << 30));
+    if (!ReadFile(h, bytes.data() + got, want, &n, nullptr)) return GetLastError();
+    if (n == 0) return ERROR_READ_FAULT;
+    got += n;
+  }
+  return 0;
+}
 
 const char* kind_of_type(DWORD type) { return type == FILE_TYPE_PIPE ? "a pipe" : "a device"; }
 
@@ -119,6 +166,17 @@ class RealFileSystem final : public FileSystem {
 
   Status replace(const std::string& path, std::span<const std::uint8_t> bytes,
                  bool force) override {
+    return replace_streamed(
+        path,
+        [bytes](ByteSink& sink) -> Status {
+          sink.put(bytes);
+          return Ok{};
+        },
+        nullptr, force);
+  }
+
+  Status replace_streamed(const std::string& path, const Producer& produce,
+                          const ReadBackCheck& check, bool force) override {
     if (auto refused = check_replaceable(path, force); !refused) return refused;
     const std::string directory = directory_of(path);
     TemporaryGuard guard;
@@ -129,7 +187,9 @@ class RealFileSystem final : public FileSystem {
          ++attempt) {
       tmp = temporary_name(directory);
       // FILE_SHARE_DELETE lets the console handler remove it while it is open.
-      created = CreateFileW(to_wide(tmp).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+      // Readable too: the check reads the file back before it is renamed.
+      created = CreateFileW(to_wide(tmp).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
+                            nullptr,
                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
       err = GetLastError();
       if (created != INVALID_HANDLE_VALUE)
@@ -146,13 +206,21 @@ class RealFileSystem final : public FileSystem {
       DeleteFileW(to_wide(tmp).c_str());
       return make_error(ErrorCode::kCannotWrite, path, win32_error_words(e));
     };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      DWORD n = 0;
-      const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-      if (!WriteFile(h.get(), bytes.data() + done, want, &n, nullptr)) return fail(GetLastError());
-      if (n == 0) return fail(ERROR_WRITE_FAULT);
-      done += n;
+    HandleSink sink{h.get()};
+    if (auto made = produce(sink); !made) {
+      h.close_checked();
+      DeleteFileW(to_wide(tmp).c_str());
+      return made;
+    }
+    if (!sink.good()) return fail(sink.error());
+    if (check) {
+      std::vector<std::uint8_t> back;
+      if (const DWORD e = read_back(h.get(), sink.written(), back)) return fail(e);
+      if (auto st = check(back); !st) {
+        h.close_checked();
+        DeleteFileW(to_wide(tmp).c_str());
+        return st;
+      }
     }
     // Windows has no syncfs an ordinary user may call (flushing a volume needs
     // administrator rights), and MOVEFILE_WRITE_THROUGH flushes a rename within

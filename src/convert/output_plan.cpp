@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <map>
+#include <utility>
 
 #include "convert/utf16.hpp"
 
@@ -90,7 +91,15 @@ std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
 
 bool OutputWriter::write(const std::string& name, std::span<const std::uint8_t> bytes,
                          InputResult& r, FileReport report) {
-  auto st = fs_.replace(name, bytes, force_);
+  return record(name, fs_.replace(name, bytes, force_), r, std::move(report));
+}
+
+bool OutputWriter::write_streamed(const std::string& name, const Producer& produce,
+                                  const ReadBackCheck& check, InputResult& r, FileReport report) {
+  return record(name, fs_.replace_streamed(name, produce, check, force_), r, std::move(report));
+}
+
+bool OutputWriter::record(const std::string& name, Status st, InputResult& r, FileReport report) {
   if (!st) {
     Error e = st.error();
     if (!r.written.empty())

@@ -43,10 +43,17 @@ class OutputWriter {
   bool write(const std::string& name, std::span<const std::uint8_t> bytes, InputResult& r,
              FileReport report = {});
 
+  /// As write(), with the bytes made by `produce` as they are written and,
+  /// when `check` is given, read back and judged before the file takes `name`.
+  bool write_streamed(const std::string& name, const Producer& produce, const ReadBackCheck& check,
+                      InputResult& r, FileReport report = {});
+
   /// Makes every file written so far durable; a no-op when nothing was written.
   Status finish();
 
  private:
+  bool record(const std::string& name, Status st, InputResult& r, FileReport report);
+
   FileSystem& fs_;
   bool force_ = false;
   bool wrote_ = false;

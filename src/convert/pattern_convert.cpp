@@ -188,32 +188,53 @@ InputResult convert_pattern(const std::string& input, const std::string* output,
   if (patterns.size() != names->size())
     return failure(make_error(ErrorCode::kInternal, input, "the designs changed while read"));
 
-  // Every file is placed, fitted, encoded and checked before the first is
-  // written, so that a design that cannot be written leaves nothing behind.
-  std::vector<std::vector<std::uint8_t>> files;
   std::vector<FileReport> reports(patterns.size());
   if (beyond_combining && !reports.empty())
     reports.front().adjustments.push_back(
         {"combined-beyond-shv", 1,
          "combined although --combine refuses these designs (" + beyond_combining->detail +
              "): no SHV design could hold them"});
+  const formats::Format& target = **format;
   for (std::size_t i = 0; i < patterns.size(); ++i) {
     auto& adjustments = reports[i].adjustments;
-    auto placed = place_for_target(std::move(patterns[i]), **format, options, adjustments, input);
+    auto placed = place_for_target(std::move(patterns[i]), target, options, adjustments, input);
     if (!placed) return failure(placed.error());
-    auto fitted = fit_to_limits(std::move(*placed), **format, options, adjustments);
+    auto fitted = fit_to_limits(std::move(*placed), target, options, adjustments);
     if (!fitted) return failure(fitted.error());
-    auto image = write_pattern(*fitted, (*format)->kind, (*names)[i]);
-    if (!image) return failure(image.error());
-    damage_if_asked(*image, **format);
-    if (auto checked = check_written(*image, *fitted, **format, (*names)[i]); !checked)
-      return failure(checked.error());
-    reports[i].checked = (*format)->read != nullptr;
-    files.push_back(std::move(*image));
+    patterns[i] = std::move(*fitted);
+    reports[i].checked = target.read != nullptr;
+  }
+  // Several files are each encoded and checked before the first is written,
+  // so that a design that cannot be written leaves nothing behind. One file,
+  // which may be a design of millions of stitches, is never held whole: it is
+  // checked as read back from its temporary file, which a failure removes.
+  const bool one_file = patterns.size() == 1;
+  if (!one_file) {
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+      if (!target.read) {
+        if (auto ok = formats::check_pattern(patterns[i], (*names)[i]); !ok)
+          return failure(ok.error());
+        continue;
+      }
+      auto image = write_pattern(patterns[i], target.kind, (*names)[i]);
+      if (!image) return failure(image.error());
+      damage_if_asked(*image, target);
+      if (auto checked = check_written(*image, patterns[i], target, (*names)[i]); !checked)
+        return failure(checked.error());
+    }
   }
   InputResult r;
-  for (std::size_t i = 0; i < files.size(); ++i)
-    if (!out.write((*names)[i], files[i], r, std::move(reports[i]))) break;
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    const auto produce = [&](ByteSink& sink) {
+      return stream_pattern(patterns[i], target.kind, (*names)[i], sink);
+    };
+    ReadBackCheck check;
+    if (one_file && target.read)
+      check = [&](std::span<const std::uint8_t> written) {
+        return check_written(written, patterns[i], target, (*names)[i]);
+      };
+    if (!out.write_streamed((*names)[i], produce, check, r, std::move(reports[i]))) break;
+  }
   return r;
 }
 

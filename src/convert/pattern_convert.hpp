@@ -43,8 +43,10 @@ struct PlannedConversion {
   std::optional<const formats::Format*> format;     // target_format(), when it could be told
 };
 
-/// Converts `input` into every file of converted_names(), each encoded before
-/// the first is written; reads and names it where `planned` does not tell.
+/// Converts `input` into every file of converted_names(): several are each
+/// encoded and checked before the first is written, one is written as it is
+/// encoded and checked before it takes its name. Reads and names the input
+/// where `planned` does not tell.
 InputResult convert_pattern(const std::string& input, const std::string* output,
                             const ConvertOptions& options, OutputWriter& out,
                             const PlannedConversion* planned = nullptr);

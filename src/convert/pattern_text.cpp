@@ -12,7 +12,39 @@ namespace {
 using formats::NeedleOp;
 using formats::Pattern;
 
-std::vector<std::uint8_t> bytes_of(const std::string& s) { return {s.begin(), s.end()}; }
+// Gathers text and hands it on in pieces: large enough that each write is
+// cheap, small enough that a document of any length costs no memory.
+class Pieces {
+ public:
+  static constexpr std::size_t kPiece = std::size_t{1} << 16;
+  explicit Pieces(ByteSink& sink) : sink_(sink) { text_.reserve(kPiece + 256); }
+  Pieces(const Pieces&) = delete;
+  Pieces& operator=(const Pieces&) = delete;
+
+  Pieces& operator+=(std::string_view s) {
+    text_ += s;
+    if (text_.size() >= kPiece) flush();
+    return *this;
+  }
+  /// False once the sink has failed: the rest would go nowhere.
+  bool good() const { return sink_.good(); }
+  void flush() {
+    if (text_.empty()) return;
+    sink_.put({reinterpret_cast<const std::uint8_t*>(text_.data()), text_.size()});
+    text_.clear();
+  }
+
+ private:
+  ByteSink& sink_;
+  std::string text_;
+};
+
+template <void (*Stream)(const Pattern&, ByteSink&)>
+std::vector<std::uint8_t> whole(const Pattern& p) {
+  MemorySink sink;
+  Stream(p, sink);
+  return std::move(sink.bytes);
+}
 
 // Tenths of a millimetre as millimetres, as short as exact: "12.3", "-0.5", "7".
 std::string mm(std::int64_t tenths) {
@@ -29,11 +61,12 @@ std::string json_text(std::string_view s) {
 }
 
 // Calls on_event(event, block) with blocks counted from 1; a colour change
-// belongs to the block it ends.
+// belongs to the block it ends. Stops once `s` has failed.
 template <class F>
-void each_event(const Pattern& p, F&& on_event) {
+void each_event(const Pattern& p, const Pieces& s, F&& on_event) {
   std::size_t block = 1;
   for (const auto& e : p.events) {
+    if (!s.good()) return;
     on_event(e, block);
     if (e.op == NeedleOp::kColourChange) ++block;
   }
@@ -41,33 +74,34 @@ void each_event(const Pattern& p, F&& on_event) {
 
 }  // namespace
 
-std::vector<std::uint8_t> write_svg(const Pattern& p) {
+void stream_svg(const Pattern& p, ByteSink& sink) {
+  Pieces s(sink);
   const auto ext = formats::stitch_extents(p);
   // A margin of 1 mm keeps the round line caps of the outermost stitches inside.
   constexpr std::int64_t kMargin = 10;
   const std::int64_t x = ext.empty ? 0 : ext.min_x, y = ext.empty ? 0 : ext.min_y;
   const std::int64_t w = ext.empty ? 0 : std::int64_t{ext.max_x} - ext.min_x;
   const std::int64_t h = ext.empty ? 0 : std::int64_t{ext.max_y} - ext.min_y;
-  std::string s =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<svg xmlns=\"http://www.w3.org/2000/svg\"\n"
-      "     xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\"\n"
-      "     version=\"1.1\" width=\"" +
-      mm(w + 2 * kMargin) + "mm\" height=\"" + mm(h + 2 * kMargin) + "mm\" viewBox=\"" +
-      mm(x - kMargin) + " " + mm(y - kMargin) + " " + mm(w + 2 * kMargin) + " " +
-      mm(h + 2 * kMargin) + "\">\n<title>" + inspect::xml_text(p.name) + "</title>\n";
+  s += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+       "<svg xmlns=\"http://www.w3.org/2000/svg\"\n"
+       "     xmlns:inkscape=\"http://www.inkscape.org/namespaces/inkscape\"\n"
+       "     version=\"1.1\" width=\"";
+  s += mm(w + 2 * kMargin) + "mm\" height=\"" + mm(h + 2 * kMargin) + "mm\" viewBox=\"" +
+       mm(x - kMargin) + " " + mm(y - kMargin) + " " + mm(w + 2 * kMargin) + " " +
+       mm(h + 2 * kMargin) + "\">\n<title>" + inspect::xml_text(p.name) + "</title>\n";
   const std::size_t blocks = formats::block_count(p);
   std::size_t at = 0;
   std::int64_t px = 0, py = 0;
-  for (std::size_t b = 0; b < blocks; ++b) {
+  for (std::size_t b = 0; b < blocks && s.good(); ++b) {
     const auto colour = inspect::thread_colour(p, b);
     s += "<g id=\"block-" + std::to_string(b + 1) + "\" stroke=\"" + hex_colour(colour) + "\"";
     if (b < p.threads.size() && !p.threads[b].name.empty())
       s += " inkscape:label=\"" + inspect::xml_text(p.threads[b].name) + "\"";
     s += " fill=\"none\" stroke-width=\"0.3\" stroke-linecap=\"round\" "
          "stroke-linejoin=\"round\">\n";
-    std::string d;
-    bool pen_down = false;  // the last point of d is the needle's position
+    // The block's one path goes out as it grows: it may hold every stitch.
+    bool path_open = false;
+    bool pen_down = false;  // the last point of the path is the needle's position
     for (; at < p.events.size(); ++at) {
       const auto& e = p.events[at];
       if (e.op == NeedleOp::kColourChange) {
@@ -75,8 +109,12 @@ std::vector<std::uint8_t> write_svg(const Pattern& p) {
         break;
       }
       if (e.op == NeedleOp::kStitch) {
-        if (!pen_down) d += (d.empty() ? "M" : " M") + mm(px) + " " + mm(py);
-        d += " L" + mm(e.x) + " " + mm(e.y);
+        if (!pen_down) {
+          s += path_open ? " M" : "<path d=\"M";
+          s += mm(px) + " " + mm(py);
+        }
+        path_open = true;
+        s += " L" + mm(e.x) + " " + mm(e.y);
         pen_down = true;
       } else if (e.x != px || e.y != py) {
         pen_down = false;
@@ -84,25 +122,27 @@ std::vector<std::uint8_t> write_svg(const Pattern& p) {
       px = e.x;
       py = e.y;
     }
-    if (!d.empty()) s += "<path d=\"" + d + "\"/>\n";
+    if (path_open) s += "\"/>\n";
     s += "</g>\n";
   }
   s += "</svg>\n";
-  return bytes_of(s);
+  s.flush();
 }
 
-std::vector<std::uint8_t> write_csv(const Pattern& p) {
-  std::string s = "index,x,y,op,block\n";
+void stream_csv(const Pattern& p, ByteSink& sink) {
+  Pieces s(sink);
+  s += "index,x,y,op,block\n";
   std::size_t i = 0;
-  each_event(p, [&](const formats::NeedleEvent& e, std::size_t block) {
+  each_event(p, s, [&](const formats::NeedleEvent& e, std::size_t block) {
     s += std::to_string(i++) + "," + std::to_string(e.x) + "," + std::to_string(e.y) + "," +
          inspect::op_name(e.op) + "," + std::to_string(block) + "\n";
   });
-  return bytes_of(s);
+  s.flush();
 }
 
-std::vector<std::uint8_t> write_json(const Pattern& p) {
-  std::string s = "{\n  \"name\": " + json_text(p.name) + ",\n  \"unit\": \"0.1 mm, y down\",\n";
+void stream_json(const Pattern& p, ByteSink& sink) {
+  Pieces s(sink);
+  s += "{\n  \"name\": " + json_text(p.name) + ",\n  \"unit\": \"0.1 mm, y down\",\n";
   s += "  \"threads\": [";
   for (std::size_t i = 0; i < p.threads.size(); ++i) {
     const auto& t = p.threads[i];
@@ -115,14 +155,18 @@ std::vector<std::uint8_t> write_json(const Pattern& p) {
   s += p.threads.empty() ? "],\n" : "\n  ],\n";
   s += "  \"events\": [";
   bool first = true;
-  each_event(p, [&](const formats::NeedleEvent& e, std::size_t block) {
+  each_event(p, s, [&](const formats::NeedleEvent& e, std::size_t block) {
     s += std::string(first ? "" : ",") + "\n    {\"x\": " + std::to_string(e.x) +
          ", \"y\": " + std::to_string(e.y) + ", \"op\": \"" + inspect::op_name(e.op) +
          "\", \"block\": " + std::to_string(block) + "}";
     first = false;
   });
   s += first ? "]\n}\n" : "\n  ]\n}\n";
-  return bytes_of(s);
+  s.flush();
 }
+
+std::vector<std::uint8_t> write_svg(const Pattern& p) { return whole<stream_svg>(p); }
+std::vector<std::uint8_t> write_csv(const Pattern& p) { return whole<stream_csv>(p); }
+std::vector<std::uint8_t> write_json(const Pattern& p) { return whole<stream_json>(p); }
 
 }  // namespace kvn::convert

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/file_io.hpp"
 #include "formats/pattern.hpp"
 
 namespace kvn::convert {
@@ -18,5 +19,11 @@ std::vector<std::uint8_t> write_csv(const formats::Pattern& p);
 
 /// {"name", "threads": [...], "events": [{"x","y","op","block"}, ...]}.
 std::vector<std::uint8_t> write_json(const formats::Pattern& p);
+
+/// The same documents, handed to `sink` piece by piece as they are made: a
+/// design of millions of stitches makes documents of hundreds of megabytes.
+void stream_svg(const formats::Pattern& p, ByteSink& sink);
+void stream_csv(const formats::Pattern& p, ByteSink& sink);
+void stream_json(const formats::Pattern& p, ByteSink& sink);
 
 }  // namespace kvn::convert

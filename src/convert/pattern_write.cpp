@@ -1,5 +1,6 @@
 #include "convert/pattern_write.hpp"
 
+#include "convert/fitting.hpp"
 #include "convert/pattern_text.hpp"
 #include "shvgen/shv_writer.hpp"
 
@@ -25,6 +26,26 @@ Result<std::vector<std::uint8_t>> write_pattern(const formats::Pattern& p, forma
   return make_error(ErrorCode::kUnsupportedForm, file,
                     std::string("korvane cannot write ") +
                         (f ? std::string(f->extensions.front()) : "this format") + " yet");
+}
+
+Status stream_pattern(const formats::Pattern& p, formats::ContentKind kind, const std::string& file,
+                      ByteSink& sink) {
+  void (*document)(const formats::Pattern&, ByteSink&) =
+      kind == formats::ContentKind::kSvg    ? stream_svg
+      : kind == formats::ContentKind::kCsv  ? stream_csv
+      : kind == formats::ContentKind::kJson ? stream_json
+                                            : nullptr;
+  const formats::Format* f = formats::format_of(kind);
+  if (document && !(f && f->write)) {
+    if (auto ok = formats::check_pattern(p, file); !ok) return ok.error();
+    document(p, sink);
+    return Ok{};
+  }
+  auto image = write_pattern(p, kind, file);
+  if (!image) return image.error();
+  if (f) damage_if_asked(*image, *f);
+  sink.put(*image);
+  return Ok{};
 }
 
 }  // namespace kvn::convert

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Peak memory of `korvane --convert` on the largest DST design there can be
+# (9,000,000 stitches: its header counts at most 9,999,999 records) into JSON,
+# SVG and SHV: the largest maximum resident set size /usr/bin/time -v reports
+# over RUNS runs, against the goal of 2 x the input + 64 MB whatever the output.
+#   bench/largest_design_memory.sh [BUILD_DIR] [RUNS]   (default: build-bench, a Release build; 1 run)
+set -eu
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=$(mkdir -p "${1:-$src/build-bench}" && cd "${1:-$src/build-bench}" && pwd)
+runs=${2:-1}
+
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
+ninja -C "$build" -j2 korvane make_bench_pattern >/dev/null
+korvane=$build/src/frontend/korvane
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+"$build/bench/make_bench_pattern" 9000000 big.dst
+input=$(stat -c %s big.dst)
+limit=$(((2 * input + 64 * 1024 * 1024) / 1024))
+
+ok=0
+for ext in json svg shv; do
+  peak=0
+  for _ in $(seq 1 "$runs"); do
+    kb=$(/usr/bin/time -v "$korvane" --convert big.dst -o "out.$ext" 2>&1 >/dev/null |
+      sed -n 's/.*Maximum resident set size (kbytes): *//p')
+    [ "${kb:-0}" -gt "$peak" ] && peak=$kb
+  done
+  verdict=yes
+  [ "$peak" -gt 0 ] && [ "$peak" -le "$limit" ] || { verdict=no; ok=1; }
+  echo "big.dst ($input bytes) -> $ext ($(stat -c %s "out.$ext") bytes): peak $peak kB," \
+    "goal <= $limit kB (2 x input + 64 MB), within: $verdict"
+  rm -f "out.$ext"
+done
+exit $ok
