@@ -144,26 +144,6 @@ TEST(Placement, ExtentsAndTheMoveToTheMiddle) {
   }
 }
 
-// What every writer checks before it writes: an end only last, a thread per block.
-TEST(Placement, WritersRefuseEventsAfterTheEndAndThreadsThatMissABlock) {
-  constexpr auto C = NeedleOp::kColourChange, E = NeedleOp::kEnd;
-  const formats::Thread t{};
-  const struct {
-    std::vector<NeedleEvent> events;
-    std::size_t threads;
-    bool ok;
-  } cases[] = {
-      {{{0, 0, S}, {0, 0, E}}, 1, true},       {{{0, 0, S}}, 0, true},
-      {{{0, 0, S}, {0, 0, C}, {1, 1, S}}, 2, true},
-      {{{0, 0, S}, {0, 0, C}, {1, 1, S}}, 1, false},
-      {{{0, 0, E}, {0, 0, S}}, 0, false},      {{{0, 0, E}, {0, 0, E}}, 0, false},
-  };
-  for (const auto& c : cases) {
-    const Pattern p{"p", std::vector<formats::Thread>(c.threads, t), c.events};
-    EXPECT_EQ(formats::check_pattern(p, "p").has_value(), c.ok) << c.events.size() << " " << c.threads;
-  }
-}
-
 #ifndef _WIN32
 TEST(Placement, ADesignNoHoopHoldsIsRefusedUnlessTurnedOrAllowed) {
   Pattern wide;  // 222.5 x 51.4 mm, as the README's logo
