@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
+#include <tuple>
 
 #include "convert/fitting.hpp"
 #include "convert/pattern_write.hpp"
@@ -104,6 +106,41 @@ TEST(Placement, KeepOriginKeepsItAndTurnsAreClockwise) {
                                             options, said, "corner.dst");
     ASSERT_TRUE(placed && placed->events.size() == corner.events.size());
     EXPECT_EQ(std::make_pair(placed->events[1].x, placed->events[1].y), to);
+  }
+}
+
+// The extents count stitches alone, out to the ends of 32 bits; a design
+// whose middle would take some event past them is refused, not wrapped.
+TEST(Placement, ExtentsAndTheMoveToTheMiddle) {
+  constexpr std::int32_t lo = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int32_t hi = std::numeric_limits<std::int32_t>::max();
+  constexpr auto J = NeedleOp::kJump;
+  const struct {
+    std::vector<NeedleEvent> events;
+    formats::PatternExtents extents;
+    bool placed;
+  } cases[] = {
+      {{}, {}, true},
+      {{{5, 5, J}, {5, 5, NeedleOp::kEnd}}, {}, true},
+      {{{lo, hi, S}}, {lo, hi, lo, hi, false}, true},
+      {{{-3, 7, S}, {900, 900, J}, {4, -2, S}, {-50, 60, NeedleOp::kTrim}}, {-3, -2, 4, 7, false}, true},
+      {{{0, 0, S}, {hi, 0, S}, {lo, 0, J}}, {0, 0, hi, 0, false}, false},
+  };
+  for (const auto& c : cases) {
+    const Pattern p{"p", {}, c.events};
+    const auto e = formats::stitch_extents(p);
+    EXPECT_EQ(std::tie(e.empty, e.min_x, e.min_y, e.max_x, e.max_y),
+              std::tie(c.extents.empty, c.extents.min_x, c.extents.min_y, c.extents.max_x,
+                       c.extents.max_y));
+    ConvertOptions options;
+    options.allow_oversize = true;
+    std::vector<Adjustment> said;
+    auto placed = convert::place_for_target(p, *formats::format_of(formats::ContentKind::kDst),
+                                            options, said, "p.dst");
+    EXPECT_EQ(placed.has_value(), c.placed);
+    if (!placed) {
+      EXPECT_EQ(placed.error().code, ErrorCode::kCoordinateOutOfRange);
+    }
   }
 }
 

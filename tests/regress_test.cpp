@@ -8,6 +8,10 @@
 #include <optional>
 #include <string>
 
+#include "convert/fitting.hpp"
+#include "convert/pattern_write.hpp"
+#include "formats/format_table.hpp"
+#include "formats/pattern_read.hpp"
 #include "korvane/korvane.h"
 #include "support/temp_dir.hpp"
 
@@ -47,6 +51,46 @@ TEST(Regressions, CombineInputsKeepTheirOutcome) {
       EXPECT_EQ(pshv, nullptr);
     }
     std::free(pshv);
+  }
+}
+
+// Designs a reader once got wrong, each read as its fuzz target read it:
+// refused with its code, or read and written to a file that the output
+// check finds holds the same design.
+struct PatternRegression {
+  const char* file;  // under tests/data/regress/
+  const char* what;
+  formats::ContentKind read_as, written_as;
+  bool mode_byte;                    // ends with the fuzz target's mode byte
+  std::optional<ErrorCode> refused;  // nothing: read and written back whole
+};
+
+const PatternRegression kPatterns[] = {
+    {"pes_pec/step_minus_2048", "a PEC step of -2048, the longest 12 bits hold",
+     formats::ContentKind::kPec, formats::ContentKind::kPes, false, std::nullopt},
+    {"jef/y_byte_minus_128", "a JEF y step of -128", formats::ContentKind::kJef,
+     formats::ContentKind::kJef, false, std::nullopt},
+    {"shv_read/stitch_across_the_16_bit_wrap", "a stitch between positions 32768 or more apart",
+     formats::ContentKind::kHucDesign, formats::ContentKind::kShvDesign, true, std::nullopt},
+};
+
+TEST(Regressions, PatternInputsKeepTheirOutcome) {
+  for (const auto& c : kPatterns) {
+    SCOPED_TRACE(std::string(c.file) + ": " + c.what);
+    auto bytes =
+        test::read_bytes(std::string(KORVANE_SOURCE_DIR) + "/tests/data/regress/" + c.file);
+    ASSERT_FALSE(bytes.empty());
+    if (c.mode_byte) bytes.pop_back();
+    const auto p = formats::read_pattern(formats::ByteReader(bytes, c.file), c.read_as);
+    ASSERT_EQ(p.has_value(), !c.refused) << (p ? "" : p.error().message());
+    if (!p) {
+      EXPECT_EQ(p.error().code, *c.refused);
+      continue;
+    }
+    const auto out = convert::write_pattern(*p, c.written_as, "out");
+    ASSERT_TRUE(out) << out.error().message();
+    const auto held = convert::check_written(*out, *p, *formats::format_of(c.written_as), "out");
+    EXPECT_TRUE(held) << (held ? "" : held.error().message());
   }
 }
 

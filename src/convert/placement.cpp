@@ -17,8 +17,7 @@ struct Size {
   std::int64_t width = 0, height = 0;
 };
 
-Size size_of(const Pattern& p) {
-  const auto e = formats::stitch_extents(p);
+Size size_of(const formats::PatternExtents& e) {
   if (e.empty) return {};
   return {std::int64_t{e.max_x} - e.min_x, std::int64_t{e.max_y} - e.min_y};
 }
@@ -115,35 +114,37 @@ std::string moved_text(std::int64_t dx, std::int64_t dy) {
 // Machines start at the hoop's centre, so the design's middle goes to the
 // origin. The source's first stitch was sewn from its own origin; a jump to
 // it keeps that stitch where it was instead of sewing it from the middle.
-Status recentre(Pattern& p, std::vector<Adjustment>& adjustments, const std::string& file) {
-  const auto e = formats::stitch_extents(p);
+Status recentre(Pattern& p, const formats::PatternExtents& e, std::vector<Adjustment>& adjustments,
+                const std::string& file) {
   if (e.empty) return Ok{};
   const std::int64_t cx = floor_half(std::int64_t{e.min_x} + e.max_x);
   const std::int64_t cy = floor_half(std::int64_t{e.min_y} + e.max_y);
   // A tenth of a millimetre is the rounding of the middle itself.
   if (cx >= -1 && cx <= 1 && cy >= -1 && cy <= 1) return Ok{};
-  bool moved_yet = false;
-  for (std::size_t i = 0; i < p.events.size(); ++i) {
+  // Before the first move the needle stands at the start point, wherever that now is.
+  std::size_t first = 0;
+  for (; first < p.events.size(); ++first) {
+    auto& ev = p.events[first];
+    if (ev.op == NeedleOp::kStitch || ev.op == NeedleOp::kJump) break;
+    ev.x = 0;
+    ev.y = 0;
+  }
+  // Checked once for the whole design rather than event by event, so that
+  // the loop is a plain pass over the positions.
+  bool beyond = false;
+  for (std::size_t i = first; i < p.events.size(); ++i) {
     auto& ev = p.events[i];
-    const bool moves = ev.op == NeedleOp::kStitch || ev.op == NeedleOp::kJump;
-    // Before the first move the needle stands at the start point, wherever that now is.
-    if (!moved_yet && !moves) {
-      ev.x = 0;
-      ev.y = 0;
-      continue;
-    }
-    const auto x = narrow(ev.x - cx), y = narrow(ev.y - cy);
-    if (!x || !y)
-      return make_error(ErrorCode::kCoordinateOutOfRange, file,
-                        "moved to its middle, the stitches would reach further than any design can");
-    ev.x = *x;
-    ev.y = *y;
-    if (!moved_yet && ev.op == NeedleOp::kStitch) {
-      const formats::NeedleEvent to_first{*x, *y, NeedleOp::kJump};
-      p.events.insert(p.events.begin() + static_cast<std::ptrdiff_t>(i), to_first);
-      ++i;
-    }
-    moved_yet = true;
+    const std::int64_t x = ev.x - cx, y = ev.y - cy;
+    beyond |= x != static_cast<std::int32_t>(x) || y != static_cast<std::int32_t>(y);
+    ev.x = static_cast<std::int32_t>(x);
+    ev.y = static_cast<std::int32_t>(y);
+  }
+  if (beyond)
+    return make_error(ErrorCode::kCoordinateOutOfRange, file,
+                      "moved to its middle, the stitches would reach further than any design can");
+  if (first < p.events.size() && p.events[first].op == NeedleOp::kStitch) {
+    const formats::NeedleEvent to_first{p.events[first].x, p.events[first].y, NeedleOp::kJump};
+    p.events.insert(p.events.begin() + static_cast<std::ptrdiff_t>(first), to_first);
   }
   adjustments.push_back({"recentred", 1, moved_text(-cx, -cy)});
   return Ok{};
@@ -158,7 +159,7 @@ Result<formats::Pattern> place_for_target(formats::Pattern p, const formats::For
   const auto hoops = target.limits.hoops;
   Turn t = options.rotate;
   if (t == Turn::kToFit) {
-    const Size s = size_of(p);
+    const Size s = size_of(formats::stitch_extents(p));
     t = !hoops.empty() && !hoop_for(hoops, s) && hoop_for(hoops, turned(s)) ? Turn::k90
                                                                              : Turn::kNone;
   }
@@ -166,7 +167,7 @@ Result<formats::Pattern> place_for_target(formats::Pattern p, const formats::For
     if (auto ok = turn(p, t, file); !ok) return ok.error();
     std::string why = "turned by " + std::to_string(degrees(t)) + " degrees clockwise";
     if (options.rotate == Turn::kToFit)
-      why.append(" so that it fits the ").append(hoop_text(*hoop_for(hoops, size_of(p))));
+      why.append(" so that it fits the ").append(hoop_text(*hoop_for(hoops, size_of(formats::stitch_extents(p)))));
     adjustments.push_back({"turned", 1, why});
   }
 
@@ -174,7 +175,9 @@ Result<formats::Pattern> place_for_target(formats::Pattern p, const formats::For
   if (target.family == formats::Family::kDocument || target.family == formats::Family::kPicture)
     return p;
 
-  const Size s = size_of(p);
+  // One walk over the stitches serves both the hoop and the middle.
+  const auto extents = formats::stitch_extents(p);
+  const Size s = size_of(extents);
   if (!hoops.empty() && !hoop_for(hoops, s)) {
     std::string what = "it is " + size_text(s) + " and the largest " + target.name + " hoop is the " +
                        hoop_text(hoops.back());
@@ -196,7 +199,7 @@ Result<formats::Pattern> place_for_target(formats::Pattern p, const formats::For
         {"oversize", 1, "written although no hoop holds it: " + what + "; the machine may refuse it"});
   }
   if (!options.keep_origin)
-    if (auto ok = recentre(p, adjustments, file); !ok) return ok.error();
+    if (auto ok = recentre(p, extents, adjustments, file); !ok) return ok.error();
   return p;
 }
 

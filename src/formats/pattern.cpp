@@ -1,6 +1,7 @@
 #include "formats/pattern.hpp"
 
 #include <algorithm>
+#include <limits>
 
 namespace kvn::formats {
 
@@ -11,19 +12,22 @@ std::size_t block_count(const Pattern& p) {
 }
 
 PatternExtents stitch_extents(const Pattern& p) {
-  PatternExtents r;
+  // Every event takes part, a non-stitch through a position that can move no
+  // bound: with no branch on the bounds, a design that wanders outward (each
+  // new bound a mispredicted branch) costs what any other does.
+  constexpr std::int32_t kLow = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int32_t kHigh = std::numeric_limits<std::int32_t>::max();
+  std::int32_t min_x = kHigh, min_y = kHigh, max_x = kLow, max_y = kLow;
   for (const auto& e : p.events) {
-    if (e.op != NeedleOp::kStitch) continue;
-    if (r.empty) {
-      r = {e.x, e.y, e.x, e.y, false};
-      continue;
-    }
-    r.min_x = std::min(r.min_x, e.x);
-    r.min_y = std::min(r.min_y, e.y);
-    r.max_x = std::max(r.max_x, e.x);
-    r.max_y = std::max(r.max_y, e.y);
+    const bool s = e.op == NeedleOp::kStitch;
+    min_x = std::min(min_x, s ? e.x : kHigh);
+    min_y = std::min(min_y, s ? e.y : kHigh);
+    max_x = std::max(max_x, s ? e.x : kLow);
+    max_y = std::max(max_y, s ? e.y : kLow);
   }
-  return r;
+  // A maximum below its minimum: no stitch raised it.
+  if (max_x < min_x) return {};
+  return {min_x, min_y, max_x, max_y, false};
 }
 
 Status check_pattern(const Pattern& p, const std::string& file) {
