@@ -24,6 +24,8 @@ test_packages=(
   desktop-file-utils libxml2-utils librsvg2-bin shared-mime-info libglib2.0-bin python3
   # Windows build and its tests; wine32 runs the 32-bit build
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 wine32:i386
+  # the Windows installer, and its test's reading of the format table
+  nsis jq
   # the browser page: emscripten builds it (its tools run on node and find
   # node-acorn through NODE_PATH=/usr/share/nodejs, which the build sets);
   # its test drives chromium headless with puppeteer-core from npm

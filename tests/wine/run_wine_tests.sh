@@ -12,7 +12,8 @@
 #      file-open dialog, answers Yes to the question and sees the box naming the
 #      combined design; a container given with --dialogs that cannot be split shows
 #      the failure box and exits 1; a file opened as Explorer opens it (start, with a
-#      console of its own) gets the question box; screenshots of every box are saved.
+#      console of its own) gets the question box; screenshots of every box are saved;
+#   6. the installer and the portable ZIP (installer_test.sh).
 #
 #   bash tests/wine/run_wine_tests.sh [BUILD_ROOT]     (default: build-wine)
 #
@@ -508,6 +509,9 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v imp
 else
   echo "SKIP: dialog mode under wine needs Xvfb, xdotool and ImageMagick's import; not all are installed"
 fi
+
+section "installer"
+bash "$src/tests/wine/installer_test.sh" "$root" || fail "the installer (see above)"
 
 section "done"
 echo "wine: $failures failures in $((SECONDS - started)) s"

@@ -1,0 +1,51 @@
+# Turns `korvane --formats --json` into the installer's list of associations, so a
+# format added to the table is offered by the next installer without an edit here.
+#   cmake -DKORVANE=<a korvane that runs here> -DOUT=<formats.nsh> -P formats_to_nsis.cmake
+# Every format korvane reads gets "Open with"; the two that are korvane's own
+# (its containers and the designs it splits them into) open with it by default:
+# taking over DST or PES would push aside the user's digitizing software.
+cmake_minimum_required(VERSION 3.25)
+set(owned DHV SHV)
+
+execute_process(COMMAND ${KORVANE} --formats --json OUTPUT_VARIABLE json RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${KORVANE} --formats --json failed (${rc})")
+endif()
+string(JSON count LENGTH "${json}" formats)
+set(lines "")
+set(readable 0)
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+  string(JSON read GET "${json}" formats ${i} read)
+  if(NOT read)
+    continue()
+  endif()
+  string(JSON name GET "${json}" formats ${i} format)
+  string(JSON what GET "${json}" formats ${i} what)
+  if(NOT name MATCHES "^[A-Za-z0-9]+$" OR NOT what MATCHES "^[a-z ]+$")
+    message(FATAL_ERROR "format '${name}' ('${what}') would not be a safe registry name")
+  endif()
+  set(default 0)
+  if(name IN_LIST owned)
+    set(default 1)
+  endif()
+  string(JSON extensions LENGTH "${json}" formats ${i} extensions)
+  math(EXPR last_extension "${extensions} - 1")
+  foreach(e RANGE ${last_extension})
+    string(JSON extension GET "${json}" formats ${i} extensions ${e})
+    if(NOT extension MATCHES "^[a-z0-9]+$")
+      message(FATAL_ERROR "extension '${extension}' of ${name} would not be a safe registry name")
+    endif()
+    string(APPEND lines "  !insertmacro \${DO} ${name} ${extension} \"${name} embroidery ${what}\" ${default}\n")
+    math(EXPR readable "${readable} + 1")
+  endforeach()
+endforeach()
+if(readable EQUAL 0)
+  message(FATAL_ERROR "${KORVANE} --formats --json names no format korvane reads")
+endif()
+
+set(text "; Made by formats_to_nsis.cmake from korvane --formats --json.\n")
+string(APPEND text "; DO FORMAT EXTENSION DESCRIPTION DEFAULT for every extension korvane reads.\n")
+string(APPEND text "!macro KORVANE_EACH_EXTENSION DO\n${lines}!macroend\n")
+# Written only when it changes, so the installer is not remade for nothing.
+file(CONFIGURE OUTPUT "${OUT}" CONTENT "${text}" @ONLY)
