@@ -347,6 +347,12 @@ start_display() {  # a virtual X display for wine's windows; false when Xvfb can
   # Wine's desktop process reads DISPLAY when it starts: start over with the display set.
   wineserver -k 2>/dev/null || true
   wineserver -w
+  # Root writes in any folder. Wine's server opens the files: started without
+  # these capabilities it keeps to a folder's permissions, as for any user,
+  # and a read-only folder is one.
+  if [ "$(id -u)" = 0 ] && command -v capsh >/dev/null; then
+    capsh --drop=cap_dac_override,cap_dac_read_search -- -c 'wineserver -p'
+  fi
 }
 stop_display() {
   # Wine's desktop process holds the display: let it go before the display does.
@@ -401,7 +407,7 @@ dialog_test() {
   # set -e would end the subshell at a failing exit code, before it is recorded.
   (set +e; cd "$dir" && timeout 120 wine "$exe" >.out 2>.err; echo $? >.rc) &
   local run_pid=$! w ok=1
-  w=$(find_window '^Select DHV file to convert$')
+  w=$(find_window '^Select .* to convert$')
   if [ -z "$w" ]; then
     fail "dialog mode: the file-open dialog did not appear"
     ok=0
@@ -535,7 +541,7 @@ dialogs_one_by_one() {
     xdotool windowfocus --sync "$w"
     xdotool type --delay 20 "$(wine_path "$dir/designs")\\"
     xdotool key Return
-    sleep 1
+    sleep 2  # wine redraws the list a while after it has changed folder
     import -window root "$shots/open-any-format.png"
     xdotool mousemove --window "$w" 150 45 click --repeat 2 --delay 100 1
   fi
@@ -592,11 +598,80 @@ dialogs_one_by_one() {
     fail "dialogs: a cancelled folder dialog answered [$(answer folder-cancel.txt)] $(head -c 300 "$dir/folder-cancel.txt.err")"
   echo "wine: drove the open, save and folder dialogs one by one"
 }
+# The desktop flow for designs that are not containers: a DST picked in the
+# open dialog converts to SHV; that SHV goes back to DST through the save
+# dialog; a design in a folder that cannot be written leads to the folder
+# dialog. The boxes' captions are matched, the files and console lines checked.
+dialog_flows() {
+  local dir=$root/dialog-flows w run_pid
+  rm -rf "$dir" && mkdir -p "$dir/locked" "$dir/elsewhere"
+  (cd "$dir" && cp "$src/examples/garden.dhv" . && "$linux_exe" --quiet --convert garden.dhv --to dst &&
+    mv garden001.dst rose.dst && cp garden002.dst locked/tulip.dst && rm garden*) ||
+    { fail "dialog flows: no DST to convert"; return; }
+  flow_start() {  # flow_start NAME ARGS...: korvane.exe in the background; NAME.out/.err/.rc
+    local name=$1
+    shift
+    (set +e; cd "$dir" && timeout 120 wine "$exe" "$@" >"$name.out" 2>"$name.err"; echo $? >"$name.rc") &
+    run_pid=$!
+  }
+  press() {  # press TITLE_REGEX SCREENSHOT KEYS...: answers the window so named; false if none came
+    local w
+    w=$(find_window "$1")
+    [ -n "$w" ] || return 1
+    sleep 0.5
+    [ -z "$2" ] || import -window root "$shots/$2"
+    xdotool windowfocus --sync "$w"
+    shift 2
+    local k
+    for k in "$@"; do
+      case $k in
+        type:*) xdotool type --delay 20 "${k#type:}" ;;
+        *) xdotool key "$k" ;;
+      esac
+    done
+  }
+  flow_end() {  # flow_end NAME OK: a flow that went astray leaves no window behind
+    [ "$2" = 1 ] || { import -window root "$shots/$1-astray.png"; wineserver -k 2>/dev/null || true; }
+    wait "$run_pid" || true
+    [ "$2" = 1 ] && [ "$(cat "$dir/$1.rc" 2>/dev/null)" = 0 ] ||
+      fail "dialog flows: $1 ended with exit code '$(cat "$dir/$1.rc" 2>/dev/null)': $(head -c 300 "$dir/$1.err")"
+  }
+  local ok
+
+  ok=1
+  flow_start dst
+  press '^Select .* to convert$' "" "type:$(wine_path "$dir/rose.dst")" Return || ok=0
+  [ $ok = 1 ] && { press '^KORVANE converted the design:$' converted-dst.png Return || ok=0; }
+  flow_end dst $ok
+  [ -s "$dir/rose.shv" ] || fail "dialog flows: a DST picked in the open dialog gave no SHV"
+  tr -d '\r' <"$dir/dst.out" | grep -q 'rose.dst: wrote rose.shv' || fail "dialog flows: the DST's output is not listed"
+
+  ok=1
+  flow_start shv --dialogs rose.shv
+  press '^KORVANE opened an SHV design:$' shv-question.png y || ok=0
+  [ $ok = 1 ] && { press '^Convert the design to$' save-as-dst.png End shift+Home type:rose-back Return || ok=0; }
+  [ $ok = 1 ] && { press '^KORVANE converted the design:$' "" Return || ok=0; }
+  flow_end shv $ok
+  [ -s "$dir/rose-back.dst" ] || fail "dialog flows: the SHV was not converted to DST through the save dialog"
+
+  ok=1
+  chmod a-w "$dir/locked"
+  flow_start locked --dialogs "locked\\tulip.dst"
+  press '^KORVANE cannot write in the folder:$' unwritable-folder.png y || ok=0
+  [ $ok = 1 ] && { press '^Choose a folder to write the designs in$' "" "type:$(wine_path "$dir/elsewhere")" Return || ok=0; }
+  [ $ok = 1 ] && { press '^KORVANE converted the design:$' "" Return || ok=0; }
+  flow_end locked $ok
+  chmod u+w "$dir/locked"
+  [ -s "$dir/elsewhere/tulip.shv" ] || fail "dialog flows: the design of a read-only folder was not written in the folder chosen"
+  [ "$(ls "$dir/locked")" = tulip.dst ] || fail "dialog flows: the read-only folder was written in"
+  echo "wine: dialog flows drove a DST, an SHV and a read-only folder"
+}
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v import >/dev/null; then
   rm -rf "$shots" && mkdir -p "$shots"
   if start_display; then
     dialog_test
     dialogs_one_by_one
+    dialog_flows
     stop_display
     echo "wine: screenshots in $shots"
   else
