@@ -36,7 +36,7 @@ TEST(Cli, ExitCodesAndStreamsMatchWhatUsersAreTold) {
       {"--bogus", "", 2, "", "unknown option '--bogus'"},
       {"--split missing.dhv g.dhv", "", 1, "g.dhv: wrote g001.shv, g002.shv",
        "missing.dhv: cannot open"},
-      {"--dialogs=terminal", "\n", 0, "", "Select DHV file to convert"},
+      {"--dialogs=terminal", "\n", 0, "", "Select designs to convert"},
       {"--dialogs=terminal", "g.dhv\nno\n", 0, "g.dhv: wrote g001.shv, g002.shv\n",
        "These designs cannot be combined:"},
   };

@@ -3,9 +3,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <utility>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "formats/format_table.hpp"
 #include "frontend/app.hpp"
+#include "frontend/file_types.hpp"
 #include "frontend/options.hpp"
+#include "korvane/survey.hpp"
 #include "support/builders.hpp"
 #include "support/sample_designs.hpp"
 #include "support/temp_dir.hpp"
@@ -27,6 +35,9 @@ struct Script {
   std::optional<std::string> choice;
   bool answer = false;
   std::vector<std::string> shown;
+  std::optional<SaveAnswer> save;      // what the save dialog answers
+  std::optional<std::string> folder;   // what the folder dialog answers
+  std::vector<SaveRequest> requests;   // what the save dialog was asked
 };
 
 // Records each box as its caption's first word after KORVANE and the path:
@@ -39,12 +50,16 @@ class FakeDialogs final : public Dialogs {
     return s_.choice ? std::vector<std::string>{*s_.choice} : std::vector<std::string>{};
   }
   void show(const Box& box) override { s_.shown.push_back(record("show", box)); }
-  std::optional<SaveAnswer> save_file(const SaveRequest& /*request*/) override {
-    return std::nullopt;
+  std::optional<SaveAnswer> save_file(const SaveRequest& request) override {
+    s_.shown.push_back("save");
+    s_.requests.push_back(request);
+    return s_.save;
   }
   std::optional<std::string> choose_folder(const std::string& /*title*/,
                                            const std::string& /*start*/) override {
-    return std::nullopt;
+    s_.shown.push_back("folder");
+    // Once: a run that forgot the folder would have to ask again.
+    return std::exchange(s_.folder, std::nullopt);
   }
   bool ask(const Box& box) override {
     s_.shown.push_back(record("ask", box));
@@ -70,17 +85,57 @@ struct Outcome {
   int code;
   std::string out, err;
   std::vector<std::string> shown;
+  std::vector<SaveRequest> requests;
 };
 
 Outcome run_with(const std::vector<std::string>& args, std::optional<std::string> choice,
-                 bool answer) {
+                 bool answer, Script script = {}) {
   FakeDialogs::boxes.clear();
   std::ostringstream out, err;
-  Script script{std::move(choice), answer, {}};
+  script.choice = std::move(choice);
+  script.answer = answer;
   const int code =
       run(args, out, err, [&](DialogChoice) { return std::make_unique<FakeDialogs>(script); });
-  return {code, out.str(), err.str(), script.shown};
+  return {code, out.str(), err.str(), script.shown, script.requests};
 }
+
+// A design in any format the table writes, from stitches along x.
+void write_design(const std::string& path, const char* format, int width, int height) {
+  formats::Pattern p;
+  for (int x = 0; x <= width; x += 25) p.events.push_back({x, (x / 25) % 2 ? height : 0});
+  const auto bytes = formats::format_named(format)->write(p, path);
+  ASSERT_TRUE(bytes);
+  test::write_bytes(path, *bytes);
+}
+
+// A folder no one can write in, root included (chattr +i), undone at the end.
+class LockedFolder {
+ public:
+  explicit LockedFolder(std::filesystem::path dir) : dir_(std::move(dir)) {
+#ifndef _WIN32
+    const std::string quoted = "'" + dir_.string() + "'";
+    locked_ = ::geteuid() == 0
+                  ? std::system(("chattr +i " + quoted + " 2>/dev/null").c_str()) == 0
+                  : std::system(("chmod 555 " + quoted).c_str()) == 0;
+    if (locked_) {
+      std::error_code ec;
+      std::filesystem::create_directory(dir_ / "probe", ec);
+      locked_ = static_cast<bool>(ec);  // the lock holds only if that failed
+    }
+#endif
+  }
+  ~LockedFolder() {
+#ifndef _WIN32
+    const std::string quoted = "'" + dir_.string() + "'";
+    (void)std::system(("chattr -i " + quoted + " 2>/dev/null; chmod 755 " + quoted).c_str());
+#endif
+  }
+  bool locked() const { return locked_; }
+
+ private:
+  std::filesystem::path dir_;
+  bool locked_ = false;
+};
 
 std::string banner() {
   std::ostringstream b;
@@ -191,6 +246,117 @@ TEST(DialogFlow, EveryBoxSaysWhatHappenedAndWhy) {
                                       "garden002.shv", "garden003.shv", "one.dhv", "one.shv",
                                       "opaque.dhv", "opaque001.shv", "opaque002.shv", "wide.dhv",
                                       "wide001.shv", "wide002.shv"}));
+}
+
+// Every kind of design goes the way its kind asks, and the boxes say what was
+// written and what changed.
+TEST(DialogFlow, EveryKindOfDesignGoesItsOwnWay) {
+  test::ScopedTempDir dir;
+  const std::string rose = dir.file("rose.dst"), wide = dir.file("wide.dst");
+  write_design(rose, "dst", 300, 200);
+  write_design(wide, "dst", 2225, 514);  // fits no hoop as it lies, turned it does
+  const std::string star = dir.file("star.shv");
+  test::write_bytes(star, test::rose_shv());
+  std::filesystem::create_directories(dir.path() / "mixed");
+  std::filesystem::create_directories(dir.path() / "locked");
+  std::filesystem::create_directories(dir.path() / "elsewhere");
+  const std::string mixed = dir.file("mixed"), locked = dir.file("locked");
+  const std::string elsewhere = dir.file("elsewhere");
+  write_design(mixed + "/a.dst", "dst", 300, 200);
+  write_design(mixed + "/a.exp", "exp", 300, 200);  // the same SHV name: must not replace a.shv
+  test::write_bytes(mixed + "/b.dhv", DhvBuilder{}.add(test::opaque_design(30, 1)).bytes());
+  test::write_bytes(mixed + "/c.shv", test::rose_shv());
+  test::write_bytes(mixed + "/notes.txt", {'x'});
+  write_design(locked + "/one.dst", "dst", 300, 200);
+  write_design(locked + "/two.dst", "dst", 300, 200);
+  std::vector<std::string> formats;
+  const auto types = save_file_types(&formats);
+  const std::size_t dst_type =
+      static_cast<std::size_t>(std::find(formats.begin(), formats.end(), "dst") - formats.begin());
+
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    bool yes;
+    std::optional<SaveAnswer> save;
+    std::optional<std::string> folder;
+    int code;
+    std::vector<std::string> shown;
+    std::vector<std::string> box_says;  // in the boxes' texts, in order
+    std::vector<std::string> files;     // there afterwards
+    bool needs_lock = false;
+  };
+  const Case cases[] = {
+      {"DesignConvertsToShv", {rose}, false, std::nullopt, std::nullopt, 0,
+       {"show converted " + rose},
+       {"rose.shv", "Read back after writing: it holds the design."},
+       {dir.file("rose.shv")}},
+      {"ShvAsksAndGoesToTheChosenType", {star}, true,
+       SaveAnswer{dir.file("star.dst"), dst_type}, std::nullopt, 0,
+       {"ask opened " + star, "save", "show converted " + star},
+       {"colours: ", "Convert it to another format?", "star.dst"},
+       {dir.file("star.dst")}},
+      {"ShvNotConvertedOnNo", {star}, false, std::nullopt, std::nullopt, 0, {"ask opened " + star}, {}, {}},
+      {"TooLargeTurnsOnYes", {wide}, true, std::nullopt, std::nullopt, 0,
+       {"ask found " + wide, "show converted " + wide},
+       {"222.5 x 51.4 mm", "fits the 150 x 240 mm hoop", "Turn it to fit?", "turned by 90"},
+       {dir.file("wide.shv")}},
+      {"MixedFolderGivesOneSummary", {mixed}, false, std::nullopt, std::nullopt, 1,
+       {"ask created " + mixed + kSeparator + "b.dhv", "show finished 2 files converted, 1 NOT "
+                                                       "converted, 1 left as it is"},
+       {"a.dst: wrote a.shv", "a.exp: NOT converted: a.shv was written from another design",
+        "b.dhv: split into 1 design", "c.shv: left as it is"},
+       {mixed + "/a.shv", mixed + "/b.shv"}},
+      {"LockedFolderOffersAnotherAndKeepsIt", {locked + "/one.dst", locked + "/two.dst"}, true,
+       std::nullopt, elsewhere, 0,
+       {"ask cannot " + locked + kSeparator, "folder", "show finished 2 files converted"},
+       {"korvane cannot write one.shv there", "one.dst: wrote one.shv", "two.dst: wrote two.shv"},
+       {elsewhere + "/one.shv", elsewhere + "/two.shv"},
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::optional<LockedFolder> lock;
+    if (c.needs_lock) {
+      lock.emplace(locked);
+      if (!lock->locked()) {
+        std::cout << "skipped " << c.name << ": cannot make a folder unwritable here\n";
+        continue;
+      }
+    }
+    std::vector<std::string> args{"--dialogs=terminal"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    Script script;
+    script.save = c.save;
+    script.folder = c.folder;
+    const Outcome r = run_with(args, std::nullopt, c.yes, script);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    // The save dialog offers every type written, DST first, named and placed as the design.
+    for (const auto& q : r.requests) {
+      EXPECT_EQ(q.types.size(), types.size());
+      EXPECT_EQ(q.type, dst_type);
+      EXPECT_EQ(q.name, "star");
+      EXPECT_EQ(q.folder, dir.path().string() + kSeparator);
+    }
+    EXPECT_EQ(r.shown, c.shown) << r.err;
+    std::string said;
+    for (const auto& b : FakeDialogs::boxes) said += b.text + "\n";
+    std::size_t at = 0;
+    for (const auto& s : c.box_says) {
+      const auto found = said.find(s, at);
+      EXPECT_NE(found, std::string::npos) << s << " not in\n" << said;
+      if (found != std::string::npos) at = found;
+    }
+    for (const auto& f : c.files) {
+      EXPECT_TRUE(std::filesystem::is_regular_file(f)) << f;
+      if (f.ends_with(".dst") || f.ends_with(".shv")) {
+        const auto info = survey_file(f);
+        ASSERT_TRUE(info) << info.error().message();
+        EXPECT_EQ(info->kind, f.ends_with(".shv") ? FileKind::kDesign : FileKind::kPattern) << f;
+      }
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(mixed + "/notes.shv"));
 }
 
 // Explorer starts korvane with a console of its own, which is released at
@@ -417,7 +583,7 @@ TEST(TerminalDialogs, TakesPathsAsAShellWritesThemAndAsksUntilYesOrNo) {
     std::istringstream in(c.typed);
     std::ostringstream out;
     EXPECT_EQ(make_terminal_dialogs(in, out)->open_files({}), c.chosen);
-    EXPECT_EQ(out.str().rfind("Select DHV file to convert\nViking, Husqvarna (*.DHV)\n", 0), 0u);
+    EXPECT_EQ(out.str().rfind("Select designs to convert\n", 0), 0u);
   }
   // "~" is the home folder, as in a shell.
   const char* home = std::getenv("HOME");
@@ -425,6 +591,35 @@ TEST(TerminalDialogs, TakesPathsAsAShellWritesThemAndAsksUntilYesOrNo) {
     std::istringstream in("~" + real.substr(std::string(home).size()) + "\n");
     std::ostringstream out;
     EXPECT_EQ(make_terminal_dialogs(in, out)->open_files({}), std::vector<std::string>{real});
+  }
+
+  // The save prompt: a number picks the type, a bare name goes beside the
+  // design, and the type's extension is added where the name lacks it.
+  const SaveRequest request{"Convert the design to", dir.path().string(), "star",
+                            {{"SHV designs", {"shv"}}, {"DST designs", {"dst"}}}, 1};
+  const std::string beside = dir.path().string() + kSeparator;
+  const struct {
+    const char* typed;
+    std::optional<std::string> path;
+    std::size_t type;
+  } saves[] = {
+      {"\n\n", beside + "star.dst", 1},
+      {"1\nmine\n", beside + "mine.shv", 0},
+      {"7\n2\nmine.DST\n", beside + "mine.DST", 1},
+      {"0\n", std::nullopt, 0},
+      {"\n-\n", std::nullopt, 0},
+      {"", std::nullopt, 0},
+  };
+  for (const auto& c : saves) {
+    SCOPED_TRACE(c.typed);
+    std::istringstream in(c.typed);
+    std::ostringstream out;
+    const auto answer = make_terminal_dialogs(in, out)->save_file(request);
+    ASSERT_EQ(answer.has_value(), c.path.has_value()) << out.str();
+    if (answer) {
+      EXPECT_EQ(answer->path, *c.path);
+      EXPECT_EQ(answer->type, c.type);
+    }
   }
 
   for (const auto& [answer, yes] :

@@ -15,12 +15,15 @@ build=${5:-}
 cmake=${6:-}
 here=$(cd "$(dirname "$0")" && pwd)
 
-readonly kChooserTitle="Select DHV file to convert"
+readonly kChooserTitle="Select designs to convert"
 readonly kCreatedCaption="KORVANE created design(s) from:"
 readonly kFailedCaption="KORVANE did NOT create all designs from:"
 readonly kCombinedCaption="KORVANE combined the designs of:"
 readonly kNotCombinedCaption="KORVANE did NOT combine the designs of:"
 readonly kErrorLine="korvane aborted with error #-1"
+readonly kConvertedCaption="KORVANE converted the design:"
+readonly kShvCaption="KORVANE opened an SHV design:"
+readonly kSaveTitle="Convert the design to"
 readonly kTimeout=60  # seconds for any one window or exit; a shared machine can be slow
 
 rm -rf "$out"
@@ -316,6 +319,46 @@ shot bad-failure-box
 keys "$w" Return
 expect_exit 1
 grep -qx "$kErrorLine" "$out/$run.out" || die "no error line after a failed split"
+run=""
+
+# Any other design converts to SHV beside it, and the box lists what was
+# written. The DST comes from the command line, from the container's first design.
+mkdir -p "$out/design"
+make_garden "$out/design/garden.DHV"
+(cd "$out/design" && "$korvane" garden.DHV >/dev/null 2>&1 &&
+  "$korvane" --convert garden001.shv --to dst -o rose.dst >/dev/null 2>&1 &&
+  rm garden.DHV garden00?.shv) || die "the command line cannot make a DST"
+start_korvane design "$out/design" --dialogs=gtk
+w=$(wait_window "$kChooserTitle")
+shot design-chooser
+choose "$w" "$out/design/rose.dst"
+w=$(wait_window "$kConvertedCaption")
+shot design-converted
+keys "$w" Return
+expect_exit 0
+grep -qx "$out/design/rose.dst: wrote $out/design/rose.shv" "$out/$run.out" || die "the SHV written is not listed"
+"$korvane" --info "$out/design/rose.shv" >/dev/null || die "rose.shv does not read back"
+no_error_line
+
+# An SHV design tells what it holds and, on Yes, goes through the save dialog
+# to the type chosen there (DST, offered first).
+mkdir -p "$out/shv"
+make_garden "$out/shv/garden.DHV"
+(cd "$out/shv" && "$korvane" garden.DHV >/dev/null 2>&1) || die "the command line cannot split"
+start_korvane shv "$out/shv" --dialogs=gtk garden001.shv
+w=$(wait_window "$kShvCaption")
+shot shv-question
+keys "$w" Return
+w=$(wait_window "$kSaveTitle")
+sleep 0.5
+shot shv-save-dialog
+keys "$w" Return
+w=$(wait_window "$kConvertedCaption")
+shot shv-converted
+keys "$w" Return
+expect_exit 0
+"$korvane" --info "$out/shv/garden001.dst" 2>/dev/null | grep -q DST || die "garden001.dst is no DST design"
+no_error_line
 run=""
 
 # Installed under another prefix than the configured one, korvane still finds

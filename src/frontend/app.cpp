@@ -1,6 +1,7 @@
 #include "frontend/app.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,8 @@
 #include <optional>
 #include <ostream>
 
+#include "convert/invocation.hpp"
+#include "convert/naming.hpp"
 #include "frontend/boxes.hpp"
 #include "frontend/inputs.hpp"
 #include "frontend/messages.hpp"
@@ -15,6 +18,7 @@
 #include "frontend/progress.hpp"
 #include "frontend/texts.hpp"
 #include "frontend/file_types.hpp"
+#include "formats/format_table.hpp"
 #include "inspect/format_listing.hpp"
 #include "inspect/info_text.hpp"
 #include "inspect/text_out.hpp"
@@ -60,31 +64,6 @@ std::string reason_under(const std::string& path, const Error& e) {
   const std::string prefix = path + ": ";
   if (m.rfind(prefix, 0) == 0) m.erase(0, prefix.size());
   return m;
-}
-
-// Converts one container planned alone; prints the failure.
-Result<Outcome> convert_alone(Conversion what, const std::string& path, bool force,
-                              std::ostream& err) {
-  if (path.empty()) {
-    Error e = make_error(ErrorCode::kNoInputName, path, "the file name is empty");
-    print_cli_message(err, "the file name is empty");
-    return e;
-  }
-  ConvertOptions options;
-  options.force = force;
-  Invocation run(what, {path}, std::nullopt, options);
-  if (!run.refusals().empty()) {
-    for (const auto& e : run.refusals()) print_message(err, e);
-    err << std::flush;
-    return run.refusals().front();
-  }
-  auto r = run.convert(0);
-  auto st = run.finish();
-  if (!r) print_message(err, r.error());
-  if (!st) print_message(err, st.error());
-  err << std::flush;
-  if (r && !st) return st.error();
-  return r;
 }
 
 // Under the "wrote" line, what the conversion changed and whether the file
@@ -138,55 +117,305 @@ void put_conversion_json(inspect::JsonWriter& j, const std::string& input,
   j.close_object();
 }
 
-// The desktop flow: the boxes say what was written where, and why anything
-// failed; the console gets the same lines as a command line run.
+// The folder part of `path`, with its separator; empty for a bare name.
+std::string folder_part(const std::string& path) {
+  return path.substr(0, convert::file_name_start(path));
+}
+
+std::string in_folder(const std::string& folder, const std::string& path) {
+  std::string joined = folder;
+#ifdef _WIN32
+  if (!joined.empty() && joined.back() != '\\' && joined.back() != '/') joined += '\\';
+#else
+  if (!joined.empty() && joined.back() != '/') joined += '/';
+#endif
+  return joined + path.substr(convert::file_name_start(path));
+}
+
+// Lower case, as the format table lists them; empty when the name has none.
+std::string extension_of(const std::string& path) {
+  const auto dot = path.find_last_of('.');
+  if (dot == std::string::npos || dot < convert::file_name_start(path)) return {};
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+// The desktop takes folders of every design korvane reads, not only of
+// containers: a folder of DST files is what most users bring.
+std::vector<InputItem> desktop_inputs(const std::vector<std::string>& args, bool recursive) {
+  const auto readable = open_file_types().front().extensions;
+  std::vector<InputItem> items;
+  for (const auto& a : args) {
+    if (a.empty() || !is_directory(a)) {
+      items.push_back({a, a.empty() ? std::optional<std::string>("the file name is empty")
+                                    : std::nullopt});
+      continue;
+    }
+    auto files = convert::real_file_system().regular_files_in(a, recursive);
+    if (!files) {
+      items.push_back({a, files.error().message()});
+      continue;
+    }
+    std::vector<std::string> found;
+    for (auto& f : *files)
+      if (std::find(readable.begin(), readable.end(), extension_of(f)) != readable.end())
+        found.push_back(std::move(f));
+    std::sort(found.begin(), found.end());
+    if (found.empty())
+      items.push_back({a, a + ": the folder holds no design korvane reads" +
+                              std::string(recursive ? "" : " (--recursive looks in its subfolders)")});
+    for (auto& f : found) items.push_back({std::move(f), {}});
+  }
+  return items;
+}
+
+// One run of the desktop flow: the boxes say what was written where, and why
+// anything failed; the console gets the same lines as a command line run.
+class Desktop {
+ public:
+  Desktop(Dialogs& dialogs, const Options& o, std::ostream& out, std::ostream& err)
+      : dialogs_(dialogs), o_(o), out_(out), err_(err) {}
+
+  int run(const std::vector<std::string>& files) {
+    const auto items = desktop_inputs(files, o_.recursive);
+    batch_ = items.size() > 1 || std::any_of(files.begin(), files.end(), is_directory);
+    bool designs = false;
+    for (const auto& item : items) {
+      if (item.problem) {
+        print_cli_message(err_, *item.problem);
+        dialogs_.show(split_failed_box(item.file, *item.problem));
+        print_error_line(out_, -1);
+        ++failed_;
+        summary_.push_back(*item.problem);
+        continue;
+      }
+      auto info = survey_file(item.file);
+      // A file that cannot be surveyed still goes the way its name points,
+      // so that its own conversion says what is wrong with it.
+      const bool container =
+          info ? info->kind == FileKind::kContainer : extension_of(item.file) == "dhv";
+      if (container) {
+        container_flow(item.file, info ? &*info : nullptr);
+        continue;
+      }
+      designs = true;
+      if (info && info->kind == FileKind::kDesign)
+        shv_flow(item.file);
+      else
+        design_flow(item.file, info ? &*info : nullptr);
+    }
+    // Containers keep the boxes they always had; a summary is for the designs.
+    if (batch_ && designs) dialogs_.show(summary_box(summary_, done_, failed_, skipped_));
+    return failed_ > 0 ? kExitFailed : kExitOk;
+  }
+
+ private:
+  // Converts `path` alone, into `output` when given. A file its folder will
+  // not take offers another folder, which then takes every later output of
+  // the run too: a user who once chose where to write expects it to stay.
+  Result<Outcome> convert(Conversion what, const std::string& path, ConvertOptions options,
+                          std::optional<std::string> output = std::nullopt) {
+    options.force = o_.force;
+    for (;;) {
+      std::optional<std::string> out_dir;
+      if (folder_ && !output) out_dir = folder_;
+      Invocation run(what, {path}, output, options, out_dir);
+      Result<Outcome> r = run.refusals().empty() ? run.convert(0)
+                                                 : Result<Outcome>(run.refusals().front());
+      if (r) {
+        if (auto st = run.finish(); !st) r = st.error();
+      }
+      if (r) {
+        for (const auto& w : r->written) written_.push_back(w);
+        return r;
+      }
+      if (r.error().code != ErrorCode::kCannotWrite || r.error().file.empty()) return r;
+      const bool exists = convert::real_file_system().identify(r.error().file).type !=
+                          convert::FileType::kMissing;
+      if (!dialogs_.ask(unwritable_box(r.error().file, r.error().detail, exists))) return r;
+      const std::string start = folder_part(r.error().file);
+      auto chosen = dialogs_.choose_folder(texts::kFolderTitle, start);
+      if (!chosen || chosen->empty()) return r;
+      folder_ = *chosen;
+      if (output) output = in_folder(*folder_, *output);
+    }
+  }
+
+  void failed(const Error& e, Conversion what) {
+    print_message(err_, e);
+    print_error_line(out_, c_result(what, e));
+    ++failed_;
+  }
+
+  // As the desktop has always done it: split, then offer to combine.
+  void container_flow(const std::string& path, const FileInfo* info) {
+    const auto split = convert(Conversion::kSplit, path, {});
+    if (!split) {
+      dialogs_.show(split_failed_box(path, reason_under(path, split.error())));
+      failed(split.error(), Conversion::kSplit);
+      summary_.push_back(name_of(path) + ": NOT split: " + reason_under(path, split.error()));
+      return;
+    }
+    if (!o_.quiet) print_written(out_, path, *split);
+    ++done_;
+    summary_.push_back(name_of(path) + ": split into " + std::to_string(split->written.size()) +
+                       (split->written.size() == 1 ? " design" : " designs"));
+    // Asked only when combining can succeed: a No must never be the only
+    // way to avoid a failure the program could foresee.
+    std::optional<std::string> cannot;
+    if (auto st = check_combine(path); !st) cannot = reason_under(path, st.error());
+    std::optional<std::string> warning;
+    if (info != nullptr) warning = hoop_warning(*info);
+    const Box done = split_done_box(path, split->written, warning, cannot);
+    if (cannot) {
+      dialogs_.show(done);
+      return;
+    }
+    if (!dialogs_.ask(done)) return;
+    const auto combined = convert(Conversion::kCombine, path, {});
+    if (!combined) {
+      dialogs_.show(
+          combine_failed_box(path, split->written, reason_under(path, combined.error())));
+      print_message(err_, combined.error());
+      print_error_line(out_, -1);
+      ++failed_;
+      return;
+    }
+    if (!o_.quiet) print_written(out_, path, *combined);
+    dialogs_.show(combined_box(path, combined->written));
+  }
+
+  // A design no hoop of the target holds as it lies, but one holds turned:
+  // the question to ask, if any.
+  static std::optional<Box> turn_question(const std::string& path, const FileInfo* info,
+                                          const std::string& to) {
+    const formats::Format* f = formats::format_named(to.empty() ? "shv" : to);
+    if (f == nullptr || info == nullptr || info->designs.size() != 1) return std::nullopt;
+    const auto hoops = f->limits.hoops;
+    const DesignInfo& d = info->designs.front();
+    for (const auto& h : hoops) {
+      if (d.height > h.width || d.width > h.height) continue;
+      TooLarge t{d.width, d.height, f->name, hoops.back().width, hoops.back().height,
+                 h.width, h.height};
+      return too_large_box(path, t);
+    }
+    return std::nullopt;
+  }
+
+  // Converts with the target's rules; a design that fits only turned is
+  // turned when the user says so. Nothing: the user declined.
+  std::optional<Result<Outcome>> convert_design(const std::string& path, const FileInfo* info,
+                                                ConvertOptions options,
+                                                std::optional<std::string> output) {
+    auto r = convert(Conversion::kConvert, path, options, output);
+    if (r || r.error().code != ErrorCode::kLargerThanHoops) return r;
+    const auto question = turn_question(path, info, options.to);
+    if (!question) return r;
+    if (!dialogs_.ask(*question)) return std::nullopt;
+    options.rotate = Turn::kToFit;
+    return convert(Conversion::kConvert, path, options, output);
+  }
+
+  void converted(const std::string& path, const std::optional<Result<Outcome>>& r) {
+    if (!r) {
+      ++skipped_;
+      summary_.push_back(name_of(path) + ": NOT converted: it fits no hoop, and was not turned");
+      return;
+    }
+    if (!*r) {
+      const std::string why = reason_under(path, r->error());
+      failed(r->error(), Conversion::kConvert);
+      summary_.push_back(name_of(path) + ": NOT converted: " + why);
+      if (!batch_) dialogs_.show(convert_failed_box(path, why));
+      return;
+    }
+    const Outcome& o = **r;
+    if (!o_.quiet) print_written(out_, path, o);
+    ++done_;
+    std::string entry = name_of(path) + ": wrote " + join(names_of(o.written));
+    for (const auto& report : o.reports)
+      for (const auto& a : report.adjustments) entry += "\n    " + a.sentence;
+    summary_.push_back(entry);
+    if (!batch_) dialogs_.show(converted_box(path, o));
+  }
+
+  // Any design but an SHV one becomes SHV beside it.
+  void design_flow(const std::string& path, const FileInfo* info) {
+    // Two designs of one name in one folder (rose.dst, rose.pes) would give
+    // one SHV: the second must not replace what the first just wrote.
+    const std::string target = folder_ ? convert::output_in_folder(Conversion::kConvert, path,
+                                                                   *folder_)
+                                       : convert::shv_name(path);
+    if (std::find(written_.begin(), written_.end(), target) != written_.end()) {
+      // Only a batch has written anything before: the summary tells it.
+      const std::string why =
+          name_of(target) + " was written from another design just before; open this one alone "
+                            "to replace it";
+      failed(make_error(ErrorCode::kDuplicateOutput, path, why), Conversion::kConvert);
+      summary_.push_back(name_of(path) + ": NOT converted: " + why);
+      return;
+    }
+    converted(path, convert_design(path, info, {}, std::nullopt));
+  }
+
+  // An SHV design is what korvane makes; the question is which other format
+  // it should go to. In a batch it stays as it is: a folder already
+  // converted holds the SHV files of the last run.
+  void shv_flow(const std::string& path) {
+    if (batch_) {
+      ++skipped_;
+      summary_.push_back(name_of(path) +
+                         ": left as it is (an SHV design; open it alone to convert it to another "
+                         "format)");
+      return;
+    }
+    auto info = survey_file(path, true);
+    if (!info) return converted(path, Result<Outcome>(info.error()));
+    if (!dialogs_.ask(shv_box(path, *info))) return;
+    std::vector<std::string> formats;
+    SaveRequest request;
+    request.title = texts::kSaveTitle;
+    request.folder = folder_ ? *folder_ : folder_part(path);
+    request.name = convert::design_name(path);
+    request.types = save_file_types(&formats);
+    const auto dst = std::find(formats.begin(), formats.end(), "dst");
+    request.type = dst == formats.end() ? 0 : static_cast<std::size_t>(dst - formats.begin());
+    const auto answer = dialogs_.save_file(request);
+    if (!answer || answer->path.empty()) return;
+    ConvertOptions options;
+    // A type the dialog does not know leaves the format to the name.
+    if (answer->type < formats.size()) options.to = formats[answer->type];
+    converted(path, convert_design(path, &*info, options, answer->path));
+  }
+
+  static std::string name_of(const std::string& path) {
+    return path.substr(convert::file_name_start(path));
+  }
+  static std::vector<std::string> names_of(const std::vector<std::string>& paths) {
+    std::vector<std::string> names;
+    for (const auto& p : paths) names.push_back(name_of(p));
+    return names;
+  }
+
+  Dialogs& dialogs_;
+  const Options& o_;
+  std::ostream& out_;
+  std::ostream& err_;
+  bool batch_ = false;
+  std::optional<std::string> folder_;  // chosen when a design's own could not be written
+  std::vector<std::string> written_;   // every file this run wrote
+  std::vector<std::string> summary_;
+  std::size_t done_ = 0, failed_ = 0, skipped_ = 0;
+};
+
 int run_dialogs(DialogChoice choice, const Options& o, bool banner, std::ostream& out,
                 std::ostream& err, const DialogsFactory& factory) {
   if (banner) print_banner(out);
   auto dialogs = factory(choice);
   if (!dialogs) return kExitFailed;
   const auto files = o.files.empty() ? dialogs->open_files(open_file_types()) : o.files;
-  bool any_failed = false;
-  for (const auto& item : expand_inputs(files, o.recursive)) {
-    const std::string& path = item.file;
-    if (item.problem) {
-      print_cli_message(err, *item.problem);
-      dialogs->show(split_failed_box(path, *item.problem));
-      print_error_line(out, -1);
-      any_failed = true;
-      continue;
-    }
-    const auto split = convert_alone(Conversion::kSplit, path, o.force, err);
-    if (!split) {
-      dialogs->show(split_failed_box(path, reason_under(path, split.error())));
-      print_error_line(out, c_result(Conversion::kSplit, split.error()));
-      any_failed = true;
-      continue;
-    }
-    if (!o.quiet) print_written(out, path, *split);
-    // Asked only when combining can succeed: a No must never be the only
-    // way to avoid a failure the program could foresee.
-    std::optional<std::string> cannot;
-    if (auto st = check_combine(path); !st) cannot = reason_under(path, st.error());
-    std::optional<std::string> warning;
-    if (auto info = survey_file(path)) warning = hoop_warning(*info);
-    const Box done = split_done_box(path, split->written, warning, cannot);
-    if (cannot) {
-      dialogs->show(done);
-      continue;
-    }
-    if (!dialogs->ask(done)) continue;
-    const auto combined = convert_alone(Conversion::kCombine, path, o.force, err);
-    if (!combined) {
-      dialogs->show(combine_failed_box(path, split->written, reason_under(path, combined.error())));
-      print_error_line(out, -1);
-      any_failed = true;
-      continue;
-    }
-    if (!o.quiet) print_written(out, path, *combined);
-    dialogs->show(combined_box(path, combined->written));
-  }
-  return any_failed ? kExitFailed : kExitOk;
+  return Desktop(*dialogs, o, out, err).run(files);
 }
 
 // Progress goes only to the process's own standard error, and only when a

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "frontend/texts.hpp"
+#include "korvane/korvane.hpp"
 #include "inspect/millimetres.hpp"
 #include "inspect/survey.hpp"
 
@@ -85,6 +86,106 @@ Box combine_failed_box(const std::string& path, const std::vector<std::string>& 
              std::string(texts::kCombineFailed) + "\n" + reason + "\n\n" + texts::kSplitStands +
                  "\n" + written_text(split_written),
              BoxIcon::kWarning);
+}
+
+std::string changes_text(const Outcome& outcome) {
+  std::string text;
+  bool checked = !outcome.reports.empty();
+  for (std::size_t i = 0; i < outcome.reports.size(); ++i) {
+    const std::string lead = outcome.written.size() > 1 && i < outcome.written.size()
+                                 ? outcome.written[i].substr(name_start(outcome.written[i])) + ": "
+                                 : std::string();
+    for (const auto& a : outcome.reports[i].adjustments) text += "\u2022 " + lead + a.sentence + "\n";
+    checked = checked && outcome.reports[i].checked;
+  }
+  if (text.empty()) text = "Nothing needed changing.\n";
+  if (checked) text += texts::kChecked;
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+Box converted_box(const std::string& path, const Outcome& outcome) {
+  return box(texts::kConvertedCaption, path,
+             written_text(outcome.written) + "\n\n" + changes_text(outcome), BoxIcon::kInformation);
+}
+
+Box convert_failed_box(const std::string& path, const std::string& reason) {
+  return box(texts::kNotConvertedCaption, path, reason, BoxIcon::kWarning);
+}
+
+namespace {
+
+std::string size_text(std::int64_t width, std::int64_t height) {
+  return inspect::millimetres(width) + " x " + inspect::millimetres(height) + " mm";
+}
+
+std::string hoop_text(std::int32_t width, std::int32_t height) {
+  return std::to_string(width / 10) + " x " + std::to_string(height / 10) + " mm";
+}
+
+}  // namespace
+
+Box shv_box(const std::string& path, const FileInfo& info) {
+  std::string text;
+  for (const auto& d : info.designs) {
+    if (info.designs.size() > 1) text += "Design " + std::to_string(d.number) + ": ";
+    text += "It measures " + size_text(d.width, d.height);
+    text += d.hoop == HoopClass::kLarger
+                ? std::string(", larger than every hoop.\n")
+                : ", for the " + std::string(hoop_class_name(d.hoop)) + " mm hoop.\n";
+    text += std::to_string(d.colours.size()) + (d.colours.size() == 1 ? " colour" : " colours");
+    for (std::size_t i = 0; i < d.colours.size(); ++i) {
+      const auto& c = d.colours[i];
+      text += (i ? ", " : ": ") + std::to_string(unsigned{c.code}) + " " +
+              (c.name.empty() ? "(unnamed)" : c.name);
+    }
+    text += ".\n";
+    // Stitches as the needle makes them where they were counted; the file
+    // itself only counts the words of its stream.
+    std::size_t stitches = 0;
+    for (const auto& e : d.events) stitches += e.op == EventOp::kStitch ? 1 : 0;
+    text += d.has_events ? std::to_string(stitches) + " stitches.\n"
+                         : std::to_string(d.stitch_words) + " stitch words.\n";
+  }
+  return box(texts::kShvCaption, path, text + "\n" + texts::kConvertShvQuestion,
+             BoxIcon::kInformation);
+}
+
+Box too_large_box(const std::string& path, const TooLarge& t) {
+  return box(texts::kTooLargeCaption, path,
+             "It measures " + size_text(t.width, t.height) + "; the largest " + t.format +
+                 " hoop is " + hoop_text(t.largest_width, t.largest_height) +
+                 ".\nTurned by 90 degrees it fits the " + hoop_text(t.turned_width, t.turned_height) +
+                 " hoop.\n\n" + texts::kTurnQuestion,
+             BoxIcon::kWarning);
+}
+
+Box unwritable_box(const std::string& file, const std::string& reason, bool file_exists) {
+  const std::string folder = file.substr(0, name_start(file));
+  std::string why = "korvane cannot write " + file.substr(name_start(file)) + " there";
+  why += reason.empty() ? std::string(".") : " (" + reason + ").";
+  // Where the file itself is in the way, the reason has said so already.
+  if (!file_exists)
+    why += "\nThe folder may be read-only, on a locked card or disk, or another user's.";
+  return box(texts::kUnwritableCaption, folder.empty() ? std::string(".") : folder,
+             why + "\n\n" + texts::kOtherFolderQuestion, BoxIcon::kWarning);
+}
+
+Box summary_box(const std::vector<std::string>& entries, std::size_t done, std::size_t failed,
+                std::size_t skipped) {
+  std::string counts = std::to_string(done) + (done == 1 ? " file converted" : " files converted");
+  if (failed > 0) counts += ", " + std::to_string(failed) + " NOT converted";
+  if (skipped > 0)
+    counts += ", " + std::to_string(skipped) + (skipped == 1 ? " left as it is" : " left as they are");
+  // A box taller than the screen would hide its OK button.
+  constexpr std::size_t kShown = 20;
+  std::string list;
+  for (std::size_t i = 0; i < entries.size() && i < kShown; ++i) list += entries[i] + "\n";
+  if (entries.size() > kShown)
+    list += "\u2026 and " + std::to_string(entries.size() - kShown) + " more.\n";
+  if (!list.empty()) list.pop_back();
+  return box(texts::kSummaryCaption, counts, list,
+             failed > 0 ? BoxIcon::kWarning : BoxIcon::kInformation);
 }
 
 }  // namespace kvn::frontend

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -94,17 +95,50 @@ std::string lower_word(const std::string& line) {
   return word;
 }
 
+#ifdef _WIN32
+constexpr const char* kSeparators = "/\\";
+constexpr char kSeparator = '\\';
+#else
+constexpr const char* kSeparators = "/";
+constexpr char kSeparator = '/';
+#endif
+
+std::string with_separator(const std::string& folder) {
+  if (folder.empty()) return folder;
+  if (std::string(kSeparators).find(folder.back()) != std::string::npos) return folder;
+  return folder + kSeparator;
+}
+
+// "Embroidery designs (*.dst *.exp ...)", as a file dialog lists a type.
+std::string type_line(const FileType& t) {
+  std::string line = t.description + " (";
+  if (t.extensions.empty()) line += "*";
+  for (std::size_t i = 0; i < t.extensions.size(); ++i)
+    line += (i ? " *." : "*.") + t.extensions[i];
+  return line + ")";
+}
+
+bool has_extension(const std::string& path, const std::vector<std::string>& extensions) {
+  const auto dot = path.find_last_of('.');
+  const auto slash = path.find_last_of(kSeparators);
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return std::find(extensions.begin(), extensions.end(), ext) != extensions.end();
+}
+
 class TerminalDialogs final : public Dialogs {
  public:
   TerminalDialogs(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
 
-  std::vector<std::string> open_files(const std::vector<FileType>& /*types*/) override {
-    out_ << texts::kDialogTitle << "\n" << texts::kFilterDescription << "\n";
+  std::vector<std::string> open_files(const std::vector<FileType>& types) override {
+    out_ << texts::kOpenTitle << "\n";
+    // The first type says what is taken; the rest only name its parts.
+    if (!types.empty()) out_ << type_line(types.front()) << "\n";
     for (;;) {
       out_ << "File names (empty to cancel): " << std::flush;
       std::string line;
-      if (!std::getline(in_, line)) return {};
-      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!read_line(line)) return {};
       // A name with blanks typed as it is stays one name.
       if (is_file(line)) return {line};
       const auto words = shell_words(line);
@@ -120,11 +154,62 @@ class TerminalDialogs final : public Dialogs {
     }
   }
 
-  std::optional<SaveAnswer> save_file(const SaveRequest& /*request*/) override { return std::nullopt; }
+  std::optional<SaveAnswer> save_file(const SaveRequest& request) override {
+    if (request.types.empty()) return std::nullopt;
+    out_ << request.title << "\n";
+    for (std::size_t i = 0; i < request.types.size(); ++i)
+      out_ << "  " << i + 1 << ". " << type_line(request.types[i]) << "\n";
+    const std::size_t first = request.type < request.types.size() ? request.type : 0;
+    std::size_t type = first;
+    for (;;) {
+      out_ << "Type (1-" << request.types.size() << ", empty for " << first + 1
+           << "; 0 to cancel): " << std::flush;
+      std::string line;
+      if (!read_line(line)) return std::nullopt;
+      const std::string word = lower_word(line);
+      if (word.empty()) break;
+      if (word == "0") return std::nullopt;
+      char* end = nullptr;
+      const unsigned long n = std::strtoul(word.c_str(), &end, 10);
+      if (*end == '\0' && n >= 1 && n <= request.types.size()) {
+        type = n - 1;
+        break;
+      }
+      out_ << "Please answer with a number from the list.\n";
+    }
+    const auto& extensions = request.types[type].extensions;
+    std::string suggested = request.name;
+    if (!extensions.empty()) suggested += "." + extensions.front();
+    const std::string folder = with_separator(request.folder);
+    out_ << "File name (empty for " << folder << suggested << "; a single '-' to cancel): "
+         << std::flush;
+    std::string line;
+    if (!read_line(line)) return std::nullopt;
+    const auto words = shell_words(line);
+    if (line == "-") return std::nullopt;
+    std::string path = words.empty() ? folder + suggested : words.front();
+    if (!words.empty() && path.find_first_of(kSeparators) == std::string::npos)
+      path = folder + path;
+    // As the graphical dialogs do: a name typed without the type's extension gets it.
+    if (!extensions.empty() && !has_extension(path, extensions)) path += "." + extensions.front();
+    return SaveAnswer{path, type};
+  }
 
-  std::optional<std::string> choose_folder(const std::string& /*title*/,
-                                           const std::string& /*start*/) override {
-    return std::nullopt;
+  std::optional<std::string> choose_folder(const std::string& title,
+                                           const std::string& start) override {
+    out_ << title << "\n";
+    for (;;) {
+      out_ << "Folder (empty to cancel; now " << (start.empty() ? "." : start) << "): "
+           << std::flush;
+      std::string line;
+      if (!read_line(line)) return std::nullopt;
+      const auto words = shell_words(line);
+      if (words.empty()) return std::nullopt;
+      std::error_code ec;
+      if (std::filesystem::is_directory(convert::path_from_utf8(words.front()), ec))
+        return words.front();
+      out_ << words.front() << "\nNo such folder.\n";
+    }
   }
 
   void show(const Box& box) override { out_ << box.text << "\n[OK]\n" << std::flush; }
@@ -142,6 +227,12 @@ class TerminalDialogs final : public Dialogs {
   }
 
  private:
+  bool read_line(std::string& line) {
+    if (!std::getline(in_, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+  }
+
   std::istream& in_;
   std::ostream& out_;
 };

@@ -38,4 +38,18 @@ inline constexpr const char* kNotCombinedCaption = "KORVANE did NOT combine the 
 inline constexpr const char* kCombineFailed = "Combining failed:";
 inline constexpr const char* kSplitStands = "The split designs were written all the same.";
 
+inline constexpr const char* kOpenTitle = "Select designs to convert";
+inline constexpr const char* kConvertedCaption = "KORVANE converted the design:";
+inline constexpr const char* kNotConvertedCaption = "KORVANE did NOT convert the design:";
+inline constexpr const char* kShvCaption = "KORVANE opened an SHV design:";
+inline constexpr const char* kConvertShvQuestion = "Convert it to another format?";
+inline constexpr const char* kSaveTitle = "Convert the design to";
+inline constexpr const char* kTooLargeCaption = "KORVANE found a design larger than every hoop:";
+inline constexpr const char* kTurnQuestion = "Turn it to fit?";
+inline constexpr const char* kUnwritableCaption = "KORVANE cannot write in the folder:";
+inline constexpr const char* kOtherFolderQuestion = "Choose another folder to write in?";
+inline constexpr const char* kFolderTitle = "Choose a folder to write the designs in";
+inline constexpr const char* kSummaryCaption = "KORVANE finished the files:";
+inline constexpr const char* kChecked = "Read back after writing: it holds the design.";
+
 }  // namespace kvn::frontend::texts

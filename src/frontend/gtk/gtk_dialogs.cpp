@@ -40,9 +40,43 @@ GChars displayable(const std::string& path) {
   return GChars(g_filename_display_name(path.c_str()));
 }
 
-gboolean matches_dhv_filter(const GtkFileFilterInfo* info, gpointer) {
-  return info->display_name != nullptr &&
-         matches_file_pattern(info->display_name, texts::kFilterPattern);
+// The patterns of one type, kept alive as long as the filter that uses them.
+struct Patterns {
+  std::vector<std::string> patterns;  // "*.dst"; none: every file
+};
+
+gboolean matches_type(const GtkFileFilterInfo* info, gpointer data) {
+  const auto* p = static_cast<const Patterns*>(data);
+  if (p->patterns.empty()) return TRUE;
+  if (info->display_name == nullptr) return FALSE;
+  for (const auto& pattern : p->patterns)
+    if (matches_file_pattern(info->display_name, pattern)) return TRUE;
+  return FALSE;
+}
+
+void delete_patterns(gpointer data) { delete static_cast<Patterns*>(data); }
+
+// "DST designs (*.dst)", matched as Windows matches "*.DST": in any letter case.
+GtkFileFilter* filter_for(const FileType& type) {
+  auto* p = new Patterns;
+  std::string name = type.description + " (";
+  if (type.extensions.empty()) name += "*";
+  for (std::size_t i = 0; i < type.extensions.size(); ++i) {
+    p->patterns.push_back("*." + type.extensions[i]);
+    name += (i ? " " : "") + p->patterns.back();
+  }
+  name += ")";
+  GtkFileFilter* filter = gtk_file_filter_new();
+  gtk_file_filter_set_name(filter, name.c_str());
+  gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_DISPLAY_NAME, matches_type, p,
+                             delete_patterns);
+  return filter;
+}
+
+bool has_extension(const std::string& name, const std::vector<std::string>& extensions) {
+  for (const auto& e : extensions)
+    if (matches_file_pattern(name, "*." + e)) return true;
+  return false;
 }
 
 enum class Buttons { kOk, kYesNo };
@@ -107,23 +141,16 @@ int run_message_box(const Box& b, Buttons buttons) {
 
 class GtkDialogs final : public Dialogs {
  public:
-  std::vector<std::string> open_files(const std::vector<FileType>& /*types*/) override {
+  std::vector<std::string> open_files(const std::vector<FileType>& types) override {
     GtkWidget* dialog = gtk_file_chooser_dialog_new(
-        texts::kDialogTitle, nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, gtk_label("_Cancel"),
+        texts::kOpenTitle, nullptr, GTK_FILE_CHOOSER_ACTION_OPEN, gtk_label("_Cancel"),
         GTK_RESPONSE_CANCEL, gtk_label("_Open"), GTK_RESPONSE_ACCEPT, nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_file_chooser_set_select_multiple(chooser, TRUE);
 
-    // The one filter, matched as Windows matches "*.DHV": in any letter case.
-    GtkFileFilter* filter = gtk_file_filter_new();
-    gtk_file_filter_set_name(filter, texts::kFilterDescription);
-    gtk_file_filter_add_custom(filter, GTK_FILE_FILTER_DISPLAY_NAME, matches_dhv_filter, nullptr,
-                               nullptr);
-    gtk_file_chooser_add_filter(chooser, filter);
-    gtk_file_chooser_set_filter(chooser, filter);
-
+    for (const auto& type : types) gtk_file_chooser_add_filter(chooser, filter_for(type));
     // Left alone, GTK opens on "Recent"; a console user expects the folder
     // they started korvane in.
     const GChars here(g_get_current_dir());
@@ -154,11 +181,77 @@ class GtkDialogs final : public Dialogs {
     return chosen;
   }
 
-  std::optional<SaveAnswer> save_file(const SaveRequest& /*request*/) override { return std::nullopt; }
+  std::optional<SaveAnswer> save_file(const SaveRequest& request) override {
+    if (request.types.empty()) return std::nullopt;
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(
+        request.title.c_str(), nullptr, GTK_FILE_CHOOSER_ACTION_SAVE, gtk_label("_Cancel"),
+        GTK_RESPONSE_CANCEL, gtk_label("_Save"), GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    gtk_file_chooser_set_local_only(chooser, TRUE);
+    gtk_file_chooser_set_do_overwrite_confirmation(chooser, TRUE);
+    std::vector<GtkFileFilter*> filters;
+    for (const auto& type : request.types) {
+      filters.push_back(filter_for(type));
+      gtk_file_chooser_add_filter(chooser, filters.back());
+    }
+    const std::size_t first = request.type < filters.size() ? request.type : 0;
+    gtk_file_chooser_set_filter(chooser, filters[first]);
+    if (!request.folder.empty()) gtk_file_chooser_set_current_folder(chooser, request.folder.c_str());
+    const auto& first_extensions = request.types[first].extensions;
+    std::string suggested = request.name;
+    if (!first_extensions.empty()) suggested += "." + first_extensions.front();
+    gtk_file_chooser_set_current_name(chooser, displayable(suggested).get());
 
-  std::optional<std::string> choose_folder(const std::string& /*title*/,
-                                           const std::string& /*start*/) override {
-    return std::nullopt;
+    std::optional<SaveAnswer> answer;
+    while (!answer && gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+      const GChars name(gtk_file_chooser_get_filename(chooser));
+      if (name == nullptr) continue;
+      std::size_t type = first;
+      GtkFileFilter* chosen = gtk_file_chooser_get_filter(chooser);
+      for (std::size_t i = 0; i < filters.size(); ++i)
+        if (filters[i] == chosen) type = i;
+      std::string path = name.get();
+      const auto& extensions = request.types[type].extensions;
+      // The type chosen gives the format; a name typed without its extension
+      // gets it, so that the file opens as what it is. The overwrite question
+      // was asked for the name as typed: ask again for the name with it.
+      if (!extensions.empty() && !has_extension(path, extensions)) {
+        path += "." + extensions.front();
+        if (g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) {
+          const std::string shown = displayable(path).get();
+          const Box replace{"KORVANE: replace the file?",
+                            "KORVANE: replace the file?\n" + shown +
+                                "\n\nIt exists already. Replace it?",
+                            BoxIcon::kWarning};
+          if (run_message_box(replace, Buttons::kYesNo) != GTK_RESPONSE_YES) continue;
+        }
+      }
+      answer = SaveAnswer{path, type};
+    }
+    gtk_widget_destroy(dialog);
+    let_windows_close();
+    return answer;
+  }
+
+  std::optional<std::string> choose_folder(const std::string& title,
+                                           const std::string& start) override {
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(
+        title.c_str(), nullptr, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, gtk_label("_Cancel"),
+        GTK_RESPONSE_CANCEL, gtk_label("_Select"), GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    gtk_file_chooser_set_local_only(chooser, TRUE);
+    gtk_file_chooser_set_create_folders(chooser, TRUE);
+    if (!start.empty()) gtk_file_chooser_set_current_folder(chooser, start.c_str());
+    std::optional<std::string> folder;
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+      const GChars name(gtk_file_chooser_get_filename(chooser));
+      if (name != nullptr) folder = name.get();
+    }
+    gtk_widget_destroy(dialog);
+    let_windows_close();
+    return folder;
   }
 
   void show(const Box& box) override { run_message_box(box, Buttons::kOk); }
