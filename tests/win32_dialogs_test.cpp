@@ -77,7 +77,7 @@ TEST(Win32Dialogs, FillsEveryFieldOfTheOpenRecord) {
   EXPECT_EQ(ofn.lpstrFileTitle, nullptr);
   EXPECT_EQ(ofn.nMaxFileTitle, 0u);
   EXPECT_EQ(ofn.lpstrInitialDir, dir);
-  EXPECT_STREQ(ofn.lpstrTitle, convert::to_wide(texts::kDialogTitle).c_str());
+  EXPECT_STREQ(ofn.lpstrTitle, convert::to_wide(texts::kOpenTitle).c_str());
   EXPECT_EQ(ofn.Flags, 0x91A04u);
   EXPECT_EQ(ofn.nFileOffset, 0);
   EXPECT_EQ(ofn.nFileExtension, 0);

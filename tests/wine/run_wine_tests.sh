@@ -594,7 +594,8 @@ dialogs_one_by_one() {
   w=$(find_window '^Save in which folder\?$')
   [ -n "$w" ] && xdotool windowfocus --sync "$w" && xdotool key Escape
   wait "$run_pid" || true
-  [ -z "$(answer folder-cancel.txt)" ] && [ ! -s "$dir/folder-cancel.txt.err" ] ||
+  # Wine's own notes start with "wine:"; korvane's would not.
+  [ -z "$(answer folder-cancel.txt)" ] && ! grep -qv '^wine:' "$dir/folder-cancel.txt.err" ||
     fail "dialogs: a cancelled folder dialog answered [$(answer folder-cancel.txt)] $(head -c 300 "$dir/folder-cancel.txt.err")"
   echo "wine: drove the open, save and folder dialogs one by one"
 }
@@ -644,7 +645,7 @@ dialog_flows() {
   [ $ok = 1 ] && { press '^KORVANE converted the design:$' converted-dst.png Return || ok=0; }
   flow_end dst $ok
   [ -s "$dir/rose.shv" ] || fail "dialog flows: a DST picked in the open dialog gave no SHV"
-  tr -d '\r' <"$dir/dst.out" | grep -q 'rose.dst: wrote rose.shv' || fail "dialog flows: the DST's output is not listed"
+  tr -d '\r' <"$dir/dst.out" | grep -q 'rose.dst: wrote .*rose.shv$' || fail "dialog flows: the DST's output is not listed"
 
   ok=1
   flow_start shv --dialogs rose.shv

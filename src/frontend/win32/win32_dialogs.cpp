@@ -217,7 +217,7 @@ std::string filter_list(const std::vector<FileType>& types) {
 void fill_open_file_name(OPENFILENAMEW& ofn, wchar_t (&file)[kFileStrSize],
                          wchar_t (&dir)[kDirStrSize], const wchar_t* filter) {
   // Static: the dialog reads the title while it runs, after this returns.
-  static const std::wstring title = to_wide(texts::kDialogTitle);
+  static const std::wstring title = to_wide(texts::kOpenTitle);
   ofn.lStructSize = sizeof(OPENFILENAMEW);
   ofn.hwndOwner = nullptr;
   ofn.hInstance = nullptr;
