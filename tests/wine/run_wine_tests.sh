@@ -363,11 +363,13 @@ stop_display() {
   unset DISPLAY
 }
 # Polled rather than --sync: a window that closes while xdotool looks at it
-# ends a synced search with an X error instead of going on looking.
+# ends a synced search with an X error instead of going on looking. Only a
+# window on the screen counts: wine names a window before it maps it, and
+# focusing it then fails.
 find_window() {  # find_window TITLE_REGEX: the first window so named, within 60 s
   local found="" _
   for _ in $(seq 120); do
-    found=$(xdotool search --name "$1" 2>/dev/null | head -n 1) || true
+    found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
     [ -n "$found" ] && break
     sleep 0.5
   done
