@@ -197,8 +197,10 @@ class Win32Dialogs final : public Dialogs {
 }  // namespace
 
 std::string filter_list(const std::vector<FileType>& types) {
+  // An empty list would end the dialog's list at once and show nothing.
+  static const std::vector<FileType> kAllFiles{{"All files", {}}};
   std::string list;
-  for (const auto& t : types) {
+  for (const auto& t : types.empty() ? kAllFiles : types) {
     const std::string patterns = patterns_of(t);
     list += t.description;
     list += " (";
@@ -208,8 +210,6 @@ std::string filter_list(const std::vector<FileType>& types) {
     list += patterns;
     list += '\0';
   }
-  // An empty list would end the dialog's list at once and show nothing.
-  if (types.empty()) list += std::string("All files (*.*)\0*.*\0", 21);
   list += '\0';
   return list;
 }
