@@ -12,6 +12,7 @@
 #include <optional>
 #include <ostream>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "convert/utf16.hpp"
@@ -56,6 +57,18 @@ std::wstring with_backslashes(std::string_view path) {
   std::wstring wide = to_wide(path);
   std::replace(wide.begin(), wide.end(), L'/', L'\\');
   return wide;
+}
+
+// A design named without a folder is in the current one, and so is where its
+// dialog should open; left to itself Windows opens the folder it used last.
+std::wstring folder_or_current(std::wstring folder) {
+  if (!folder.empty()) return folder;
+  const DWORD size = GetCurrentDirectoryW(0, nullptr);
+  if (size == 0) return folder;
+  folder.resize(size);
+  const DWORD len = GetCurrentDirectoryW(size, folder.data());
+  folder.resize(len < size ? len : 0);
+  return folder;
 }
 
 // Zero from a common dialog means cancelled unless it says otherwise (a path
@@ -121,7 +134,8 @@ class Win32Dialogs final : public Dialogs {
   }
 
   std::optional<SaveAnswer> save_file(const SaveRequest& request) override {
-    const SaveDialogTexts texts = save_dialog_texts(request);
+    SaveDialogTexts texts = save_dialog_texts(request);
+    texts.folder = folder_or_current(std::move(texts.folder));
     std::vector<wchar_t> file(kFileStrSize, L'\0');
     const std::wstring name = with_backslashes(request.name);
     name.copy(file.data(), file.size() - 1);
@@ -149,12 +163,11 @@ class Win32Dialogs final : public Dialogs {
     dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST |
                        FOS_NOCHANGEDIR);
     dialog->SetTitle(to_wide(title).c_str());
-    if (!start.empty()) {
+    if (const std::wstring at = folder_or_current(with_backslashes(start)); !at.empty()) {
       // A start folder that no longer exists just leaves the dialog where it
       // would open anyway.
       IShellItem* folder = nullptr;
-      if (SUCCEEDED(SHCreateItemFromParsingName(with_backslashes(start).c_str(), nullptr,
-                                                IID_PPV_ARGS(&folder)))) {
+      if (SUCCEEDED(SHCreateItemFromParsingName(at.c_str(), nullptr, IID_PPV_ARGS(&folder)))) {
         dialog->SetFolder(folder);
         folder->Release();
       }
