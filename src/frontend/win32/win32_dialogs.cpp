@@ -293,31 +293,19 @@ SaveDialogTexts save_dialog_texts(const SaveRequest& request) {
 
 void fill_save_file_name(OPENFILENAMEW& ofn, const SaveDialogTexts& texts,
                          std::vector<wchar_t>& file) {
+  // Every field not named here is null or zero: no owner, hook or template.
+  ofn = OPENFILENAMEW{};
   ofn.lStructSize = sizeof(OPENFILENAMEW);
-  ofn.hwndOwner = nullptr;
-  ofn.hInstance = nullptr;
   ofn.lpstrFilter = texts.filter.c_str();
-  ofn.lpstrCustomFilter = nullptr;
-  ofn.nMaxCustFilter = 0;
   ofn.nFilterIndex = texts.filter_index;
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(std::min<std::size_t>(file.size(), kFileStrSize));
-  ofn.lpstrFileTitle = nullptr;
-  ofn.nMaxFileTitle = 0;
   ofn.lpstrInitialDir = texts.folder.empty() ? nullptr : texts.folder.c_str();
   ofn.lpstrTitle = texts.title.empty() ? nullptr : texts.title.c_str();
   ofn.Flags = kSaveFlags;
-  ofn.nFileOffset = 0;
-  ofn.nFileExtension = 0;
   // Set, it makes the dialog add the extension of whichever type is chosen
   // when it is shown, not only of this one.
   ofn.lpstrDefExt = texts.extension.empty() ? nullptr : texts.extension.c_str();
-  ofn.lCustData = 0;
-  ofn.lpfnHook = nullptr;
-  ofn.lpTemplateName = nullptr;
-  ofn.pvReserved = nullptr;
-  ofn.dwReserved = 0;
-  ofn.FlagsEx = 0;
 }
 
 SaveAnswer save_answer(std::string path, DWORD filter_index, const std::vector<FileType>& types) {
