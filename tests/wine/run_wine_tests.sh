@@ -12,7 +12,11 @@
 #      file-open dialog, answers Yes to the question and sees the box naming the
 #      combined design; a container given with --dialogs that cannot be split shows
 #      the failure box and exits 1; a file opened as Explorer opens it (start, with a
-#      console of its own) gets the question box; screenshots of every box are saved.
+#      console of its own) gets the question box; the open, save and folder dialogs
+#      each on their own (korvane_dialog_probe.exe); a DST picked in the open dialog
+#      converts to SHV, that SHV goes to DST through the save dialog, and a design in
+#      a read-only folder is written in the folder picked instead; screenshots of
+#      every box are saved.
 #
 #   bash tests/wine/run_wine_tests.sh [BUILD_ROOT]     (default: build-wine)
 #
