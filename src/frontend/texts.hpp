@@ -26,9 +26,6 @@ inline constexpr const char* kContactAddress = "korvane@korvane.invalid";
 
 inline constexpr const char* kErrorLine = "korvane aborted with error #%d\n";
 
-inline constexpr const char* kDialogTitle = "Select DHV file to convert";
-inline constexpr const char* kFilterDescription = "Viking, Husqvarna (*.DHV)";
-inline constexpr const char* kFilterPattern = "*.DHV";
 inline constexpr const char* kFailedCaption = "KORVANE did NOT create all designs from:";
 inline constexpr const char* kCreatedCaption = "KORVANE created design(s) from:";
 inline constexpr const char* kQuestion = "Need to combine?";

@@ -12,7 +12,11 @@
 #      file-open dialog, answers Yes to the question and sees the box naming the
 #      combined design; a container given with --dialogs that cannot be split shows
 #      the failure box and exits 1; a file opened as Explorer opens it (start, with a
-#      console of its own) gets the question box; screenshots of every box are saved;
+#      console of its own) gets the question box; the open, save and folder dialogs
+#      each on their own (korvane_dialog_probe.exe); a DST picked in the open dialog
+#      converts to SHV, that SHV goes to DST through the save dialog, and a design in
+#      a read-only folder is written in the folder picked instead; screenshots of
+#      every box are saved;
 #   6. the installer and the portable ZIP (installer_test.sh).
 #
 #   bash tests/wine/run_wine_tests.sh [BUILD_ROOT]     (default: build-wine)
@@ -52,7 +56,7 @@ linux_exe=$root/linux/src/frontend/korvane
 dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]' | sort | tr '\n' ' ')
 for dll in $dlls; do
   case $dll in
-    kernel32.dll | user32.dll | gdi32.dll | comdlg32.dll | msvcrt.dll | ole32.dll) ;;
+    kernel32.dll | user32.dll | gdi32.dll | comdlg32.dll | msvcrt.dll | ole32.dll | shell32.dll) ;;
     *) fail "korvane.exe needs $dll" ;;
   esac
 done
@@ -330,6 +334,53 @@ echo "wine: ${#name_cases[@]} name cases, $pictures pictures compared as pixels"
 
 # --- 5. Dialog mode -----------------------------------------------------------------------
 section "dialog mode"
+shots=$root/screenshots
+xvfb_pid=""
+start_display() {  # a virtual X display for wine's windows; false when Xvfb cannot start
+  local display_file=$root/xvfb-display _
+  rm -f "$display_file"
+  # Xvfb picks a free display and writes its number to the descriptor.
+  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$display_file" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
+  if [ ! -s "$display_file" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    return 1
+  fi
+  DISPLAY=:$(cat "$display_file")
+  export DISPLAY
+  # Wine's desktop process reads DISPLAY when it starts: start over with the display set.
+  wineserver -k 2>/dev/null || true
+  wineserver -w
+  # Root writes in any folder. Wine's server opens the files: started without
+  # these capabilities it keeps to a folder's permissions, as for any user,
+  # and a read-only folder is one.
+  if [ "$(id -u)" = 0 ] && command -v capsh >/dev/null; then
+    capsh --drop=cap_dac_override,cap_dac_read_search -- -c 'wineserver -p'
+  fi
+}
+stop_display() {
+  # Wine's desktop process holds the display: let it go before the display does.
+  wineserver -k 2>/dev/null || true
+  wineserver -w
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  unset DISPLAY
+}
+# Polled rather than --sync: a window that closes while xdotool looks at it
+# ends a synced search with an X error instead of going on looking. Only a
+# window on the screen counts: wine names a window before it maps it, and
+# focusing it then fails.
+find_window() {  # find_window TITLE_REGEX: the first window so named, within 60 s
+  local found="" _
+  for _ in $(seq 120); do
+    found=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1) || true
+    [ -n "$found" ] && break
+    sleep 0.5
+  done
+  echo "$found"
+}
+wine_path() { echo "Z:$(echo "$1" | tr / '\\')"; }
 dialog_test() {
   # A container with several designs, so Yes adds the combined design beside the split's.
   local pick="" c n
@@ -352,51 +403,23 @@ dialog_test() {
     fail "dialog mode: no container in the corpus splits"
     return
   fi
-  local dir=$root/dialog shots=$root/screenshots
-  rm -rf "$dir" "$shots" && mkdir -p "$dir" "$shots"
+  local dir=$root/dialog
+  rm -rf "$dir" && mkdir -p "$dir"
   # Picked by a name outside every ANSI code page, typed into the dialog.
   local picked=花
   cp "$pick/garden.dhv" "$dir/$picked.dhv"
   # Opened from Explorer, by another such name.
   cp "$pick/garden.dhv" "$dir/rosé.dhv"
 
-  # Xvfb picks a free display and writes its number to the descriptor.
-  local xvfb_pid display_file=$root/xvfb-display
-  Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$display_file" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
-  if [ ! -s "$display_file" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    fail "dialog mode: Xvfb did not start"
-    return
-  fi
-  DISPLAY=:$(cat "$display_file")
-  export DISPLAY
-  # Wine's desktop process reads DISPLAY when it starts: start over with the display set.
-  wineserver -k 2>/dev/null || true
-  wineserver -w
-
-  # Polled rather than --sync: a window that closes while xdotool looks at it
-  # ends a synced search with an X error instead of going on looking.
-  find_window() {  # find_window TITLE_REGEX: the first window so named, within 60 s
-    local found="" _
-    for _ in $(seq 120); do
-      found=$(xdotool search --name "$1" 2>/dev/null | head -n 1) || true
-      [ -n "$found" ] && break
-      sleep 0.5
-    done
-    echo "$found"
-  }
-
   # set -e would end the subshell at a failing exit code, before it is recorded.
   (set +e; cd "$dir" && timeout 120 wine "$exe" >.out 2>.err; echo $? >.rc) &
   local run_pid=$! w ok=1
-  w=$(find_window '^Select DHV file to convert$')
+  w=$(find_window '^Select .* to convert$')
   if [ -z "$w" ]; then
     fail "dialog mode: the file-open dialog did not appear"
     ok=0
   else
-    sleep 1  # let the dialog list the folder before typing over "*.DHV"
+    sleep 1  # let the dialog list the folder before typing
     xdotool windowfocus --sync "$w"
     # xdotool types a character the keyboard lacks by mapping a spare keycode
     # to it for the moment, which wine, reading the keyboard once at its start,
@@ -472,12 +495,6 @@ dialog_test() {
   # A dialog left open would hold the run: end every process of this prefix (all ours).
   [ $ok = 1 ] || wineserver -k 2>/dev/null || true
   wait "$run_pid" || true
-  # Wine's desktop process holds the display: let it go before the display does.
-  wineserver -k 2>/dev/null || true
-  wineserver -w
-  kill "$xvfb_pid" 2>/dev/null || true
-  wait "$xvfb_pid" 2>/dev/null || true
-  unset DISPLAY
   [ $ok = 1 ] || return
 
   [ "$(cat "$dir/.rc" 2>/dev/null)" = 0 ] || fail "dialog mode: exit code $(cat "$dir/.rc" 2>/dev/null)"
@@ -502,10 +519,172 @@ dialog_test() {
   for f in "$ref"/*.shv; do
     cmp -s "$f" "$dir/$(basename "$f")" || fail "dialog mode: $(basename "$f") differs from the Linux build's"
   done
-  echo "wine: dialog mode drove $name; screenshots in $shots"
+  echo "wine: dialog mode drove $name"
+}
+
+# Each dialog on its own, through korvane_dialog_probe.exe, which shows it as
+# korvane does and prints the answer.
+dialogs_one_by_one() {
+  local probe=$root/win64/tests/korvane_dialog_probe.exe dir=$root/dialog-probe w run_pid
+  rm -rf "$dir" && mkdir -p "$dir/designs" "$dir/out" "$dir/locked"
+  (cd "$dir/designs" && cp "$src/examples/garden.dhv" . && "$linux_exe" --quiet --convert garden.dhv --to dst &&
+    rm garden.dhv && : >0-notes.txt) || { fail "dialogs: no DST to pick"; return; }
+  probe_start() {  # probe_start NAME ARGS...: the probe in the background, its answer in DIR/NAME
+    local name=$1
+    shift
+    (set +e; cd "$dir" && timeout 120 wine "$probe" "$@" >"$name" 2>"$name.err"; echo $? >"$name.rc") &
+    run_pid=$!
+  }
+  answer() { tr -d '\r' <"$dir/$1"; }
+
+  # The open dialog lists designs of every format at first: opening the
+  # folder and double-clicking the first row picks the DST, not the notes.
+  probe_start open.txt open
+  w=$(find_window '^Select .* to convert$')
+  if [ -z "$w" ]; then
+    fail "dialogs: the open dialog did not appear"
+  else
+    sleep 1
+    xdotool windowfocus --sync "$w"
+    xdotool type --delay 20 "$(wine_path "$dir/designs")\\"
+    xdotool key Return
+    sleep 2  # wine redraws the list a while after it has changed folder
+    import -window root "$shots/open-any-format.png"
+    xdotool mousemove --window "$w" 150 45 click --repeat 2 --delay 100 1
+  fi
+  wait "$run_pid" || true
+  [ "$(answer open.txt)" = "$(wine_path "$dir/designs/garden001.dst")" ] ||
+    fail "dialogs: the open dialog answered [$(answer open.txt)], expected garden001.dst; it said: $(head -c 300 "$dir/open.txt.err")"
+
+  # The save dialog offers the type asked for: a name typed without an
+  # extension gets it, one typed with another type's gets that type.
+  local typed expected format
+  for typed in "rose|rose.dst|dst" "tulip.PES|tulip.PES|pes"; do
+    IFS='|' read -r typed expected format <<<"$typed"
+    probe_start "save-$format.txt" save "Convert to" "$(wine_path "$dir/out")" garden dst
+    w=$(find_window '^Convert to$')
+    if [ -z "$w" ]; then
+      fail "dialogs: the save dialog did not appear"
+      break
+    fi
+    sleep 1
+    [ "$format" = dst ] && import -window root "$shots/save-dialog.png"
+    xdotool windowfocus --sync "$w"
+    xdotool key End shift+Home
+    xdotool type --delay 20 "$typed"
+    xdotool key Return
+    wait "$run_pid" || true
+    [ "$(answer "save-$format.txt")" = "$(wine_path "$dir/out/$expected")|$format" ] ||
+      fail "dialogs: typed '$typed' in the save dialog, answered [$(answer "save-$format.txt")]"
+  done
+
+  # The folder picker opens where it is told, here a folder that cannot be
+  # written, and gives the folder the user names.
+  chmod a-w "$dir/locked"
+  probe_start folder.txt folder "Save in which folder?" "$(wine_path "$dir/locked")"
+  w=$(find_window '^Save in which folder\?$')
+  if [ -z "$w" ]; then
+    fail "dialogs: the folder dialog did not appear"
+  else
+    sleep 1
+    import -window root "$shots/folder-dialog.png"
+    xdotool windowfocus --sync "$w"
+    xdotool type --delay 20 "$(wine_path "$dir/out")"
+    xdotool key Return
+  fi
+  wait "$run_pid" || true
+  chmod u+w "$dir/locked"
+  [ "$(answer folder.txt)" = "$(wine_path "$dir/out")" ] ||
+    fail "dialogs: the folder dialog answered [$(answer folder.txt)]; it said: $(head -c 300 "$dir/folder.txt.err")"
+  # Cancelled, it answers nothing and says nothing.
+  probe_start folder-cancel.txt folder "Save in which folder?" "$(wine_path "$dir")"
+  w=$(find_window '^Save in which folder\?$')
+  [ -n "$w" ] && xdotool windowfocus --sync "$w" && xdotool key Escape
+  wait "$run_pid" || true
+  # Wine's own notes start with "wine:"; korvane's would not.
+  [ -z "$(answer folder-cancel.txt)" ] && ! grep -qv '^wine:' "$dir/folder-cancel.txt.err" ||
+    fail "dialogs: a cancelled folder dialog answered [$(answer folder-cancel.txt)] $(head -c 300 "$dir/folder-cancel.txt.err")"
+  echo "wine: drove the open, save and folder dialogs one by one"
+}
+# The desktop flow for designs that are not containers: a DST picked in the
+# open dialog converts to SHV; that SHV goes back to DST through the save
+# dialog; a design in a folder that cannot be written leads to the folder
+# dialog. The boxes' captions are matched, the files and console lines checked.
+dialog_flows() {
+  local dir=$root/dialog-flows w run_pid
+  rm -rf "$dir" && mkdir -p "$dir/locked" "$dir/elsewhere"
+  (cd "$dir" && cp "$src/examples/garden.dhv" . && "$linux_exe" --quiet --convert garden.dhv --to dst &&
+    mv garden001.dst rose.dst && cp garden002.dst locked/tulip.dst && rm garden*) ||
+    { fail "dialog flows: no DST to convert"; return; }
+  flow_start() {  # flow_start NAME ARGS...: korvane.exe in the background; NAME.out/.err/.rc
+    local name=$1
+    shift
+    (set +e; cd "$dir" && timeout 120 wine "$exe" "$@" >"$name.out" 2>"$name.err"; echo $? >"$name.rc") &
+    run_pid=$!
+  }
+  press() {  # press TITLE_REGEX SCREENSHOT KEYS...: answers the window so named; false if none came
+    local w
+    w=$(find_window "$1")
+    [ -n "$w" ] || return 1
+    sleep 0.5
+    [ -z "$2" ] || import -window root "$shots/$2"
+    xdotool windowfocus --sync "$w"
+    shift 2
+    local k
+    for k in "$@"; do
+      case $k in
+        type:*) xdotool type --delay 20 "${k#type:}" ;;
+        *) xdotool key "$k" ;;
+      esac
+    done
+  }
+  flow_end() {  # flow_end NAME OK: a flow that went astray leaves no window behind
+    [ "$2" = 1 ] || { import -window root "$shots/$1-astray.png"; wineserver -k 2>/dev/null || true; }
+    wait "$run_pid" || true
+    [ "$2" = 1 ] && [ "$(cat "$dir/$1.rc" 2>/dev/null)" = 0 ] ||
+      fail "dialog flows: $1 ended with exit code '$(cat "$dir/$1.rc" 2>/dev/null)': $(head -c 300 "$dir/$1.err")"
+  }
+  local ok
+
+  ok=1
+  flow_start dst
+  press '^Select .* to convert$' "" "type:$(wine_path "$dir/rose.dst")" Return || ok=0
+  [ $ok = 1 ] && { press '^KORVANE converted the design:$' converted-dst.png Return || ok=0; }
+  flow_end dst $ok
+  [ -s "$dir/rose.shv" ] || fail "dialog flows: a DST picked in the open dialog gave no SHV"
+  tr -d '\r' <"$dir/dst.out" | grep -q 'rose.dst: wrote .*rose.shv$' || fail "dialog flows: the DST's output is not listed"
+
+  ok=1
+  flow_start shv --dialogs rose.shv
+  press '^KORVANE opened an SHV design:$' shv-question.png y || ok=0
+  [ $ok = 1 ] && { press '^Convert the design to$' save-as-dst.png End shift+Home type:rose-back Return || ok=0; }
+  [ $ok = 1 ] && { press '^KORVANE converted the design:$' "" Return || ok=0; }
+  flow_end shv $ok
+  [ -s "$dir/rose-back.dst" ] || fail "dialog flows: the SHV was not converted to DST through the save dialog"
+
+  ok=1
+  chmod a-w "$dir/locked"
+  flow_start locked --dialogs "locked\\tulip.dst"
+  press '^KORVANE cannot write in the folder:$' unwritable-folder.png y || ok=0
+  [ $ok = 1 ] && { press '^Choose a folder to write the designs in$' "" "type:$(wine_path "$dir/elsewhere")" Return || ok=0; }
+  [ $ok = 1 ] && { press '^KORVANE converted the design:$' "" Return || ok=0; }
+  flow_end locked $ok
+  chmod u+w "$dir/locked"
+  [ -s "$dir/elsewhere/tulip.shv" ] || fail "dialog flows: the design of a read-only folder was not written in the folder chosen"
+  [ "$(ls "$dir/locked")" = tulip.dst ] || fail "dialog flows: the read-only folder was written in"
+  echo "wine: dialog flows drove a DST, an SHV and a read-only folder"
 }
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v import >/dev/null; then
-  dialog_test
+  rm -rf "$shots" && mkdir -p "$shots"
+  if start_display; then
+    dialog_test
+    dialogs_one_by_one
+    dialog_flows
+    stop_display
+    echo "wine: screenshots in $shots"
+  else
+    fail "dialog mode: Xvfb did not start"
+  fi
 else
   echo "SKIP: dialog mode under wine needs Xvfb, xdotool and ImageMagick's import; not all are installed"
 fi
