@@ -155,7 +155,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     if (found == Valued::kNo) return true;
     const auto n = found == Valued::kYes ? number_in(value, lo, hi) : std::nullopt;
     if (!n) {
-      problem = "'";
+      // Built by appending: GCC 12 at -O3 takes assigning a literal here for an overlapping copy.
+      problem.assign(1, '\'');
       problem.append(long_form).append("' needs ").append(what);
       return false;
     }
