@@ -13,8 +13,8 @@ build=$(mkdir -p "${1:-$src/build-bench}" && cd "${1:-$src/build-bench}" && pwd)
 shared=${KORVANE_SHARED_DIR:-$src/../shared}
 goal=15
 
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
-ninja -C "$build" -j2 korvane check_bench make_bench_pattern cpu_time >/dev/null
+. "$src/bench/timing.sh"
+bench_build "$build" korvane check_bench make_bench_pattern cpu_time
 korvane=$build/src/frontend/korvane
 work=$(mktemp -d "$build/check-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT

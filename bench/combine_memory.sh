@@ -14,8 +14,7 @@ runs=${2:-5}
 limit_kb=$((48 * 1024))
 . "$src/bench/timing.sh"
 
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
-ninja -C "$build" -j2 korvane make_bench_container >/dev/null
+bench_build "$build" korvane make_bench_container
 korvane=$build/src/frontend/korvane
 
 work=$(mktemp -d)

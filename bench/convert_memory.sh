@@ -12,8 +12,7 @@ runs=${2:-5}
 shared=${KORVANE_SHARED_DIR:-$src/../shared}
 . "$src/bench/timing.sh"
 
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
-ninja -C "$build" -j2 korvane make_bench_pattern >/dev/null
+bench_build "$build" korvane make_bench_pattern
 korvane=$build/src/frontend/korvane
 
 work=$(mktemp -d)

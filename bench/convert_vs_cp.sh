@@ -16,8 +16,7 @@ goal=1.5
 shared=${KORVANE_SHARED_DIR:-$src/../shared}
 . "$src/bench/timing.sh"
 
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
-ninja -C "$build" -j2 korvane make_bench_pattern cpu_time touch_cost >/dev/null
+bench_build "$build" korvane make_bench_pattern cpu_time touch_cost
 cpu_time=$build/bench/cpu_time
 korvane=$build/src/frontend/korvane
 

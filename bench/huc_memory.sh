@@ -8,8 +8,8 @@ src=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$src/build-bench}
 limit_kb=$((40 * 1024))
 
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
-ninja -C "$build" -j2 korvane make_full_range_huc >/dev/null
+. "$src/bench/timing.sh"
+bench_build "$build" korvane make_full_range_huc
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -9,8 +9,8 @@ src=$(cd "$(dirname "$0")/.." && pwd)
 build=$(mkdir -p "${1:-$src/build-bench}" && cd "${1:-$src/build-bench}" && pwd)
 runs=${2:-1}
 
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
-ninja -C "$build" -j2 korvane make_bench_pattern >/dev/null
+. "$src/bench/timing.sh"
+bench_build "$build" korvane make_bench_pattern
 korvane=$build/src/frontend/korvane
 
 work=$(mktemp -d)

@@ -30,8 +30,7 @@ read_runs=${READ_RUNS:-51}
 py_goal=50
 . "$src/bench/timing.sh"
 
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
-ninja -C "$build" -j2 korvane make_bench_pattern read_files_bench cpu_time >/dev/null
+bench_build "$build" korvane make_bench_pattern read_files_bench cpu_time
 cpu_time=$build/bench/cpu_time
 korvane=$build/src/frontend/korvane
 

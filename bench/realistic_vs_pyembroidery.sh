@@ -18,8 +18,7 @@ py_runs=${PY_RUNS:-3}
 goal=50
 . "$src/bench/timing.sh"
 
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
-ninja -C "$build" -j2 korvane make_bench_pattern cpu_time >/dev/null
+bench_build "$build" korvane make_bench_pattern cpu_time
 cpu_time=$build/bench/cpu_time
 korvane=$build/src/frontend/korvane
 

@@ -11,8 +11,7 @@ runs=${2:-9}
 goal=1.5
 . "$src/bench/timing.sh"
 
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
-ninja -C "$build" -j2 korvane make_bench_container >/dev/null
+bench_build "$build" korvane make_bench_container
 korvane=$build/src/frontend/korvane
 
 # Beside the build, not in /tmp: both sides write to the disk the project lives on.

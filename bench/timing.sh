@@ -56,3 +56,12 @@ convert_cases() {
     echo "peacock: skipped, $peacock is not there"
   fi
 }
+
+# bench_build BUILD TARGET...: a Release build with the benchmarks, only the
+# targets a script needs, quietly.
+bench_build() {
+  local build=$1
+  shift
+  cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BENCH=ON >/dev/null
+  ninja -C "$build" -j2 "$@" >/dev/null
+}
