@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """A second reader for what korvane writes: every real design is converted to
-each format the open Python embroidery library also reads (HUS, VP3, PEC, XXX,
-SEW), and that library's reading of the written file is held against
+each format the open Python embroidery library also reads (HUS, VP3, PEC, PES,
+XXX, SEW), and that library's reading of the written file is held against
 korvane's reading of the source: the stitch positions block by block, and the
-number of colour blocks. Not part of the test suite: it needs a copy of the
+number of colour blocks; for PES also each thread's colour, name and number
+against korvane's reading of the written file. Not part of the test suite: it needs a copy of the
 library, fetched into a temporary folder by whoever runs it.
 
   bench/pyembroidery_reads_back.py KORVANE PYEMBROIDERY_DIR [SHARED_DIR]
@@ -28,7 +29,7 @@ import subprocess
 import sys
 import tempfile
 
-FORMATS = {"hus": 127, "vp3": 255, "pec": 2047, "xxx": 124, "sew": 127}
+FORMATS = {"hus": 127, "vp3": 255, "pec": 2047, "pes": 2047, "xxx": 124, "sew": 127}
 
 
 def korvane_events(korvane, path, work):
@@ -62,6 +63,29 @@ def library_events(pyembroidery, path, fmt):
                 blocks[-1].append(here)
         last = here
     return blocks
+
+
+def korvane_threads(korvane, path, work):
+    out = os.path.join(work, "threads.json")
+    subprocess.run([korvane, "-q", "--convert", path, "--to", "json", "-o", out], check=True)
+    with open(out) as f:
+        doc = json.load(f)
+    threads = [(t["rgb"], t["name"], t["catalogue"]) for t in doc["threads"]]
+    sewn = sorted({e.get("block", 1) - 1 for e in doc["events"] if e["op"] == "stitch"})
+    # The library reads a block that sews on in the thread of the block
+    # before as a stop: it lists that thread once. Empty blocks keep theirs.
+    i = 0
+    for block in sewn:
+        if block > 0 and 0 < i < len(threads) and threads[i - 1][0] == threads[i][0]:
+            del threads[i]
+        else:
+            i += 1
+    return threads
+
+
+def library_threads(pyembroidery, path):
+    return [("#%06x" % (t.color & 0xFFFFFF), t.description or "", t.catalog_number or "")
+            for t in pyembroidery.read(path).threadlist]
 
 
 def starts_on_an_axis(korvane, path, work):
@@ -146,6 +170,10 @@ def main():
                             if all(contains_in_order(g, w) for g, w in zip(g_blocks, w_blocks)):
                                 why = None
                                 break
+                if not why and fmt == "pes":
+                    theirs, ours = library_threads(pyembroidery, out), korvane_threads(korvane, out, work)
+                    if theirs != ours:
+                        why = "threads differ: %s, korvane %s" % (theirs, ours)
                 if why and fmt == "vp3" and starts_on_an_axis(korvane, out, work):
                     explained.append("%s as VP3: %s (a block starts on an axis)" % (os.path.basename(src), why))
                     why = None

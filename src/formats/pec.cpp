@@ -162,12 +162,23 @@ constexpr std::size_t kLongestRecord = 4;
 // threads in the order they first appear, which the PEC colour list repeats
 // as palette indices; when the two disagree in number, each block takes the
 // chart thread nearest its palette colour.
+//
+// A chart with one thread per list entry, each of the palette colour its
+// entry names, is read one for one: two threads near one palette colour
+// (two reds, both "Red" to the machine) stay apart, and a thread used twice
+// is listed twice.
 std::vector<Thread> block_threads(std::span<const std::uint8_t> indices,
                                   std::span<const Thread> chart) {
   std::vector<Thread> threads;
   if (chart.empty()) {
     for (const auto i : indices) threads.push_back(palette_thread(i));
     return threads;
+  }
+  if (chart.size() == indices.size()) {
+    bool one_for_one = true;
+    for (std::size_t k = 0; k < indices.size() && one_for_one; ++k)
+      one_for_one = palette_index(chart[k]) == indices[k];
+    if (one_for_one) return {chart.begin(), chart.end()};
   }
   std::vector<std::uint8_t> distinct;
   for (const auto i : indices) {
@@ -196,6 +207,27 @@ std::vector<Thread> block_threads(std::span<const std::uint8_t> indices,
 std::span<const ChartColour> pec_palette() { return kPecPalette; }
 
 Thread pec_thread_for(const Thread& t) { return palette_thread(palette_index(t)); }
+
+std::uint8_t pec_palette_index(const Thread& t) { return palette_index(t); }
+
+std::vector<PecColour> pec_colour_list(const Pattern& p) {
+  // A stop has no mark of its own: it becomes a change to the same thread,
+  // where machines stop all the same.
+  const auto index_of = [&](std::size_t b) -> std::uint8_t {
+    if (p.threads.empty()) return kDefaultIndices[b % kDefaultIndices.size()];
+    return palette_index(p.threads[b]);
+  };
+  std::vector<PecColour> list{{index_of(0), 0}};
+  std::size_t block = 0;
+  for (const auto& e : p.events) {
+    if (e.op == NeedleOp::kColourChange) {
+      ++block;
+      list.push_back({index_of(block), block});
+    }
+    if (e.op == NeedleOp::kStop) list.push_back(list.back());
+  }
+  return list;
+}
 
 Result<Pattern> read_pec_section(const ByteReader& pec, std::span<const Thread> chart) {
   Pattern p;
@@ -453,20 +485,8 @@ std::string label_of(const std::string& name) {
 }  // namespace
 
 Status write_pec_section(ByteWriter& out, const Pattern& p, const std::string& file) {
-  // A stop has no mark of its own: it becomes a change to the same thread,
-  // where machines stop all the same.
   std::vector<std::uint8_t> indices;
-  std::size_t block = 0;
-  const auto index_of = [&](std::size_t b) -> std::uint8_t {
-    if (p.threads.empty()) return kDefaultIndices[b % kDefaultIndices.size()];
-    const auto& t = p.threads[b];
-    return palette_index(t);
-  };
-  indices.push_back(index_of(0));
-  for (const auto& e : p.events) {
-    if (e.op == NeedleOp::kColourChange) indices.push_back(index_of(++block));
-    if (e.op == NeedleOp::kStop) indices.push_back(indices.back());
-  }
+  for (const auto& c : pec_colour_list(p)) indices.push_back(c.index);
   KORVANE_FAIL_IF(indices.size() > kPecMaxBlocks, ErrorCode::kUnsupportedForm, file,
                   "a PEC design holds at most " + std::to_string(kPecMaxBlocks) +
                       " colour blocks (stops count as blocks); this one has " +

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "formats/byte_reader.hpp"
 #include "formats/byte_writer.hpp"
@@ -17,6 +19,20 @@ std::span<const ChartColour> pec_palette();
 
 /// The palette thread the PEC writer picks for `t`, as the reader gives it back.
 Thread pec_thread_for(const Thread& t);
+
+/// The index into pec_palette() of the entry the PEC writer picks for `t`.
+std::uint8_t pec_palette_index(const Thread& t);
+
+/// One entry of a PEC colour list: the palette index it names, and the
+/// pattern's block whose thread it stands for (a stop repeats its block's).
+struct PecColour {
+  std::uint8_t index;
+  std::size_t block;
+};
+
+/// The colour list write_pec_section() writes for `p`, one entry per block
+/// and per stop, in order.
+std::vector<PecColour> pec_colour_list(const Pattern& p);
 
 /// The PEC section: what Brother machines read, alone in a .pec file and
 /// after the PES header in a .pes file. `pec` begins at the section's "LA:"

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "formats/byte_writer.hpp"
+#include "formats/hoop.hpp"
 #include "formats/pec.hpp"
 
 namespace kvn::formats {
@@ -17,10 +18,40 @@ constexpr std::size_t kPecOffsetAt = 8;
 constexpr std::size_t kHeaderAt = 12;
 constexpr std::string_view kPecSignature = "#PEC0001";
 
-// Version 1's header: scale to fit, hoop, object count, and a 0 0 pair that
-// ends the (empty) object list.
-constexpr std::size_t kVersion1HeaderSize = 22;
+constexpr std::string_view kVersion6Signature = "#PES0060";
 constexpr std::int32_t kSmallHoopSide = 1000;  // 100 x 100 mm, hoop code 0
+constexpr std::size_t kLongestString = 255;    // a PES string's length is one byte
+constexpr std::uint32_t kCustomThread = 0xA;   // a thread given by its RGB
+constexpr std::uint32_t kFloatOne = 0x3F800000;  // 1.0 as a 32-bit float
+// After the PEC section: the colour list padded to this size, then a blank
+// area of this size per thread.
+constexpr std::size_t kColourListSize = 128;
+constexpr std::size_t kColourPictureSize = 0x90;
+
+// Bytes as the reader gives them back; a cut never splits a UTF-8 sequence.
+std::string fitting_string(const std::string& s) {
+  std::size_t n = std::min(s.size(), kLongestString);
+  while (n < s.size() && n > 0 && (static_cast<std::uint8_t>(s[n]) & 0xC0) == 0x80) --n;
+  return s.substr(0, n);
+}
+
+void pes_string(ByteWriter& out, const std::string& s) {
+  const std::string cut = fitting_string(s);
+  out.u8(static_cast<std::uint8_t>(cut.size()));
+  for (const char c : cut) out.u8(static_cast<std::uint8_t>(c));
+}
+
+// The smallest Brother hoop that holds the design as it lies; the largest
+// for one that fits none (written only when the user allowed it).
+HoopSize hoop_of(const Pattern& p) {
+  const auto e = stitch_extents(p);
+  const std::int64_t w = e.empty ? 0 : std::int64_t{e.max_x} - e.min_x;
+  const std::int64_t h = e.empty ? 0 : std::int64_t{e.max_y} - e.min_y;
+  for (const auto& hoop : kBrotherHoops) {
+    if (w <= hoop.width && h <= hoop.height) return hoop;
+  }
+  return std::end(kBrotherHoops)[-1];
+}
 
 bool starts_with(std::span<const std::uint8_t> b, std::string_view s) {
   return b.size() >= s.size() &&
@@ -144,21 +175,93 @@ Result<Pattern> read_pec(const ByteReader& in) {
   return read_section(in, kSignatureSize, {});
 }
 
+Thread pes_thread_for(const Thread& t) {
+  Thread held{t.r, t.g, t.b, fitting_string(t.name), fitting_string(t.catalogue), std::nullopt};
+  if (held.name.empty() && held.catalogue.empty()) {
+    // Other software shows a thread without a name as the machine's palette
+    // entry, so it is named that way rather than left blank.
+    const auto index = pec_palette_index(t);
+    held.name = pec_palette()[index].name;
+    held.catalogue = std::to_string(index);
+  }
+  return held;
+}
+
 Result<std::vector<std::uint8_t>> write_pes(const Pattern& p, const std::string& file) {
-  ByteWriter out(kVersion1HeaderSize + 0x400 + 2 * p.events.size());
-  constexpr std::string_view kSignature = "#PES0001";
-  for (const char c : kSignature) out.u8(static_cast<std::uint8_t>(c));
-  out.u32le(kVersion1HeaderSize);
-  const auto e = stitch_extents(p);
-  const bool small = e.empty || (std::int64_t{e.max_x} - e.min_x <= kSmallHoopSide &&
-                                 std::int64_t{e.max_y} - e.min_y <= kSmallHoopSide);
-  out.u16le(0);              // no scaling to the hoop
-  out.u16le(small ? 0 : 1);  // 100 x 100 mm or 130 x 180 mm
-  out.u16le(0);              // no PES objects: the PEC section holds the design
+  const auto colours = pec_colour_list(p);
+  std::vector<Thread> threads;
+  for (const auto& c : colours) {
+    if (p.threads.empty()) {
+      const auto& e = pec_palette()[c.index];
+      threads.push_back(pes_thread_for(Thread{e.r, e.g, e.b, {}, {}, std::nullopt}));
+    } else {
+      threads.push_back(pes_thread_for(p.threads.at(c.block)));
+    }
+  }
+
+  ByteWriter out(0x200 + 64 * threads.size() + 0x400 + 2 * p.events.size());
+  for (const char c : kVersion6Signature) out.u8(static_cast<std::uint8_t>(c));
+  out.u32le(0);  // the PEC section's offset, filled in below
+  const HoopSize hoop = hoop_of(p);
+  const auto mm = [](std::int32_t tenths) { return static_cast<std::uint32_t>(tenths / 10); };
+  out.u16le(hoop.width <= kSmallHoopSide && hoop.height <= kSmallHoopSide ? 0 : 1);
+  out.u8('0');
+  out.u8('1');
+  pes_string(out, p.name);
+  for (int i = 0; i < 4; ++i) out.u8(0);  // category, author, keywords, comments
+  out.u16le(0);  // hoop changes are not optimised
+  out.u16le(0);  // the design page is the hoop's own
+  out.u16le(mm(hoop.width));
+  out.u16le(mm(hoop.height));
+  out.u16le(0);
+  // The design page as Brother's software sets it: the hoop less a 5 mm
+  // border on each side.
+  out.u16le(mm(hoop.width) - 10);
+  out.u16le(mm(hoop.height) - 10);
+  out.u16le(mm(hoop.width));
+  out.u16le(mm(hoop.height));
+  for (const std::uint32_t v : {100u, 7u, 19u, 1u, 1u, 0u, 100u, 1u, 0u}) out.u16le(v);
+  out.u8(0);  // no background picture
+  // The design's placement on the page, an identity transform (32-bit floats).
+  for (const std::uint32_t v : {kFloatOne, 0u, 0u, kFloatOne, 0u, 0u}) out.u32le(v);
+  out.u16le(0);  // programmable fills
+  out.u16le(0);  // motifs
+  out.u16le(0);  // feather patterns
+  out.u16le(static_cast<std::uint32_t>(std::min<std::size_t>(threads.size(), 0xFFFF)));
+  for (const auto& t : threads) {
+    pes_string(out, t.catalogue);
+    out.u8(t.r);
+    out.u8(t.g);
+    out.u8(t.b);
+    out.u8(0);
+    out.u32le(kCustomThread);
+    pes_string(out, t.name);
+    out.u8(0);  // brand
+    out.u8(0);  // chart
+  }
+  out.u16le(0);  // no PES objects: the PEC section holds the design
   out.u16le(0);
   out.u16le(0);
+
+  const std::size_t pec_at = out.size();
+  auto head = out.view();
+  for (std::size_t i = 0; i < 4; ++i)
+    head[kPecOffsetAt + i] = static_cast<std::uint8_t>((pec_at >> (8 * i)) & 0xFF);
   auto ok = write_pec_section(out, p, file);
   if (!ok) return ok.error();
+
+  // Version 6 repeats the colour list after the PEC section, with each
+  // thread's RGB, for Brother's software.
+  out.u8(static_cast<std::uint8_t>(colours.size() - 1));
+  for (const auto& c : colours) out.u8(c.index);
+  for (std::size_t i = colours.size() + 1; i < kColourListSize; ++i) out.u8(' ');
+  out.zeros(kColourPictureSize * threads.size());
+  for (const auto& t : threads) {
+    out.u8(t.b);
+    out.u8(t.g);
+    out.u8(t.r);
+  }
+  out.u16le(0);
   return out.take();
 }
 

@@ -16,8 +16,15 @@ Result<Pattern> read_pes(const ByteReader& in);
 /// A standalone PEC design: "#PEC0001" and the PEC section.
 Result<Pattern> read_pec(const ByteReader& in);
 
-/// PES version 1: a header holding no objects of its own, then the PEC
-/// section, which is all a machine reads.
+/// The thread a PES file holds for `t`: its colour, name and number as they
+/// are (cut to what a PES string holds); a thread with neither name nor
+/// number takes those of the PEC palette entry its colour is matched to.
+Thread pes_thread_for(const Thread& t);
+
+/// PES version 6: a header with the hoop, the design's name and its thread
+/// list (one thread per PEC colour list entry, as pes_thread_for() gives
+/// it), no objects of its own, then the PEC section, which is all a machine
+/// reads.
 Result<std::vector<std::uint8_t>> write_pes(const Pattern& p, const std::string& file);
 
 /// The standalone PEC file of `p`: its signature, then the PEC section

@@ -58,6 +58,7 @@ std::string limits_text(const Format& f) {
   else if (l.most_colours != 0)
     parts.push_back(thousands(l.most_colours) + " colours");
   if (*l.chart) parts.push_back("threads from the " + std::string(l.chart) + " chart");
+  if (l.names) parts.push_back("thread names and numbers");
   if (l.most_stitches != 0) parts.push_back(thousands(l.most_stitches) + " stitch words");
   parts.push_back(l.trims ? "trims" : "trims as jumps");
   parts.push_back(l.stops ? "stops" : "stops as colour changes");
@@ -126,6 +127,7 @@ std::string formats_json() {
           .field("stops", l.stops)
           .field("colours", l.colours)
           .field("chart", l.chart)
+          .field("names", l.names)
           .close_object();
     }
     j.close_object();
