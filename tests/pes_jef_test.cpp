@@ -132,8 +132,8 @@ struct RoundTrip {
   formats::ContentKind out;
   std::function<Result<Pattern>(const formats::ByteReader&)> read;
   std::span<const formats::ChartColour> chart;  // empty: the colours are kept as they are
-  std::int32_t longest;  // the longest stitch one record holds
-  bool keeps_stops;      // else a stop comes back as a change to the same thread
+  std::int32_t longest;                         // the longest stitch one record holds
+  bool keeps_stops;  // else a stop comes back as a change to the same thread
 };
 
 const RoundTrip kRoundTrips[] = {
@@ -229,67 +229,68 @@ Result<Pattern> through_pes(const Pattern& design) {
   return formats::read_pes(formats::ByteReader(image, "out.pes"));
 }
 
-struct NamedThread {
-  const char* name;
-  const char* catalogue;
-};
-
-struct ThreadsThroughPes {
-  const char* source;
-  std::function<Result<Pattern>(const Pattern&)> via;  // the design as the source format holds it
-  std::vector<NamedThread> expected;                  // per block, read back from the PES
-};
-
-// Two reds the PEC palette takes for one ("Red"), a thread used twice and a
-// thread without a name (near the palette's Teal Green, entry 3).
-Pattern named_design() {
-  Pattern p = example::generated_pattern({.stitches = 60, .blocks = 4, .max_stitch = 40, .seed = 5});
-  p.threads = {{200, 30, 40, "Cardinal", "1147", std::nullopt},
-               {210, 20, 30, "Poppy", "1078", std::nullopt},
-               {2, 133, 120, "", "", std::nullopt},
-               {200, 30, 40, "Cardinal", "1147", std::nullopt}};
-  return p;
-}
-
-Result<Pattern> via_format(const Pattern& p, formats::ContentKind kind,
-                           Result<Pattern> (*read)(const formats::ByteReader&)) {
-  KORVANE_TRY(image, convert::write_pattern(p, kind, "in"));
-  return read(formats::ByteReader(image, "in"));
-}
-
+// Two reds the PEC palette takes for one ("Red"), a thread without a name
+// (near the palette's Teal Green, entry 3) and a thread used twice.
 TEST(PesThreads, NamesAndNumbersGoThroughPes) {
-  const std::vector<NamedThread> kept = {
+  Pattern design = example::generated_pattern({.stitches = 60, .blocks = 4, .max_stitch = 40});
+  design.threads = {{200, 30, 40, "Cardinal", "1147", std::nullopt},
+                    {210, 20, 30, "Poppy", "1078", std::nullopt},
+                    {2, 133, 120, "", "", std::nullopt},
+                    {200, 30, 40, "Cardinal", "1147", std::nullopt}};
+  const std::vector<std::pair<std::string, std::string>> kept = {
       {"Cardinal", "1147"}, {"Poppy", "1078"}, {"Teal Green", "3"}, {"Cardinal", "1147"}};
-  const ThreadsThroughPes cases[] = {
-      {"a design as read", [](const Pattern& p) -> Result<Pattern> { return p; }, kept},
-      {"VP3", [](const Pattern& p) { return via_format(p, formats::ContentKind::kVp3, formats::read_vp3); },
-       kept},
-      {"PES", [](const Pattern& p) { return via_format(p, formats::ContentKind::kPes, formats::read_pes); },
-       kept},
-      // JEF keeps only its chart's threads: their names go on.
-      {"JEF", [](const Pattern& p) { return via_format(p, formats::ContentKind::kJef, formats::read_jef); },
-       {}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.source);
-    const auto source = c.via(named_design());
-    ASSERT_TRUE(source) << source.error().message();
-    const auto back = through_pes(*source);
-    ASSERT_TRUE(back) << back.error().message();
-    ASSERT_EQ(back->threads.size(), source->threads.size());
-    for (std::size_t i = 0; i < back->threads.size(); ++i) {
-      SCOPED_TRACE("colour " + std::to_string(i + 1));
-      const auto& t = back->threads[i];
-      EXPECT_EQ(rgb_of(t), rgb_of(source->threads[i]));
-      if (c.expected.empty()) {
-        EXPECT_FALSE(t.name.empty());
-        EXPECT_EQ(t.name, source->threads[i].name);
-        EXPECT_EQ(t.catalogue, source->threads[i].catalogue);
-      } else {
-        EXPECT_EQ(t.name, c.expected[i].name);
-        EXPECT_EQ(t.catalogue, c.expected[i].catalogue);
-      }
+  // As a reader gives it, and as read from each format that names threads;
+  // JEF names them from its chart, and those names go on.
+  for (const auto via :
+       {std::optional<formats::ContentKind>{}, std::optional{formats::ContentKind::kVp3},
+        std::optional{formats::ContentKind::kPes}, std::optional{formats::ContentKind::kJef}}) {
+    SCOPED_TRACE(via ? formats::format_of(*via)->name : "as read");
+    Pattern source = design;
+    if (via) {
+      const auto image = convert::write_pattern(design, *via, "in");
+      ASSERT_TRUE(image);
+      auto read = formats::read_pattern(formats::ByteReader(*image, "in"), *via);
+      ASSERT_TRUE(read) << read.error().message();
+      source = std::move(*read);
     }
+    const auto back = through_pes(source);
+    ASSERT_TRUE(back) << back.error().message();
+    ASSERT_EQ(back->threads.size(), source.threads.size());
+    for (std::size_t i = 0; i < back->threads.size(); ++i) {
+      const auto& t = back->threads[i];
+      const bool chart = via == formats::ContentKind::kJef;
+      EXPECT_EQ(rgb_of(t), rgb_of(source.threads[i])) << "colour " << i + 1;
+      EXPECT_EQ(t.name, chart ? source.threads[i].name : kept[i].first) << "colour " << i + 1;
+      EXPECT_EQ(t.catalogue, chart ? source.threads[i].catalogue : kept[i].second)
+          << "colour " << i + 1;
+      EXPECT_FALSE(t.name.empty());
+    }
+  }
+}
+
+// The header names the smallest Brother hoop that holds the design, in mm.
+TEST(PesThreads, TheHeaderNamesTheHoopTheDesignNeeds) {
+  const struct {
+    std::int32_t width, height;
+    std::uint32_t code, hoop_width, hoop_height;
+  } cases[] = {{1000, 1000, 0, 100, 100}, {1001, 1000, 1, 130, 180}, {1500, 2500, 1, 160, 260}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    const Pattern p{"",
+                    {},
+                    {{0, 0, NeedleOp::kStitch},
+                     {c.width, c.height, NeedleOp::kStitch},
+                     {c.width, c.height, NeedleOp::kEnd}}};
+    const auto image = convert::write_pattern(p, formats::ContentKind::kPes, "x");
+    ASSERT_TRUE(image);
+    const auto u16 = [&](std::size_t at) {
+      return std::uint32_t{(*image)[at]} | std::uint32_t{(*image)[at + 1]} << 8;
+    };
+    EXPECT_EQ(u16(12), c.code);
+    EXPECT_EQ(
+        u16(25),
+        c.hoop_width);  // after the signature, the PEC offset, the code and five empty strings
+    EXPECT_EQ(u16(27), c.hoop_height);
   }
 }
 
@@ -305,7 +306,8 @@ TEST(PesThreads, RealDesignsKeepTheirThreadNamesThroughPes) {
       const auto name = entry.path().filename().string();
       SCOPED_TRACE(name);
       const Bytes bytes = slurp(entry.path());
-      const auto p = formats::read_pattern(formats::ByteReader(bytes, name), formats::recognise_kind(bytes));
+      const auto p =
+          formats::read_pattern(formats::ByteReader(bytes, name), formats::recognise_kind(bytes));
       ASSERT_TRUE(p) << p.error().message();
       const auto back = through_pes(*p);
       ASSERT_TRUE(back) << back.error().message();
@@ -441,9 +443,9 @@ TEST(PesJefDamage, AFileEndingAtItsEndMarkReadsAsTheWholeFile) {
                                               formats::ContentKind::kPes, "x");
     ASSERT_TRUE(image);
     const std::size_t block = pec_stitches_at(*image) - 0x10;
-    const std::size_t end = block + (std::size_t{(*image)[block + 2]} |
-                                     (std::size_t{(*image)[block + 3]} << 8) |
-                                     (std::size_t{(*image)[block + 4]} << 16));
+    const std::size_t end =
+        block + (std::size_t{(*image)[block + 2]} | (std::size_t{(*image)[block + 3]} << 8) |
+                 (std::size_t{(*image)[block + 4]} << 16));
     ASSERT_EQ((*image)[end - 1], 0xFF);
     const Bytes cut(image->begin(), image->begin() + static_cast<std::ptrdiff_t>(end));
     const auto whole = formats::read_pes(formats::ByteReader(*image, "x"));

@@ -517,8 +517,9 @@ Status check_written(std::span<const std::uint8_t> written, const Pattern& fitte
         return failed(std::string("colour ") + std::to_string(i + 1) + " is " + colour_text(a) +
                       " in the design, " + colour_text(b) + " in the file");
       if (target.limits.names && (a.name != b.name || a.catalogue != b.catalogue))
-        return failed(std::string("colour ") + std::to_string(i + 1) + " is named \"" + a.name + "\" (" +
-                      a.catalogue + ") in the design, \"" + b.name + "\" (" + b.catalogue + ") in the file");
+        return failed(std::string("colour ") + std::to_string(i + 1) + " is named \"" + a.name +
+                      "\" (" + a.catalogue + ") in the design, \"" + b.name + "\" (" + b.catalogue +
+                      ") in the file");
     }
   }
   return Ok{};

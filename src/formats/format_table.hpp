@@ -43,7 +43,9 @@ struct WriterLimits {
   // The thread a file of the format holds for `t`: the chart entry its
   // writer picks. nullptr where threads are stored as they are.
   Thread (*thread_in_chart)(const Thread& t) = nullptr;
-  bool names = false;  // the file keeps each thread's name and catalogue number as thread_in_chart gives them
+  // The file keeps each thread's name and catalogue number as thread_in_chart
+  // gives them, so the read-back check compares them too.
+  bool names = false;
   std::span<const HoopSize> hoops{};  // smallest first; empty where the format names no hoop
 };
 

@@ -19,9 +19,9 @@ constexpr std::size_t kHeaderAt = 12;
 constexpr std::string_view kPecSignature = "#PEC0001";
 
 constexpr std::string_view kVersion6Signature = "#PES0060";
-constexpr std::int32_t kSmallHoopSide = 1000;  // 100 x 100 mm, hoop code 0
-constexpr std::size_t kLongestString = 255;    // a PES string's length is one byte
-constexpr std::uint32_t kCustomThread = 0xA;   // a thread given by its RGB
+constexpr std::int32_t kSmallHoopSide = 1000;    // 100 x 100 mm, hoop code 0
+constexpr std::size_t kLongestString = 255;      // a PES string's length is one byte
+constexpr std::uint32_t kCustomThread = 0xA;     // a thread given by its RGB
 constexpr std::uint32_t kFloatOne = 0x3F800000;  // 1.0 as a 32-bit float
 // After the PEC section: the colour list padded to this size, then a blank
 // area of this size per thread.
@@ -209,8 +209,8 @@ Result<std::vector<std::uint8_t>> write_pes(const Pattern& p, const std::string&
   out.u8('1');
   pes_string(out, p.name);
   for (int i = 0; i < 4; ++i) out.u8(0);  // category, author, keywords, comments
-  out.u16le(0);  // hoop changes are not optimised
-  out.u16le(0);  // the design page is the hoop's own
+  out.u16le(0);                           // hoop changes are not optimised
+  out.u16le(0);                           // the design page is the hoop's own
   out.u16le(mm(hoop.width));
   out.u16le(mm(hoop.height));
   out.u16le(0);
@@ -220,6 +220,7 @@ Result<std::vector<std::uint8_t>> write_pes(const Pattern& p, const std::string&
   out.u16le(mm(hoop.height) - 10);
   out.u16le(mm(hoop.width));
   out.u16le(mm(hoop.height));
+  // The page's grid and colours as Brother's software leaves them.
   for (const std::uint32_t v : {100u, 7u, 19u, 1u, 1u, 0u, 100u, 1u, 0u}) out.u16le(v);
   out.u8(0);  // no background picture
   // The design's placement on the page, an identity transform (32-bit floats).
