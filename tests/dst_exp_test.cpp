@@ -15,6 +15,7 @@
 #include "formats/file_kind.hpp"
 #include "formats/pattern_read.hpp"
 #include "support/reference_design.hpp"
+#include "support/temp_dir.hpp"
 #include "tools/pattern_gen.hpp"
 
 namespace kvn {
@@ -77,30 +78,8 @@ void expect_one_end(const Pattern& p, const std::string& what) {
   EXPECT_TRUE(formats::check_pattern(p, what)) << what;
 }
 
-Bytes file_bytes(const std::filesystem::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-// The reference reads the same needle events, with these differences, all
-// in how the library spells events rather than where the needle goes:
-// - after an EXP colour change it always records the change's move as a
-//   jump, even a move of nothing; korvane records only a move that moves;
-// - its END of a DST stands where the end record leaves the needle, as ours.
-// Trims, jumps and colour changes are otherwise compared one for one: DST
-// trims are inferred from runs of three jumps as the library infers them.
-std::vector<NeedleEvent> without_still_jumps_after_changes(const std::vector<NeedleEvent>& in) {
-  std::vector<NeedleEvent> out;
-  for (const auto& e : in) {
-    if (e.op == NeedleOp::kJump && !out.empty() && out.back().op == NeedleOp::kColourChange &&
-        e.x == out.back().x && e.y == out.back().y)
-      continue;
-    out.push_back(e);
-  }
-  return out;
-}
-
-TEST(DstExp, RealFilesReadAsTheReferenceAndSurviveWritingBack) {
+// How the real files read is compared with the reference in real_designs_test.cpp.
+TEST(DstExp, RealFilesSurviveWritingBack) {
   const auto root = test::real_designs_dir();
   if (!root) GTEST_SKIP() << "the real designs (../shared/realdesigns) are not here";
   std::size_t files = 0;
@@ -109,26 +88,12 @@ TEST(DstExp, RealFilesReadAsTheReferenceAndSurviveWritingBack) {
     for (const auto& entry : std::filesystem::directory_iterator(*root / f.name)) {
       const auto name = entry.path().filename().string();
       SCOPED_TRACE(name);
-      const auto bytes = file_bytes(entry.path());
+      const auto bytes = test::read_bytes(entry.path().string());
       const auto kind = formats::recognise_kind(bytes);
       EXPECT_EQ(kind, f.kind);
       const auto p = formats::read_pattern(formats::ByteReader(bytes, name), kind);
       ASSERT_TRUE(p) << p.error().message();
-      expect_one_end(*p, name);
       ++files;
-
-      const auto ref = test::load_reference(test::reference_path(entry.path()));
-      ASSERT_TRUE(ref) << "no reference reading";
-      EXPECT_EQ(without_still_jumps_after_changes(p->events),
-                without_still_jumps_after_changes(ref->events));
-      EXPECT_EQ(formats::block_count(*p), ref->stitches_per_block.size());
-      const auto ext = formats::stitch_extents(*p);
-      EXPECT_EQ(ext.min_x, std::lround(ref->min_x * 10));
-      EXPECT_EQ(ext.min_y, std::lround(ref->min_y * 10));
-      EXPECT_EQ(ext.max_x, std::lround(ref->max_x * 10));
-      EXPECT_EQ(ext.max_y, std::lround(ref->max_y * 10));
-
-      // Written by korvane and read again, the design sews the same.
       const auto out = f.write(*p, "out");
       ASSERT_TRUE(out) << out.error().message();
       const auto again = read_bytes(f, *out);

@@ -15,6 +15,7 @@
 #include "formats/pattern_read.hpp"
 #include "inspect/survey.hpp"
 #include "support/mini_json.hpp"
+#include "support/pattern_views.hpp"
 #include "support/reference_design.hpp"
 #include "support/temp_dir.hpp"
 #include "tools/pattern_gen.hpp"
@@ -29,7 +30,6 @@ using formats::ContentKind;
 using formats::Format;
 using formats::NeedleOp;
 
-std::string text_of(const std::vector<std::uint8_t>& b) { return {b.begin(), b.end()}; }
 
 
 // The format names in `s`: its words of three capitals and digits.

@@ -19,6 +19,7 @@
 #include "formats/pattern_read.hpp"
 #include "formats/pec.hpp"
 #include "formats/pes.hpp"
+#include "support/pattern_views.hpp"
 #include "support/reference_design.hpp"
 #include "tools/pattern_gen.hpp"
 
@@ -30,82 +31,9 @@ using formats::NeedleOp;
 using formats::Pattern;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes slurp(const std::filesystem::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-std::uint32_t rgb_of(const formats::Thread& t) {
-  return (std::uint32_t{t.r} << 16) | (std::uint32_t{t.g} << 8) | t.b;
-}
-
-std::vector<std::vector<NeedleEvent>> stitches_by_block(const Pattern& p) {
-  std::vector<std::vector<NeedleEvent>> blocks(1);
-  for (const auto& e : p.events) {
-    if (e.op == NeedleOp::kColourChange) blocks.emplace_back();
-    if (e.op == NeedleOp::kStitch) blocks.back().push_back(e);
-  }
-  return blocks;
-}
-
-// Where korvane's threads differ from the reference's, and what korvane
-// gives. The PES header lists three threads (green 515, yellow 205, black
-// 900) for a one-block design whose PEC colour list says black: the library
-// lists all three, korvane gives the block the listed thread nearest its PEC
-// palette colour.
-const std::map<std::string, std::vector<std::uint32_t>> kThreadsDiffer = {
-    {"libpes__horizontalstitchV6.pes", {0x000000}},
-    {"libpes__minimalV6.pes", {0x000000}},
-};
-
-TEST(PesJefRealDesigns, ReadWithTheReferenceExtentsBlocksAndColours) {
-  const auto root = test::real_designs_dir();
-  if (!root) GTEST_SKIP() << "the real designs (../shared/realdesigns) are not here";
-  std::size_t checked = 0;
-  for (const char* folder : {"pes", "pec", "jef"}) {
-    if (!std::filesystem::is_directory(*root / folder)) continue;
-    for (const auto& entry : std::filesystem::directory_iterator(*root / folder)) {
-      const auto name = entry.path().filename().string();
-      SCOPED_TRACE(name);
-      const Bytes bytes = slurp(entry.path());
-      const formats::ByteReader in(bytes, name);
-      const auto p = formats::read_pattern(in, formats::recognise_kind(bytes));
-      ASSERT_TRUE(p) << p.error().message();
-      ASSERT_TRUE(formats::check_pattern(*p, name));
-      ASSERT_FALSE(p->events.empty());
-      EXPECT_EQ(p->events.back().op, NeedleOp::kEnd);
-      const auto ref = test::load_reference(test::reference_path(entry.path()));
-      ASSERT_TRUE(ref) << "no reference reading";
-      ++checked;
-
-      // Positions: the library reads the PEC stream's opening move as a jump
-      // as korvane does, so the frames agree; a PES written rotated (the
-      // logo) is rotated in both readings alike.
-      std::vector<NeedleEvent> ours, theirs;
-      for (const auto& b : stitches_by_block(*p)) ours.insert(ours.end(), b.begin(), b.end());
-      for (const auto& e : ref->events) {
-        if (e.op == NeedleOp::kStitch) theirs.push_back(e);
-      }
-      EXPECT_EQ(ours, theirs);
-      std::vector<long long> per_block;
-      for (const auto& b : stitches_by_block(*p))
-        per_block.push_back(static_cast<long long>(b.size()));
-      EXPECT_EQ(per_block, ref->stitches_per_block);
-
-      const auto e = formats::stitch_extents(*p);
-      EXPECT_EQ(e.min_x, std::lround(ref->min_x * 10));
-      EXPECT_EQ(e.min_y, std::lround(ref->min_y * 10));
-      EXPECT_EQ(e.max_x, std::lround(ref->max_x * 10));
-      EXPECT_EQ(e.max_y, std::lround(ref->max_y * 10));
-
-      std::vector<std::uint32_t> rgb;
-      for (const auto& t : p->threads) rgb.push_back(rgb_of(t));
-      const auto differ = kThreadsDiffer.find(name);
-      EXPECT_EQ(rgb, differ == kThreadsDiffer.end() ? ref->thread_rgb : differ->second);
-    }
-  }
-  EXPECT_GT(checked, 0u);
-}
+using test::count_op;
+using test::rgb_of;
+using test::stitches_by_block;
 
 // A generated pattern of one to six threaded blocks with jumps of up to
 // 300 mm, trims and (when `stops`) stops; `reach` bounds one stitch's length
@@ -118,11 +46,6 @@ Pattern generated(std::uint32_t seed, std::int32_t reach, bool stops) {
                                      .threads = true,
                                      .stops = stops,
                                      .seed = seed});
-}
-
-std::size_t count_op(const Pattern& p, NeedleOp op) {
-  return static_cast<std::size_t>(std::count_if(p.events.begin(), p.events.end(),
-                                                [op](const NeedleEvent& e) { return e.op == op; }));
 }
 
 struct RoundTrip {

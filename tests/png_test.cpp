@@ -11,6 +11,7 @@
 #include "support/builders.hpp"
 #include "support/c_calls.hpp"
 #include "support/fake_file_system.hpp"
+#include "support/pattern_views.hpp"
 #include "support/png_decode.hpp"
 #include "support/sample_designs.hpp"
 #include "support/temp_dir.hpp"
@@ -54,12 +55,6 @@ DecodedPng round_trip(const inspect::Picture& p) {
   auto decoded = test::decode_png(*png);
   EXPECT_TRUE(decoded.has_value());
   return decoded ? *decoded : DecodedPng{};
-}
-
-formats::Thread thread(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-  formats::Thread t;
-  t.r = r, t.g = g, t.b = b;
-  return t;
 }
 
 // An SHV image with a stored preview of 2 rows of 3 pixels: row 0 holds the
@@ -107,7 +102,7 @@ TEST(Pictures, OneStitchIsOneLineInItsThreadsColourOnTheChecker) {
   // The stitch runs 1 mm to the right: 4 pixels at 4 pixels per millimetre.
   // A white thread, which a light background would hide.
   Pattern p{
-      "one", {thread(0xFF, 0xFF, 0xFF)}, {{10, 0, NeedleOp::kStitch}, {10, 0, NeedleOp::kEnd}}};
+      "one", {test::thread_of(0xFF, 0xFF, 0xFF)}, {{10, 0, NeedleOp::kStitch}, {10, 0, NeedleOp::kEnd}}};
   const DecodedPng png = round_trip(inspect::stitch_picture(p));
   ASSERT_EQ(png.width, 2 * kDrawingMargin + 4 + 1);
   ASSERT_EQ(png.height, 2 * kDrawingMargin + 1);
@@ -135,7 +130,7 @@ TEST(Pictures, StitchDrawingHasYDownBlockColoursAndLeavesJumpsOut) {
   const struct {
     const char* name;
     std::vector<formats::Thread> threads;
-  } cases[] = {{"Threads", {thread(200, 10, 10), thread(10, 10, 200)}}, {"NoColours", {}}};
+  } cases[] = {{"Threads", {test::thread_of(200, 10, 10), test::thread_of(10, 10, 200)}}, {"NoColours", {}}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Pattern p{"down", c.threads, events};
@@ -155,9 +150,9 @@ TEST(Pictures, StitchDrawingHasYDownBlockColoursAndLeavesJumpsOut) {
 TEST(Pictures, LayoutPlacesEachDesignAndMarksTheStartPoint) {
   // 10 mm to the right, once at the start point and once placed 20 mm down.
   const Pattern a{
-      "a", {thread(255, 0, 0)}, {{100, 0, NeedleOp::kStitch}, {100, 0, NeedleOp::kEnd}}};
+      "a", {test::thread_of(255, 0, 0)}, {{100, 0, NeedleOp::kStitch}, {100, 0, NeedleOp::kEnd}}};
   const Pattern b{
-      "b", {thread(0, 0, 255)}, {{100, 0, NeedleOp::kStitch}, {100, 0, NeedleOp::kEnd}}};
+      "b", {test::thread_of(0, 0, 255)}, {{100, 0, NeedleOp::kStitch}, {100, 0, NeedleOp::kEnd}}};
   const inspect::PlacedPattern placed[] = {{&a, 0, 0}, {&b, 0, 200}};
   const DecodedPng png = round_trip(inspect::layout_picture(placed));
   // The 100 x 100 mm hoop, centred on the 10 x 20 mm layout, spans the drawing:
@@ -244,7 +239,7 @@ TEST(Pictures, ManyThreadColoursShareTheNearestPaletteEntry) {
   for (int i = 0; i < 300; ++i) {
     if (i) p.events.push_back({i, 0, NeedleOp::kColourChange});
     p.events.push_back({i + 1, 0, NeedleOp::kStitch});
-    p.threads.push_back(thread(static_cast<std::uint8_t>(i % 256), static_cast<std::uint8_t>(i / 2),
+    p.threads.push_back(test::thread_of(static_cast<std::uint8_t>(i % 256), static_cast<std::uint8_t>(i / 2),
                                static_cast<std::uint8_t>(i / 3)));
   }
   p.events.push_back({300, 0, NeedleOp::kEnd});
