@@ -37,7 +37,6 @@ namespace {
 using formats::NeedleOp;
 using formats::Pattern;
 
-
 std::size_t count_of(const std::string& s, const std::string& what) {
   std::size_t n = 0;
   for (auto at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;

@@ -30,8 +30,6 @@ using formats::ContentKind;
 using formats::Format;
 using formats::NeedleOp;
 
-
-
 // The format names in `s`: its words of three capitals and digits.
 std::vector<std::string> format_names(const std::string& s) {
   std::vector<std::string> v;

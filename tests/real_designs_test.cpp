@@ -86,7 +86,8 @@ std::vector<formats::NeedleEvent> without_still_jumps_after_changes(
 
 std::vector<long long> stitches_per_block(const formats::Pattern& p) {
   std::vector<long long> counts;
-  for (const auto& b : test::stitches_by_block(p)) counts.push_back(static_cast<long long>(b.size()));
+  for (const auto& b : test::stitches_by_block(p))
+    counts.push_back(static_cast<long long>(b.size()));
   return counts;
 }
 
@@ -101,11 +102,11 @@ struct Family {
   Reads reference;
 };
 const Family kFamilies[] = {
-    {"dst", true, false, Reads::kEvery},  {"exp", true, false, Reads::kEvery},
-    {"jef", false, true, Reads::kEvery},  {"pes", false, true, Reads::kEvery},
-    {"pec", false, true, Reads::kEvery},  {"vp3", false, true, Reads::kSome},
-    {"hus", false, true, Reads::kSome},   {"xxx", false, true, Reads::kSome},
-    {"sew", false, true, Reads::kSome},   {"vip", false, true, Reads::kNone},
+    {"dst", true, false, Reads::kEvery}, {"exp", true, false, Reads::kEvery},
+    {"jef", false, true, Reads::kEvery}, {"pes", false, true, Reads::kEvery},
+    {"pec", false, true, Reads::kEvery}, {"vp3", false, true, Reads::kSome},
+    {"hus", false, true, Reads::kSome},  {"xxx", false, true, Reads::kSome},
+    {"sew", false, true, Reads::kSome},  {"vip", false, true, Reads::kNone},
     {"shv", false, false, Reads::kNone},
 };
 

@@ -51,7 +51,8 @@ TEST(Realistic, DarkThreadsKeepHighlightsBrighterThanTheirShadow) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.s.x1) + "," + std::to_string(c.s.y1));
     // Where the thread lies: what a white thread makes brighter than the fabric.
-    const auto white = realistic_picture(pattern_of({c.s}, {test::thread_of(0xFF, 0xFF, 0xFF)}), look);
+    const auto white =
+        realistic_picture(pattern_of({c.s}, {test::thread_of(0xFF, 0xFF, 0xFF)}), look);
     const auto dark = realistic_picture(pattern_of({c.s}, {c.t}), look);
     int highlight = 0, shadow = 0x80;
     for (std::uint32_t y = 0; y < dark.height; ++y)
@@ -130,7 +131,8 @@ TEST(Realistic, AThreadIsAsWideAsAskedWithinOnePixel) {
     // its unlit side is brighter than half white. A pixel counts when at least
     // about half of it is thread.
     look.fabric = Rgb{0, 0, 0};
-    const auto p = realistic_picture(pattern_of({{0, 0, 200, 0}}, {test::thread_of(0xFF, 0xFF, 0xFF)}), look);
+    const auto p =
+        realistic_picture(pattern_of({{0, 0, 200, 0}}, {test::thread_of(0xFF, 0xFF, 0xFF)}), look);
     const std::uint32_t x = p.width / 2;
     double covered = 0;
     for (std::uint32_t y = 0; y < p.height; ++y) covered += p.channel(x, y, 0) >= 0x80 ? 1 : 0;
@@ -155,8 +157,9 @@ Drawn drawn_box(const RgbaPicture& pic) {
 }
 
 TEST(Realistic, NothingIsDrawnFurtherFromTheStitchesThanTheThreadsWidth) {
-  const Pattern p = pattern_of({{-40, 30, 120, -70}, {0, 0, 90, 90}, {10, 10, 10, 10}},
-                               {test::thread_of(0, 0, 0), test::thread_of(0x80, 0x20, 0x90), test::thread_of(0, 0, 0)});
+  const Pattern p = pattern_of(
+      {{-40, 30, 120, -70}, {0, 0, 90, 90}, {10, 10, 10, 10}},
+      {test::thread_of(0, 0, 0), test::thread_of(0x80, 0x20, 0x90), test::thread_of(0, 0, 0)});
   for (const double scale : {4.0, 10.0, 25.0}) {
     SCOPED_TRACE(scale);
     ThreadLook look;
@@ -192,7 +195,8 @@ TEST(Realistic, HostileExtentsAndScalesGiveABoundedPicture) {
 }
 
 TEST(Worksheet, CountsEveryNeedleEventAndEachColoursShare) {
-  Pattern p = pattern_of({{0, 0, 30, 40}, {0, 0, 0, 100}}, {test::thread_of(1, 2, 3), test::thread_of(4, 5, 6)});
+  Pattern p = pattern_of({{0, 0, 30, 40}, {0, 0, 0, 100}},
+                         {test::thread_of(1, 2, 3), test::thread_of(4, 5, 6)});
   p.events.insert(p.events.end() - 1, {{0, 100, NeedleOp::kTrim},
                                        {0, 100, NeedleOp::kStop},
                                        {0, 50, NeedleOp::kStitch}});

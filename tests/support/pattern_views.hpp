@@ -22,7 +22,8 @@ inline std::vector<std::vector<formats::NeedleEvent>> stitches_by_block(const fo
 }
 
 /// Every stitch, in order.
-inline std::vector<formats::NeedleEvent> stitches_of(const std::vector<formats::NeedleEvent>& events) {
+inline std::vector<formats::NeedleEvent> stitches_of(
+    const std::vector<formats::NeedleEvent>& events) {
   std::vector<formats::NeedleEvent> s;
   for (const auto& e : events)
     if (e.op == formats::NeedleOp::kStitch) s.push_back(e);
