@@ -35,4 +35,12 @@ inline void check_same_design(const formats::Pattern& first, const formats::Patt
   KORVANE_FUZZ_CHECK(first.events.back() == again.events.back(), "the end moved");
 }
 
+/// `again` carries `first`'s threads in their colours, one for one.
+inline void check_same_colours(const formats::Pattern& first, const formats::Pattern& again) {
+  KORVANE_FUZZ_CHECK(again.threads.size() == first.threads.size(), "thread count");
+  for (std::size_t i = 0; i < first.threads.size(); ++i)
+    KORVANE_FUZZ_CHECK(test::rgb_of(first.threads[i]) == test::rgb_of(again.threads[i]),
+                       "a thread changed colour");
+}
+
 }  // namespace kvn::fuzz

@@ -45,9 +45,8 @@ Bytes headed(const Bytes& head, std::size_t size, std::uint8_t fill = 0) {
   return b;
 }
 
-Bytes put_le32(Bytes b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+Bytes with_le32(Bytes b, std::size_t at, std::uint32_t v) {
+  test::put_le32(b, at, v);
   return b;
 }
 
@@ -75,7 +74,7 @@ Bytes sew_design() {
 }
 
 Bytes xxx_design() {
-  Bytes b = put_le32(Bytes(0x100 + 40, 0), 0xFC, 0x100 + 32);
+  Bytes b = with_le32(Bytes(0x100 + 40, 0), 0xFC, 0x100 + 32);
   b[0x17] = 12;
   b[0x27] = 1;
   for (std::size_t i = 0x100; i < 0x100 + 32; ++i) b[i] = 0x7F;
@@ -115,8 +114,8 @@ TEST(FileKind, RecognisesEachKindFromItsBytesAlone) {
       // A DST head cut short is still a DST design, a damaged one.
       {"DstHeadCut", headed(text("LA:garden          \rST:     12\r"), 511, ' '),
        ContentKind::kDst},
-      {"Jef", put_le32(put_le32(Bytes(140, 0xEE), 0, 116 + 16), 24, 2), ContentKind::kJef},
-      {"JefOffsetDisagreesWithColours", put_le32(put_le32(Bytes(140, 0xEE), 0, 116 + 8), 24, 2),
+      {"Jef", with_le32(with_le32(Bytes(140, 0xEE), 0, 116 + 16), 24, 2), ContentKind::kJef},
+      {"JefOffsetDisagreesWithColours", with_le32(with_le32(Bytes(140, 0xEE), 0, 116 + 8), 24, 2),
        ContentKind::kUnknown},
       {"Sew", sew_design(), ContentKind::kSew},
       {"Xxx", xxx_design(), ContentKind::kXxx},
