@@ -19,6 +19,7 @@
 #include "formats/pattern_read.hpp"
 #include "formats/pec.hpp"
 #include "formats/pes.hpp"
+#include "support/builders.hpp"
 #include "support/pattern_views.hpp"
 #include "support/reference_design.hpp"
 #include "tools/pattern_gen.hpp"
@@ -32,6 +33,7 @@ using formats::Pattern;
 using Bytes = std::vector<std::uint8_t>;
 
 using test::count_op;
+using test::put_le32;
 using test::rgb_of;
 using test::stitches_by_block;
 
@@ -183,11 +185,6 @@ struct Damage {
   ErrorCode code;
 };
 
-void put32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 std::size_t pec_stitches_at(const Bytes& pes) {
   return (std::size_t{pes[8]} | (std::size_t{pes[9]} << 8) | (std::size_t{pes[10]} << 16) |
           (std::size_t{pes[11]} << 24)) +
@@ -196,10 +193,10 @@ std::size_t pec_stitches_at(const Bytes& pes) {
 
 const Damage kDamages[] = {
     {"PEC offset past the end", formats::ContentKind::kPes,
-     [](Bytes& b) { put32(b, 8, static_cast<std::uint32_t>(b.size())); },
+     [](Bytes& b) { put_le32(b, 8, static_cast<std::uint32_t>(b.size())); },
      ErrorCode::kMalformedDesign},
     {"PEC offset inside the signature", formats::ContentKind::kPes,
-     [](Bytes& b) { put32(b, 8, 4); }, ErrorCode::kMalformedDesign},
+     [](Bytes& b) { put_le32(b, 8, 4); }, ErrorCode::kMalformedDesign},
     {"no PES signature", formats::ContentKind::kPes, [](Bytes& b) { b[4] = 'x'; },
      ErrorCode::kMalformedDesign},
     {"stitches without an end mark", formats::ContentKind::kPes,
@@ -211,9 +208,9 @@ const Damage kDamages[] = {
     {"cut inside the PEC colour list", formats::ContentKind::kPes,
      [](Bytes& b) { b.resize(pec_stitches_at(b) - 0x210 + 0x31); }, ErrorCode::kTruncated},
     {"JEF colour count past the end", formats::ContentKind::kJef,
-     [](Bytes& b) { put32(b, 24, 0x40000000); }, ErrorCode::kMalformedDesign},
+     [](Bytes& b) { put_le32(b, 24, 0x40000000); }, ErrorCode::kMalformedDesign},
     {"JEF stitch offset past the end", formats::ContentKind::kJef,
-     [](Bytes& b) { put32(b, 0, 0xFFFFFFF0u); }, ErrorCode::kMalformedDesign},
+     [](Bytes& b) { put_le32(b, 0, 0xFFFFFFF0u); }, ErrorCode::kMalformedDesign},
     {"JEF unknown control record", formats::ContentKind::kJef,
      [](Bytes& b) {
        const std::size_t at = std::size_t{b[0]} | (std::size_t{b[1]} << 8);
