@@ -5,9 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 
 #include "formats/dst.hpp"

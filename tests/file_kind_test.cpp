@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 
@@ -13,11 +12,12 @@
 #include "formats/file_kind.hpp"
 #include "formats/format_table.hpp"
 #include "formats/pattern_read.hpp"
-#include "support/foreign_builders.hpp"
-#include "support/reference_design.hpp"
 #include "support/builders.hpp"
 #include "support/design_builders.hpp"
+#include "support/foreign_builders.hpp"
+#include "support/reference_design.hpp"
 #include "support/sample_designs.hpp"
+#include "support/temp_dir.hpp"
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -27,7 +27,6 @@
 
 #include "support/mini_json.hpp"
 #include "support/run_korvane.hpp"
-#include "support/temp_dir.hpp"
 #endif
 
 namespace kvn::test {
@@ -162,8 +161,7 @@ TEST(FileKind, RecognisesEveryRealDesignAsItsFolderSays) {
     if (!std::filesystem::is_directory(root / folder)) continue;
     for (const auto& entry : std::filesystem::directory_iterator(root / folder)) {
       if (!entry.is_regular_file()) continue;
-      std::ifstream f(entry.path(), std::ios::binary);
-      const Bytes bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+      const Bytes bytes = read_bytes(entry.path().string());
       EXPECT_EQ(formats::kind_name(recognise_kind(bytes)), std::string(formats::kind_name(kind)))
           << entry.path();
       ++seen;
@@ -220,8 +218,7 @@ TEST(FileKind, EveryCutDesignIsRefusedAsItsKind) {
     Bytes bytes = c.generated;
     std::size_t whole = bytes.size() - c.generated_tail;
     if (root) {
-      std::ifstream f(*root / c.real, std::ios::binary);
-      bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+      bytes = read_bytes((*root / c.real).string());
       whole = c.real_whole ? c.real_whole : bytes.size();
     }
     const formats::Format& format = *formats::format_of(c.kind);

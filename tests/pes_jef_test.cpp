@@ -7,9 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <random>
 
