@@ -14,7 +14,6 @@
 #include "formats/pattern_read.hpp"
 #include "support/reference_design.hpp"
 #include "support/temp_dir.hpp"
-#include "tools/pattern_gen.hpp"
 
 namespace kvn {
 namespace {
@@ -70,12 +69,6 @@ Sewn sewn(const Pattern& p) {
   return s;
 }
 
-void expect_one_end(const Pattern& p, const std::string& what) {
-  ASSERT_FALSE(p.events.empty()) << what;
-  EXPECT_EQ(p.events.back().op, NeedleOp::kEnd) << what;
-  EXPECT_TRUE(formats::check_pattern(p, what)) << what;
-}
-
 // How the real files read is compared with the reference in real_designs_test.cpp.
 TEST(DstExp, RealFilesSurviveWritingBack) {
   const auto root = test::real_designs_dir();
@@ -101,42 +94,6 @@ TEST(DstExp, RealFilesSurviveWritingBack) {
     }
   }
   EXPECT_GT(files, 0u);
-}
-
-TEST(DstExp, GeneratedDesignsKeepTheirStitchesBlocksAndTrims) {
-  struct Case {
-    const char* what;
-    example::PatternShape shape;
-  };
-  const Case cases[] = {
-      {"one block", {.stitches = 300, .blocks = 1}},
-      {"many blocks", {.stitches = 2000, .blocks = 12}},
-      {"short steps", {.stitches = 500, .blocks = 3, .max_stitch = 5, .max_jump = 9}},
-      {"no trims", {.stitches = 800, .blocks = 4, .trims = false}},
-      {"block per stitch", {.stitches = 6, .blocks = 6}},
-  };
-  for (const auto& f : kFormats) {
-    for (const auto& c : cases) {
-      for (std::uint32_t seed = 1; seed <= 8; ++seed) {
-        auto shape = c.shape;
-        shape.seed = seed;
-        // Longest moves that still fit one record, and jumps DST's reader
-        // takes for moves (two records at most), not for trims.
-        shape.max_stitch = std::min(shape.max_stitch, f.max_step);
-        shape.max_jump = std::min(shape.max_jump, 2 * formats::kDstMaxStep);
-        const Pattern p = example::generated_pattern(shape);
-        SCOPED_TRACE(std::string(f.name) + " " + c.what + " seed " + std::to_string(seed));
-        const auto bytes = f.write(p, "gen");
-        ASSERT_TRUE(bytes) << bytes.error().message();
-        EXPECT_EQ(formats::recognise_kind(*bytes), f.kind);
-        const auto back = read_bytes(f, *bytes);
-        ASSERT_TRUE(back) << back.error().message();
-        expect_one_end(*back, "back");
-        EXPECT_EQ(sewn(*back), sewn(p));
-        EXPECT_EQ(back->events.back(), p.events.back());  // ends where it ended
-      }
-    }
-  }
 }
 
 // A move longer than one record is cut into equal steps on the straight
