@@ -47,8 +47,8 @@ pc=$(median cp.cpu)
 echo "batch: korvane $k us, cp $p us, ratio $r (goal <= $goal), CPU time korvane $kc us, cp $pc us, ratio $(ratio "$kc" "$pc"), $designs designs of $stitches stitches, $(du -sb in | cut -f1) -> $(du -sb out | cut -f1) bytes, $runs runs each (median), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "per file: korvane $((k / designs)) us, cp $((p / designs)) us; CPU korvane $((kc / designs)) us, cp $((pc / designs)) us"
 # The benchmark's CPU time of one batch, in ms, as microseconds.
-floor=$("$build/bench/convert_bench" --benchmark_filter="BM_BatchDstToShvInMemory/$designs/$stitches\$" \
-  --benchmark_format=csv 2>/dev/null | awk -F, '/BatchDstToShv/ { printf "%d", $4 * 1000 }')
+floor=$("$build/bench/convert_bench" --benchmark_filter="BM_BatchDstShvInMemory/$designs/$stitches\$" \
+  --benchmark_format=csv 2>/dev/null | awk -F, '/BatchDstShv/ { printf "%d", $4 * 1000 }')
 [ -n "$floor" ] || { echo "convert_bench has no batch of $designs designs of $stitches stitches"; exit 1; }
 echo "floor: the same conversions in process with the files in memory, CPU $floor us ($((floor / designs)) us a file), $(ratio "$floor" "$pc") x cp's CPU time, $(ratio "$floor" "$p") x cp's wall time"
 within "$r" "$goal"
