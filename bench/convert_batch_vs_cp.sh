@@ -4,8 +4,9 @@
 # generated designs of 15,000 stitches against `cp DIR/*.dst OUT/`, both into
 # an empty folder, alternating which runs first, and prints the medians of the
 # wall times and their ratio, the CPU times beside them (on a busy machine the
-# wall times mostly measure the other processes), and what the conversion
-# costs per file. Goal: at most 1.5.
+# wall times mostly measure the other processes), what the conversion
+# costs per file, and its floor: the same conversions in one process with the
+# files in memory (convert_bench), against cp. Goal: at most 1.5.
 #   bench/convert_batch_vs_cp.sh [BUILD_DIR] [RUNS]   (default: build-bench, a Release build; 11 runs)
 set -eu
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,7 +17,7 @@ designs=200
 stitches=15000
 . "$src/bench/timing.sh"
 
-bench_build "$build" korvane make_bench_pattern cpu_time
+bench_build "$build" korvane make_bench_pattern cpu_time convert_bench
 cpu_time=$build/bench/cpu_time
 korvane=$build/src/frontend/korvane
 
@@ -45,4 +46,9 @@ kc=$(median k.cpu)
 pc=$(median cp.cpu)
 echo "batch: korvane $k us, cp $p us, ratio $r (goal <= $goal), CPU time korvane $kc us, cp $pc us, ratio $(ratio "$kc" "$pc"), $designs designs of $stitches stitches, $(du -sb in | cut -f1) -> $(du -sb out | cut -f1) bytes, $runs runs each (median), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "per file: korvane $((k / designs)) us, cp $((p / designs)) us; CPU korvane $((kc / designs)) us, cp $((pc / designs)) us"
+# The benchmark's CPU time of one batch, in ms, as microseconds.
+floor=$("$build/bench/convert_bench" --benchmark_filter="BM_BatchDstShvInMemory/$designs/$stitches\$" \
+  --benchmark_format=csv 2>/dev/null | awk -F, '/BatchDstShv/ { printf "%d", $4 * 1000 }')
+[ -n "$floor" ] || { echo "convert_bench has no batch of $designs designs of $stitches stitches"; exit 1; }
+echo "floor: the same conversions in process with the files in memory, CPU $floor us ($((floor / designs)) us a file), $(ratio "$floor" "$pc") x cp's CPU time, $(ratio "$floor" "$p") x cp's wall time"
 within "$r" "$goal"

@@ -4,10 +4,15 @@
 // drawing the preview the image carries, as `korvane --convert` does.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+
+#include "convert/pattern_write.hpp"
 #include "formats/dst.hpp"
 #include "formats/pes.hpp"
 #include "formats/shv_pattern.hpp"
+#include "korvane/korvane.hpp"
 #include "shvgen/shv_writer.hpp"
+#include "support/fake_file_system.hpp"
 #include "tools/pattern_gen.hpp"
 
 namespace {
@@ -60,5 +65,58 @@ void BM_ShvToDst(benchmark::State& state) {
 BENCHMARK(BM_DstToShv)->Arg(100000);
 BENCHMARK(BM_PesToShv)->Arg(100000);
 BENCHMARK(BM_ShvToDst)->Arg(100000);
+
+// The floor of a batch run, `korvane --convert in/*.dst -O out`: the designs
+// convert_batch_vs_cp.sh makes (as make_bench_pattern --batch makes them),
+// planned and converted by one run as the command does, output check
+// included, with every file kept in memory. What the whole process costs
+// beyond this is its start-up and the files themselves. (No "To" in its
+// name: bench/run reports every BM_<from>To<to> as one format pair.)
+void BM_BatchDstShvInMemory(benchmark::State& state) {
+  const auto designs = static_cast<unsigned>(state.range(0));
+  kvn::test::FakeFileSystem fs;
+  std::vector<std::string> inputs;
+  kvn::example::PatternShape shape;
+  shape.stitches = static_cast<std::size_t>(state.range(1));
+  shape.blocks = 8;
+  shape.max_stitch = 40;
+  shape.threads = true;
+  for (unsigned i = 1; i <= designs; ++i) {
+    shape.seed = i;
+    char name[32];
+    std::snprintf(name, sizeof name, "in/design%03u.dst", i);
+    auto dst = kvn::convert::write_pattern(kvn::example::generated_pattern(shape),
+                                           f::ContentKind::kDst, name);
+    if (!dst) {
+      state.SkipWithError(dst.error().message().c_str());
+      return;
+    }
+    fs.files[name] = std::move(*dst);
+    inputs.emplace_back(name);
+  }
+  fs.folders.insert("out");
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::erase_if(fs.files, [](const auto& file) { return file.first.rfind("out/", 0) == 0; });
+    state.ResumeTiming();
+    kvn::Invocation run(fs, kvn::Conversion::kConvert, inputs, std::nullopt, {}, "out");
+    if (!run.refusals().empty()) {
+      state.SkipWithError(run.refusals().front().message().c_str());
+      return;
+    }
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+      if (auto r = run.convert(i); !r) {
+        state.SkipWithError(r.error().message().c_str());
+        return;
+      }
+    }
+    if (auto st = run.finish(); !st) {
+      state.SkipWithError(st.error().message().c_str());
+      return;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * designs);
+}
+BENCHMARK(BM_BatchDstShvInMemory)->Args({200, 15000})->Unit(benchmark::kMillisecond);
 
 }  // namespace

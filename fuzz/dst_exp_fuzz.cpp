@@ -5,21 +5,13 @@
 #include "formats/dst.hpp"
 #include "formats/exp.hpp"
 #include "fuzz/fuzz_check.hpp"
+#include "support/pattern_views.hpp"
 
 namespace {
 
 namespace f = kvn::formats;
 
-using Blocks = std::vector<std::vector<f::NeedleEvent>>;
-
-Blocks stitches_by_block(const f::Pattern& p) {
-  Blocks b(1);
-  for (const auto& e : p.events) {
-    if (e.op == f::NeedleOp::kColourChange) b.emplace_back();
-    if (e.op == f::NeedleOp::kStitch) b.back().push_back(e);
-  }
-  return b;
-}
+using kvn::test::stitches_by_block;
 
 // Every stitch of `a`, in order, among those of `b`: a writer may split a
 // stitch too long for its records, and the steps sew on the way.

@@ -46,10 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto back = row->read(f::ByteReader(*out, "out"));
   KORVANE_FUZZ_CHECK(back.has_value(), back ? "" : back.error().message());
   // A format without stops of its own turns each into a colour change.
-  if (row->limits.stops || kvn::fuzz::count_op(*p, f::NeedleOp::kStop) == 0) {
-    KORVANE_FUZZ_CHECK(kvn::fuzz::stitches_by_block(*p).size() ==
-                           kvn::fuzz::stitches_by_block(*back).size(),
-                       "the colour blocks changed");
+  if (row->limits.stops || kvn::test::count_op(*p, f::NeedleOp::kStop) == 0) {
+    KORVANE_FUZZ_CHECK(
+        kvn::test::stitches_by_block(*p).size() == kvn::test::stitches_by_block(*back).size(),
+        "the colour blocks changed");
   }
   return 0;
 }

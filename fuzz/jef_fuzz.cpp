@@ -18,11 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kvn::fuzz::check_same_design(*p, *back);
   // A design without colours gets the default threads when written.
   if (p->threads.empty()) return 0;
-  KORVANE_FUZZ_CHECK(back->threads.size() == p->threads.size(), "thread count");
-  for (std::size_t i = 0; i < p->threads.size(); ++i) {
-    const auto& a = p->threads[i];
-    const auto& b = back->threads[i];
-    KORVANE_FUZZ_CHECK(a.r == b.r && a.g == b.g && a.b == b.b, "a thread changed colour");
-  }
+  kvn::fuzz::check_same_colours(*p, *back);
   return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "formats/pattern.hpp"
 #include "fuzz/fuzz_check.hpp"
+#include "support/pattern_views.hpp"
 
 namespace kvn::fuzz {
 
@@ -21,31 +22,25 @@ inline void check_read(const Result<formats::Pattern>& p, const char* file) {
                      "no end");
 }
 
-inline std::vector<std::vector<formats::NeedleEvent>> stitches_by_block(const formats::Pattern& p) {
-  std::vector<std::vector<formats::NeedleEvent>> blocks(1);
-  for (const auto& e : p.events) {
-    if (e.op == formats::NeedleOp::kColourChange) blocks.emplace_back();
-    if (e.op == formats::NeedleOp::kStitch) blocks.back().push_back(e);
-  }
-  return blocks;
-}
-
-inline std::size_t count_op(const formats::Pattern& p, formats::NeedleOp op) {
-  return static_cast<std::size_t>(
-      std::count_if(p.events.begin(), p.events.end(),
-                    [op](const formats::NeedleEvent& e) { return e.op == op; }));
-}
-
 /// `again` is `first` written out and read back by a format whose steps
 /// hold every step `first` was read with: same stitches in the same blocks,
 /// same trims, same stops, the same end.
 inline void check_same_design(const formats::Pattern& first, const formats::Pattern& again) {
-  KORVANE_FUZZ_CHECK(stitches_by_block(first) == stitches_by_block(again),
+  KORVANE_FUZZ_CHECK(test::stitches_by_block(first) == test::stitches_by_block(again),
                      "stitches moved in the round trip");
   for (const auto op : {formats::NeedleOp::kTrim, formats::NeedleOp::kStop}) {
-    KORVANE_FUZZ_CHECK(count_op(first, op) == count_op(again, op), "trims or stops changed");
+    KORVANE_FUZZ_CHECK(test::count_op(first, op) == test::count_op(again, op),
+                       "trims or stops changed");
   }
   KORVANE_FUZZ_CHECK(first.events.back() == again.events.back(), "the end moved");
+}
+
+/// `again` carries `first`'s threads in their colours, one for one.
+inline void check_same_colours(const formats::Pattern& first, const formats::Pattern& again) {
+  KORVANE_FUZZ_CHECK(again.threads.size() == first.threads.size(), "thread count");
+  for (std::size_t i = 0; i < first.threads.size(); ++i)
+    KORVANE_FUZZ_CHECK(test::rgb_of(first.threads[i]) == test::rgb_of(again.threads[i]),
+                       "a thread changed colour");
 }
 
 }  // namespace kvn::fuzz

@@ -13,6 +13,8 @@
 namespace kvn::convert {
 namespace {
 
+using test::be16;
+using test::be32;
 using test::Bytes;
 using test::DhvBuilder;
 
@@ -28,15 +30,6 @@ struct Shv {
   Bytes stream;
   std::int64_t words = -1;  // shvhdr_t::Stitches; -1: the stream's length
 };
-
-void be16(Bytes& b, std::int32_t v) {
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-  b.push_back(static_cast<std::uint8_t>(v));
-}
-void be32(Bytes& b, std::uint32_t v) {
-  be16(b, static_cast<std::int32_t>(v >> 16));
-  be16(b, static_cast<std::int32_t>(v & 0xFFFF));
-}
 
 // An SHV image with an empty name and an empty preview: combining looks only
 // at what follows them.

@@ -20,6 +20,7 @@
 #include "inspect/text_out.hpp"
 #include "support/builders.hpp"
 #include "support/mini_json.hpp"
+#include "support/pattern_views.hpp"
 #include "support/png_decode.hpp"
 #include "support/sample_designs.hpp"
 
@@ -35,8 +36,6 @@ namespace {
 
 using formats::NeedleOp;
 using formats::Pattern;
-
-std::string text_of(const std::vector<std::uint8_t>& b) { return {b.begin(), b.end()}; }
 
 std::size_t count_of(const std::string& s, const std::string& what) {
   std::size_t n = 0;

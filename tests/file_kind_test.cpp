@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 
@@ -13,11 +12,12 @@
 #include "formats/file_kind.hpp"
 #include "formats/format_table.hpp"
 #include "formats/pattern_read.hpp"
-#include "support/foreign_builders.hpp"
-#include "support/reference_design.hpp"
 #include "support/builders.hpp"
 #include "support/design_builders.hpp"
+#include "support/foreign_builders.hpp"
+#include "support/reference_design.hpp"
 #include "support/sample_designs.hpp"
+#include "support/temp_dir.hpp"
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -27,7 +27,6 @@
 
 #include "support/mini_json.hpp"
 #include "support/run_korvane.hpp"
-#include "support/temp_dir.hpp"
 #endif
 
 namespace kvn::test {
@@ -45,9 +44,8 @@ Bytes headed(const Bytes& head, std::size_t size, std::uint8_t fill = 0) {
   return b;
 }
 
-Bytes put_le32(Bytes b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+Bytes with_le32(Bytes b, std::size_t at, std::uint32_t v) {
+  test::put_le32(b, at, v);
   return b;
 }
 
@@ -75,7 +73,7 @@ Bytes sew_design() {
 }
 
 Bytes xxx_design() {
-  Bytes b = put_le32(Bytes(0x100 + 40, 0), 0xFC, 0x100 + 32);
+  Bytes b = with_le32(Bytes(0x100 + 40, 0), 0xFC, 0x100 + 32);
   b[0x17] = 12;
   b[0x27] = 1;
   for (std::size_t i = 0x100; i < 0x100 + 32; ++i) b[i] = 0x7F;
@@ -115,8 +113,8 @@ TEST(FileKind, RecognisesEachKindFromItsBytesAlone) {
       // A DST head cut short is still a DST design, a damaged one.
       {"DstHeadCut", headed(text("LA:garden          \rST:     12\r"), 511, ' '),
        ContentKind::kDst},
-      {"Jef", put_le32(put_le32(Bytes(140, 0xEE), 0, 116 + 16), 24, 2), ContentKind::kJef},
-      {"JefOffsetDisagreesWithColours", put_le32(put_le32(Bytes(140, 0xEE), 0, 116 + 8), 24, 2),
+      {"Jef", with_le32(with_le32(Bytes(140, 0xEE), 0, 116 + 16), 24, 2), ContentKind::kJef},
+      {"JefOffsetDisagreesWithColours", with_le32(with_le32(Bytes(140, 0xEE), 0, 116 + 8), 24, 2),
        ContentKind::kUnknown},
       {"Sew", sew_design(), ContentKind::kSew},
       {"Xxx", xxx_design(), ContentKind::kXxx},
@@ -163,8 +161,7 @@ TEST(FileKind, RecognisesEveryRealDesignAsItsFolderSays) {
     if (!std::filesystem::is_directory(root / folder)) continue;
     for (const auto& entry : std::filesystem::directory_iterator(root / folder)) {
       if (!entry.is_regular_file()) continue;
-      std::ifstream f(entry.path(), std::ios::binary);
-      const Bytes bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+      const Bytes bytes = read_bytes(entry.path().string());
       EXPECT_EQ(formats::kind_name(recognise_kind(bytes)), std::string(formats::kind_name(kind)))
           << entry.path();
       ++seen;
@@ -221,8 +218,7 @@ TEST(FileKind, EveryCutDesignIsRefusedAsItsKind) {
     Bytes bytes = c.generated;
     std::size_t whole = bytes.size() - c.generated_tail;
     if (root) {
-      std::ifstream f(*root / c.real, std::ios::binary);
-      bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+      bytes = read_bytes((*root / c.real).string());
       whole = c.real_whole ? c.real_whole : bytes.size();
     }
     const formats::Format& format = *formats::format_of(c.kind);

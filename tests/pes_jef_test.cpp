@@ -7,9 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <random>
 
@@ -21,7 +19,10 @@
 #include "formats/pec.hpp"
 #include "formats/pes.hpp"
 #include "formats/vp3.hpp"
+#include "support/builders.hpp"
+#include "support/pattern_views.hpp"
 #include "support/reference_design.hpp"
+#include "support/temp_dir.hpp"
 #include "tools/pattern_gen.hpp"
 
 namespace kvn {
@@ -32,82 +33,10 @@ using formats::NeedleOp;
 using formats::Pattern;
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes slurp(const std::filesystem::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-std::uint32_t rgb_of(const formats::Thread& t) {
-  return (std::uint32_t{t.r} << 16) | (std::uint32_t{t.g} << 8) | t.b;
-}
-
-std::vector<std::vector<NeedleEvent>> stitches_by_block(const Pattern& p) {
-  std::vector<std::vector<NeedleEvent>> blocks(1);
-  for (const auto& e : p.events) {
-    if (e.op == NeedleOp::kColourChange) blocks.emplace_back();
-    if (e.op == NeedleOp::kStitch) blocks.back().push_back(e);
-  }
-  return blocks;
-}
-
-// Where korvane's threads differ from the reference's, and what korvane
-// gives. The PES header lists three threads (green 515, yellow 205, black
-// 900) for a one-block design whose PEC colour list says black: the library
-// lists all three, korvane gives the block the listed thread nearest its PEC
-// palette colour.
-const std::map<std::string, std::vector<std::uint32_t>> kThreadsDiffer = {
-    {"libpes__horizontalstitchV6.pes", {0x000000}},
-    {"libpes__minimalV6.pes", {0x000000}},
-};
-
-TEST(PesJefRealDesigns, ReadWithTheReferenceExtentsBlocksAndColours) {
-  const auto root = test::real_designs_dir();
-  if (!root) GTEST_SKIP() << "the real designs (../shared/realdesigns) are not here";
-  std::size_t checked = 0;
-  for (const char* folder : {"pes", "pec", "jef"}) {
-    if (!std::filesystem::is_directory(*root / folder)) continue;
-    for (const auto& entry : std::filesystem::directory_iterator(*root / folder)) {
-      const auto name = entry.path().filename().string();
-      SCOPED_TRACE(name);
-      const Bytes bytes = slurp(entry.path());
-      const formats::ByteReader in(bytes, name);
-      const auto p = formats::read_pattern(in, formats::recognise_kind(bytes));
-      ASSERT_TRUE(p) << p.error().message();
-      ASSERT_TRUE(formats::check_pattern(*p, name));
-      ASSERT_FALSE(p->events.empty());
-      EXPECT_EQ(p->events.back().op, NeedleOp::kEnd);
-      const auto ref = test::load_reference(test::reference_path(entry.path()));
-      ASSERT_TRUE(ref) << "no reference reading";
-      ++checked;
-
-      // Positions: the library reads the PEC stream's opening move as a jump
-      // as korvane does, so the frames agree; a PES written rotated (the
-      // logo) is rotated in both readings alike.
-      std::vector<NeedleEvent> ours, theirs;
-      for (const auto& b : stitches_by_block(*p)) ours.insert(ours.end(), b.begin(), b.end());
-      for (const auto& e : ref->events) {
-        if (e.op == NeedleOp::kStitch) theirs.push_back(e);
-      }
-      EXPECT_EQ(ours, theirs);
-      std::vector<long long> per_block;
-      for (const auto& b : stitches_by_block(*p))
-        per_block.push_back(static_cast<long long>(b.size()));
-      EXPECT_EQ(per_block, ref->stitches_per_block);
-
-      const auto e = formats::stitch_extents(*p);
-      EXPECT_EQ(e.min_x, std::lround(ref->min_x * 10));
-      EXPECT_EQ(e.min_y, std::lround(ref->min_y * 10));
-      EXPECT_EQ(e.max_x, std::lround(ref->max_x * 10));
-      EXPECT_EQ(e.max_y, std::lround(ref->max_y * 10));
-
-      std::vector<std::uint32_t> rgb;
-      for (const auto& t : p->threads) rgb.push_back(rgb_of(t));
-      const auto differ = kThreadsDiffer.find(name);
-      EXPECT_EQ(rgb, differ == kThreadsDiffer.end() ? ref->thread_rgb : differ->second);
-    }
-  }
-  EXPECT_GT(checked, 0u);
-}
+using test::count_op;
+using test::put_le32;
+using test::rgb_of;
+using test::stitches_by_block;
 
 // A generated pattern of one to six threaded blocks with jumps of up to
 // 300 mm, trims and (when `stops`) stops; `reach` bounds one stitch's length
@@ -120,11 +49,6 @@ Pattern generated(std::uint32_t seed, std::int32_t reach, bool stops) {
                                      .threads = true,
                                      .stops = stops,
                                      .seed = seed});
-}
-
-std::size_t count_op(const Pattern& p, NeedleOp op) {
-  return static_cast<std::size_t>(std::count_if(p.events.begin(), p.events.end(),
-                                                [op](const NeedleEvent& e) { return e.op == op; }));
 }
 
 struct RoundTrip {
@@ -305,7 +229,7 @@ TEST(PesThreads, RealDesignsKeepTheirThreadNamesThroughPes) {
     for (const auto& entry : std::filesystem::directory_iterator(*root / folder)) {
       const auto name = entry.path().filename().string();
       SCOPED_TRACE(name);
-      const Bytes bytes = slurp(entry.path());
+      const Bytes bytes = test::read_bytes(entry.path());
       const auto p =
           formats::read_pattern(formats::ByteReader(bytes, name), formats::recognise_kind(bytes));
       ASSERT_TRUE(p) << p.error().message();
@@ -373,11 +297,6 @@ struct Damage {
   ErrorCode code;
 };
 
-void put32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
 std::size_t pec_stitches_at(const Bytes& pes) {
   return (std::size_t{pes[8]} | (std::size_t{pes[9]} << 8) | (std::size_t{pes[10]} << 16) |
           (std::size_t{pes[11]} << 24)) +
@@ -386,10 +305,10 @@ std::size_t pec_stitches_at(const Bytes& pes) {
 
 const Damage kDamages[] = {
     {"PEC offset past the end", formats::ContentKind::kPes,
-     [](Bytes& b) { put32(b, 8, static_cast<std::uint32_t>(b.size())); },
+     [](Bytes& b) { put_le32(b, 8, static_cast<std::uint32_t>(b.size())); },
      ErrorCode::kMalformedDesign},
     {"PEC offset inside the signature", formats::ContentKind::kPes,
-     [](Bytes& b) { put32(b, 8, 4); }, ErrorCode::kMalformedDesign},
+     [](Bytes& b) { put_le32(b, 8, 4); }, ErrorCode::kMalformedDesign},
     {"no PES signature", formats::ContentKind::kPes, [](Bytes& b) { b[4] = 'x'; },
      ErrorCode::kMalformedDesign},
     {"stitches without an end mark", formats::ContentKind::kPes,
@@ -401,9 +320,9 @@ const Damage kDamages[] = {
     {"cut inside the PEC colour list", formats::ContentKind::kPes,
      [](Bytes& b) { b.resize(pec_stitches_at(b) - 0x210 + 0x31); }, ErrorCode::kTruncated},
     {"JEF colour count past the end", formats::ContentKind::kJef,
-     [](Bytes& b) { put32(b, 24, 0x40000000); }, ErrorCode::kMalformedDesign},
+     [](Bytes& b) { put_le32(b, 24, 0x40000000); }, ErrorCode::kMalformedDesign},
     {"JEF stitch offset past the end", formats::ContentKind::kJef,
-     [](Bytes& b) { put32(b, 0, 0xFFFFFFF0u); }, ErrorCode::kMalformedDesign},
+     [](Bytes& b) { put_le32(b, 0, 0xFFFFFFF0u); }, ErrorCode::kMalformedDesign},
     {"JEF unknown control record", formats::ContentKind::kJef,
      [](Bytes& b) {
        const std::size_t at = std::size_t{b[0]} | (std::size_t{b[1]} << 8);

@@ -11,6 +11,8 @@
 #include "support/builders.hpp"
 #include "support/c_calls.hpp"
 #include "support/fake_file_system.hpp"
+#include "support/page_png.hpp"
+#include "support/pattern_views.hpp"
 #include "support/png_decode.hpp"
 #include "support/sample_designs.hpp"
 #include "support/temp_dir.hpp"
@@ -47,19 +49,35 @@ formats::ShvDesign design_of(const Bytes& shv) {
   return *d;
 }
 
-// Through the encoder and back: what a viewer shows.
-DecodedPng round_trip(const inspect::Picture& p) {
-  auto png = encode_png(p, "t.png");
-  EXPECT_TRUE(png.has_value()) << png.error().message();
-  auto decoded = test::decode_png(*png);
-  EXPECT_TRUE(decoded.has_value());
-  return decoded ? *decoded : DecodedPng{};
-}
+// The program's encoder and the page's (which stores its image data
+// uncompressed): every picture check holds both.
+const struct Encoder {
+  const char* name;
+  Result<Bytes> (*indexed)(const inspect::Picture&, const std::string&);
+  Result<Bytes> (*full)(const inspect::RgbaPicture&, const std::string&);
+} kEncoders[] = {{"program", inspect::encode_png, inspect::encode_png},
+                 {"page", inspect::page_encode_png, inspect::page_encode_png}};
 
-formats::Thread thread(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-  formats::Thread t;
-  t.r = r, t.g = g, t.b = b;
-  return t;
+// Through each encoder and back: what a viewer shows, the same from both.
+DecodedPng round_trip(const inspect::Picture& p) {
+  std::optional<DecodedPng> first;
+  for (const auto& e : kEncoders) {
+    SCOPED_TRACE(e.name);
+    auto png = e.indexed(p, "t.png");
+    EXPECT_TRUE(png.has_value()) << png.error().message();
+    if (!png) continue;
+    auto decoded = test::decode_png(*png);
+    EXPECT_TRUE(decoded.has_value());
+    if (!decoded) continue;
+    if (!first) {
+      first = std::move(decoded);
+      continue;
+    }
+    EXPECT_EQ(decoded->width, first->width);
+    EXPECT_EQ(decoded->height, first->height);
+    EXPECT_TRUE(decoded->rgb == first->rgb) << "the encoders' pixels differ";
+  }
+  return first ? *first : DecodedPng{};
 }
 
 // An SHV image with a stored preview of 2 rows of 3 pixels: row 0 holds the
@@ -106,8 +124,9 @@ TEST(Pictures, AnEmptyStoredPreviewIsOneBackgroundPixel) {
 TEST(Pictures, OneStitchIsOneLineInItsThreadsColourOnTheChecker) {
   // The stitch runs 1 mm to the right: 4 pixels at 4 pixels per millimetre.
   // A white thread, which a light background would hide.
-  Pattern p{
-      "one", {thread(0xFF, 0xFF, 0xFF)}, {{10, 0, NeedleOp::kStitch}, {10, 0, NeedleOp::kEnd}}};
+  Pattern p{"one",
+            {test::thread_of(0xFF, 0xFF, 0xFF)},
+            {{10, 0, NeedleOp::kStitch}, {10, 0, NeedleOp::kEnd}}};
   const DecodedPng png = round_trip(inspect::stitch_picture(p));
   ASSERT_EQ(png.width, 2 * kDrawingMargin + 4 + 1);
   ASSERT_EQ(png.height, 2 * kDrawingMargin + 1);
@@ -135,7 +154,8 @@ TEST(Pictures, StitchDrawingHasYDownBlockColoursAndLeavesJumpsOut) {
   const struct {
     const char* name;
     std::vector<formats::Thread> threads;
-  } cases[] = {{"Threads", {thread(200, 10, 10), thread(10, 10, 200)}}, {"NoColours", {}}};
+  } cases[] = {{"Threads", {test::thread_of(200, 10, 10), test::thread_of(10, 10, 200)}},
+               {"NoColours", {}}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Pattern p{"down", c.threads, events};
@@ -155,9 +175,9 @@ TEST(Pictures, StitchDrawingHasYDownBlockColoursAndLeavesJumpsOut) {
 TEST(Pictures, LayoutPlacesEachDesignAndMarksTheStartPoint) {
   // 10 mm to the right, once at the start point and once placed 20 mm down.
   const Pattern a{
-      "a", {thread(255, 0, 0)}, {{100, 0, NeedleOp::kStitch}, {100, 0, NeedleOp::kEnd}}};
+      "a", {test::thread_of(255, 0, 0)}, {{100, 0, NeedleOp::kStitch}, {100, 0, NeedleOp::kEnd}}};
   const Pattern b{
-      "b", {thread(0, 0, 255)}, {{100, 0, NeedleOp::kStitch}, {100, 0, NeedleOp::kEnd}}};
+      "b", {test::thread_of(0, 0, 255)}, {{100, 0, NeedleOp::kStitch}, {100, 0, NeedleOp::kEnd}}};
   const inspect::PlacedPattern placed[] = {{&a, 0, 0}, {&b, 0, 200}};
   const DecodedPng png = round_trip(inspect::layout_picture(placed));
   // The 100 x 100 mm hoop, centred on the 10 x 20 mm layout, spans the drawing:
@@ -244,13 +264,14 @@ TEST(Pictures, ManyThreadColoursShareTheNearestPaletteEntry) {
   for (int i = 0; i < 300; ++i) {
     if (i) p.events.push_back({i, 0, NeedleOp::kColourChange});
     p.events.push_back({i + 1, 0, NeedleOp::kStitch});
-    p.threads.push_back(thread(static_cast<std::uint8_t>(i % 256), static_cast<std::uint8_t>(i / 2),
-                               static_cast<std::uint8_t>(i / 3)));
+    p.threads.push_back(test::thread_of(static_cast<std::uint8_t>(i % 256),
+                                        static_cast<std::uint8_t>(i / 2),
+                                        static_cast<std::uint8_t>(i / 3)));
   }
   p.events.push_back({300, 0, NeedleOp::kEnd});
   const auto picture = inspect::stitch_picture(p);
   EXPECT_EQ(picture.palette.size(), 256u);
-  EXPECT_TRUE(encode_png(picture, "many.png").has_value());
+  for (const auto& e : kEncoders) EXPECT_TRUE(e.indexed(picture, "many.png").has_value()) << e.name;
 }
 
 #ifndef _WIN32
@@ -261,25 +282,29 @@ TEST(Pictures, FullColourPicturesComeBackPixelForPixel) {
     std::uint32_t width, height;
     bool see_through;
   } cases[] = {{1, 1, false}, {67, 5, false}, {3, 130, true}, {64, 2, true}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
-    inspect::RgbaPicture p;
-    p.width = c.width;
-    p.height = c.height;
-    p.rgba.resize(std::size_t{c.width} * c.height * 4);
-    for (std::size_t i = 0; i < p.rgba.size(); ++i)
-      p.rgba[i] = i % 4 == 3 && !c.see_through ? 0xFF : static_cast<std::uint8_t>(i * 37 + i / 97);
-    const auto png = inspect::encode_png(p, "t.png");
-    ASSERT_TRUE(png.has_value());
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_memory(&image, png->data(), png->size()));
-    EXPECT_EQ(image.format & PNG_FORMAT_FLAG_ALPHA, c.see_through ? PNG_FORMAT_FLAG_ALPHA : 0u);
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<std::uint8_t> back(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, back.data(), 0, nullptr));
-    EXPECT_TRUE(back == p.rgba);
+  for (const auto& e : kEncoders) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(e.name) + ": " + std::to_string(c.width) + " x " +
+                   std::to_string(c.height));
+      inspect::RgbaPicture p;
+      p.width = c.width;
+      p.height = c.height;
+      p.rgba.resize(std::size_t{c.width} * c.height * 4);
+      for (std::size_t i = 0; i < p.rgba.size(); ++i)
+        p.rgba[i] =
+            i % 4 == 3 && !c.see_through ? 0xFF : static_cast<std::uint8_t>(i * 37 + i / 97);
+      const auto png = e.full(p, "t.png");
+      ASSERT_TRUE(png.has_value());
+      png_image image;
+      std::memset(&image, 0, sizeof image);
+      image.version = PNG_IMAGE_VERSION;
+      ASSERT_TRUE(png_image_begin_read_from_memory(&image, png->data(), png->size()));
+      EXPECT_EQ(image.format & PNG_FORMAT_FLAG_ALPHA, c.see_through ? PNG_FORMAT_FLAG_ALPHA : 0u);
+      image.format = PNG_FORMAT_RGBA;
+      std::vector<std::uint8_t> back(PNG_IMAGE_SIZE(image));
+      ASSERT_TRUE(png_image_finish_read(&image, nullptr, back.data(), 0, nullptr));
+      EXPECT_TRUE(back == p.rgba);
+    }
   }
 }
 #endif  // _WIN32

@@ -5,18 +5,13 @@
 
 #include "inspect/realistic.hpp"
 #include "inspect/worksheet.hpp"
+#include "support/pattern_views.hpp"
 
 namespace kvn::inspect {
 namespace {
 
 using formats::NeedleOp;
 using formats::Pattern;
-
-formats::Thread thread(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-  formats::Thread t;
-  t.r = r, t.g = g, t.b = b;
-  return t;
-}
 
 struct Stitch {
   std::int32_t x0, y0, x1, y1;
@@ -49,14 +44,15 @@ TEST(Realistic, DarkThreadsKeepHighlightsBrighterThanTheirShadow) {
   const struct {
     Stitch s;
     formats::Thread t;
-  } cases[] = {{{0, 0, 100, 0}, thread(0, 0, 0)},
-               {{0, 0, 0, 100}, thread(0x10, 0x18, 0x40)},
-               {{0, 0, 100, 100}, thread(0, 0, 0)},
-               {{0, 100, 100, 0}, thread(0, 0, 0)}};
+  } cases[] = {{{0, 0, 100, 0}, test::thread_of(0, 0, 0)},
+               {{0, 0, 0, 100}, test::thread_of(0x10, 0x18, 0x40)},
+               {{0, 0, 100, 100}, test::thread_of(0, 0, 0)},
+               {{0, 100, 100, 0}, test::thread_of(0, 0, 0)}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.s.x1) + "," + std::to_string(c.s.y1));
     // Where the thread lies: what a white thread makes brighter than the fabric.
-    const auto white = realistic_picture(pattern_of({c.s}, {thread(0xFF, 0xFF, 0xFF)}), look);
+    const auto white =
+        realistic_picture(pattern_of({c.s}, {test::thread_of(0xFF, 0xFF, 0xFF)}), look);
     const auto dark = realistic_picture(pattern_of({c.s}, {c.t}), look);
     int highlight = 0, shadow = 0x80;
     for (std::uint32_t y = 0; y < dark.height; ++y)
@@ -72,7 +68,7 @@ TEST(Realistic, DarkThreadsKeepHighlightsBrighterThanTheirShadow) {
 }
 
 TEST(Realistic, ALaterStitchCoversAnEarlierOneWhereTheyCross) {
-  const auto red = thread(0xE0, 0, 0), blue = thread(0, 0, 0xE0);
+  const auto red = test::thread_of(0xE0, 0, 0), blue = test::thread_of(0, 0, 0xE0);
   const Stitch across{0, 50, 100, 50}, down{50, 0, 50, 100};
   const struct {
     Pattern p;
@@ -92,7 +88,7 @@ TEST(Realistic, ALaterStitchCoversAnEarlierOneWhereTheyCross) {
 // the threads under it, and one it leaves partly open must still take them;
 // wherever the threads' ends fall along a row (the scales move them).
 TEST(Realistic, ThreadsOnTopHideWhatIsUnderThemAndNoMore) {
-  const auto red = thread(0xE0, 0, 0), blue = thread(0, 0, 0xE0);
+  const auto red = test::thread_of(0xE0, 0, 0), blue = test::thread_of(0, 0, 0xE0);
   // The lower threads lie a little further down, showing below the top one;
   // two needle points span the same extents in every picture.
   const Stitch top{0, 0, 400, 0}, low{0, 2, 400, 2}, corner{0, 0, 0, 0}, far{400, 2, 400, 2};
@@ -135,7 +131,8 @@ TEST(Realistic, AThreadIsAsWideAsAskedWithinOnePixel) {
     // its unlit side is brighter than half white. A pixel counts when at least
     // about half of it is thread.
     look.fabric = Rgb{0, 0, 0};
-    const auto p = realistic_picture(pattern_of({{0, 0, 200, 0}}, {thread(0xFF, 0xFF, 0xFF)}), look);
+    const auto p =
+        realistic_picture(pattern_of({{0, 0, 200, 0}}, {test::thread_of(0xFF, 0xFF, 0xFF)}), look);
     const std::uint32_t x = p.width / 2;
     double covered = 0;
     for (std::uint32_t y = 0; y < p.height; ++y) covered += p.channel(x, y, 0) >= 0x80 ? 1 : 0;
@@ -160,8 +157,9 @@ Drawn drawn_box(const RgbaPicture& pic) {
 }
 
 TEST(Realistic, NothingIsDrawnFurtherFromTheStitchesThanTheThreadsWidth) {
-  const Pattern p = pattern_of({{-40, 30, 120, -70}, {0, 0, 90, 90}, {10, 10, 10, 10}},
-                               {thread(0, 0, 0), thread(0x80, 0x20, 0x90), thread(0, 0, 0)});
+  const Pattern p = pattern_of(
+      {{-40, 30, 120, -70}, {0, 0, 90, 90}, {10, 10, 10, 10}},
+      {test::thread_of(0, 0, 0), test::thread_of(0x80, 0x20, 0x90), test::thread_of(0, 0, 0)});
   for (const double scale : {4.0, 10.0, 25.0}) {
     SCOPED_TRACE(scale);
     ThreadLook look;
@@ -197,7 +195,8 @@ TEST(Realistic, HostileExtentsAndScalesGiveABoundedPicture) {
 }
 
 TEST(Worksheet, CountsEveryNeedleEventAndEachColoursShare) {
-  Pattern p = pattern_of({{0, 0, 30, 40}, {0, 0, 0, 100}}, {thread(1, 2, 3), thread(4, 5, 6)});
+  Pattern p = pattern_of({{0, 0, 30, 40}, {0, 0, 0, 100}},
+                         {test::thread_of(1, 2, 3), test::thread_of(4, 5, 6)});
   p.events.insert(p.events.end() - 1, {{0, 100, NeedleOp::kTrim},
                                        {0, 100, NeedleOp::kStop},
                                        {0, 50, NeedleOp::kStitch}});

@@ -5,8 +5,6 @@
 
 #include <array>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "formats/byte_writer.hpp"
 #include "formats/huc_layout.hpp"
@@ -17,6 +15,7 @@
 #include "support/design_builders.hpp"
 #include "support/reference_design.hpp"
 #include "support/shv_round_trip.hpp"
+#include "support/temp_dir.hpp"
 #include "tools/example_gen.hpp"
 
 namespace kvn {
@@ -350,11 +349,6 @@ TEST(DhvPattern, DesignsAloneAndCombined) {
 // ---------------------------------------------------------------------------
 // The real SHV files made by design software.
 
-std::vector<std::uint8_t> read_file(const std::filesystem::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
 TEST(ShvPattern, RealFilesReadWholeAndWriteBackUnchanged) {
   const auto root = test::real_designs_dir();
   if (!root || !std::filesystem::is_directory(*root / "shv"))
@@ -363,7 +357,7 @@ TEST(ShvPattern, RealFilesReadWholeAndWriteBackUnchanged) {
   for (const auto& entry : std::filesystem::directory_iterator(*root / "shv")) {
     const auto name = entry.path().filename().string();
     SCOPED_TRACE(name);
-    const auto bytes = read_file(entry.path());
+    const auto bytes = test::read_bytes(entry.path().string());
     const formats::ByteReader in(bytes, name);
     const auto d = formats::read_shv_design(in);
     ASSERT_TRUE(d) << d.error().message();

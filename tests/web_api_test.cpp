@@ -5,8 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,10 +23,7 @@ using kvn::test::long_move;
 using kvn::test::raw;
 using kvn::test::rec;
 
-Bytes garden() {
-  std::ifstream in(std::string(KORVANE_SOURCE_DIR) + "/examples/garden.dhv", std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
+Bytes garden() { return kvn::test::read_bytes(KORVANE_SOURCE_DIR "/examples/garden.dhv"); }
 
 struct Out {
   std::string name;
@@ -86,21 +81,17 @@ TEST(WebApi, HucConvertsAsTheProgramConverts) {
           .bytes();
   kvn::test::ScopedTempDir dir;
   const auto in = dir.file("rose.huc");
-  std::ofstream(in, std::ios::binary)
-      .write(reinterpret_cast<const char*>(huc.data()), static_cast<std::streamsize>(huc.size()));
+  kvn::test::write_bytes(in, huc);
   kvn::Invocation run(kvn::Conversion::kConvert, {in});
   ASSERT_TRUE(run.refusals().empty());
   ASSERT_TRUE(run.convert(0).has_value());
-  std::ifstream written(dir.file("rose.shv"), std::ios::binary);
-  const Bytes want{std::istreambuf_iterator<char>(written), {}};
-  written.close();
+  const Bytes want = kvn::test::read_bytes(dir.file("rose.shv"));
   // --huc writes the same bytes: a HUC design's stream goes over unchanged.
   std::filesystem::remove(dir.file("rose.shv"));
   kvn::Invocation huc_run(kvn::Conversion::kHuc, {in});
   ASSERT_TRUE(huc_run.refusals().empty());
   ASSERT_TRUE(huc_run.convert(0).has_value());
-  std::ifstream by_huc(dir.file("rose.shv"), std::ios::binary);
-  EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(by_huc), {}), want);
+  EXPECT_EQ(kvn::test::read_bytes(dir.file("rose.shv")), want);
 
   ASSERT_EQ(kvw_convert(in.c_str(), huc.data(), size_of(huc), "shv", 0), 0) << kvw_error();
   const auto out = outputs();

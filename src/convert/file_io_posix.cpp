@@ -147,7 +147,13 @@ Result<Target> target_of(const std::string& path, bool force) {
                           "it is a link to " + t.name + ", which does not exist");
       break;  // a new file, or one the write itself will fail to reach
     }
-    if (!S_ISLNK(st.st_mode)) break;
+    if (!S_ISLNK(st.st_mode)) {
+      // What lstat() says of a name that is no link, stat() would say again:
+      // one call a name fewer in a batch of many.
+      t.exists = true;
+      t.st = st;
+      break;
+    }
     if (is_process_link(t.name))
       return not_regular(path, "it leads to a file a program has open (as /dev/stdout does)");
     std::string to(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4095) + 1, '\0');
@@ -159,7 +165,6 @@ Result<Target> target_of(const std::string& path, bool force) {
     t.name = !to.empty() && to[0] == '/' ? to : directory_of(t.name) + to;
     t.through_link = true;
   }
-  t.exists = ::stat(t.name.c_str(), &t.st) == 0;
   // rename() would put a regular file in place of a device or FIFO that
   // others rely on.
   if (t.exists && !S_ISREG(t.st.st_mode)) return not_regular(path, kind_of(t.st.st_mode));
@@ -218,8 +223,13 @@ class RealFileSystem final : public FileSystem {
     // non-blocking open kept a FIFO that appeared meanwhile from hanging.
     if (::fstat(fd.get(), &st) != 0) return make_error(ErrorCode::kCannotRead, path, reason(errno));
     if (!S_ISREG(st.st_mode)) return not_regular(path, kind_of(st.st_mode));
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    // A plain file reads the same with the flag left on; a file system that
+    // says "try again" all the same gets blocking reads from then on.
+    const auto blocking = [&] {
+      const int flags = ::fcntl(fd.get(), F_GETFL);
+      return flags >= 0 && (flags & O_NONBLOCK) &&
+             ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) == 0;
+    };
 
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (size > kMaxInputBytes) return make_error(ErrorCode::kCannotRead, path, "larger than 2 GiB");
@@ -227,7 +237,7 @@ class RealFileSystem final : public FileSystem {
     std::size_t got = 0;
     while (got < bytes.size()) {
       const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
-      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && (errno == EINTR || (errno == EAGAIN && blocking()))) continue;
       if (n < 0) return make_error(ErrorCode::kCannotRead, path, reason(errno));
       if (n == 0) break;
       got += static_cast<std::size_t>(n);
@@ -237,7 +247,7 @@ class RealFileSystem final : public FileSystem {
     while (size == 0 && got == bytes.size() && got <= kMaxInputBytes) {
       bytes.resize(got + 65536);
       const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
-      if (n < 0 && errno == EINTR) {
+      if (n < 0 && (errno == EINTR || (errno == EAGAIN && blocking()))) {
         bytes.resize(got);
         continue;
       }

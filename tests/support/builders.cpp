@@ -9,6 +9,10 @@ void put_u32(Bytes& b, std::size_t at, std::uint32_t v) {
   b[at + 3] = static_cast<std::uint8_t>(v);
 }
 
+void put_le32(Bytes& b, std::size_t at, std::uint32_t v) {
+  for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
 Bytes DhvBuilder::bytes() const {
   Bytes out(86, 0);
   out.push_back(static_cast<std::uint8_t>(name_.size()));

@@ -47,5 +47,19 @@ Bytes opaque_design(std::size_t length, std::uint8_t seed);
 Bytes noise(std::size_t length, std::uint8_t seed);
 
 void put_u32(Bytes& b, std::size_t at, std::uint32_t v);
+void put_le32(Bytes& b, std::size_t at, std::uint32_t v);
+
+/// Appends the low 16 or 32 bits of `v`, high byte first (a negative value
+/// as two's complement).
+template <class T>
+void be16(Bytes& b, T v) {
+  b.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
+  b.push_back(static_cast<std::uint8_t>(v & 0xFF));
+}
+template <class T>
+void be32(Bytes& b, T v) {
+  be16(b, v >> 16);
+  be16(b, v & 0xFFFF);
+}
 
 }  // namespace kvn::test

@@ -1,14 +1,8 @@
 #include "support/design_builders.hpp"
 
+#include "support/builders.hpp"
+
 namespace kvn::test {
-namespace {
-
-void be16(Bytes& b, std::int32_t v) {
-  b.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-  b.push_back(static_cast<std::uint8_t>(v & 0xFF));
-}
-
-}  // namespace
 
 Bytes rec(std::int8_t dx, std::int8_t dy) {
   return {static_cast<std::uint8_t>(dx), static_cast<std::uint8_t>(dy)};

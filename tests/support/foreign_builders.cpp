@@ -1,5 +1,7 @@
 #include "support/foreign_builders.hpp"
 
+#include "support/builders.hpp"
+
 #include <algorithm>
 #include <string>
 
@@ -37,18 +39,6 @@ void le16(Bytes& b, std::uint32_t v) {
 void le32(Bytes& b, std::uint32_t v) {
   le16(b, v & 0xFFFF);
   le16(b, v >> 16);
-}
-void be16(Bytes& b, std::uint32_t v) {
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-  b.push_back(static_cast<std::uint8_t>(v));
-}
-void be32(Bytes& b, std::uint32_t v) {
-  be16(b, v >> 16);
-  be16(b, v & 0xFFFF);
-}
-void put_le32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 void be_string(Bytes& b, const std::string& s) {
   be16(b, static_cast<std::uint32_t>(s.size()));
