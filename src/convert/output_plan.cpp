@@ -29,6 +29,9 @@ std::vector<Error> check_outputs(const std::vector<PlannedOutput>& outputs,
     std::string name;
     FileIdentity id;
   };
+  // Nothing to write, nothing to refuse: a split or combine into memory (each
+  // of the page's) need not pay for normalising and looking up its input's name.
+  if (outputs.empty()) return {};
   std::vector<Known> known_inputs;
   known_inputs.reserve(inputs.size());
   for (const auto& in : inputs) known_inputs.push_back({normal(in), fs.identify(in)});

@@ -152,9 +152,14 @@ WalkEnd walk_blocks(std::span<const std::uint8_t> stream, const Colours& colours
   std::size_t offset = 0;
   std::size_t block = 0;
   for (const auto& colour : colours) {
+    // Inlined by force: walk_block visits from two places, and a drawing's
+    // visit is large, so the WebAssembly build's compiler kept it a call per
+    // record, with the walk's position and the drawing's state in memory
+    // instead of registers; that call cost the page half of a combine.
     const auto end = detail::walk_block(
         stream, offset, block_count(colour.Stitches),
-        [&](const StitchRecord& r, std::span<const std::uint8_t> bytes, bool opens) {
+        [&](const StitchRecord& r, std::span<const std::uint8_t> bytes, bool opens)
+            __attribute__((always_inline)) {
           const WalkStep step{block, r, x, y, x + r.dx, y + r.dy, bytes, opens};
           x = step.x1;
           y = step.y1;
