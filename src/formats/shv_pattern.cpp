@@ -6,6 +6,7 @@
 
 #include "formats/byte_writer.hpp"
 #include "formats/container.hpp"
+#include "formats/event_sink.hpp"
 #include "formats/huc_layout.hpp"
 #include "formats/shv_design.hpp"
 #include "formats/shv_threads.hpp"
@@ -19,33 +20,35 @@ constexpr std::size_t kHucStitchesAt = 27;
 
 // The stream decoded block by block. Positions keep the stream's 16-bit wrap,
 // so that a long move across more than 32767 lands where the machine lands.
+// The name and threads come back in the pattern, the events go to `events`.
+template <class Events>
 Result<Pattern> decode(const ByteReader& in, std::size_t stream_at,
                        std::span<const std::uint8_t> stream,
-                       const std::vector<shvcolor_t>& blocks, std::string name) {
+                       const std::vector<shvcolor_t>& blocks, std::string name, Events& events) {
   Pattern p;
   p.name = std::move(name);
   // At most one event a word, plus the colour changes and the end.
-  p.events.reserve(stream.size() / 2 + blocks.size() + 1);
+  events.reserve(stream.size() / 2 + blocks.size() + 1);
   p.threads.reserve(blocks.size());
   const auto end = walk_blocks(stream, blocks, 0, 0, [&](const WalkStep& s) {
     const auto x = wrap16(s.x1), y = wrap16(s.y1);
     if (s.opens) {
-      if (s.block > 0) p.events.push_back({wrap16(s.x0), wrap16(s.y0), NeedleOp::kColourChange});
+      if (s.block > 0) events.push_back({wrap16(s.x0), wrap16(s.y0), NeedleOp::kColourChange});
       p.threads.push_back(thread_for_shv_code(blocks[s.block].Color));
     }
     const bool escape = s.bytes[0] == kEscape;
     const bool trim = escape && s.bytes[1] == kBlockStartControl;
     if (s.bytes.size() == kLongMoveBytes || (s.opens && !trim))
-      p.events.push_back({x, y, NeedleOp::kJump});
+      events.push_back({x, y, NeedleOp::kJump});
     else if (trim)
-      p.events.push_back({x, y, NeedleOp::kTrim});
+      events.push_back({x, y, NeedleOp::kTrim});
     else if (!escape)
-      p.events.push_back({x, y, NeedleOp::kStitch});
+      events.push_back({x, y, NeedleOp::kStitch});
   });
   KORVANE_FAIL_AT(end.truncated, in, stream_at + end.offset, ErrorCode::kMalformedDesign,
                   "colour block " + std::to_string(end.block + 1) + " of " +
                       std::to_string(blocks.size()) + " runs past the end of the stitch stream");
-  p.events.push_back({wrap16(end.x), wrap16(end.y), NeedleOp::kEnd});
+  events.push_back({wrap16(end.x), wrap16(end.y), NeedleOp::kEnd});
   return p;
 }
 
@@ -214,12 +217,33 @@ std::int64_t stitch_steps(std::int64_t dx, std::int64_t dy) {
   return std::max<std::int64_t>({1, for_x, for_y});
 }
 
-Result<Pattern> read_shv(const ByteReader& in) {
+namespace {
+
+template <class Events>
+Result<Pattern> read_shv_into(const ByteReader& in, Events& events) {
   KORVANE_TRY(d, read_shv_design(in));
   auto ok = check_counts(in, d.header_at + shvhdr_at::kStitches, d.colours, d.header.Stitches);
   if (!ok) return ok.error();
   const std::size_t stream_at = d.header_at + kShvHdrSize + kShvColorSize * d.colours.size();
-  return decode(in, stream_at, d.stream, d.colours, std::string(d.name.begin(), d.name.end()));
+  return decode(in, stream_at, d.stream, d.colours, std::string(d.name.begin(), d.name.end()),
+                events);
+}
+
+}  // namespace
+
+Result<Pattern> read_shv(const ByteReader& in) {
+  std::vector<NeedleEvent> events;
+  EventList list(events);
+  auto p = read_shv_into(in, list);
+  if (p) p->events = std::move(events);
+  return p;
+}
+
+Result<Pattern> read_shv_events(const ByteReader& in, EventSink& sink) {
+  EventChunks chunks(sink);
+  auto p = read_shv_into(in, chunks);
+  if (p) chunks.finish();
+  return p;
 }
 
 Result<Pattern> read_huc(const ByteReader& in) {
@@ -236,7 +260,11 @@ Result<Pattern> read_huc(const ByteReader& in) {
   if (!counts) return counts.error();
   const std::size_t stream_at = huc_stream_at(h.nColors);
   KORVANE_TRY(stream, in.span_at(stream_at, in.size() - stream_at, "the stitches"));
-  return decode(in, stream_at, stream, blocks, trimmed_name(h.Name));
+  std::vector<NeedleEvent> events;
+  EventList list(events);
+  auto p = decode(in, stream_at, stream, blocks, trimmed_name(h.Name), list);
+  if (p) p->events = std::move(events);
+  return p;
 }
 
 Result<std::vector<Pattern>> read_dhv_designs(const ByteReader& in) {
