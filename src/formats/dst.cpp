@@ -247,10 +247,9 @@ Result<Pattern> read_dst_into(const ByteReader& in, Events& events) {
 }  // namespace
 
 Result<Pattern> read_dst(const ByteReader& in) {
-  std::vector<NeedleEvent> events;
-  EventList list(events);
+  EventList list;
   auto p = read_dst_into(in, list);
-  if (p) p->events = std::move(events);
+  if (p) p->events = std::move(list.events);
   return p;
 }
 

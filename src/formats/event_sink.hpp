@@ -27,24 +27,21 @@ class EventSink {
 /// vector's pushes.
 class EventList {
  public:
-  explicit EventList(std::vector<NeedleEvent>& events) : events_(events) {}
-
-  void reserve(std::size_t n) { events_.reserve(n); }
-  void push_back(const NeedleEvent& e) { events_.push_back(e); }
-  std::size_t size() const { return events_.size(); }
+  void reserve(std::size_t n) { events.reserve(n); }
+  void push_back(const NeedleEvent& e) { events.push_back(e); }
+  std::size_t size() const { return events.size(); }
   // Positions count from the design's first event.
   void insert_at(std::size_t at, const NeedleEvent& e) {
-    events_.insert(events_.begin() + static_cast<std::ptrdiff_t>(at), e);
+    events.insert(events.begin() + static_cast<std::ptrdiff_t>(at), e);
   }
   void cut_to(std::size_t at) {
-    events_.erase(events_.begin() + static_cast<std::ptrdiff_t>(at), events_.end());
+    events.erase(events.begin() + static_cast<std::ptrdiff_t>(at), events.end());
   }
   void hold_from(std::size_t) {}
   void release() {}
   void finish() {}
 
- private:
-  std::vector<NeedleEvent>& events_;
+  std::vector<NeedleEvent> events;
 };
 
 /// Events gathered into a small buffer and handed to a sink each time it

@@ -223,10 +223,9 @@ Result<Pattern> read_jef_into(const ByteReader& in, Events& events) {
 }  // namespace
 
 Result<Pattern> read_jef(const ByteReader& in) {
-  std::vector<NeedleEvent> events;
-  EventList list(events);
+  EventList list;
   auto p = read_jef_into(in, list);
-  if (p) p->events = std::move(events);
+  if (p) p->events = std::move(list.events);
   return p;
 }
 

@@ -232,10 +232,9 @@ Result<Pattern> read_shv_into(const ByteReader& in, Events& events) {
 }  // namespace
 
 Result<Pattern> read_shv(const ByteReader& in) {
-  std::vector<NeedleEvent> events;
-  EventList list(events);
+  EventList list;
   auto p = read_shv_into(in, list);
-  if (p) p->events = std::move(events);
+  if (p) p->events = std::move(list.events);
   return p;
 }
 
@@ -260,10 +259,9 @@ Result<Pattern> read_huc(const ByteReader& in) {
   if (!counts) return counts.error();
   const std::size_t stream_at = huc_stream_at(h.nColors);
   KORVANE_TRY(stream, in.span_at(stream_at, in.size() - stream_at, "the stitches"));
-  std::vector<NeedleEvent> events;
-  EventList list(events);
+  EventList list;
   auto p = decode(in, stream_at, stream, blocks, trimmed_name(h.Name), list);
-  if (p) p->events = std::move(events);
+  if (p) p->events = std::move(list.events);
   return p;
 }
 
