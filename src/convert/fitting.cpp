@@ -348,7 +348,9 @@ namespace {
 struct Mark {
   enum Kind : std::uint8_t { kStitch, kMove, kTrim, kChange, kStop } kind;
   std::int32_t x, y;
-  std::size_t event;  // the needle event it comes from, counted from 1
+  // The needle event it comes from, counted from 1; of the design only, as a
+  // file read in chunks counts afresh in each.
+  std::size_t event;
 
   bool same(const Mark& o) const { return kind == o.kind && x == o.x && y == o.y; }
 };
