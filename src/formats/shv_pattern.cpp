@@ -18,19 +18,15 @@ namespace {
 // Where huchdr_t keeps the stream's total, for refusals that point at it.
 constexpr std::size_t kHucStitchesAt = 27;
 
-// The stream decoded block by block. Positions keep the stream's 16-bit wrap,
-// so that a long move across more than 32767 lands where the machine lands.
-// The name and threads come back in the pattern, the events go to `events`.
+// The stream's records as needle events, the blocks' threads into `p`.
+// Positions keep the stream's 16-bit wrap, so that a long move across more
+// than 32767 lands where the machine lands. Kept out of line: inlined into
+// its caller, the walk runs short of registers.
 template <class Events>
-Result<Pattern> decode(const ByteReader& in, std::size_t stream_at,
-                       std::span<const std::uint8_t> stream,
-                       const std::vector<shvcolor_t>& blocks, std::string name, Events& events) {
-  Pattern p;
-  p.name = std::move(name);
-  // At most one event a word, plus the colour changes and the end.
-  events.reserve(stream.size() / 2 + blocks.size() + 1);
-  p.threads.reserve(blocks.size());
-  const auto end = walk_blocks(stream, blocks, 0, 0, [&](const WalkStep& s) {
+[[gnu::noinline]] WalkEnd decode_stream(std::span<const std::uint8_t> stream,
+                                        const std::vector<shvcolor_t>& blocks, Pattern& p,
+                                        Events& events) {
+  return walk_blocks(stream, blocks, 0, 0, [&](const WalkStep& s) {
     const auto x = wrap16(s.x1), y = wrap16(s.y1);
     if (s.opens) {
       if (s.block > 0) events.push_back({wrap16(s.x0), wrap16(s.y0), NeedleOp::kColourChange});
@@ -45,6 +41,20 @@ Result<Pattern> decode(const ByteReader& in, std::size_t stream_at,
     else if (!escape)
       events.push_back({x, y, NeedleOp::kStitch});
   });
+}
+
+// The stream decoded block by block. The name and threads come back in the
+// pattern, the events go to `events`.
+template <class Events>
+Result<Pattern> decode(const ByteReader& in, std::size_t stream_at,
+                       std::span<const std::uint8_t> stream,
+                       const std::vector<shvcolor_t>& blocks, std::string name, Events& events) {
+  Pattern p;
+  p.name = std::move(name);
+  // At most one event a word, plus the colour changes and the end.
+  events.reserve(stream.size() / 2 + blocks.size() + 1);
+  p.threads.reserve(blocks.size());
+  const auto end = decode_stream(stream, blocks, p, events);
   KORVANE_FAIL_AT(end.truncated, in, stream_at + end.offset, ErrorCode::kMalformedDesign,
                   "colour block " + std::to_string(end.block + 1) + " of " +
                       std::to_string(blocks.size()) + " runs past the end of the stitch stream");
