@@ -187,23 +187,78 @@ TEST(Fitting, TheWorstColourMatchIsNamed) {
 }
 
 // The check must see what a writer got wrong: one changed byte, one
-// different stitch.
+// different stitch, early or deep in a long design (where the file is
+// compared as it is decoded, a chunk at a time).
 TEST(Fitting, TheCheckFindsADifferentStitch) {
-  const Pattern p = of_events(running(0, 0, 200));
+  const Pattern p = of_events(running(0, 0, 3000));
   for (const char* target : {"dst", "exp", "jef", "pec", "shv"}) {
-    SCOPED_TRACE(target);
+    for (const std::size_t changed : {std::size_t{150}, std::size_t{2600}}) {
+      SCOPED_TRACE(std::string(target) + " " + std::to_string(changed));
+      const formats::Format* f = formats::format_named(target);
+      std::vector<Adjustment> adjustments;
+      auto fitted = convert::fit_to_limits(p, *f, {}, adjustments);
+      ASSERT_TRUE(fitted);
+      Pattern other = *fitted;
+      other.events[changed].y += 1;
+      auto image = convert::write_pattern(other, f->kind, "out");
+      ASSERT_TRUE(image);
+      auto checked = convert::check_written(*image, *fitted, *f, "out");
+      ASSERT_FALSE(checked);
+      EXPECT_NE(checked.error().message().find("needle event " + std::to_string(changed + 1) + " "),
+                std::string::npos)
+          << checked.error().message();
+    }
+  }
+}
+
+// Readers that hand their events over in chunks must give the events the
+// whole read gives, where DST's runs of jumps (turned into trims, or dropped
+// when they come back) straddle a chunk's end or outlast a chunk.
+TEST(Fitting, ChunkedReadsGiveTheWholeReadsEvents) {
+  struct Collect final : formats::EventSink {
+    std::vector<NeedleEvent> events;
+    void take(std::span<const NeedleEvent> e) override { events.insert(events.end(), e.begin(), e.end()); }
+  };
+  std::vector<NeedleEvent> trims, wander;
+  for (int i = 0; i < 6000; ++i) {
+    const std::int32_t x = 10 * (i % 40), y = 10 * (i / 40);
+    trims.push_back({x, y, NeedleOp::kStitch});
+    // A trim after each of the first stitches: some run then meets every
+    // place a chunk can end.
+    if (i < 3000 || i % 37 == 0) trims.push_back({x, y, NeedleOp::kTrim});
+    if (i % 1500 == 0) trims.push_back({x, y, NeedleOp::kColourChange});
+  }
+  // 5,000 jumps in a row, back and forth, then back to where the run began
+  // (so that it is dropped): one run, longer than a chunk.
+  for (int i = 0; i < 5000; ++i) wander.push_back({10 * (i % 2), 0, NeedleOp::kJump});
+  wander.push_back({990, 0, NeedleOp::kJump});
+  const std::vector<Thread> five(5, rgb(200, 40, 40));
+  const std::vector<Pattern> designs = {
+      of_events(trims, five),
+      of_events(cat({running(0, 0, 100), wander, running(0, 0, 3000)})),
+      of_events(cat({running(0, 0, 100), wander})),
+  };
+  for (const char* target : {"dst", "jef", "shv"}) {
     const formats::Format* f = formats::format_named(target);
-    std::vector<Adjustment> adjustments;
-    auto fitted = convert::fit_to_limits(p, *f, {}, adjustments);
-    ASSERT_TRUE(fitted);
-    Pattern other = *fitted;
-    other.events[150].y += 1;
-    auto image = convert::write_pattern(other, f->kind, "out");
-    ASSERT_TRUE(image);
-    auto checked = convert::check_written(*image, *fitted, *f, "out");
-    ASSERT_FALSE(checked);
-    EXPECT_NE(checked.error().message().find("needle event 151"), std::string::npos)
-        << checked.error().message();
+    const auto read_events = formats::event_reader(f->kind);
+    ASSERT_NE(read_events, nullptr) << target;
+    for (std::size_t d = 0; d < designs.size(); ++d) {
+      SCOPED_TRACE(std::string(target) + " design " + std::to_string(d));
+      std::vector<Adjustment> adjustments;
+      auto fitted = convert::fit_to_limits(designs[d], *f, {}, adjustments);
+      ASSERT_TRUE(fitted);
+      auto image = convert::write_pattern(*fitted, f->kind, "out");
+      ASSERT_TRUE(image) << image.error().message();
+      auto whole = f->read(formats::ByteReader(*image, "out"));
+      ASSERT_TRUE(whole) << whole.error().message();
+      Collect sink;
+      auto rest = read_events(formats::ByteReader(*image, "out"), sink);
+      ASSERT_TRUE(rest) << rest.error().message();
+      EXPECT_TRUE(rest->events.empty());
+      rest->events = sink.events;
+      EXPECT_TRUE(*rest == *whole);
+      EXPECT_TRUE(convert::check_written(*image, *fitted, *f, "out"));
+    }
   }
 }
 

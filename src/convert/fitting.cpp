@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "formats/move_steps.hpp"
+#include "formats/pattern_read.hpp"
 #include "formats/shv_threads.hpp"
 
 namespace kvn::convert {
@@ -347,22 +348,38 @@ namespace {
 struct Mark {
   enum Kind : std::uint8_t { kStitch, kMove, kTrim, kChange, kStop } kind;
   std::int32_t x, y;
-  std::size_t event;  // the needle event it comes from, counted from 1
+  // The needle event it comes from, counted from 1; of the design only, as a
+  // file read in chunks counts afresh in each.
+  std::size_t event;
 
   bool same(const Mark& o) const { return kind == o.kind && x == o.x && y == o.y; }
 };
 
 // The marks of a design one at a time, so that comparing two designs
-// needs no copy of either.
+// needs no copy of either. The events may come in chunks, as a reader
+// decodes them: the marks then stop at the end of each chunk until the
+// next one is fed, or the last.
 class Marks {
  public:
-  Marks(const Pattern& p, bool trims) : events_(p.events), trims_(trims) {}
+  Marks(std::span<const NeedleEvent> events, bool trims, bool whole = true)
+      : events_(events), trims_(trims), whole_(whole) {}
 
-  // The next mark, or nullptr after the last; valid until the next call.
+  // The events after the ones given so far, all of them once `last`.
+  void feed(std::span<const NeedleEvent> events, bool last) {
+    events_ = events;
+    i_ = 0;
+    whole_ = last;
+    starved_ = false;
+  }
+  // No mark can be told until more events are fed.
+  bool starved() const { return starved_; }
+
+  // The next mark, or nullptr after the last or while starved; valid until
+  // the next call.
   const Mark* next() {
     if (head_ < count_) return &buf_[head_++];
     head_ = count_ = 0;
-    while (count_ == 0 && !done_) step();
+    while (count_ == 0 && !done_ && !starved_) step();
     return count_ > 0 ? &buf_[head_++] : nullptr;
   }
 
@@ -407,6 +424,10 @@ class Marks {
     trim_ = false;
   }
   void step() {
+    if (i_ >= events_.size() && !whole_) {
+      starved_ = true;
+      return;
+    }
     if (i_ >= events_.size()) {
       flush();
       done_ = true;
@@ -441,8 +462,10 @@ class Marks {
     }
   }
 
-  const std::vector<NeedleEvent>& events_;
+  std::span<const NeedleEvent> events_;
   bool trims_;
+  bool whole_;  // no events follow events_
+  bool starved_ = false;
   std::size_t i_ = 0, from_ = 1;
   std::int32_t at_x_ = 0, at_y_ = 0, to_x_ = 0, to_y_ = 0;
   bool trim_ = false, done_ = false;
@@ -468,6 +491,47 @@ std::string mark_text(const Mark* m) {
   return "nothing";
 }
 
+// The file's marks, chunk by chunk as its reader hands the events over,
+// against the fitted design's; the first difference is kept.
+class MarkComparison final : public formats::EventSink {
+ public:
+  MarkComparison(const Pattern& fitted, bool trims)
+      : want_(fitted.events, trims), have_({}, trims, false) {}
+
+  void take(std::span<const NeedleEvent> events) override {
+    if (!difference_.empty()) return;
+    have_.feed(events, false);
+    run();
+  }
+  // What differs, "" when nothing does; the file's last events have come.
+  std::string finish() {
+    if (difference_.empty()) {
+      have_.feed({}, true);
+      run();
+    }
+    return difference_;
+  }
+
+ private:
+  void run() {
+    for (;;) {
+      Marks::skip_same_stitches(want_, have_);
+      const Mark* h = have_.next();
+      if (!h && have_.starved()) return;
+      const Mark* w = want_.next();
+      if (!w && !h) return;
+      if (w && h && w->same(*h)) continue;
+      difference_ = w ? std::string("at needle event ") + std::to_string(w->event)
+                      : std::string("after the last needle event");
+      difference_ += " the design has " + mark_text(w) + ", the file " + mark_text(h);
+      return;
+    }
+  }
+
+  Marks want_, have_;
+  std::string difference_;
+};
+
 WrittenDamage& damage_hook() {
   static WrittenDamage hook;
   return hook;
@@ -492,20 +556,19 @@ Status check_written(std::span<const std::uint8_t> written, const Pattern& fitte
                           "it): " +
                           why + "; nothing was written");
   };
-  auto back = target.read(formats::ByteReader(written, file));
+  // Where the format's reader can hand its events over as it decodes them,
+  // the file is compared as it is read, with no second design built: the
+  // check then costs little more than the decoding.
+  MarkComparison compare(fitted, target.limits.trims);
+  const formats::ByteReader in(written, file);
+  Result<Pattern> back = [&]() -> Result<Pattern> {
+    if (const auto read = formats::event_reader(target.kind)) return read(in, compare);
+    auto whole = target.read(in);
+    if (whole) compare.take(whole->events);
+    return whole;
+  }();
   if (!back) return failed(std::string("it cannot be read (") + back.error().message() + ")");
-  const bool trims = target.limits.trims;
-  Marks want(fitted, trims), have(*back, trims);
-  for (;;) {
-    Marks::skip_same_stitches(want, have);
-    const Mark* w = want.next();
-    const Mark* h = have.next();
-    if (!w && !h) break;
-    if (w && h && w->same(*h)) continue;
-    const std::string where =
-        w ? std::string("at needle event ") + std::to_string(w->event) : "after the last needle event";
-    return failed(where + " the design has " + mark_text(w) + ", the file " + mark_text(h));
-  }
+  if (auto difference = compare.finish(); !difference.empty()) return failed(difference);
   if (target.limits.colours && !fitted.threads.empty()) {
     if (back->threads.size() != fitted.threads.size())
       return failed(std::string("the design has ") + plural(fitted.threads.size(), "thread", "threads") +

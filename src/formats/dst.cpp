@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "formats/byte_writer.hpp"
+#include "formats/event_sink.hpp"
 #include "formats/move_steps.hpp"
 
 namespace kvn::formats {
@@ -124,22 +125,24 @@ std::optional<std::size_t> header_count(std::span<const std::uint8_t> head) {
 // Turns DST's runs of jumps into trims as they are read: the third jump in a
 // row after a stitch puts a trim before the run, and a run that comes back to
 // where it began (the usual trim mark) is dropped, as it moves nothing.
+template <class Events>
 class JumpRuns {
  public:
-  explicit JumpRuns(std::vector<NeedleEvent>& events) : events_(events) {}
+  explicit JumpRuns(Events& events) : events_(events) {}
 
   void stitch() {
     trimmed_ = false;
-    in_run_ = false;
+    end_run();
   }
   void colour_change() {
     trimmed_ = true;
-    in_run_ = false;
+    end_run();
   }
   void jump(std::int32_t from_x, std::int32_t from_y, std::int32_t x, std::int32_t y) {
     if (!in_run_) {
       in_run_ = true;
       run_start_ = events_.size();
+      events_.hold_from(run_start_);
       count_ = 0;
       anchor_x_ = from_x;
       anchor_y_ = from_y;
@@ -147,18 +150,20 @@ class JumpRuns {
     ++count_;
     events_.push_back({x, y, NeedleOp::kJump});
     if (!trimmed_ && count_ == kDstJumpsForTrim) {
-      events_.insert(events_.begin() + static_cast<std::ptrdiff_t>(run_start_),
-                     {anchor_x_, anchor_y_, NeedleOp::kTrim});
+      events_.insert_at(run_start_, {anchor_x_, anchor_y_, NeedleOp::kTrim});
       ++run_start_;
       trimmed_ = true;
     }
-    if (x == anchor_x_ && y == anchor_y_) {
-      events_.erase(events_.begin() + static_cast<std::ptrdiff_t>(run_start_), events_.end());
-    }
+    if (x == anchor_x_ && y == anchor_y_) events_.cut_to(run_start_);
   }
 
  private:
-  std::vector<NeedleEvent>& events_;
+  void end_run() {
+    if (in_run_) events_.release();
+    in_run_ = false;
+  }
+
+  Events& events_;
   bool trimmed_ = true;  // nothing to cut before the first stitch
   bool in_run_ = false;
   std::size_t run_start_ = 0;
@@ -166,9 +171,9 @@ class JumpRuns {
   std::int32_t anchor_x_ = 0, anchor_y_ = 0;
 };
 
-}  // namespace
-
-Result<Pattern> read_dst(const ByteReader& in) {
+// The name comes back in the pattern, the events go to `events`.
+template <class Events>
+Result<Pattern> read_dst_into(const ByteReader& in, Events& events) {
   KORVANE_TRY(head, in.span_at(0, kHeaderSize, "the DST header"));
   KORVANE_FAIL_AT(head[0] != 'L' || head[1] != 'A' || head[2] != ':', in, 0,
                   ErrorCode::kMalformedDesign,
@@ -178,8 +183,8 @@ Result<Pattern> read_dst(const ByteReader& in) {
 
   const std::size_t records = (in.size() - kHeaderSize) / kRecordSize;
   KORVANE_TRY(body, in.span_at(kHeaderSize, records * kRecordSize, "the stitch records"));
-  p.events.reserve(records + 1);
-  JumpRuns runs(p.events);
+  events.reserve(records + 1);
+  JumpRuns<Events> runs(events);
   std::int32_t x = 0, y = 0;
   bool ended = false;
   for (std::size_t r = 0; r < records; ++r) {
@@ -208,15 +213,15 @@ Result<Pattern> read_dst(const ByteReader& in) {
     const bool moved = x != from_x || y != from_y;
     if ((b2 & kChangeBits) == kChangeBits) {
       // The model's colour change does not move: a record that does moves first.
-      if (moved) p.events.push_back({x, y, NeedleOp::kJump});
-      p.events.push_back({x, y, NeedleOp::kColourChange});
+      if (moved) events.push_back({x, y, NeedleOp::kJump});
+      events.push_back({x, y, NeedleOp::kColourChange});
       runs.colour_change();
     } else if (b2 & (kJumpBit | kSequinBit)) {
       // Sequin records (bit 6 alone, or jumps between them) carry no sequins
       // in the model: they are moves like any jump.
       runs.jump(from_x, from_y, x, y);
     } else {
-      p.events.push_back({x, y, NeedleOp::kStitch});
+      events.push_back({x, y, NeedleOp::kStitch});
       runs.stitch();
     }
   }
@@ -235,7 +240,23 @@ Result<Pattern> read_dst(const ByteReader& in) {
                     grouped(held) + " records of the " + grouped(*counted) +
                         " its header counts, and no end record");
   }
-  p.events.push_back({x, y, NeedleOp::kEnd});
+  events.push_back({x, y, NeedleOp::kEnd});
+  return p;
+}
+
+}  // namespace
+
+Result<Pattern> read_dst(const ByteReader& in) {
+  EventList list;
+  auto p = read_dst_into(in, list);
+  if (p) p->events = std::move(list.events);
+  return p;
+}
+
+Result<Pattern> read_dst_events(const ByteReader& in, EventSink& sink) {
+  EventChunks chunks(sink);
+  auto p = read_dst_into(in, chunks);
+  if (p) chunks.finish();
   return p;
 }
 

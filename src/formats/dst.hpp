@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "formats/byte_reader.hpp"
+#include "formats/event_sink.hpp"
 #include "formats/pattern.hpp"
 
 namespace kvn::formats {
@@ -22,6 +23,9 @@ inline constexpr int kDstJumpsForTrim = 3;
 /// from runs of jumps (see kDstJumpsForTrim); a run that comes back to where
 /// it began only marks the trim and is dropped.
 Result<Pattern> read_dst(const ByteReader& in);
+/// The same, with the events handed to `sink` as they are decoded rather
+/// than kept in the pattern.
+Result<Pattern> read_dst_events(const ByteReader& in, EventSink& sink);
 
 /// The DST image of `p`: header with counts and extents, long moves split
 /// into steps of at most kDstMaxStep, a trim as three jumps that come back

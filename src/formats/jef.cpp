@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "formats/byte_writer.hpp"
+#include "formats/event_sink.hpp"
 #include "formats/move_steps.hpp"
 
 namespace kvn::formats {
@@ -134,7 +135,11 @@ std::span<const ChartColour> janome_chart() { return kJanomeChart; }
 
 Thread janome_thread_for(const Thread& t) { return chart_thread(janome_index(t)); }
 
-Result<Pattern> read_jef(const ByteReader& in) {
+namespace {
+
+// The threads come back in the pattern, the events go to `events`.
+template <class Events>
+Result<Pattern> read_jef_into(const ByteReader& in, Events& events) {
   KORVANE_TRY(stitch_at, in.u32le(kStitchOffsetAt, "the JEF stitch offset"));
   KORVANE_TRY(count, in.u32le(kColourCountAt, "the JEF colour count"));
   KORVANE_FAIL_AT(!in.contains(kColoursAt, 0) || count > (in.size() - kColoursAt) / 4, in,
@@ -153,12 +158,12 @@ Result<Pattern> read_jef(const ByteReader& in) {
 
   Pattern p;
   if (!entries.empty()) p.threads.push_back(chart_thread(entries[0]));
-  p.events.reserve((in.size() - stitch_at) / 2 + 1);
+  events.reserve((in.size() - stitch_at) / 2 + 1);
   std::int64_t x = 0, y = 0;
   std::size_t entry = 0;
   std::size_t at = stitch_at;
   const auto here = [&](NeedleOp op) {
-    p.events.push_back({static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), op});
+    events.push_back({static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), op});
   };
   while (true) {
     KORVANE_TRY(head, in.take<2>(at, "a JEF stitch record"));
@@ -212,6 +217,22 @@ Result<Pattern> read_jef(const ByteReader& in) {
                     "the stitches wander further than any design reaches");
   }
   here(NeedleOp::kEnd);
+  return p;
+}
+
+}  // namespace
+
+Result<Pattern> read_jef(const ByteReader& in) {
+  EventList list;
+  auto p = read_jef_into(in, list);
+  if (p) p->events = std::move(list.events);
+  return p;
+}
+
+Result<Pattern> read_jef_events(const ByteReader& in, EventSink& sink) {
+  EventChunks chunks(sink);
+  auto p = read_jef_into(in, chunks);
+  if (p) chunks.finish();
   return p;
 }
 

@@ -7,6 +7,7 @@
 
 #include "formats/byte_reader.hpp"
 #include "formats/colour_chart.hpp"
+#include "formats/event_sink.hpp"
 #include "formats/pattern.hpp"
 
 namespace kvn::formats {
@@ -21,6 +22,9 @@ Thread janome_thread_for(const Thread& t);
 /// and stitch records. A colour list entry of 0 names no thread: the change
 /// into it is a stop.
 Result<Pattern> read_jef(const ByteReader& in);
+/// The same, with the events handed to `sink` as they are decoded rather
+/// than kept in the pattern.
+Result<Pattern> read_jef_events(const ByteReader& in, EventSink& sink);
 
 /// The JEF image of `p`: each thread as the nearest Janome colour, the
 /// smallest Janome hoop the design fits, positions as they are (the origin

@@ -1,6 +1,9 @@
 #include "formats/pattern_read.hpp"
 
+#include "formats/dst.hpp"
 #include "formats/format_table.hpp"
+#include "formats/jef.hpp"
+#include "formats/shv_pattern.hpp"
 
 namespace kvn::formats {
 
@@ -19,6 +22,19 @@ Result<Pattern> read_pattern(const ByteReader& in, ContentKind kind) {
   if (f && f->unreadable) return make_error(ErrorCode::kUnsupportedForm, in.file(), f->unreadable);
   return make_error(ErrorCode::kWrongKind, in.file(),
                     std::string("this is a ") + kind_name(kind) + ", not a single design");
+}
+
+EventReadFn event_reader(ContentKind kind) {
+  switch (kind) {
+    case ContentKind::kShvDesign:
+      return read_shv_events;
+    case ContentKind::kDst:
+      return read_dst_events;
+    case ContentKind::kJef:
+      return read_jef_events;
+    default:
+      return nullptr;
+  }
 }
 
 }  // namespace kvn::formats

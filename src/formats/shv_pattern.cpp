@@ -6,6 +6,7 @@
 
 #include "formats/byte_writer.hpp"
 #include "formats/container.hpp"
+#include "formats/event_sink.hpp"
 #include "formats/huc_layout.hpp"
 #include "formats/shv_design.hpp"
 #include "formats/shv_threads.hpp"
@@ -17,35 +18,47 @@ namespace {
 // Where huchdr_t keeps the stream's total, for refusals that point at it.
 constexpr std::size_t kHucStitchesAt = 27;
 
-// The stream decoded block by block. Positions keep the stream's 16-bit wrap,
-// so that a long move across more than 32767 lands where the machine lands.
-Result<Pattern> decode(const ByteReader& in, std::size_t stream_at,
-                       std::span<const std::uint8_t> stream,
-                       const std::vector<shvcolor_t>& blocks, std::string name) {
-  Pattern p;
-  p.name = std::move(name);
-  // At most one event a word, plus the colour changes and the end.
-  p.events.reserve(stream.size() / 2 + blocks.size() + 1);
-  p.threads.reserve(blocks.size());
-  const auto end = walk_blocks(stream, blocks, 0, 0, [&](const WalkStep& s) {
+// The stream's records as needle events, the blocks' threads into `p`.
+// Positions keep the stream's 16-bit wrap, so that a long move across more
+// than 32767 lands where the machine lands. Kept out of line: inlined into
+// its caller, the walk runs short of registers.
+template <class Events>
+[[gnu::noinline]] WalkEnd decode_stream(std::span<const std::uint8_t> stream,
+                                        const std::vector<shvcolor_t>& blocks, Pattern& p,
+                                        Events& events) {
+  return walk_blocks(stream, blocks, 0, 0, [&](const WalkStep& s) {
     const auto x = wrap16(s.x1), y = wrap16(s.y1);
     if (s.opens) {
-      if (s.block > 0) p.events.push_back({wrap16(s.x0), wrap16(s.y0), NeedleOp::kColourChange});
+      if (s.block > 0) events.push_back({wrap16(s.x0), wrap16(s.y0), NeedleOp::kColourChange});
       p.threads.push_back(thread_for_shv_code(blocks[s.block].Color));
     }
     const bool escape = s.bytes[0] == kEscape;
     const bool trim = escape && s.bytes[1] == kBlockStartControl;
     if (s.bytes.size() == kLongMoveBytes || (s.opens && !trim))
-      p.events.push_back({x, y, NeedleOp::kJump});
+      events.push_back({x, y, NeedleOp::kJump});
     else if (trim)
-      p.events.push_back({x, y, NeedleOp::kTrim});
+      events.push_back({x, y, NeedleOp::kTrim});
     else if (!escape)
-      p.events.push_back({x, y, NeedleOp::kStitch});
+      events.push_back({x, y, NeedleOp::kStitch});
   });
+}
+
+// The stream decoded block by block. The name and threads come back in the
+// pattern, the events go to `events`.
+template <class Events>
+Result<Pattern> decode(const ByteReader& in, std::size_t stream_at,
+                       std::span<const std::uint8_t> stream,
+                       const std::vector<shvcolor_t>& blocks, std::string name, Events& events) {
+  Pattern p;
+  p.name = std::move(name);
+  // At most one event a word, plus the colour changes and the end.
+  events.reserve(stream.size() / 2 + blocks.size() + 1);
+  p.threads.reserve(blocks.size());
+  const auto end = decode_stream(stream, blocks, p, events);
   KORVANE_FAIL_AT(end.truncated, in, stream_at + end.offset, ErrorCode::kMalformedDesign,
                   "colour block " + std::to_string(end.block + 1) + " of " +
                       std::to_string(blocks.size()) + " runs past the end of the stitch stream");
-  p.events.push_back({wrap16(end.x), wrap16(end.y), NeedleOp::kEnd});
+  events.push_back({wrap16(end.x), wrap16(end.y), NeedleOp::kEnd});
   return p;
 }
 
@@ -214,12 +227,32 @@ std::int64_t stitch_steps(std::int64_t dx, std::int64_t dy) {
   return std::max<std::int64_t>({1, for_x, for_y});
 }
 
-Result<Pattern> read_shv(const ByteReader& in) {
+namespace {
+
+template <class Events>
+Result<Pattern> read_shv_into(const ByteReader& in, Events& events) {
   KORVANE_TRY(d, read_shv_design(in));
   auto ok = check_counts(in, d.header_at + shvhdr_at::kStitches, d.colours, d.header.Stitches);
   if (!ok) return ok.error();
   const std::size_t stream_at = d.header_at + kShvHdrSize + kShvColorSize * d.colours.size();
-  return decode(in, stream_at, d.stream, d.colours, std::string(d.name.begin(), d.name.end()));
+  return decode(in, stream_at, d.stream, d.colours, std::string(d.name.begin(), d.name.end()),
+                events);
+}
+
+}  // namespace
+
+Result<Pattern> read_shv(const ByteReader& in) {
+  EventList list;
+  auto p = read_shv_into(in, list);
+  if (p) p->events = std::move(list.events);
+  return p;
+}
+
+Result<Pattern> read_shv_events(const ByteReader& in, EventSink& sink) {
+  EventChunks chunks(sink);
+  auto p = read_shv_into(in, chunks);
+  if (p) chunks.finish();
+  return p;
 }
 
 Result<Pattern> read_huc(const ByteReader& in) {
@@ -236,7 +269,10 @@ Result<Pattern> read_huc(const ByteReader& in) {
   if (!counts) return counts.error();
   const std::size_t stream_at = huc_stream_at(h.nColors);
   KORVANE_TRY(stream, in.span_at(stream_at, in.size() - stream_at, "the stitches"));
-  return decode(in, stream_at, stream, blocks, trimmed_name(h.Name));
+  EventList list;
+  auto p = decode(in, stream_at, stream, blocks, trimmed_name(h.Name), list);
+  if (p) p->events = std::move(list.events);
+  return p;
 }
 
 Result<std::vector<Pattern>> read_dhv_designs(const ByteReader& in) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "formats/byte_reader.hpp"
+#include "formats/event_sink.hpp"
 #include "formats/pattern.hpp"
 #include "formats/shv_layout.hpp"
 
@@ -18,6 +19,9 @@ namespace kvn::formats {
 /// colour counts that do not add up to the header's total or blocks that run
 /// past the stream.
 Result<Pattern> read_shv(const ByteReader& in);
+/// The same, with the events handed to `sink` as they are decoded rather
+/// than kept in the pattern.
+Result<Pattern> read_shv_events(const ByteReader& in, EventSink& sink);
 
 /// Reads a HUC design image by the same rules; the stream is what follows the
 /// colour table, as the SHV writer takes it.
