@@ -197,7 +197,8 @@ TEST(Fitting, TheCheckFindsADifferentStitch) {
     auto fitted = convert::fit_to_limits(p, *f, {}, adjustments);
     ASSERT_TRUE(fitted);
     Pattern other = *fitted;
-    other.events[150].y += 1;
+    const auto moved = other.events[150];
+    other.events[150] = {moved.x, moved.y + 1, moved.op};
     auto image = convert::write_pattern(other, f->kind, "out");
     ASSERT_TRUE(image);
     auto checked = convert::check_written(*image, *fitted, *f, "out");
