@@ -282,7 +282,8 @@ TEST(DstExp, RecordsWalkingPastTenKilometresAreRefused) {
   for (const auto& c : cases) {
     for (const std::int32_t records : {kTenKm / c.step, kTenKm / c.step + 2}) {
       Bytes b = c.head;
-      for (std::int32_t i = 0; i < records; ++i) b.insert(b.end(), c.record.begin(), c.record.end());
+      for (std::int32_t i = 0; i < records; ++i)
+        b.insert(b.end(), c.record.begin(), c.record.end());
       b.insert(b.end(), c.tail.begin(), c.tail.end());
       const auto p = read_bytes(c.format, b);
       if (records * std::int64_t{c.step} <= kTenKm) {
@@ -291,8 +292,7 @@ TEST(DstExp, RecordsWalkingPastTenKilometresAreRefused) {
       } else {
         ASSERT_FALSE(p) << c.format.name;
         EXPECT_EQ(p.error().code, ErrorCode::kCoordinateOutOfRange) << c.format.name;
-        EXPECT_NE(p.error().message().find("past 10 km"), std::string::npos)
-            << p.error().message();
+        EXPECT_NE(p.error().message().find("past 10 km"), std::string::npos) << p.error().message();
       }
     }
   }

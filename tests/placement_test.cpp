@@ -104,7 +104,8 @@ TEST(Placement, KeepOriginKeepsItAndTurnsAreClockwise) {
     auto placed = convert::place_for_target(corner, *formats::format_of(formats::ContentKind::kDst),
                                             options, said, "corner.dst");
     ASSERT_TRUE(placed && placed->events.size() == corner.events.size());
-    EXPECT_EQ(std::make_pair(std::int32_t{placed->events[1].x}, std::int32_t{placed->events[1].y}), to);
+    EXPECT_EQ(std::make_pair(std::int32_t{placed->events[1].x}, std::int32_t{placed->events[1].y}),
+              to);
   }
 }
 

@@ -207,8 +207,7 @@ Result<Pattern> read_jef(const ByteReader& in) {
     }
     KORVANE_FAIL_AT(x < -kFarthestPosition || x > kFarthestPosition || y < -kFarthestPosition ||
                         y > kFarthestPosition,
-                    in, at, ErrorCode::kMalformedDesign,
-                    "the stitches walk the needle past 10 km");
+                    in, at, ErrorCode::kMalformedDesign, "the stitches walk the needle past 10 km");
   }
   here(NeedleOp::kEnd);
   return p;
