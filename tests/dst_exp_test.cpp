@@ -186,6 +186,38 @@ Bytes dst_with(const std::string& label, const Bytes& records) {
   return b;
 }
 
+// A file of long moves in one direction: up to 10 km it reads exactly, past
+// that it is refused, never wrapped round to the other side.
+TEST(DstExp, RecordsWalkingPastTenKilometresAreRefused) {
+  const struct {
+    const Format& format;
+    Bytes record;  // one stitch of `step` to the right
+    std::int32_t step;
+    Bytes head, tail;
+  } cases[] = {
+      {kFormats[0], {0x05, 0x05, 0x07}, 121, dst_with("LA:", {}), {0x00, 0x00, 0xF3}},
+      {kFormats[1], {0x7F, 0x00}, 127, {}, {}},
+  };
+  constexpr std::int32_t kTenKm = 100'000'000;
+  for (const auto& c : cases) {
+    for (const std::int32_t records : {kTenKm / c.step, kTenKm / c.step + 2}) {
+      Bytes b = c.head;
+      for (std::int32_t i = 0; i < records; ++i)
+        b.insert(b.end(), c.record.begin(), c.record.end());
+      b.insert(b.end(), c.tail.begin(), c.tail.end());
+      const auto p = read_bytes(c.format, b);
+      if (records * std::int64_t{c.step} <= kTenKm) {
+        ASSERT_TRUE(p) << c.format.name << ": " << p.error().message();
+        EXPECT_EQ(p->events.back().x, records * c.step) << c.format.name;
+      } else {
+        ASSERT_FALSE(p) << c.format.name;
+        EXPECT_EQ(p.error().code, ErrorCode::kCoordinateOutOfRange) << c.format.name;
+        EXPECT_NE(p.error().message().find("past 10 km"), std::string::npos) << p.error().message();
+      }
+    }
+  }
+}
+
 TEST(DstExp, DamagedFilesAreRefusedWithWhereAndWhy) {
   struct Case {
     const char* what;

@@ -199,7 +199,8 @@ TEST(Fitting, TheCheckFindsADifferentStitch) {
       auto fitted = convert::fit_to_limits(p, *f, {}, adjustments);
       ASSERT_TRUE(fitted);
       Pattern other = *fitted;
-      other.events[changed].y += 1;
+      const auto moved = other.events[changed];
+      other.events[changed] = {moved.x, moved.y + 1, moved.op};
       auto image = convert::write_pattern(other, f->kind, "out");
       ASSERT_TRUE(image);
       auto checked = convert::check_written(*image, *fitted, *f, "out");

@@ -13,6 +13,7 @@
 #include "frontend/app.hpp"
 #include "frontend/file_types.hpp"
 #include "frontend/options.hpp"
+#include "frontend/standard_streams.hpp"
 #include "korvane/survey.hpp"
 #include "support/builders.hpp"
 #include "support/sample_designs.hpp"
@@ -638,6 +639,54 @@ TEST(TerminalDialogs, TakesPathsAsAShellWritesThemAndAsksUntilYesOrNo) {
     EXPECT_EQ(shown.str().rfind(question.text + " [yes/no] ", 0), 0u);
     EXPECT_EQ(shown.str().find("Please answer yes or no") != std::string::npos,
               std::string(answer).rfind("maybe", 0) == 0);
+  }
+}
+
+// A file written from the command line goes to the disk as it is made;
+// gathered whole, a document of millions of stitches took many times the
+// design's memory. Standard output cannot be taken back: it is gathered and
+// checked before anything goes out.
+TEST(StandardStreams, FilesAreStreamedAndStandardOutputIsCheckedFirst) {
+  struct Disk final : convert::FileSystem {
+    int streamed = 0;
+    Result<std::vector<std::uint8_t>> read_whole(const std::string& p) override {
+      return make_error(ErrorCode::kCannotOpen, p, "No such file");
+    }
+    Status replace(const std::string&, std::span<const std::uint8_t>, bool) override {
+      return Ok{};
+    }
+    Status replace_streamed(const std::string&, const convert::Producer&,
+                            const convert::ReadBackCheck&, bool) override {
+      ++streamed;
+      return Ok{};
+    }
+    convert::FileIdentity identify(const std::string&) override { return {}; }
+    Status sync_written() override { return Ok{}; }
+  };
+  const struct {
+    std::string path;
+    bool check_passes;
+    int streamed;
+    std::string out;
+  } cases[] = {
+      {"out.json", true, 1, ""}, {kStandardOutput, true, 0, "{}"}, {kStandardOutput, false, 0, ""}};
+  for (const auto& c : cases) {
+    Disk disk;
+    std::istringstream in;
+    std::ostringstream out;
+    StandardStreams fs(disk, in, out, c.path == kStandardOutput);
+    const auto st = fs.replace_streamed(
+        c.path,
+        [](convert::ByteSink& sink) {
+          sink.put(std::vector<std::uint8_t>{'{', '}'});
+          return Status(Ok{});
+        },
+        [&](std::span<const std::uint8_t>) {
+          return c.check_passes ? Status(Ok{}) : make_error(ErrorCode::kInternal, "x", "wrong");
+        });
+    EXPECT_EQ(bool(st), c.check_passes) << c.path;
+    EXPECT_EQ(disk.streamed, c.streamed) << c.path;
+    EXPECT_EQ(out.str(), c.out) << c.path;
   }
 }
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <limits>
 #include <tuple>
 
 #include "convert/fitting.hpp"
@@ -105,15 +104,16 @@ TEST(Placement, KeepOriginKeepsItAndTurnsAreClockwise) {
     auto placed = convert::place_for_target(corner, *formats::format_of(formats::ContentKind::kDst),
                                             options, said, "corner.dst");
     ASSERT_TRUE(placed && placed->events.size() == corner.events.size());
-    EXPECT_EQ(std::make_pair(placed->events[1].x, placed->events[1].y), to);
+    EXPECT_EQ(std::make_pair(std::int32_t{placed->events[1].x}, std::int32_t{placed->events[1].y}),
+              to);
   }
 }
 
-// The extents count stitches alone, out to the ends of 32 bits; a design
-// whose middle would take some event past them is refused, not wrapped.
+// The extents count stitches alone, out to the farthest an event holds; a
+// design whose middle would take some event past it is refused, not wrapped.
 TEST(Placement, ExtentsAndTheMoveToTheMiddle) {
-  constexpr std::int32_t lo = std::numeric_limits<std::int32_t>::min();
-  constexpr std::int32_t hi = std::numeric_limits<std::int32_t>::max();
+  constexpr std::int32_t lo = -formats::kFarthestHeld;
+  constexpr std::int32_t hi = formats::kFarthestHeld;
   constexpr auto J = NeedleOp::kJump;
   const struct {
     std::vector<NeedleEvent> events;

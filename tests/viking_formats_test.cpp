@@ -318,6 +318,9 @@ TEST(VikingFormats, DamagedFilesAreRefused) {
        ErrorCode::kMalformedDesign},
       {"vp3 needle past 10 km", formats::read_vp3, test::vp3_file({{0, 0, {{0, 0, 0}}, vp3_far}}),
        ErrorCode::kMalformedDesign},
+      {"hus needle past 10 km", formats::read_hus,
+       test::hus_file(std::vector<test::HusRecord>(100'000'000 / 127 + 1, {0x80, 127, 0}), {0}),
+       ErrorCode::kMalformedDesign},
       {"sew unknown command", formats::read_sew, test::sew_file({1}, {0x80, 0x40, 0, 0}),
        ErrorCode::kMalformedDesign},
       {"sew chart index past the chart", formats::read_sew, test::sew_file({79}, {}),
@@ -330,6 +333,9 @@ TEST(VikingFormats, DamagedFilesAreRefused) {
     const auto p = c.read(in);
     ASSERT_FALSE(p) << c.name;
     EXPECT_EQ(p.error().code, c.code) << c.name << ": " << p.error().message();
+    if (std::string_view(c.name).ends_with("past 10 km")) {
+      EXPECT_NE(p.error().message().find("past 10 km"), std::string::npos) << p.error().message();
+    }
   }
 }
 
@@ -398,7 +404,7 @@ TEST(VikingWriters, KeepWhatTheirFormatCanSay) {
   };
   // Turned half round too, so that every move and extent changes sign.
   Pattern turned = p;
-  for (auto& e : turned.events) e.x = -e.x, e.y = -e.y;
+  for (auto& e : turned.events) e = {-e.x, -e.y, e.op};
   for (const auto& w : writers) {
     for (const Pattern* q : {&p, &turned}) {
       SCOPED_TRACE(w.name);

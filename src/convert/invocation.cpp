@@ -110,7 +110,7 @@ Plan plan_invocation(Conversion what, const std::vector<std::string>& inputs,
 InputResult convert_input(Conversion what, PlannedInput&& planned, OutputWriter& out,
                           const ConvertOptions& options) {
   // The plan's bytes are used and then released with it.
-  const PlannedInput p = std::move(planned);
+  PlannedInput p = std::move(planned);
   if (!p.bytes) return failure(p.bytes.error());
   const std::string* output = p.output ? &*p.output : nullptr;
   const std::vector<std::string>* names = p.names ? &*p.names : nullptr;
@@ -118,7 +118,7 @@ InputResult convert_input(Conversion what, PlannedInput&& planned, OutputWriter&
   const Targets to{output ? output->c_str() : nullptr, false, false, names};
   switch (what) {
     case Conversion::kConvert: {
-      const PlannedConversion planned_conversion{*p.bytes, names, p.format};
+      const PlannedConversion planned_conversion{*p.bytes, names, p.format, &*p.bytes};
       return convert_pattern(p.input, output, options, out, &planned_conversion);
     }
     case Conversion::kHuc: {

@@ -187,6 +187,10 @@ InputResult convert_pattern(const std::string& input, const std::string* output,
     if (p.name.empty()) p.name = design_name(input);
   if (patterns.size() != names->size())
     return failure(make_error(ErrorCode::kInternal, input, "the designs changed while read"));
+  // The file's bytes are not needed again, and beside a design of millions
+  // of stitches and its output they would be a third of the memory it takes.
+  std::vector<std::uint8_t>().swap(loaded);
+  if (planned && planned->owner) std::vector<std::uint8_t>().swap(*planned->owner);
 
   std::vector<FileReport> reports(patterns.size());
   if (beyond_combining && !reports.empty())

@@ -41,12 +41,14 @@ struct PlannedConversion {
   std::span<const std::uint8_t> bytes;    // the input's, read once
   const std::vector<std::string>* names;  // converted_names() of them, when they could be told
   std::optional<const formats::Format*> format;     // target_format(), when it could be told
+  std::vector<std::uint8_t>* owner = nullptr;  // holds `bytes`, freed once the designs are read
 };
 
 /// Converts `input` into every file of converted_names(): several are each
 /// encoded and checked before the first is written, one is written as it is
 /// encoded and checked before it takes its name. Reads and names the input
-/// where `planned` does not tell.
+/// where `planned` does not tell. The input's bytes are freed once its designs
+/// are read, the plan's too where it names their owner.
 InputResult convert_pattern(const std::string& input, const std::string* output,
                             const ConvertOptions& options, OutputWriter& out,
                             const PlannedConversion* planned = nullptr);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 
@@ -66,8 +65,7 @@ int degrees(Turn t) {
 }
 
 std::optional<std::int32_t> narrow(std::int64_t v) {
-  if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
-    return std::nullopt;
+  if (!formats::held(v)) return std::nullopt;
   return static_cast<std::int32_t>(v);
 }
 
@@ -90,8 +88,7 @@ Status turn(Pattern& p, Turn t, const std::string& file) {
     if (!cx || !cy)
       return make_error(ErrorCode::kCoordinateOutOfRange, file,
                         "turned, the stitches would reach further than any design can");
-    e.x = *cx;
-    e.y = *cy;
+    e = {*cx, *cy, e.op};
   }
   return Ok{};
 }
@@ -126,8 +123,7 @@ Status recentre(Pattern& p, const formats::PatternExtents& e, std::vector<Adjust
   for (; first < p.events.size(); ++first) {
     auto& ev = p.events[first];
     if (ev.op == NeedleOp::kStitch || ev.op == NeedleOp::kJump) break;
-    ev.x = 0;
-    ev.y = 0;
+    ev = {0, 0, ev.op};
   }
   // Checked once for the whole design rather than event by event, so that
   // the loop is a plain pass over the positions.
@@ -135,9 +131,8 @@ Status recentre(Pattern& p, const formats::PatternExtents& e, std::vector<Adjust
   for (std::size_t i = first; i < p.events.size(); ++i) {
     auto& ev = p.events[i];
     const std::int64_t x = ev.x - cx, y = ev.y - cy;
-    beyond |= x != static_cast<std::int32_t>(x) || y != static_cast<std::int32_t>(y);
-    ev.x = static_cast<std::int32_t>(x);
-    ev.y = static_cast<std::int32_t>(y);
+    beyond |= !formats::held(x) || !formats::held(y);
+    ev = {static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), ev.op};
   }
   if (beyond)
     return make_error(ErrorCode::kCoordinateOutOfRange, file,

@@ -9,6 +9,7 @@
 #include "formats/byte_writer.hpp"
 #include "formats/event_sink.hpp"
 #include "formats/move_steps.hpp"
+#include "formats/needle_step.hpp"
 
 namespace kvn::formats {
 
@@ -92,10 +93,6 @@ constexpr std::array<AxisBytes, 2 * kDstMaxStep + 1> make_encode(bool is_x) {
 }
 constexpr auto kEncodeX = make_encode(true);
 constexpr auto kEncodeY = make_encode(false);
-
-// Positions further out than this come only from damaged input; stopping
-// there keeps every sum far from the limits of 32 bits.
-constexpr std::int64_t kFurthestRead = std::int64_t{1} << 30;
 
 // The label field: up to its carriage return, cut at a NUL (some writers end
 // the name with one and pad after it), without the spaces around it.
@@ -183,7 +180,11 @@ Result<Pattern> read_dst_into(const ByteReader& in, Events& events) {
 
   const std::size_t records = (in.size() - kHeaderSize) / kRecordSize;
   KORVANE_TRY(body, in.span_at(kHeaderSize, records * kRecordSize, "the stitch records"));
-  events.reserve(records + 1);
+  // A trim put before a run of jumps and a colour change that moves each add
+  // an event to their record; room for one in three is more than any real
+  // design needs, so that the events of millions of records take one
+  // allocation, never one twice as large. Room never written takes no memory.
+  events.reserve(records + 1 + records / kDstJumpsForTrim);
   JumpRuns<Events> runs(events);
   std::int32_t x = 0, y = 0;
   bool ended = false;
@@ -205,11 +206,13 @@ Result<Pattern> read_dst_into(const ByteReader& in, Events& events) {
     const auto dx = static_cast<std::int16_t>(static_cast<std::uint32_t>(both) & 0xFFFF);
     x += dx;
     y += (both - dx) / 65536;
+    // Only damaged input goes that far, and an event cannot hold it.
     const auto beyond = [](std::int64_t v) {
-      return static_cast<std::uint64_t>(v + kFurthestRead) > 2 * static_cast<std::uint64_t>(kFurthestRead);
+      return static_cast<std::uint64_t>(v + kFarthestPosition) >
+             2 * static_cast<std::uint64_t>(kFarthestPosition);
     };
     KORVANE_FAIL_AT(beyond(x) || beyond(y), in, at, ErrorCode::kCoordinateOutOfRange,
-                    "the records run more than 100 km away from the start");
+                    "the records walk the needle past 10 km");
     const bool moved = x != from_x || y != from_y;
     if ((b2 & kChangeBits) == kChangeBits) {
       // The model's colour change does not move: a record that does moves first.

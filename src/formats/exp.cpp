@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "formats/move_steps.hpp"
+#include "formats/needle_step.hpp"
 
 namespace kvn::formats {
 
@@ -13,10 +14,6 @@ constexpr std::uint8_t kColourChange = 0x01;
 constexpr std::uint8_t kStitchByEscape = 0x02;
 constexpr std::uint8_t kJump = 0x04;
 constexpr std::uint8_t kTrim = 0x80;
-
-// Positions further out than this come only from damaged input (each record
-// moves at most 128 units, so a long enough file could run past 32 bits).
-constexpr std::int32_t kFurthestRead = std::int32_t{1} << 30;
 
 std::int32_t signed8(std::uint8_t b) { return static_cast<std::int8_t>(b); }
 
@@ -30,9 +27,10 @@ Result<Pattern> read_exp(const ByteReader& in) {
   const std::size_t n = all.size();
   std::size_t at = 0;
   while (at < n) {
-    KORVANE_FAIL_AT(std::max(std::abs(x), std::abs(y)) > kFurthestRead, in, at,
-                    ErrorCode::kCoordinateOutOfRange,
-                    "the records run more than 100 km away from the start");
+    // Only damaged input goes that far (a record moves at most 128 units, so
+    // a long enough file could run out of what an event holds).
+    KORVANE_FAIL_AT(std::max(std::abs(x), std::abs(y)) > kFarthestPosition, in, at,
+                    ErrorCode::kCoordinateOutOfRange, "the records walk the needle past 10 km");
     KORVANE_FAIL_AT(n - at < 2, in, at, ErrorCode::kTruncated,
                     "the last stitch record has one byte of two");
     std::uint8_t b0 = all[at], b1 = all[at + 1];

@@ -10,6 +10,7 @@
 #include "formats/default_threads.hpp"
 #include "formats/husvip_compress.hpp"
 #include "formats/move_steps.hpp"
+#include "formats/needle_step.hpp"
 
 namespace kvn::formats {
 
@@ -143,9 +144,6 @@ Result<std::vector<std::uint8_t>> section(const ByteReader& in, std::size_t from
   return expand_husvip(w, expected, what);
 }
 
-// Moves of at most 128 per stitch cannot carry the needle out of an int32.
-static_assert(kMaxExpandedSection * 128 < std::size_t{INT32_MAX});
-
 std::int32_t signed8(std::uint8_t b) { return static_cast<std::int8_t>(b); }
 
 Result<Pattern> read_sections(const ByteReader& in, const Head& h, std::vector<Thread> threads) {
@@ -170,8 +168,9 @@ Result<Pattern> read_sections(const ByteReader& in, const Head& h, std::vector<T
     const std::int32_t dy = -signed8(ys[i]);  // stored y upwards
     const auto a = attrs[i];
     if (a == kAttrEnd) break;
-    x += dx;
-    y += dy;
+    // Sections of millions of moves could carry the needle past what an event holds.
+    KORVANE_FAIL_AT(!step(x, dx) || !step(y, dy), in, h.attributes_at, ErrorCode::kMalformedDesign,
+                    "stitch " + std::to_string(i + 1) + " walks the needle past 10 km");
     switch (a) {
       case kAttrStitch:
         p.events.push_back({x, y, NeedleOp::kStitch});

@@ -9,6 +9,7 @@
 #include "formats/byte_writer.hpp"
 #include "formats/event_sink.hpp"
 #include "formats/move_steps.hpp"
+#include "formats/needle_step.hpp"
 
 namespace kvn::formats {
 
@@ -209,12 +210,9 @@ Result<Pattern> read_jef_into(const ByteReader& in, Events& events) {
       }
       at += 4;
     }
-    KORVANE_FAIL_AT(x < std::numeric_limits<std::int32_t>::min() / 2 ||
-                        x > std::numeric_limits<std::int32_t>::max() / 2 ||
-                        y < std::numeric_limits<std::int32_t>::min() / 2 ||
-                        y > std::numeric_limits<std::int32_t>::max() / 2,
-                    in, at, ErrorCode::kMalformedDesign,
-                    "the stitches wander further than any design reaches");
+    KORVANE_FAIL_AT(x < -kFarthestPosition || x > kFarthestPosition || y < -kFarthestPosition ||
+                        y > kFarthestPosition,
+                    in, at, ErrorCode::kMalformedDesign, "the stitches walk the needle past 10 km");
   }
   here(NeedleOp::kEnd);
   return p;

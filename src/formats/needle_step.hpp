@@ -2,11 +2,14 @@
 
 #include <cstdint>
 
+#include "formats/pattern.hpp"
+
 namespace kvn::formats {
 
 /// The farthest a needle may stand from the origin, in 0.1 mm (10 km): far
 /// beyond any hoop, and far from where a position would wrap.
 inline constexpr std::int64_t kFarthestPosition = 100'000'000;
+static_assert(held(kFarthestPosition));
 
 /// Moves one coordinate of a needle that a format moves relatively; false,
 /// and `v` unchanged, when that would take it past kFarthestPosition. A long

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "formats/move_steps.hpp"
+#include "formats/needle_step.hpp"
 
 namespace kvn::formats {
 
@@ -286,12 +287,10 @@ Result<Pattern> read_pec_section(const ByteReader& pec, std::span<const Thread> 
     }
     x += ax.step;
     y += ay.step;
-    KORVANE_FAIL_AT(x < std::numeric_limits<std::int32_t>::min() / 2 ||
-                        x > std::numeric_limits<std::int32_t>::max() / 2 ||
-                        y < std::numeric_limits<std::int32_t>::min() / 2 ||
-                        y > std::numeric_limits<std::int32_t>::max() / 2,
+    KORVANE_FAIL_AT(x < -kFarthestPosition || x > kFarthestPosition || y < -kFarthestPosition ||
+                        y > kFarthestPosition,
                     pec, record_at, ErrorCode::kMalformedDesign,
-                    "the stitches wander further than any design reaches");
+                    "the stitches walk the needle past 10 km");
     if (flags != 0) {
       // A move that goes nowhere is only a carrier for its trim (or the
       // opening move of a design that starts where the needle stands).

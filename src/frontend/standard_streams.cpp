@@ -103,6 +103,16 @@ Status StandardStreams::replace(const std::string& path, std::span<const std::ui
   return flush_output(out_, kStandardOutput);
 }
 
+Status StandardStreams::replace_streamed(const std::string& path, const convert::Producer& produce,
+                                         const convert::ReadBackCheck& check, bool force) {
+  // A file goes to disk as it is made: gathered here, a document of millions
+  // of stitches would cost many times the design's memory. Standard output
+  // cannot be taken back once written, so it is gathered and checked first.
+  if (path != kStandardOutput && !output_is_standard_)
+    return real_.replace_streamed(path, produce, check, force);
+  return FileSystem::replace_streamed(path, produce, check, force);
+}
+
 convert::FileIdentity StandardStreams::identify(const std::string& path) {
   // Neither is a file on disk: nothing can be the same file as they are.
   if (path == kStandardInput || path == kStandardOutput) return {};

@@ -30,6 +30,8 @@ class StandardStreams final : public convert::FileSystem {
   Result<std::vector<std::uint8_t>> read_whole(const std::string& path) override;
   Status replace(const std::string& path, std::span<const std::uint8_t> bytes,
                  bool force = false) override;
+  Status replace_streamed(const std::string& path, const convert::Producer& produce,
+                          const convert::ReadBackCheck& check, bool force = false) override;
   Status check_replaceable(const std::string& path, bool force) override;
   Result<std::vector<std::string>> regular_files_in(const std::string& dir,
                                                     bool recursive) override {

@@ -83,13 +83,19 @@ Bytes bit_fields(const std::vector<std::pair<std::uint32_t, int>>& fields) {
 
 Bytes husvip_literals(const Bytes& plain) {
   BitWriter w;
-  w.put(static_cast<std::uint32_t>(plain.size()), 16);
-  w.put(0, 5);    // the code-length code: one symbol, read with no bits
-  w.put(11, 5);   // ... 11, a length of 11 - 2 = 9 bits
-  w.put(511, 9);  // 511 symbols, every length given by that code
-  w.put(0, 5);    // the distance code: one symbol
-  w.put(0, 5);
-  for (const auto c : plain) w.put(c, 9);
+  // Blocks of at most 65,535 symbols, as the count of each takes 16 bits.
+  std::size_t from = 0;
+  do {
+    const std::size_t n = std::min<std::size_t>(plain.size() - from, 0xFFFF);
+    w.put(static_cast<std::uint32_t>(n), 16);
+    w.put(0, 5);    // the code-length code: one symbol, read with no bits
+    w.put(11, 5);   // ... 11, a length of 11 - 2 = 9 bits
+    w.put(511, 9);  // 511 symbols, every length given by that code
+    w.put(0, 5);    // the distance code: one symbol
+    w.put(0, 5);
+    for (std::size_t i = from; i < from + n; ++i) w.put(plain[i], 9);
+    from += n;
+  } while (from < plain.size());
   return w.finish();
 }
 
