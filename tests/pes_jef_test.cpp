@@ -229,7 +229,7 @@ TEST(PesThreads, RealDesignsKeepTheirThreadNamesThroughPes) {
     for (const auto& entry : std::filesystem::directory_iterator(*root / folder)) {
       const auto name = entry.path().filename().string();
       SCOPED_TRACE(name);
-      const Bytes bytes = test::read_bytes(entry.path());
+      const Bytes bytes = test::read_bytes(entry.path().string());
       const auto p =
           formats::read_pattern(formats::ByteReader(bytes, name), formats::recognise_kind(bytes));
       ASSERT_TRUE(p) << p.error().message();

@@ -541,6 +541,8 @@ WrittenDamage& damage_hook() {
 
 void damage_written_for_tests(WrittenDamage damage) { damage_hook() = std::move(damage); }
 
+bool damage_asked() { return static_cast<bool>(damage_hook()); }
+
 void damage_if_asked(std::vector<std::uint8_t>& written, const formats::Format& target) {
   if (damage_hook()) damage_hook()(written, target);
 }

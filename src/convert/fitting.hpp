@@ -31,5 +31,6 @@ Status check_written(std::span<const std::uint8_t> written, const formats::Patte
 using WrittenDamage = std::function<void(std::vector<std::uint8_t>&, const formats::Format&)>;
 void damage_written_for_tests(WrittenDamage damage);
 void damage_if_asked(std::vector<std::uint8_t>& written, const formats::Format& target);
+bool damage_asked();
 
 }  // namespace kvn::convert

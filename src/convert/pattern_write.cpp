@@ -41,6 +41,15 @@ Status stream_pattern(const formats::Pattern& p, formats::ContentKind kind, cons
     document(p, sink);
     return Ok{};
   }
+  // The largest SHV designs are written as their two parts: joining them
+  // would hold the stitch stream twice.
+  if (kind == formats::ContentKind::kShvDesign && !damage_asked()) {
+    auto pieces = shvgen::write_shv_pieces(p, file);
+    if (!pieces) return pieces.error();
+    sink.put(pieces->head);
+    sink.put(pieces->stream);
+    return Ok{};
+  }
   auto image = write_pattern(p, kind, file);
   if (!image) return image.error();
   if (f) damage_if_asked(*image, *f);

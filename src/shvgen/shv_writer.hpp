@@ -44,4 +44,13 @@ Result<std::vector<std::uint8_t>> build_shv(const formats::ByteReader& huc,
 /// names the output in refusals.
 Result<std::vector<std::uint8_t>> write_shv(const formats::Pattern& p, const std::string& file);
 
+/// write_shv()'s image in its two parts, everything up to the stitch stream
+/// and the stream, so that a caller writing to a file need not hold a third
+/// copy of the largest part joined to the first.
+struct ShvPieces {
+  std::vector<std::uint8_t> head;
+  std::vector<std::uint8_t> stream;
+};
+Result<ShvPieces> write_shv_pieces(const formats::Pattern& p, const std::string& file);
+
 }  // namespace kvn::shvgen
