@@ -25,38 +25,32 @@ std::span<const std::uint8_t> as_bytes(std::string_view s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
-// Lays out everything in front of the stitch stream, the preview drawn in
-// place from the colour records and the stream that follow it in the image.
-Result<std::vector<std::uint8_t>> lay_out_head(formats::ShvDesign& d, const std::string& file) {
+// Checks the size of the whole image and writes `d` up to its stream (all of
+// it with `with_stream`), the preview drawn in place from the colour records
+// and the stream: a bitmap of its own would double the memory of the largest
+// designs, whose preview is most of the image.
+Result<std::vector<std::uint8_t>> lay_out(formats::ShvDesign& d, const std::string& file,
+                                          bool with_stream = true) {
   const std::uint64_t total = formats::shv_design_size(d);
   if (total > kMaxShvImage)
     return make_error(ErrorCode::kTooManyWords, file,
                       "the SHV design would be " + std::to_string(total) + " bytes");
   const auto stream = d.stream;
-  d.stream = {};
+  const auto trailing = d.trailing;
+  if (!with_stream) d.stream = d.trailing = {};
   d.bitmap = {};
   ByteWriter out(static_cast<std::size_t>(formats::shv_design_size(d)));
   formats::write_shv_design(out, d);
   d.stream = stream;
-  auto head = out.take();
+  d.trailing = trailing;
+  auto image = out.take();
   // The preview rows run along x: the renderer's `pixels` (rows) is our
   // `scanlines`, its `scanlines` (cells per row) our `pixels`.
-  // The preview is drawn in place: a bitmap of its own would double the
-  // memory of the largest designs, whose preview is most of the image.
-  const auto bitmap = std::span(head).subspan(static_cast<std::size_t>(formats::shv_bitmap_at(d)),
-                                              static_cast<std::size_t>(d.dimensions.bitmap_size()));
+  const auto bitmap = std::span(image).subspan(static_cast<std::size_t>(formats::shv_bitmap_at(d)),
+                                               static_cast<std::size_t>(d.dimensions.bitmap_size()));
   draw_preview(bitmap, {d.header.x0, d.header.y0, d.header.x1, d.header.y1}, d.colours, d.stream,
                d.dimensions.scanlines, d.dimensions.pixels);
-  return head;
-}
-
-// The whole image: the head, then the stream (and whatever trails it).
-Result<std::vector<std::uint8_t>> lay_out(formats::ShvDesign& d, const std::string& file) {
-  KORVANE_TRY(head, lay_out_head(d, file));
-  head.reserve(head.size() + d.stream.size() + d.trailing.size());
-  head.insert(head.end(), d.stream.begin(), d.stream.end());
-  head.insert(head.end(), d.trailing.begin(), d.trailing.end());
-  return std::move(head);
+  return image;
 }
 
 }  // namespace
@@ -112,10 +106,9 @@ Result<std::vector<std::uint8_t>> build_shv(const ByteReader& huc, std::string_v
   return lay_out(d, huc.file());
 }
 
-Result<ShvPieces> write_shv_pieces(const formats::Pattern& p, const std::string& file) {
-  auto ok = formats::check_pattern(p, file);
-  if (!ok) return ok.error();
-  KORVANE_TRY(e, formats::encode_shv(p, file));
+namespace {
+
+formats::ShvDesign design_of(const formats::Pattern& p, const formats::ShvEncoding& e) {
   formats::ShvDesign d;
   d.header_text = as_bytes(kShvHeaderText);
   d.name = as_bytes(std::string_view(p.name).substr(0, kMaxDesignName));
@@ -127,16 +120,28 @@ Result<ShvPieces> write_shv_pieces(const formats::Pattern& p, const std::string&
   d.header.x1 = e.x1;
   d.header.y1 = e.y1;
   d.header.Stitches = e.words;
-  d.colours = std::move(e.colours);
+  d.colours = e.colours;
   d.stream = e.stream;
-  KORVANE_TRY(head, lay_out_head(d, file));
-  return ShvPieces{std::move(head), std::move(e.stream)};
+  return d;
 }
 
+}  // namespace
+
 Result<std::vector<std::uint8_t>> write_shv(const formats::Pattern& p, const std::string& file) {
-  KORVANE_TRY(pieces, write_shv_pieces(p, file));
-  pieces.head.insert(pieces.head.end(), pieces.stream.begin(), pieces.stream.end());
-  return std::move(pieces.head);
+  auto ok = formats::check_pattern(p, file);
+  if (!ok) return ok.error();
+  KORVANE_TRY(e, formats::encode_shv(p, file));
+  auto d = design_of(p, e);
+  return lay_out(d, file);
+}
+
+Result<ShvPieces> write_shv_pieces(const formats::Pattern& p, const std::string& file) {
+  auto ok = formats::check_pattern(p, file);
+  if (!ok) return ok.error();
+  KORVANE_TRY(e, formats::encode_shv(p, file));
+  auto d = design_of(p, e);
+  KORVANE_TRY(head, lay_out(d, file, false));
+  return ShvPieces{std::move(head), std::move(e.stream)};
 }
 
 }  // namespace kvn::shvgen
