@@ -26,12 +26,7 @@ for in in big.dst big.exp; do
   input=$(stat -c %s "$in")
   limit=$(((2 * input + 64 * 1024 * 1024) / 1024))
   for ext in json svg shv; do
-    peak=0
-    for _ in $(seq 1 "$runs"); do
-      kb=$(/usr/bin/time -v "$korvane" --convert "$in" -o "out.$ext" 2>&1 >/dev/null |
-        sed -n 's/.*Maximum resident set size (kbytes): *//p')
-      [ "${kb:-0}" -gt "$peak" ] && peak=$kb
-    done
+    peak=$(peak_kb "$runs" "$korvane" --convert "$in" -o "out.$ext")
     verdict=yes
     [ "$peak" -gt 0 ] && [ "$peak" -le "$limit" ] || { verdict=no; ok=1; }
     echo "$in ($input bytes) -> $ext ($(stat -c %s "out.$ext") bytes): peak $peak kB," \

@@ -25,6 +25,18 @@ alternate() {
 median() { sort -n "$1" | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # ratio A B: A / B with two decimals.
+# The largest maximum resident set size, in kB, over RUNS runs of a command
+# whose standard output is not wanted.
+peak_kb() {
+  local runs=$1 peak=0 kb
+  shift
+  for _ in $(seq 1 "$runs"); do
+    kb=$(/usr/bin/time -v "$@" 2>&1 >/dev/null | sed -n 's/.*Maximum resident set size (kbytes): *//p')
+    [ "${kb:-0}" -gt "$peak" ] && peak=$kb
+  done
+  echo "$peak"
+}
+
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 # within RATIO GOAL: succeeds when RATIO does not exceed GOAL.

@@ -249,18 +249,14 @@ Result<Pattern> read_dst_into(const ByteReader& in, Events& events) {
 
 }  // namespace
 
-Result<Pattern> read_dst(const ByteReader& in) {
-  EventList list;
-  auto p = read_dst_into(in, list);
-  if (p) p->events = std::move(list.events);
-  return p;
-}
+constexpr auto kReadDstInto = [](const ByteReader& in, auto& events) {
+  return read_dst_into(in, events);
+};
+
+Result<Pattern> read_dst(const ByteReader& in) { return read_whole(in, kReadDstInto); }
 
 Result<Pattern> read_dst_events(const ByteReader& in, EventSink& sink) {
-  EventChunks chunks(sink);
-  auto p = read_dst_into(in, chunks);
-  if (p) chunks.finish();
-  return p;
+  return read_streamed(in, sink, kReadDstInto);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "formats/byte_reader.hpp"
 #include "formats/pattern.hpp"
 
 namespace kvn::formats {
@@ -90,5 +91,23 @@ class EventChunks {
   std::size_t sent_ = 0;
   std::size_t held_ = kNone;
 };
+
+/// The two reads of one decoding `read_into(in, events)`: the whole
+/// pattern, or the pattern without its events, which go to `sink`.
+template <class ReadInto>
+Result<Pattern> read_whole(const ByteReader& in, ReadInto read_into) {
+  EventList list;
+  auto p = read_into(in, list);
+  if (p) p->events = std::move(list.events);
+  return p;
+}
+
+template <class ReadInto>
+Result<Pattern> read_streamed(const ByteReader& in, EventSink& sink, ReadInto read_into) {
+  EventChunks chunks(sink);
+  auto p = read_into(in, chunks);
+  if (p) chunks.finish();
+  return p;
+}
 
 }  // namespace kvn::formats

@@ -220,18 +220,14 @@ Result<Pattern> read_jef_into(const ByteReader& in, Events& events) {
 
 }  // namespace
 
-Result<Pattern> read_jef(const ByteReader& in) {
-  EventList list;
-  auto p = read_jef_into(in, list);
-  if (p) p->events = std::move(list.events);
-  return p;
-}
+constexpr auto kReadJefInto = [](const ByteReader& in, auto& events) {
+  return read_jef_into(in, events);
+};
+
+Result<Pattern> read_jef(const ByteReader& in) { return read_whole(in, kReadJefInto); }
 
 Result<Pattern> read_jef_events(const ByteReader& in, EventSink& sink) {
-  EventChunks chunks(sink);
-  auto p = read_jef_into(in, chunks);
-  if (p) chunks.finish();
-  return p;
+  return read_streamed(in, sink, kReadJefInto);
 }
 
 namespace {

@@ -241,18 +241,14 @@ Result<Pattern> read_shv_into(const ByteReader& in, Events& events) {
 
 }  // namespace
 
-Result<Pattern> read_shv(const ByteReader& in) {
-  EventList list;
-  auto p = read_shv_into(in, list);
-  if (p) p->events = std::move(list.events);
-  return p;
-}
+constexpr auto kReadShvInto = [](const ByteReader& in, auto& events) {
+  return read_shv_into(in, events);
+};
+
+Result<Pattern> read_shv(const ByteReader& in) { return read_whole(in, kReadShvInto); }
 
 Result<Pattern> read_shv_events(const ByteReader& in, EventSink& sink) {
-  EventChunks chunks(sink);
-  auto p = read_shv_into(in, chunks);
-  if (p) chunks.finish();
-  return p;
+  return read_streamed(in, sink, kReadShvInto);
 }
 
 Result<Pattern> read_huc(const ByteReader& in) {
